@@ -1,0 +1,25 @@
+# kq_add_unit_test(<module> SOURCES ... [WINE_VERSIONS v1 v2 ...])
+#
+# Host build: one sanitized binary per module, each test case a CTest test.
+# Win32 build: one binary per module; the host tree's CTest runs it under
+# Wine once per Windows version listed (default: winxp), see WineTests.cmake.
+function(kq_add_unit_test module)
+  cmake_parse_arguments(ARG "" "" "SOURCES;WINE_VERSIONS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    return()
+  endif()
+  set(target unit_${module})
+  add_executable(${target} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE kqcore ${KQ_GTEST_LIBS})
+  target_include_directories(${target} PRIVATE ${KQ_SOURCE_ROOT}/tests/unit)
+  kq_apply_warnings(${target})
+  if(WIN32)
+    if(NOT ARG_WINE_VERSIONS)
+      set(ARG_WINE_VERSIONS winxp)
+    endif()
+    list(JOIN ARG_WINE_VERSIONS "," versions)
+    set_property(GLOBAL APPEND PROPERTY KQ_WINE_UNIT_TESTS "${module}|${versions}")
+  else()
+    gtest_discover_tests(${target} TEST_PREFIX "host.${module}." PROPERTIES LABELS host DISCOVERY_TIMEOUT 30)
+  endif()
+endfunction()

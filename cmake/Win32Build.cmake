@@ -1,0 +1,21 @@
+# Size-optimised, fully static 32-bit Windows build.
+set(KQ_WIN_FLAGS -Os -ffunction-sections -fdata-sections)
+add_compile_options(${KQ_WIN_FLAGS})
+add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0500 NOMINMAX WIN32_LEAN_AND_MEAN)
+add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
+
+add_library(kq_platform_libs INTERFACE)
+target_link_libraries(kq_platform_libs INTERFACE kernel32 user32 advapi32 shell32 ole32 uuid ws2_32)
+
+# GoogleTest from the sources Debian's googletest package installs, built by
+# the same cross compiler. The win32 thread model has no std::mutex, so a
+# custom port header (cmake/gtest-win32) supplies what gtest builds on it.
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+foreach(t gtest gtest_main)
+  target_compile_options(${t} PRIVATE -w)
+  target_include_directories(${t} BEFORE PUBLIC ${CMAKE_CURRENT_LIST_DIR}/gtest-win32)
+endforeach()
+set(KQ_GTEST_LIBS gtest_main gtest)

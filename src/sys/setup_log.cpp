@@ -1,0 +1,75 @@
+#include "sys/setup_log.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+
+#include "sys/format.h"
+#include "sys/lock.h"
+#include "sys/log_switch.h"
+#include "sys/scoped_handle.h"
+#include "sys/wide_ansi.h"
+
+namespace kq {
+
+namespace {
+
+// Serializes the writers of this process, so that whole lines land one after
+// another; appends from other processes are kept whole by the append-only
+// access right on the NT family.
+CriticalSection& LogLock() {
+  static CriticalSection lock;
+  return lock;
+}
+
+bool DecideFromEnvironment() {
+  const DWORD needed = GetEnvironmentVariableA("KQSETUP", nullptr, 0);
+  if (needed == 0) return false;  // absent (or empty: nothing to match)
+  std::string value(needed, '\0');
+  const DWORD length = GetEnvironmentVariableA("KQSETUP", &value[0], needed);
+  if (length == 0 || length >= needed) return false;
+  value.resize(length);
+  return LogSwitchRequested(value.c_str());
+}
+
+std::string TimeStamp() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return Format("%02u/%02u/%02u %02u:%02u:%02u", now.wMonth, now.wDay, now.wYear % 100u,
+                now.wHour, now.wMinute, now.wSecond);
+}
+
+}  // namespace
+
+bool IsSetupLogEnabled() {
+  // Function-local statics are initialized once even when two threads make
+  // their first call together.
+  static const bool enabled = DecideFromEnvironment();
+  return enabled;
+}
+
+void SetupLog(const char* text) {
+  if (text == nullptr || !IsSetupLogEnabled()) return;
+  const std::string line = TimeStamp() + " - " + text + "\r\n";
+  if (line.size() > MAXDWORD) return;
+
+  AutoLock hold(LogLock());
+  const DWORD access = IsWindowsNT() ? (FILE_APPEND_DATA | SYNCHRONIZE) : GENERIC_WRITE;
+  ScopedFile file(CreateFileA(kSetupLogPath, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  SetFilePointer(file.Get(), 0, nullptr, FILE_END);
+  DWORD written = 0;
+  WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+void SetupLogF(const char* format, ...) {
+  if (format == nullptr || !IsSetupLogEnabled()) return;
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatV(format, args);
+  va_end(args);
+  SetupLog(text.c_str());
+}
+
+}  // namespace kq

@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+
+namespace kq {
+
+// The setup log, "C:\SETUP.LOG", written only when KQSETUP asks for it.
+constexpr const char kSetupLogPath[] = "C:\\SETUP.LOG";
+
+// Appends one time-stamped line. Never fails towards the caller; a null text
+// writes nothing, an empty text writes only the time stamp and " - ".
+void SetupLog(const char* text);
+inline void SetupLog(const std::string& text) { SetupLog(text.c_str()); }
+
+// Formats like printf, then writes the line.
+void SetupLogF(const char* format, ...)
+#ifdef __GNUC__
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// Whether this process logs (decided once, at the first call).
+bool IsSetupLogEnabled();
+
+}  // namespace kq

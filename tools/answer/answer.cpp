@@ -1,0 +1,58 @@
+// answer.exe <caption> <yes|no|ok|cancel|none> [timeout-ms]
+// Waits for a dialog box (window class #32770) with the given caption,
+// prints its caption and message text, and presses the given button ("none"
+// only reads the text). Exits 0 when a box was found, 1 on time-out.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string WindowText(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  if (length <= 0) return std::string();
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(window, &text[0], length + 1);
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+int ButtonId(const char* name) {
+  if (std::strcmp(name, "yes") == 0) return IDYES;
+  if (std::strcmp(name, "no") == 0) return IDNO;
+  if (std::strcmp(name, "ok") == 0) return IDOK;
+  if (std::strcmp(name, "cancel") == 0) return IDCANCEL;
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: answer.exe <caption> <yes|no|ok|cancel|none> [timeout-ms]\n");
+    return 2;
+  }
+  const char* caption = argv[1];
+  const int button = ButtonId(argv[2]);
+  const DWORD timeout = argc > 3 ? static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)) : 30000;
+  const DWORD start = GetTickCount();
+  HWND box = nullptr;
+  while ((box = FindWindowA("#32770", caption)) == nullptr) {
+    if (GetTickCount() - start > timeout) {
+      std::printf("no-box\n");
+      return 1;
+    }
+    Sleep(100);
+  }
+  // Give the box a moment to finish creating its controls.
+  Sleep(300);
+  HWND message = GetDlgItem(box, 0xFFFF);
+  std::printf("caption=%s\n", WindowText(box).c_str());
+  std::printf("text=%s\n", message != nullptr ? WindowText(message).c_str() : "");
+  std::fflush(stdout);
+  if (button != 0) PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  return 0;
+}

@@ -1,0 +1,88 @@
+// runner.exe [--cwd <folder>] [--timeout <ms>] <command line...>
+// Starts the command line with CreateProcess, waits for it and prints
+// "exit=0x%08X (%lu)" with the full 32-bit exit code, which Wine's own exit
+// status would cut to its low 8 bits. Exits 0 when the code was read, 125
+// when the program could not be started or did not end in time.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// The raw command line after the runner's own arguments.
+const char* SkipArgument(const char* p) {
+  while (*p == ' ' || *p == '\t') ++p;
+  bool quoted = false;
+  while (*p != '\0' && (quoted || (*p != ' ' && *p != '\t'))) {
+    if (*p == '"') quoted = !quoted;
+    ++p;
+  }
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
+std::string Unquote(std::string s) {
+  if (s.size() >= 2 && s.front() == '"' && s.back() == '"') s = s.substr(1, s.size() - 2);
+  return s;
+}
+
+std::string NextArgument(const char*& p) {
+  const char* start = p;
+  while (*start == ' ' || *start == '\t') ++start;
+  const char* end = SkipArgument(start);
+  std::string arg(start, end);
+  while (!arg.empty() && (arg.back() == ' ' || arg.back() == '\t')) arg.pop_back();
+  p = end;
+  return Unquote(arg);
+}
+
+}  // namespace
+
+int main() {
+  const char* p = SkipArgument(GetCommandLineA());
+  std::string cwd;
+  DWORD timeout = INFINITE;
+  for (;;) {
+    const char* save = p;
+    std::string arg = NextArgument(p);
+    if (arg == "--cwd") {
+      cwd = NextArgument(p);
+    } else if (arg == "--timeout") {
+      timeout = static_cast<DWORD>(std::strtoul(NextArgument(p).c_str(), nullptr, 10));
+    } else {
+      p = save;
+      break;
+    }
+  }
+  while (*p == ' ') ++p;
+  if (*p == '\0') {
+    std::fprintf(stderr, "usage: runner.exe [--cwd dir] [--timeout ms] <command line>\n");
+    return 125;
+  }
+  std::string commandLine = p;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      cwd.empty() ? nullptr : cwd.c_str(), &startup, &info)) {
+    std::printf("start-failed=%lu\n", GetLastError());
+    return 125;
+  }
+  CloseHandle(info.hThread);
+  const DWORD wait = WaitForSingleObject(info.hProcess, timeout);
+  if (wait != WAIT_OBJECT_0) {
+    std::printf("timeout\n");
+    TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hProcess);
+    return 125;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(info.hProcess, &code);
+  CloseHandle(info.hProcess);
+  std::printf("exit=0x%08lX (%lu)\n", code, code);
+  std::fflush(stdout);
+  return 0;
+}

@@ -1,0 +1,23 @@
+#!/bin/bash
+# wine-session.sh start|stop <prefix>
+# start: makes a fresh 32-bit prefix and keeps its wineserver running, so
+#        that each later program start costs about half a second.
+# stop:  shuts the prefix's wineserver down.
+set -eu
+action=$1
+export WINEPREFIX=$(realpath -m "$2")
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+case $action in
+  start)
+    if [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; fi
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i >/dev/null 2>&1
+    wineserver -p
+    wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion >/dev/null
+    echo "prefix ready: $WINEPREFIX"
+    ;;
+  stop)
+    wineserver -k 2>/dev/null || true
+    ;;
+  *) echo "usage: $0 start|stop <prefix>" >&2; exit 2 ;;
+esac
