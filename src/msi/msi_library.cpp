@@ -1,0 +1,389 @@
+#include "msi/msi_library.h"
+
+#include <vector>
+
+#include "app/internal_error.h"
+#include "sys/format.h"
+#include "sys/setup_log.h"
+#include "sys/wide_ansi.h"
+
+namespace kq {
+
+namespace {
+
+using MsiHandleValue = unsigned long;
+
+using DllGetVersionFn = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
+using MsiOpenDatabaseAFn = UINT(WINAPI*)(LPCSTR, LPCSTR, MsiHandleValue*);
+using MsiOpenDatabaseWFn = UINT(WINAPI*)(LPCWSTR, LPCWSTR, MsiHandleValue*);
+using MsiCloseHandleFn = UINT(WINAPI*)(MsiHandleValue);
+using MsiDatabaseOpenViewAFn = UINT(WINAPI*)(MsiHandleValue, LPCSTR, MsiHandleValue*);
+using MsiViewExecuteFn = UINT(WINAPI*)(MsiHandleValue, MsiHandleValue);
+using MsiViewFetchFn = UINT(WINAPI*)(MsiHandleValue, MsiHandleValue*);
+using MsiRecordGetStringAFn = UINT(WINAPI*)(MsiHandleValue, UINT, LPSTR, DWORD*);
+using MsiQueryProductStateAFn = int(WINAPI*)(LPCSTR);
+using MsiGetProductInfoAFn = UINT(WINAPI*)(LPCSTR, LPCSTR, LPSTR, DWORD*);
+using MsiGetSummaryInformationAFn = UINT(WINAPI*)(MsiHandleValue, LPCSTR, UINT, MsiHandleValue*);
+using MsiGetSummaryInformationWFn = UINT(WINAPI*)(MsiHandleValue, LPCWSTR, UINT, MsiHandleValue*);
+using MsiSummaryInfoGetPropertyAFn = UINT(WINAPI*)(MsiHandleValue, UINT, UINT*, INT*, FILETIME*, LPSTR,
+                                                   DWORD*);
+using MsiQueryFeatureStateAFn = int(WINAPI*)(LPCSTR, LPCSTR);
+using MsiGetComponentPathAFn = int(WINAPI*)(LPCSTR, LPCSTR, LPSTR, DWORD*);
+
+constexpr const char kMissingEntryPoints[] = "Failed to load function pointers from MSI.DLL";
+// Buffer size the queries start with; a longer text is read again with the
+// size the library reports, so no value is ever cut.
+constexpr DWORD kTextChars = 260;
+
+// An MSI handle (database, view, record, summary information) closed through
+// the MsiCloseHandle entry point the operation looked up.
+class ScopedMsiHandle {
+ public:
+  explicit ScopedMsiHandle(MsiCloseHandleFn close) : close_(close) {}
+  ~ScopedMsiHandle() { Close(); }
+  ScopedMsiHandle(const ScopedMsiHandle&) = delete;
+  ScopedMsiHandle& operator=(const ScopedMsiHandle&) = delete;
+  MsiHandleValue* Receive() {
+    Close();
+    return &handle_;
+  }
+  MsiHandleValue Get() const { return handle_; }
+  void Close() {
+    if (handle_ != 0 && close_ != nullptr) close_(handle_);
+    handle_ = 0;
+  }
+
+ private:
+  MsiCloseHandleFn close_;
+  MsiHandleValue handle_ = 0;
+};
+
+// Calls `read(buffer, &size)` with a 260-character buffer, and again with
+// the size the library asks for when it answers `moreData`.
+template <typename Read, typename Result>
+Result ReadText(Read read, Result moreData, std::string& text) {
+  DWORD capacity = kTextChars;
+  for (int attempt = 0;; ++attempt) {
+    std::vector<char> buffer(capacity + 1, '\0');
+    DWORD size = capacity;
+    const Result result = read(buffer.data(), &size);
+    if (result == moreData && attempt == 0 && size >= capacity) {
+      capacity = size + 1;
+      continue;
+    }
+    text.assign(buffer.data());
+    return result;
+  }
+}
+
+// Opens a file through a wide Windows Installer call on the NT family: the
+// name converted with the OEM code page, and once more with the ANSI code
+// page when that fails. `failed` receives the empty-conversion case.
+template <typename Call>
+UINT CallWithWidePath(const std::string& path, Call call, bool& conversionFailed) {
+  conversionFailed = false;
+  std::wstring wide = ToWideOem(path.c_str());
+  if (wide.empty()) wide = ToWideAnsi(path.c_str());
+  if (wide.empty()) {
+    conversionFailed = true;
+    return ERROR_INVALID_PARAMETER;
+  }
+  UINT result = call(wide.c_str());
+  if (result == ERROR_SUCCESS) return result;
+  wide = ToWideAnsi(path.c_str());
+  if (wide.empty()) return result;
+  return call(wide.c_str());
+}
+
+uint32_t FromWin32(UINT result) { return 0x80070000u | result; }
+
+}  // namespace
+
+MsiLibrary::MsiLibrary() = default;
+
+MsiLibrary::~MsiLibrary() {
+  // Deliberately not freed: see the declaration.
+  msiModule.Release();
+}
+
+FARPROC MsiLibrary::Lookup(const char* entryPoint) const {
+  if (!msiModule) return nullptr;
+  return GetProcAddress(msiModule.Get(), entryPoint);
+}
+
+int MsiLibrary::LoadMsiDll() {
+  if (msiModule) return 1;
+  SetupLog("Attempting to load MSI.DLL");
+  char systemFolder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(systemFolder, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    std::string path(systemFolder, length);
+    if (path.back() != '\\') path += '\\';
+    path += "MSI.DLL";
+    msiModule.Reset(LoadLibraryA(path.c_str()));
+  }
+  if (msiModule) return 1;
+  SetupLog("Failed to load MSI.DLL");
+  return 0;
+}
+
+int MsiLibrary::UnloadMsiDll() {
+  if (!msiModule) return 1;
+  SetupLog("Unloading MSI.DLL");
+  if (!FreeLibrary(msiModule.Get())) return 0;
+  msiModule.Release();
+  return 1;
+}
+
+int MsiLibrary::GetMsiDllVersion(DLLVERSIONINFO* info) {
+  if (!LoadMsiDll()) return 0;
+  SetupLog("Attempting to determine the version of MSI.DLL");
+  auto getVersion = LookupAs<DllGetVersionFn>("DllGetVersion");
+  if (getVersion == nullptr) {
+    SetupLog(kMissingEntryPoints);
+    return 0;
+  }
+  DLLVERSIONINFO version = {};
+  version.cbSize = sizeof version;
+  const HRESULT result = getVersion(&version);
+  if (FAILED(result)) {
+    SetupLogF("Failed to get version information from MSI.DLL, Return code = %08X",
+              static_cast<unsigned>(result));
+    return 0;
+  }
+  if (info != nullptr) *info = version;
+  return 1;
+}
+
+int MsiLibrary::LoadProductInformation(const char* packagePath) {
+  productInfoLoaded = 0;
+  if (packagePath != nullptr) {
+    productPackagePath = packagePath;
+  } else if (productPackagePath.empty()) {
+    RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNoPackagePath);
+  }
+  SetupLogF("Loading product information for package '%s'", productPackagePath.c_str());
+  if (!LoadMsiDll()) return 0;
+  auto openA = LookupAs<MsiOpenDatabaseAFn>("MsiOpenDatabaseA");
+  auto openW = LookupAs<MsiOpenDatabaseWFn>("MsiOpenDatabaseW");
+  auto close = LookupAs<MsiCloseHandleFn>("MsiCloseHandle");
+  if (openA == nullptr || openW == nullptr || close == nullptr) {
+    SetupLog(kMissingEntryPoints);
+    return 0;
+  }
+
+  ScopedMsiHandle database(close);
+  UINT result = ERROR_SUCCESS;
+  if (IsWindowsNT()) {
+    bool conversionFailed = false;
+    result = CallWithWidePath(
+        productPackagePath,
+        [&](const wchar_t* path) { return openW(path, nullptr, database.Receive()); },
+        conversionFailed);
+    if (conversionFailed) {
+      SetupLogF("Failed to convert filename: %s to Unicode", productPackagePath.c_str());
+      return 0;
+    }
+  } else {
+    result = openA(productPackagePath.c_str(), nullptr, database.Receive());
+  }
+  if (result != ERROR_SUCCESS) {
+    SetupLogF("Failed to open package '%s', return code = %d", productPackagePath.c_str(),
+              static_cast<int>(result));
+    return 0;
+  }
+
+  if (!GetPackageProperty(database.Get(), "ProductCode", productCode))
+    RaiseInternalError(0x100 | msi_error::kLocationProductInfo, msi_error::kPropertyMissing);
+  if (!GetPackageProperty(database.Get(), "ShortProductName", productName) &&
+      !GetPackageProperty(database.Get(), "ProductName", productName))
+    RaiseInternalError(0x200 | msi_error::kLocationProductInfo, msi_error::kPropertyMissing);
+  if (!GetPackageProperty(database.Get(), "ProductVersion", productVersion))
+    RaiseInternalError(0x300 | msi_error::kLocationProductInfo, msi_error::kPropertyMissing);
+  database.Close();
+  productInfoLoaded = 1;
+  return 1;
+}
+
+const std::string& MsiLibrary::GetProductCode() const {
+  if (!productInfoLoaded) RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+  return productCode;
+}
+
+const std::string& MsiLibrary::GetProductName() const {
+  if (!productInfoLoaded) RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+  return productName;
+}
+
+const std::string& MsiLibrary::GetProductVersion() const {
+  if (!productInfoLoaded) RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+  return productVersion;
+}
+
+int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std::string& value) {
+  SetupLogF("Attempting to retrieve the value of property '%s'", name);
+  value.clear();
+  using namespace msi_error;
+  if (!LoadMsiDll()) RaiseInternalError(kLocationPackageProperty, kLibraryMissing);
+  auto openView = LookupAs<MsiDatabaseOpenViewAFn>("MsiDatabaseOpenViewA");
+  auto getString = LookupAs<MsiRecordGetStringAFn>("MsiRecordGetStringA");
+  auto execute = LookupAs<MsiViewExecuteFn>("MsiViewExecute");
+  auto fetch = LookupAs<MsiViewFetchFn>("MsiViewFetch");
+  auto close = LookupAs<MsiCloseHandleFn>("MsiCloseHandle");
+  if (openView == nullptr || getString == nullptr || execute == nullptr || fetch == nullptr ||
+      close == nullptr)
+    RaiseInternalError(kLocationPackageProperty, kLibraryMissing);
+
+  const std::string query = Format("SELECT * FROM `Property` WHERE `Property`='%s'", name);
+  ScopedMsiHandle view(close);
+  UINT result = openView(database, query.c_str(), view.Receive());
+  if (result != ERROR_SUCCESS) RaiseInternalError(0x100 | kLocationPackageProperty, FromWin32(result));
+  result = execute(view.Get(), 0);
+  if (result != ERROR_SUCCESS) {
+    view.Close();
+    RaiseInternalError(0x200 | kLocationPackageProperty, FromWin32(result));
+  }
+  ScopedMsiHandle record(close);
+  result = fetch(view.Get(), record.Receive());
+  view.Close();
+  if (result == msi::kErrorNoMoreItems) {
+    SetupLog("The requested property does not exist");
+    return 0;
+  }
+  if (result != ERROR_SUCCESS) RaiseInternalError(0x300 | kLocationPackageProperty, FromWin32(result));
+
+  std::string text;
+  result = ReadText([&](char* buffer, DWORD* size) { return getString(record.Get(), 2, buffer, size); },
+                    static_cast<UINT>(msi::kErrorMoreData), text);
+  record.Close();
+  if (result != ERROR_SUCCESS) RaiseInternalError(0x400 | kLocationPackageProperty, FromWin32(result));
+  SetupLogF("The property's value is '%s'", text.c_str());
+  value = text;
+  return 1;
+}
+
+int MsiLibrary::IsProductInstalled(const char* code) {
+  SetupLogF("Checking the installation state of the product '%s'", code != nullptr ? code : "");
+  if (!LoadMsiDll()) return 0;
+  auto queryState = LookupAs<MsiQueryProductStateAFn>("MsiQueryProductStateA");
+  if (queryState == nullptr) {
+    SetupLog(kMissingEntryPoints);
+    return 0;
+  }
+  if (queryState(code) == msi::kInstallStateDefault) {
+    SetupLog("The specified product is installed");
+    return 1;
+  }
+  SetupLog("The specified product is not installed");
+  return 0;
+}
+
+int MsiLibrary::IsPackageProductInstalled() {
+  if (!productInfoLoaded && !LoadProductInformation(nullptr))
+    RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+  return IsProductInstalled(productCode.c_str());
+}
+
+int MsiLibrary::IsDifferentPackageInstalled() {
+  SetupLog("Detecting if the existing installation used the same package as the current one");
+  if (!IsProductInstalled(productCode.c_str())) return 0;
+  auto getProductInfo = LookupAs<MsiGetProductInfoAFn>("MsiGetProductInfoA");
+  auto getSummaryProperty = LookupAs<MsiSummaryInfoGetPropertyAFn>("MsiSummaryInfoGetPropertyA");
+  auto getSummaryA = LookupAs<MsiGetSummaryInformationAFn>("MsiGetSummaryInformationA");
+  auto getSummaryW = LookupAs<MsiGetSummaryInformationWFn>("MsiGetSummaryInformationW");
+  auto close = LookupAs<MsiCloseHandleFn>("MsiCloseHandle");
+  if (getProductInfo == nullptr || getSummaryProperty == nullptr || getSummaryA == nullptr ||
+      getSummaryW == nullptr || close == nullptr) {
+    SetupLog(kMissingEntryPoints);
+    return 0;
+  }
+
+  using msi_error::kLocationPackageCode;
+  std::string installedCode;
+  UINT result = ReadText(
+      [&](char* buffer, DWORD* size) { return getProductInfo(productCode.c_str(), "PackageCode", buffer, size); },
+      static_cast<UINT>(msi::kErrorMoreData), installedCode);
+  if (result != ERROR_SUCCESS) {
+    SetupLog("Failed to get the package code of the cached database.");
+    RaiseInternalError(kLocationPackageCode, FromWin32(result));
+  }
+
+  ScopedMsiHandle summary(close);
+  if (IsWindowsNT()) {
+    bool conversionFailed = false;
+    result = CallWithWidePath(
+        productPackagePath,
+        [&](const wchar_t* path) { return getSummaryW(0, path, 0, summary.Receive()); }, conversionFailed);
+  } else {
+    result = getSummaryA(0, productPackagePath.c_str(), 0, summary.Receive());
+  }
+  if (result != ERROR_SUCCESS) {
+    SetupLogF("Failed to get the summary information stream for database: %s", productPackagePath.c_str());
+    RaiseInternalError(kLocationPackageCode, FromWin32(result));
+  }
+
+  std::string newCode;
+  result = ReadText(
+      [&](char* buffer, DWORD* size) {
+        UINT type = 0;
+        INT number = 0;
+        FILETIME time = {};
+        return getSummaryProperty(summary.Get(), msi::kPidRevNumber, &type, &number, &time, buffer, size);
+      },
+      static_cast<UINT>(msi::kErrorMoreData), newCode);
+  if (result != ERROR_SUCCESS) {
+    SetupLog("Failed to get the package code of the database being installed.");
+    RaiseInternalError(kLocationPackageCode, FromWin32(result));
+  }
+  summary.Close();
+
+  // Exact comparison: a package code written in another letter case is
+  // another package.
+  if (installedCode == newCode) {
+    SetupLog("The old and new package codes match");
+    return 0;
+  }
+  SetupLogF("The old package code '%s' does not match the new package code '%s'", installedCode.c_str(),
+            newCode.c_str());
+  return 1;
+}
+
+int MsiLibrary::IsFeatureRunFromSource(const char* feature) {
+  SetupLogF("Determining if feature '%s' is configured to run from source", feature != nullptr ? feature : "");
+  if (!LoadMsiDll()) return 0;
+  auto queryFeature = LookupAs<MsiQueryFeatureStateAFn>("MsiQueryFeatureStateA");
+  if (queryFeature == nullptr) {
+    SetupLog(kMissingEntryPoints);
+    return 0;
+  }
+  if (queryFeature(productCode.c_str(), feature) == msi::kInstallStateSource) {
+    SetupLog("The specified feature is configured to run from source");
+    return 1;
+  }
+  SetupLog("The specified feature is not configured to run from source");
+  return 0;
+}
+
+bool MsiLibrary::GetComponentPath(const char* component, std::string& path) {
+  path.clear();
+  SetupLogF("Determining the installed location for component: %s", component != nullptr ? component : "");
+  if (!LoadMsiDll()) return false;
+  auto getPath = LookupAs<MsiGetComponentPathAFn>("MsiGetComponentPathA");
+  if (getPath == nullptr) {
+    SetupLog(kMissingEntryPoints);
+    return false;
+  }
+  std::string text;
+  const int state = ReadText(
+      [&](char* buffer, DWORD* size) { return getPath(productCode.c_str(), component, buffer, size); },
+      msi::kInstallStateMoreData, text);
+  if (state != msi::kInstallStateLocal) {
+    SetupLogF("Failed to get the key path for component: %s, Return code = %08X",
+              component != nullptr ? component : "", static_cast<unsigned>(state));
+    return false;
+  }
+  path = text;
+  return true;
+}
+
+}  // namespace kq

@@ -1,0 +1,103 @@
+#pragma once
+// MsiLibrary: the program's only door to the Windows Installer's programming
+// interface. The setup must start on machines where MSI.DLL is missing or
+// too old, so it never links to it: the library is loaded when a query needs
+// it, every entry point is looked up at the moment of the call, and a missing
+// library or entry point is an ordinary "no" (0 or an empty answer) with a
+// log line, never a crash.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cstdint>
+#include <string>
+
+#include "sys/scoped_handle.h"
+
+namespace kq {
+
+// Size of the version record DllGetVersion fills: size, major, minor, build,
+// platform.
+static_assert(sizeof(DLLVERSIONINFO) == 20, "DLLVERSIONINFO is 20 bytes");
+
+// The Windows Installer values the queries rely on.
+namespace msi {
+constexpr int kInstallStateLocal = 3;
+constexpr int kInstallStateSource = 4;
+constexpr int kInstallStateDefault = 5;
+constexpr int kInstallStateMoreData = -3;
+constexpr unsigned kErrorNoMoreItems = 259;
+constexpr unsigned kErrorMoreData = 234;
+constexpr unsigned kPidRevNumber = 9;  // summary property holding the package code
+}  // namespace msi
+
+// Locations and codes of the internal errors raised by the queries.
+namespace msi_error {
+constexpr unsigned kLocationProductInfo = 0x0F;
+constexpr unsigned kLocationPackageProperty = 0x0E;
+constexpr unsigned kLocationPackageCode = 0x0D;
+constexpr uint32_t kNoPackagePath = 0x80004003u;  // E_POINTER
+constexpr uint32_t kPropertyMissing = 0x80040066u;
+constexpr uint32_t kNotLoaded = 0x8004006Cu;
+constexpr uint32_t kLibraryMissing = 0x8004006Fu;
+}  // namespace msi_error
+
+class MsiLibrary {
+ public:
+  MsiLibrary();
+  // Keeps MSI.DLL loaded: the library may still have threads of its own
+  // running, and the process ends soon after the engine goes away.
+  virtual ~MsiLibrary();
+  MsiLibrary(const MsiLibrary&) = delete;
+  MsiLibrary& operator=(const MsiLibrary&) = delete;
+
+  // 1 when the library is held afterwards. Loads MSI.DLL from the system
+  // folder by full path: a setup often runs from a download folder, where a
+  // planted MSI.DLL must never be picked up by the default search order.
+  int LoadMsiDll();
+  // 1 when no library is held afterwards; 0 when FreeLibrary failed.
+  int UnloadMsiDll();
+
+  // 1 and the version of MSI.DLL (copied to `info` when given); 0 when the
+  // library, its DllGetVersion or the call fails.
+  int GetMsiDllVersion(DLLVERSIONINFO* info);
+
+  // Opens the package and reads its product code, name and version. A null
+  // path reloads the package last named.
+  int LoadProductInformation(const char* packagePath);
+
+  // The loaded texts; internal error when nothing is loaded.
+  const std::string& GetProductCode() const;
+  const std::string& GetProductName() const;
+  const std::string& GetProductVersion() const;
+  bool IsProductInfoLoaded() const { return productInfoLoaded != 0; }
+  const std::string& GetProductPackagePath() const { return productPackagePath; }
+
+  int IsProductInstalled(const char* productCode);
+  int IsPackageProductInstalled();
+  int IsDifferentPackageInstalled();
+  int IsFeatureRunFromSource(const char* feature);
+
+  // The key path of a component of the loaded product when it is installed
+  // locally; false (and an empty path) otherwise.
+  bool GetComponentPath(const char* component, std::string& path);
+
+  // Reads one row of the package's Property table: 1 and the value when the
+  // row exists, 0 when it does not.
+  int GetPackageProperty(unsigned long database, const char* name, std::string& value);
+
+ private:
+  FARPROC Lookup(const char* entryPoint) const;
+  template <typename Fn>
+  Fn LookupAs(const char* entryPoint) const {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(Lookup(entryPoint)));
+  }
+
+  std::string productPackagePath;
+  ScopedLibrary msiModule;
+  std::string productCode;
+  std::string productName;
+  std::string productVersion;
+  int productInfoLoaded = 0;
+};
+
+}  // namespace kq

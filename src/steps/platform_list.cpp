@@ -1,0 +1,136 @@
+#include "steps/platform_list.h"
+
+#include "config/next_field.h"
+#include "config/parse_integer.h"
+
+namespace kq {
+
+namespace {
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i] != '\0'; ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return i == a.size() && b[i] == '\0';
+}
+
+// Splits `text` at the first `mark` when it stands at position 1 or later;
+// otherwise all of `text` is the first part and the second is empty.
+void SplitAt(const std::string& text, char mark, std::string& first, std::string& second) {
+  const size_t at = text.find(mark);
+  if (at == std::string::npos || at == 0) {
+    first = text;
+    second.clear();
+  } else {
+    first = text.substr(0, at);
+    second = text.substr(at + 1);
+  }
+}
+
+bool ReadNumber(const std::string& text, uint32_t& value) {
+  int32_t number = 0;
+  if (!ParseInteger(text, number)) return false;
+  value = static_cast<uint32_t>(number);
+  return true;
+}
+
+bool ReadPair(const std::string& text, uint32_t& major, uint32_t& minor) {
+  std::string first, second;
+  SplitAt(text, '.', first, second);
+  return ReadNumber(first, major) && ReadNumber(second, minor);
+}
+
+// -1, 0 or 1 as a is lower than, equal to or higher than b.
+int Compare(uint32_t a, uint32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+}  // namespace
+
+PlatformVerdict FindPlatformRequirement(const std::string& platforms, const std::string& family,
+                                        PlatformRequirement& requirement) {
+  requirement = PlatformRequirement();
+  std::string rest = platforms;
+  std::string entry;
+  while (!rest.empty()) {
+    if (!NextField(rest, entry, ",", QuoteMode::Remove)) return PlatformVerdict::Unsupported;
+    const size_t colon = entry.find(':');
+    if (colon == std::string::npos || colon == 0) continue;
+    if (!EqualsIgnoringCase(entry.substr(0, colon), family.c_str())) continue;
+
+    std::string versionPart, servicePackPart;
+    SplitAt(entry.substr(colon + 1), ':', versionPart, servicePackPart);
+    uint32_t major = 0;
+    if (!ReadPair(versionPart, major, requirement.minor) ||
+        !ReadPair(servicePackPart, requirement.servicePackMajor, requirement.servicePackMinor))
+      return PlatformVerdict::BadNumber;
+    requirement.major = static_cast<uint16_t>(major);
+    return PlatformVerdict::Qualifies;
+  }
+  return PlatformVerdict::Unsupported;
+}
+
+bool ReadServicePackText(const std::string& csdVersion, uint32_t& major, uint32_t& minor) {
+  major = 0;
+  minor = 0;
+  const size_t digit = csdVersion.find_first_of("0123456789");
+  if (digit == std::string::npos) return true;
+  return ReadPair(csdVersion.substr(digit), major, minor);
+}
+
+PlatformVerdict CheckPlatformList(const std::string& platforms, const std::string& family,
+                                  const RunningWindows& running) {
+  if (platforms.empty()) return PlatformVerdict::Qualifies;
+  PlatformRequirement required;
+  const PlatformVerdict found = FindPlatformRequirement(platforms, family, required);
+  if (found != PlatformVerdict::Qualifies) return found;
+
+  uint32_t servicePackMajor = running.servicePackMajor;
+  uint32_t servicePackMinor = running.servicePackMinor;
+  if (!running.hasServicePackNumbers &&
+      !ReadServicePackText(running.csdVersion, servicePackMajor, servicePackMinor))
+    return PlatformVerdict::BadNumber;
+
+  const int order[] = {
+      Compare(running.majorVersion, required.major),
+      Compare(running.minorVersion, required.minor),
+      Compare(servicePackMajor, required.servicePackMajor),
+      Compare(servicePackMinor, required.servicePackMinor),
+  };
+  for (int difference : order) {
+    if (difference < 0) return PlatformVerdict::Unsupported;
+    if (difference > 0) return PlatformVerdict::Qualifies;
+  }
+  return PlatformVerdict::Qualifies;
+}
+
+bool ForbidsNtServer(const std::string& allowNtServer) {
+  return EqualsIgnoringCase(allowNtServer, "FALSE") || EqualsIgnoringCase(allowNtServer, "NO") ||
+         allowNtServer == "0";
+}
+
+bool IsServerProductType(const std::string& productType) {
+  return productType == "ServerNT" || productType == "LanmanNT";
+}
+
+bool ReadMsiVersion(const std::string& text, uint32_t parts[3]) {
+  std::string rest = text;
+  for (int i = 0; i < 3; ++i) {
+    std::string token;
+    if (!NextField(rest, token, ".", QuoteMode::Remove)) return false;
+    if (!ReadNumber(token, parts[i])) return false;
+  }
+  return true;
+}
+
+bool IsVersionAtLeast(const uint32_t installed[3], const uint32_t required[3]) {
+  for (int i = 0; i < 3; ++i) {
+    if (installed[i] != required[i]) return installed[i] > required[i];
+  }
+  return true;
+}
+
+}  // namespace kq
