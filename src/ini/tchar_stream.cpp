@@ -1,0 +1,201 @@
+#include "ini/tchar_stream.h"
+
+#include <climits>
+#include <cstring>
+
+namespace kq {
+
+namespace {
+
+constexpr unsigned char kBom[2] = {0xFF, 0xFE};
+// Longest line accepted: the length must fit the signed 32-bit result.
+constexpr size_t kMaxLineChars = LONG_MAX / 2;
+
+}  // namespace
+
+CTCharStream::~CTCharStream() { Close(); }
+
+bool CTCharStream::Close() {
+  bool closed = true;
+  if (file_) closed = file_->Close();
+  file_.reset();
+  mode_ = kModeRead;
+  encoding_ = kEncodingNone;
+  position_ = 0;
+  return closed;
+}
+
+bool CTCharStream::OpenStream(const char* fileName, int mode) {
+  if (!Close()) return false;
+  if (fileName == nullptr || mode < kModeRead || mode > kModeWriteUtf16) {
+    SetIniLastError(kIniErrorInvalidParameter);
+    return false;
+  }
+  std::unique_ptr<IniByteFile> file =
+      opener_.Open(fileName, mode == kModeRead ? IniOpenMode::Read : IniOpenMode::Write);
+  if (!file) return false;
+
+  int encoding = kEncodingAnsi;
+  uint64_t position = 0;
+  if (mode == kModeRead) {
+    unsigned char head[2] = {0, 0};
+    uint32_t got = 0;
+    if (!file->Read(head, sizeof head, got)) return false;  // the file closes as it goes
+    if (got == 2 && std::memcmp(head, kBom, 2) == 0) {
+      encoding = kEncodingUtf16;
+      position = 2;
+    } else if (got > 0 && !file->Seek(0)) {
+      return false;
+    }
+  } else if (mode == kModeWriteUtf16) {
+    encoding = kEncodingUtf16;
+    if (!file->Write(kBom, sizeof kBom)) return false;
+  }
+  file_ = std::move(file);
+  mode_ = mode;
+  encoding_ = encoding;
+  position_ = position;
+  return true;
+}
+
+bool CTCharStream::Fail(uint32_t error, long* length) {
+  if (length != nullptr) *length = 0;
+  SetIniLastError(error);
+  return false;
+}
+
+bool CTCharStream::ReadLine(char* buffer, long* length) {
+  if (!file_) return Fail(kIniErrorInvalidHandle, length);
+  if (buffer == nullptr || length == nullptr || *length < 0) return Fail(kIniErrorInvalidData, length);
+  if (encoding_ != kEncodingAnsi && encoding_ != kEncodingUtf16) return Fail(kIniErrorInvalidData, length);
+  const size_t capacity = static_cast<size_t>(*length);
+  *length = 0;
+
+  const uint64_t lineStart = position_;
+  uint64_t lineBytes = 0;   // bytes of the file that belong to this line
+  size_t characters = 0;    // characters consumed, line feed included
+  bool complete = false;    // the line feed was seen
+  bool cut = false;         // a carriage return or NUL ended the text
+  line_.clear();
+
+  // Zero-filled with room for a terminator, as the chunk is examined as text.
+  unsigned char chunk[kChunkBytes + 2];
+  while (!complete) {
+    std::memset(chunk, 0, sizeof chunk);
+    uint32_t got = 0;
+    if (!file_->Read(chunk, kChunkBytes, got)) {
+      const uint32_t error = GetIniLastError();
+      file_->Seek(lineStart);
+      position_ = lineStart;
+      return Fail(error, length);
+    }
+    if (got == 0) break;
+
+    uint32_t used = got;  // bytes of this chunk that belong to the line
+    if (encoding_ == kEncodingAnsi) {
+      const void* feed = std::memchr(chunk, '\n', got);
+      const size_t end = feed ? static_cast<size_t>(static_cast<const unsigned char*>(feed) - chunk) : got;
+      if (!cut) {
+        size_t keep = 0;
+        while (keep < end && chunk[keep] != '\r' && chunk[keep] != '\0') ++keep;
+        line_.append(reinterpret_cast<const char*>(chunk), keep);
+        cut = keep < end;
+      }
+      characters += feed ? end + 1 : end;
+      if (feed) {
+        used = static_cast<uint32_t>(end + 1);
+        complete = true;
+      }
+    } else {
+      // A file that ends inside a character leaves one odd byte: it is no
+      // character, and is skipped.
+      const size_t units = got / 2;
+      size_t end = units;
+      for (size_t i = 0; i < units; ++i) {
+        if (chunk[2 * i] == '\n' && chunk[2 * i + 1] == 0) {
+          end = i;
+          complete = true;
+          break;
+        }
+      }
+      for (size_t i = 0; i < end && !cut; ++i) {
+        const unsigned wide = chunk[2 * i] | (static_cast<unsigned>(chunk[2 * i + 1]) << 8);
+        if (wide == '\r' || wide == 0) {
+          cut = true;
+        } else if (wide > 0xFF) {
+          // No narrow form: the line cannot be read.
+          file_->Seek(lineStart);
+          position_ = lineStart;
+          return Fail(kIniErrorInvalidData, length);
+        } else {
+          line_.push_back(static_cast<char>(wide));
+        }
+      }
+      characters += complete ? end + 1 : end;
+      if (complete) used = static_cast<uint32_t>(2 * (end + 1));
+    }
+    lineBytes += used;
+    if (line_.size() > kMaxLineChars) {
+      file_->Seek(lineStart);
+      position_ = lineStart;
+      return Fail(kIniErrorInvalidData, length);
+    }
+    if (complete && used < got && !file_->Seek(lineStart + lineBytes)) {
+      const uint32_t error = GetIniLastError();
+      file_->Seek(lineStart);
+      position_ = lineStart;
+      return Fail(error, length);
+    }
+  }
+  position_ = lineStart + lineBytes;
+
+  if (characters == 0) {
+    *length = -1;
+    return true;
+  }
+  if (line_.size() > capacity) {
+    // Too long for the caller's buffer: report the size and stand at the
+    // start of the line again so that the caller can read it once more.
+    if (!file_->Seek(lineStart)) return Fail(GetIniLastError(), length);
+    position_ = lineStart;
+    *length = static_cast<long>(line_.size());
+    SetIniLastError(kIniErrorSuccess);
+    return false;
+  }
+  std::memcpy(buffer, line_.data(), line_.size());
+  buffer[line_.size()] = '\0';
+  *length = static_cast<long>(line_.size());
+  return true;
+}
+
+bool CTCharStream::WriteLine(const std::string& text) {
+  if (!file_ || mode_ == kModeRead) {
+    SetIniLastError(kIniErrorInvalidHandle);
+    return false;
+  }
+  std::string bytes;
+  if (encoding_ == kEncodingAnsi) {
+    bytes.reserve(text.size() + 2);
+    bytes = text;
+    bytes += "\r\n";
+  } else if (encoding_ == kEncodingUtf16) {
+    // Each byte becomes the UTF-16LE character of the same value, the
+    // inverse of what ReadLine does.
+    bytes.reserve(2 * text.size() + 4);
+    for (char c : text) {
+      bytes.push_back(c);
+      bytes.push_back('\0');
+    }
+    bytes.append("\r\0\n\0", 4);
+  } else {
+    SetIniLastError(kIniErrorInvalidHandle);
+    return false;
+  }
+  if (bytes.size() > UINT32_MAX) {
+    SetIniLastError(kIniErrorInvalidData);
+    return false;
+  }
+  return file_->Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+}  // namespace kq

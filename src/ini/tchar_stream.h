@@ -1,0 +1,65 @@
+#pragma once
+// Line-oriented access to an INI file in ANSI or UTF-16LE (with the byte
+// order mark FF FE). Reading converts UTF-16LE to narrow text (characters
+// up to U+00FF map to the byte of the same value); writing ends every line
+// with CR LF in the file's encoding.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ini/ini_byte_file.h"
+
+namespace kq {
+
+class CTCharStream {
+ public:
+  enum Mode { kModeRead = 0, kModeWriteAnsi = 1, kModeWriteUtf16 = 2 };
+  enum Encoding { kEncodingNone = 0, kEncodingAnsi = 1, kEncodingUtf16 = 2 };
+
+  // Files are read in chunks of this size; one seek back per line puts the
+  // position just after the line feed.
+  static constexpr uint32_t kChunkBytes = 256;
+
+  explicit CTCharStream(IniFileOpener& opener = PlatformFileOpener()) : opener_(opener) {}
+  virtual ~CTCharStream();
+  CTCharStream(const CTCharStream&) = delete;
+  CTCharStream& operator=(const CTCharStream&) = delete;
+
+  // Mode 0 opens an existing file and detects its encoding; modes 1 and 2
+  // create or truncate it (mode 2 writes the byte order mark). Closes an
+  // open file first; fails when that close fails.
+  bool OpenStream(const char* fileName, int mode);
+
+  // On entry *length is the capacity of `buffer` in characters, without the
+  // terminating NUL. Results:
+  //   true,  *length == -1: end of file;
+  //   true,  *length == n:  the next line, without its line end, NUL-terminated;
+  //   false, *length > capacity: the line needs that many characters; the
+  //          stream stands again at the start of the line;
+  //   false, *length == 0: failure, the reason in the last error (6 not open,
+  //          13 bad arguments or a character above U+00FF, else the read error).
+  // A line's text ends at its first carriage return or NUL; what follows up
+  // to the line feed is dropped.
+  bool ReadLine(char* buffer, long* length);
+
+  // Appends the text and CR LF. False when closed, not open for writing, or
+  // when the write fails.
+  bool WriteLine(const std::string& text);
+
+  // False when the system reports a failure to close (data may be lost).
+  bool Close();
+  int GetEncoding() const { return file_ ? encoding_ : kEncodingNone; }
+  int GetMode() const { return mode_; }
+
+ private:
+  bool Fail(uint32_t error, long* length);
+
+  IniFileOpener& opener_;
+  std::unique_ptr<IniByteFile> file_;
+  int mode_ = kModeRead;
+  int encoding_ = kEncodingNone;
+  uint64_t position_ = 0;  // byte position of the next read
+  std::string line_;       // reused accumulator
+};
+
+}  // namespace kq
