@@ -1,0 +1,42 @@
+#pragma once
+// The one way a component gives up on an impossible situation: tell the user
+// (unless the command line asks for a quiet UI), log it, and end the run with
+// the HRESULT as the setup exit code.
+#include <cstdint>
+#include <string>
+
+#include "app/run_platform.h"
+
+namespace kq {
+
+// Location 0 with code 0 and a window only records that window as the owner
+// of later error boxes and returns. Every other call ends the run (raises a
+// SetupExitCode with `hresult`) after showing "Error Code: %04X.%08X" in an
+// "Internal Error" box owned by the recorded window, unless the process
+// command line holds /qn or /qb- in one of the spellings QuietCommandLine
+// accepts. The `owner` of a call that ends the run is not used.
+void RaiseInternalError(uint32_t location, uint32_t hresult, WindowHandle owner);
+
+// The form used by components, which never register an owner.
+[[noreturn]] void RaiseInternalError(uint32_t location, uint32_t hresult);
+
+// HRESULTs shared by the components.
+constexpr uint32_t kErrorPointer = 0x80004003u;       // a required object or argument is missing
+constexpr uint32_t kErrorLaunch = 0x8004006Au;        // a child process could not be started
+constexpr uint32_t kErrorTokenize = 0x8004006Bu;      // a text could not be split into tokens
+constexpr uint32_t kErrorNotLoaded = 0x80070005u;     // setup data read before it was loaded
+constexpr uint32_t kErrorInvalidArgument = 0x80070057u;
+
+// Whether the raw process command line asks for a UI without error boxes:
+// one of "/qn", "/Qn", "/QN", "/qN", "/qb-", "/Qb-", "/QB-", "/qB-" anywhere
+// in it (so /qn+ counts as well).
+bool QuietCommandLine(const std::string& commandLine);
+
+// The body of the box, formatted from the template of message 3.
+std::string FormatInternalErrorText(const std::string& messageTemplate, uint32_t location,
+                                    uint32_t hresult);
+
+// The owner recorded by the location-0 call (null until then).
+WindowHandle InternalErrorOwner();
+
+}  // namespace kq

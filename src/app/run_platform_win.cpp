@@ -1,0 +1,29 @@
+// The Windows side of the run platform.
+#include <windows.h>
+
+#include "app/run_platform.h"
+#include "sys/setup_log.h"
+#include "sys/wide_ansi.h"
+
+namespace kq {
+
+namespace {
+
+std::string ProcessCommandLine() { return GetProgramCommandLine(); }
+
+uint32_t UserLocale() { return static_cast<uint32_t>(GetUserDefaultLCID()); }
+
+void Log(const char* line) { SetupLog(line); }
+
+void ShowErrorBox(WindowHandle owner, const char* caption, const char* text) {
+  MessageBoxA(static_cast<HWND>(owner), text, caption, MB_ICONERROR);
+}
+
+}  // namespace
+
+const RunPlatform& SystemRunPlatform() {
+  static const RunPlatform platform = {ProcessCommandLine, UserLocale, Log, ShowErrorBox};
+  return platform;
+}
+
+}  // namespace kq

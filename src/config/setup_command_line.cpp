@@ -1,0 +1,331 @@
+#include "config/setup_command_line.h"
+
+#include "app/internal_error.h"
+#include "config/next_field.h"
+
+namespace kq {
+
+namespace {
+
+constexpr uint32_t kLocationCommandLine = 23;
+constexpr char kDefaultDataFile[] = "SETUP.INI";
+
+// Option texts by install mode and UI level (mode 7 is built from pieces).
+const char* const kModeOptions[] = {"", " /I", " /f", " /x", " /j", " /a", " /p "};
+const char* const kUiLevelOptions[] = {"", " /qf", " /qr", " /qb+", " /qb", " /qb-", " /qn+", " /qn"};
+
+// ASCII only: property names and option letters are ASCII, and a byte-wise
+// CharUpper could turn the trail byte of a double-byte character into
+// another character.
+char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text) c = ToUpperAscii(c);
+  return text;
+}
+
+void TrimLeadingBlanks(std::string& text) {
+  size_t begin = 0;
+  while (begin < text.size() && IsBlank(text[begin])) ++begin;
+  text.erase(0, begin);
+}
+
+void TrimTrailingBlanks(std::string& text) {
+  size_t end = text.size();
+  while (end > 0 && IsBlank(text[end - 1])) --end;
+  text.resize(end);
+}
+
+// The next blank-separated word of the argument text, quotes kept.
+bool NextWord(std::string& rest, std::string& word) { return NextField(rest, word, " ", QuoteMode::Keep); }
+
+// The word an option takes as its argument (a package, a file, a language):
+// it must be there.
+bool NextOptionArgument(std::string& rest, std::string& argument) {
+  std::string word;
+  if (!NextWord(rest, word) || word.empty()) return false;
+  argument = word;
+  return true;
+}
+
+// UI level of a /q suffix, 0 when the suffix is not one of /q's.
+int UiLevelFromSuffix(const std::string& suffix) {
+  const std::string s = UpperAscii(suffix);
+  if (s.empty() || s == "N") return kUiQuiet;
+  if (s == "F") return kUiFull;
+  if (s == "R") return kUiReduced;
+  if (s == "B") return kUiBasic;
+  if (s == "B+") return kUiBasicModalEnd;
+  if (s == "B-") return kUiBasicNoModal;
+  if (s == "N+") return kUiNoneModalEnd;
+  return 0;
+}
+
+}  // namespace
+
+void SetupCommandLine::Reset() {
+  setupDataFile_.Clear();
+  dataFileName_.clear();
+  setupFolder_.clear();
+  installMode_ = kModeDefault;
+  modeArgument_.clear();
+  reinstallMode_.clear();
+  packagePath_.clear();
+  languageOrTransformOption_ = 0;
+  languageOrTransforms_.clear();
+  uiLevel_ = kUiNone;
+  logOption_ = false;
+  logModes_.clear();
+  logFile_.clear();
+  mifOption_ = false;
+  mifFile_.clear();
+  passThroughOptions_.clear();
+  properties_.clear();
+  tempCopyMarker_ = 0;
+  rebootMode_ = 0;
+}
+
+void SetupCommandLine::SetSetupFolder(const char* folder) {
+  setupFolder_ = folder != nullptr ? folder : "";
+  setupDataFile_.SetSourceFolder(folder);
+}
+
+void SetupCommandLine::LoadDataFile(const char* name) {
+  if (setupFolder_.empty() || name == nullptr || *name == '\0') {
+    RaiseInternalError(kLocationCommandLine, kErrorPointer);
+  }
+  setupDataFile_.Load(setupFolder_, name, false);
+}
+
+void SetupCommandLine::LoadDefaultDataFile() {
+  dataFileName_ = kDefaultDataFile;
+  LoadDataFile(kDefaultDataFile);
+}
+
+bool SetupCommandLine::Parse(const char* setupFolder, const char* argumentText) {
+  if (setupFolder == nullptr || argumentText == nullptr || *setupFolder == '\0') {
+    RaiseInternalError(kLocationCommandLine, kErrorPointer);
+  }
+  // A second Parse starts from nothing rather than adding to the first.
+  Reset();
+  setupFolder_ = setupFolder;
+  std::string rest = argumentText;
+  TrimBlanks(rest);
+  if (rest.empty()) {
+    LoadDefaultDataFile();
+    return true;
+  }
+  int accepted = 0;
+  while (!rest.empty()) {
+    std::string token;
+    if (!NextWord(rest, token)) RaiseInternalError(kLocationCommandLine, kErrorTokenize);
+    if (token.empty()) continue;
+    if (!HandleArgument(accepted, token, rest)) {
+      Reset();
+      return false;
+    }
+    ++accepted;
+  }
+  return true;
+}
+
+bool SetupCommandLine::HandleArgument(int index, const std::string& token, std::string& rest) {
+  if (token[0] == '/') {
+    if (index == 0) LoadDefaultDataFile();
+    return HandleOption(token.substr(1), rest);
+  }
+  if (index == 0) {
+    // Only the first word may name the setup data file.
+    if (setupDataFile_.Load(setupFolder_, token, true) != 0) {
+      dataFileName_ = token;
+      return true;
+    }
+    LoadDefaultDataFile();
+  }
+  return HandlePropertyWord(token, rest);
+}
+
+bool SetupCommandLine::HandlePropertyWord(const std::string& word, std::string& rest) {
+  std::string name;
+  std::string value;
+  const size_t equals = word.find('=');
+  if (equals == std::string::npos) {
+    // NAME =VALUE or NAME = VALUE, or a plain word.
+    std::string next;
+    if (!NextWord(rest, next)) return false;
+    if (next.empty() || next[0] != '=') {
+      passThroughOptions_.push_back(word);
+      rest = rest.empty() ? next : next + " " + rest;
+      return true;
+    }
+    name = UpperAscii(word);
+    value = next.substr(1);
+  } else {
+    name = word.substr(0, equals);
+    TrimLeadingBlanks(name);
+    name = UpperAscii(name);
+    value = word.substr(equals + 1);
+  }
+  TrimTrailingBlanks(value);
+  if (value.empty() && !NextWord(rest, value)) return false;
+  return AddProperty(name, value);
+}
+
+bool SetupCommandLine::AddProperty(const std::string& name, const std::string& value) {
+  properties_.push_back(name + "=" + value);
+  if (name == "REBOOT") {
+    if (rebootMode_ != 0) return false;
+    const char first = value.empty() ? '\0' : ToUpperAscii(value[0]);
+    if (first == 'F') {
+      rebootMode_ = 1;
+    } else if (first == 'S') {
+      rebootMode_ = 2;
+    } else if (first == 'R') {
+      rebootMode_ = 3;
+    } else if (value == "\"\"") {
+      rebootMode_ = 4;
+    } else {
+      return false;
+    }
+  } else if (name == "REINSTALLMODE") {
+    if (installMode_ != kModeDefault && installMode_ != kModeInstall) return false;
+    reinstallMode_ = value;
+  }
+  return true;
+}
+
+bool SetupCommandLine::HandleOption(const std::string& option, std::string& rest) {
+  if (option.empty()) return false;
+  const std::string suffix = option.substr(1);
+  const bool noLanguageOrTransforms = languageOrTransformOption_ == 0;
+  switch (ToLowerAscii(option[0])) {
+    case 'a':
+      if (!noLanguageOrTransforms || (installMode_ != kModeDefault && installMode_ != kModePatch)) {
+        return false;
+      }
+      installMode_ = installMode_ == kModePatch ? kModeAdministrativePatch : kModeAdministrative;
+      return NextOptionArgument(rest, packagePath_);
+    case 'f':
+      if (!noLanguageOrTransforms || installMode_ != kModeDefault) return false;
+      installMode_ = kModeRepair;
+      modeArgument_ = suffix;
+      return NextOptionArgument(rest, packagePath_);
+    case 'g':
+    case 't':
+      if (!noLanguageOrTransforms || (installMode_ != kModeDefault && installMode_ != kModeAdvertise)) {
+        return false;
+      }
+      languageOrTransformOption_ = ToLowerAscii(option[0]) == 'g' ? 1 : 2;
+      return NextOptionArgument(rest, languageOrTransforms_);
+    case 'i':
+      if (!noLanguageOrTransforms || installMode_ != kModeDefault) return false;
+      installMode_ = kModeInstall;
+      return NextOptionArgument(rest, packagePath_);
+    case 'j':
+      if (installMode_ != kModeDefault || mifOption_) return false;
+      installMode_ = kModeAdvertise;
+      modeArgument_ = suffix;
+      return NextOptionArgument(rest, packagePath_);
+    case 'l':
+      if (logOption_) return false;
+      logOption_ = true;
+      logModes_ = suffix;
+      return NextOptionArgument(rest, logFile_);
+    case 'm':
+      if (mifOption_ || installMode_ == kModeAdvertise || installMode_ == kModePatch ||
+          installMode_ == kModeAdministrativePatch) {
+        return false;
+      }
+      mifOption_ = true;
+      return NextOptionArgument(rest, mifFile_);
+    case 'p':
+      if (!noLanguageOrTransforms || mifOption_ ||
+          (installMode_ != kModeDefault && installMode_ != kModeAdministrative)) {
+        return false;
+      }
+      installMode_ = installMode_ == kModeAdministrative ? kModeAdministrativePatch : kModePatch;
+      return NextOptionArgument(rest, modeArgument_);
+    case 'q': {
+      const int level = UiLevelFromSuffix(suffix);
+      if (level == 0) return false;
+      uiLevel_ = level;
+      return true;
+    }
+    case 'x':
+      if (!noLanguageOrTransforms || installMode_ != kModeDefault) return false;
+      installMode_ = kModeUninstall;
+      return NextOptionArgument(rest, packagePath_);
+    case 'y':
+    case 'z':
+      return false;
+    case '~':
+      if (tempCopyMarker_ != 0) return false;
+      if (suffix.empty()) {
+        tempCopyMarker_ = 1;
+      } else if (suffix == "-") {
+        tempCopyMarker_ = 2;
+      } else {
+        return false;
+      }
+      return true;
+    case '?':
+    case 'h':
+      return true;
+    default:
+      passThroughOptions_.push_back("/" + option);
+      return true;
+  }
+}
+
+void SetupCommandLine::AppendModeOption(std::string& text) const {
+  const int mode = installMode_;
+  text += kModeOptions[mode == kModeAdministrativePatch ? kModePatch : mode];
+  if (mode != kModeDefault && mode != kModeAdministrative) text += modeArgument_;
+  if (mode == kModeAdministrativePatch) text += " /a";
+  if (mode != kModeDefault && mode != kModePatch) {
+    text += " ";
+    text += packagePath_;
+  }
+  if (mode == kModeAdvertise && languageOrTransformOption_ != 0) {
+    text += languageOrTransformOption_ == 1 ? " /g " : " /t ";
+    text += languageOrTransforms_;
+  }
+}
+
+void SetupCommandLine::AppendUiLevelOption(std::string& text) const { text += kUiLevelOptions[uiLevel_]; }
+
+void SetupCommandLine::AppendPassThroughOptions(std::string& text) const {
+  for (const std::string& option : passThroughOptions_) {
+    text += " ";
+    text += option;
+  }
+}
+
+void SetupCommandLine::AppendLogOption(std::string& text) const {
+  if (!logOption_) return;
+  text += " /L";
+  text += logModes_;
+  text += " ";
+  text += logFile_;
+}
+
+void SetupCommandLine::AppendMifOption(std::string& text) const {
+  if (!mifOption_) return;
+  text += " /m ";
+  text += mifFile_;
+}
+
+void SetupCommandLine::AppendProperties(std::string& text) const {
+  for (const std::string& property : properties_) {
+    text += " ";
+    text += property;
+  }
+}
+
+void SetupCommandLine::AppendTempCopyMarker(std::string& text) const {
+  if (tempCopyMarker_ == 1) text += " /~";
+  if (tempCopyMarker_ == 2) text += " /~-";
+}
+
+}  // namespace kq

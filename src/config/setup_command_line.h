@@ -1,0 +1,99 @@
+#pragma once
+// The setup program's command line: MSIEXEC's syntax plus a few switches of
+// its own. Parse splits the argument text into options and properties and
+// loads the setup data file it names (or SETUP.INI); the builders turn the
+// fields back into MSIEXEC options.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/setup_data_file.h"
+
+namespace kq {
+
+class SetupCommandLine {
+ public:
+  // The setup data file is read through `opener`: the file system unless a
+  // test or the fuzz target gives memory files. It must outlive the object.
+  explicit SetupCommandLine(IniFileOpener& opener = PlatformFileOpener()) : setupDataFile_(opener) {}
+
+  // Parses the argument text (the command line without the program name).
+  // False when an argument is refused; the object is then reset. Raises
+  // internal error 23 when either argument is missing, the folder is empty,
+  // or the text cannot be split into words (an unbalanced quote).
+  bool Parse(const char* setupFolder, const char* argumentText);
+
+  // Loads `name` from the setup folder (internal error 23 with 0x80004003
+  // when the folder is empty or the name missing).
+  void LoadDataFile(const char* name);
+
+  void Reset();
+
+  void SetSetupFolder(const char* folder);
+  void SetTempCopyMarker(int marker) { tempCopyMarker_ = marker; }
+
+  SetupDataFile& GetSetupDataFile() { return setupDataFile_; }
+  const SetupDataFile& GetSetupDataFile() const { return setupDataFile_; }
+  const std::string& GetSetupFolder() const { return setupFolder_; }
+  const std::string& GetDataFileName() const { return dataFileName_; }
+  int GetInstallMode() const { return installMode_; }
+  int GetUiLevel() const { return uiLevel_; }
+  const std::string& GetReinstallMode() const { return reinstallMode_; }
+  int GetTempCopyMarker() const { return tempCopyMarker_; }
+  int GetRebootMode() const { return rebootMode_; }
+  const std::string& GetModeArgument() const { return modeArgument_; }
+  const std::string& GetPackagePath() const { return packagePath_; }
+  int GetLanguageOrTransformOption() const { return languageOrTransformOption_; }
+  const std::string& GetLanguageOrTransforms() const { return languageOrTransforms_; }
+  bool HasLogOption() const { return logOption_; }
+  const std::string& GetLogModes() const { return logModes_; }
+  const std::string& GetLogFile() const { return logFile_; }
+  bool HasMifOption() const { return mifOption_; }
+  const std::string& GetMifFile() const { return mifFile_; }
+  const std::vector<std::string>& GetPassThroughOptions() const { return passThroughOptions_; }
+  const std::vector<std::string>& GetProperties() const { return properties_; }
+
+  // Builders: each appends its MSIEXEC option text to `text`.
+  void AppendModeOption(std::string& text) const;
+  void AppendUiLevelOption(std::string& text) const;
+  void AppendPassThroughOptions(std::string& text) const;
+  void AppendLogOption(std::string& text) const;
+  void AppendMifOption(std::string& text) const;
+  void AppendProperties(std::string& text) const;
+  void AppendTempCopyMarker(std::string& text) const;
+
+ private:
+  bool HandleArgument(int index, const std::string& token, std::string& rest);
+  bool HandleOption(const std::string& option, std::string& rest);
+  bool HandlePropertyWord(const std::string& word, std::string& rest);
+  bool AddProperty(const std::string& name, const std::string& value);
+  void LoadDefaultDataFile();
+
+  SetupDataFile setupDataFile_;
+  std::string dataFileName_;
+  std::string setupFolder_;
+  int installMode_ = 0;
+  std::string modeArgument_;
+  std::string reinstallMode_;
+  std::string packagePath_;
+  int languageOrTransformOption_ = 0;
+  std::string languageOrTransforms_;
+  int uiLevel_ = 0;
+  bool logOption_ = false;
+  std::string logModes_;
+  std::string logFile_;
+  bool mifOption_ = false;
+  std::string mifFile_;
+  std::vector<std::string> passThroughOptions_;
+  std::vector<std::string> properties_;
+  int tempCopyMarker_ = 0;
+  int rebootMode_ = 0;
+};
+
+// Install modes and UI levels as the fields hold them.
+enum InstallMode { kModeDefault, kModeInstall, kModeRepair, kModeUninstall, kModeAdvertise,
+                   kModeAdministrative, kModePatch, kModeAdministrativePatch };
+enum UiLevel { kUiNone, kUiFull, kUiReduced, kUiBasicModalEnd, kUiBasic, kUiBasicNoModal,
+               kUiNoneModalEnd, kUiQuiet };
+
+}  // namespace kq

@@ -1,0 +1,170 @@
+#include "config/setup_data_file.h"
+
+#include "app/internal_error.h"
+#include "app/run_platform.h"
+#include "config/next_field.h"
+#include "ini/ini_enumerator.h"
+#include "ini/ini_typed_collection.h"
+#include "ini/ini_file.h"
+
+namespace kq {
+
+namespace {
+
+constexpr uint32_t kLocationLoad = 1;
+constexpr uint32_t kLocationList = 16;
+constexpr uint32_t kLocationNotLoaded = 24;
+constexpr uint32_t kErrorSectionMissing = 0x80040065u;
+constexpr uint32_t kErrorPackageNameMissing = 0x80040066u;
+constexpr uint32_t kErrorNoLines = 0x80040067u;
+constexpr uint32_t kErrorEnumeratorWithoutList = 0x80040069u;
+
+constexpr char kProductInformation[] = "ProductInformation";
+
+// Appends the value text of every line of the section `name` (the text after
+// '=' of a key line, the whole of any other line, comments included), trimmed,
+// leaving out blank ones. False when there is no such section.
+bool ReadList(const CIniFile& ini, const char* name, StringList& list) {
+  IniSection* section = nullptr;
+  if (!ini.FindSection(name, &section) || section == nullptr) return false;
+  IniLineCollection* lines = nullptr;
+  if (!section->GetLines(&lines) || lines == nullptr) RaiseInternalError(kLocationList, kErrorNoLines);
+  IniEnumerator<IniLine> enumerator = lines->CreateEnumerator();
+  if (!enumerator.HasList()) RaiseInternalError(kLocationList, kErrorEnumeratorWithoutList);
+  IniLine* line = nullptr;
+  size_t fetched = 0;
+  while (enumerator.Next(1, &line, &fetched) && fetched == 1) {
+    std::string value = line->GetValue();
+    TrimBlanks(value);
+    if (!value.empty()) list.push_back(value);
+  }
+  return true;
+}
+
+}  // namespace
+
+int SetupDataFile::Load(const std::string& folder, const std::string& fileName, bool probing) {
+  Clear();
+  sourceFolder_ = folder;
+  const std::string path = folder + fileName;
+  RunLog("Loading setup data file: " + path);
+  try {
+    CIniFile ini(*opener_);
+    ini.Load(path);
+    ReadDocument(ini);
+  } catch (const CKqIniFileException& failure) {
+    RunLog(failure.Message());
+    if (probing) {
+      Clear();
+      return 0;
+    }
+    RaiseInternalError(kLocationLoad, failure.Code());
+  }
+  loaded_ = 1;
+  return 1;
+}
+
+void SetupDataFile::ReadDocument(const CIniFile& ini) {
+  IniSection* information = nullptr;
+  if (!ini.FindSection(kProductInformation, &information) || information == nullptr) {
+    RaiseInternalError(kLocationLoad, kErrorSectionMissing);
+  }
+  struct Key {
+    const char* name;
+    std::string* value;
+  };
+  const Key keys[] = {
+      {"PackageName", &packageName_},       {"CheckRegKey", &checkRegKey_},
+      {"Platforms", &platforms_},           {"NestedInstall", &nestedInstall_},
+      {"MsiVersion", &msiVersion_},         {"AllowNTServer", &allowNTServer_},
+      {"9xMsiInstaller", &msiInstaller9x_}, {"NTMsiInstaller", &msiInstallerNT_},
+  };
+  for (const Key& key : keys) {
+    std::string value;
+    if (information->GetValue(key.name, &value)) {
+      TrimBlanks(value);
+      *key.value = value;
+    } else if (key.value == &packageName_) {
+      RaiseInternalError(kLocationLoad, kErrorPackageNameMissing);
+    } else {
+      key.value->clear();
+    }
+  }
+
+  struct List {
+    const char* name;
+    StringList* list;
+  };
+  const List lists[] = {
+      {"ProductFeatures", &productFeatures_},
+      {"PreviousVersionUninstall", &previousVersionUninstall_},
+      {"ShutdownApplication", &shutdownApplication_},
+      {"IncompatibleAppExit", &incompatibleAppExit_},
+      {"IncompatibleAppUninstall", &incompatibleAppUninstall_},
+      {"UpgradeConditions", &upgradeConditions_},
+      {"LaunchApplications", &launchApplications_},
+  };
+  for (const List& list : lists) {
+    StringList entries;
+    if (ReadList(ini, list.name, entries)) {
+      list.list->insert(list.list->end(), entries.begin(), entries.end());
+    } else if (list.list == &productFeatures_) {
+      RaiseInternalError(kLocationLoad, kErrorSectionMissing);
+    } else {
+      list.list->clear();
+    }
+  }
+}
+
+void SetupDataFile::SetSourceFolder(const char* folder) {
+  sourceFolder_.clear();
+  if (folder != nullptr) sourceFolder_ = folder;
+}
+
+void SetupDataFile::Clear() {
+  loaded_ = 0;
+  for (std::string* text : {&sourceFolder_, &checkRegKey_, &msiVersion_, &nestedInstall_, &packageName_,
+                            &platforms_, &allowNTServer_, &msiInstaller9x_, &msiInstallerNT_}) {
+    text->clear();
+  }
+  for (StringList* list : {&productFeatures_, &previousVersionUninstall_, &shutdownApplication_,
+                           &incompatibleAppExit_, &incompatibleAppUninstall_, &upgradeConditions_,
+                           &launchApplications_}) {
+    list->clear();
+  }
+}
+
+void SetupDataFile::CheckLoaded() const {
+  if (loaded_ == 0) RaiseInternalError(kLocationNotLoaded, kErrorNotLoaded);
+}
+
+#define KQ_CHECKED_ACCESSOR(Type, Name, field) \
+  const Type& SetupDataFile::Name() const {    \
+    CheckLoaded();                             \
+    return field;                              \
+  }
+
+KQ_CHECKED_ACCESSOR(std::string, GetPackageName, packageName_)
+KQ_CHECKED_ACCESSOR(std::string, GetCheckRegKey, checkRegKey_)
+KQ_CHECKED_ACCESSOR(std::string, GetPlatforms, platforms_)
+KQ_CHECKED_ACCESSOR(std::string, GetNestedInstall, nestedInstall_)
+KQ_CHECKED_ACCESSOR(std::string, GetMsiVersion, msiVersion_)
+KQ_CHECKED_ACCESSOR(std::string, GetAllowNTServer, allowNTServer_)
+KQ_CHECKED_ACCESSOR(std::string, Get9xMsiInstaller, msiInstaller9x_)
+KQ_CHECKED_ACCESSOR(std::string, GetNTMsiInstaller, msiInstallerNT_)
+KQ_CHECKED_ACCESSOR(StringList, GetProductFeatures, productFeatures_)
+KQ_CHECKED_ACCESSOR(StringList, GetPreviousVersionUninstall, previousVersionUninstall_)
+KQ_CHECKED_ACCESSOR(StringList, GetShutdownApplication, shutdownApplication_)
+KQ_CHECKED_ACCESSOR(StringList, GetIncompatibleAppExit, incompatibleAppExit_)
+KQ_CHECKED_ACCESSOR(StringList, GetIncompatibleAppUninstall, incompatibleAppUninstall_)
+KQ_CHECKED_ACCESSOR(StringList, GetUpgradeConditions, upgradeConditions_)
+KQ_CHECKED_ACCESSOR(StringList, GetLaunchApplications, launchApplications_)
+
+#undef KQ_CHECKED_ACCESSOR
+
+void SetupDataFile::AppendPreviousVersionUninstall(const std::string& uninstallKey) {
+  CheckLoaded();
+  previousVersionUninstall_.push_back(uninstallKey);
+}
+
+}  // namespace kq

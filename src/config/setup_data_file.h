@@ -1,0 +1,81 @@
+#pragma once
+// SETUP.INI: the package, the conditions of the installation and the lists of
+// software to close, remove or start. Loaded once while the command line is
+// parsed; read by the installation steps through the accessors, each of which
+// ends the run with internal error 24 (0x80070005) before a completed load.
+#include <string>
+#include <vector>
+
+#include "ini/ini_byte_file.h"
+
+namespace kq {
+
+class CIniFile;
+
+using StringList = std::vector<std::string>;
+
+class SetupDataFile {
+ public:
+  // `opener` (the file system unless a test gives memory files) must
+  // outlive the object.
+  explicit SetupDataFile(IniFileOpener& opener = PlatformFileOpener()) : opener_(&opener) {}
+
+  // Loads `folder` + `fileName`. Returns 1 when loaded. Every failure ends
+  // the run through RaiseInternalError (location 1, 16), except that with
+  // `probing` a file the INI library cannot load gives 0 (and an empty object).
+  int Load(const std::string& folder, const std::string& fileName, bool probing);
+
+  // Empties the source folder and sets it when a folder is given.
+  void SetSourceFolder(const char* folder);
+
+  // Not loaded, every text (the source folder too) and list empty.
+  void Clear();
+  bool IsLoaded() const { return loaded_ != 0; }
+  const std::string& GetSourceFolder() const { return sourceFolder_; }
+
+  const std::string& GetPackageName() const;
+  const std::string& GetCheckRegKey() const;
+  const std::string& GetPlatforms() const;
+  const std::string& GetNestedInstall() const;
+  const std::string& GetMsiVersion() const;
+  const std::string& GetAllowNTServer() const;
+  const std::string& Get9xMsiInstaller() const;
+  const std::string& GetNTMsiInstaller() const;
+
+  const StringList& GetProductFeatures() const;
+  const StringList& GetPreviousVersionUninstall() const;
+  const StringList& GetShutdownApplication() const;
+  const StringList& GetIncompatibleAppExit() const;
+  const StringList& GetIncompatibleAppUninstall() const;
+  const StringList& GetUpgradeConditions() const;
+  const StringList& GetLaunchApplications() const;
+
+  // The removal list also grows at run time (products an upgrade condition
+  // marks for removal).
+  void AppendPreviousVersionUninstall(const std::string& uninstallKey);
+
+ private:
+  void ReadDocument(const CIniFile& ini);
+  void CheckLoaded() const;
+
+  IniFileOpener* opener_;
+  int loaded_ = 0;
+  std::string sourceFolder_;
+  std::string checkRegKey_;
+  std::string msiVersion_;
+  std::string nestedInstall_;
+  std::string packageName_;
+  std::string platforms_;
+  std::string allowNTServer_;
+  std::string msiInstaller9x_;
+  std::string msiInstallerNT_;
+  StringList productFeatures_;
+  StringList previousVersionUninstall_;
+  StringList shutdownApplication_;
+  StringList incompatibleAppExit_;
+  StringList incompatibleAppUninstall_;
+  StringList upgradeConditions_;
+  StringList launchApplications_;
+};
+
+}  // namespace kq

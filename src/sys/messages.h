@@ -1,0 +1,63 @@
+#pragma once
+// Localized user-visible texts: fifteen messages in fifteen languages, chosen
+// by the user's default locale, with named placeholders for product names.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kq {
+
+enum MessageId : uint32_t {
+  kMsgSetup = 0,
+  kMsgPleaseWait = 1,
+  kMsgInternalError = 2,
+  kMsgErrorCode = 3,               // "Error Code: %04X.%08X"
+  kMsgError = 4,
+  kMsgUnsupportedOs = 5,
+  kMsgWarning = 6,
+  kMsgNoUpgradeVersion = 7,
+  kMsgApplicationRunning = 8,
+  kMsgUninstallIncompatible = 9,   // _PRODUCT_NAME_
+  kMsgUninstallPrevious = 10,      // _OLD_PRODUCT_NAME_, _PRODUCT_NAME_, _PRODUCT_VERSION_
+  kMsgIncompatibleBlocks = 11,     // _PRODUCT_NAME_
+  kMsgNoNtServer = 12,
+  kMsgInstallerVersion = 13,       // %s: the required version
+  kMsgRestart = 14,                // _PRODUCT_NAME_
+};
+
+// One text of a table; a table ends with an entry whose text is null.
+struct MessageEntry {
+  uint32_t id;
+  const char* text;  // in the code page of its language
+};
+
+// One language; the list ends with an entry whose language is 0.
+struct MessageLanguage {
+  uint32_t language;  // Windows language identifier (low 16 bits of an LCID)
+  uint32_t codePage;  // code page of the texts
+  const MessageEntry* table;
+};
+
+// The built-in language list, in selection order.
+const MessageLanguage* MessageLanguages();
+
+// The table for a user locale: the exact language, else the first with the
+// same primary language (low 10 bits), else English (United States).
+const MessageLanguage* SelectMessageLanguage(uint32_t userLocale);
+
+// The text of `id` for `userLocale`; false (text unchanged) when the chosen
+// table has no such id.
+bool GetMessageTextForLocale(uint32_t userLocale, uint32_t id, std::string& text);
+
+// The same for the user's default locale (Windows build only).
+bool GetMessageText(uint32_t id, std::string& text);
+
+// Replaces placeholders in `text` for each "NAME,value" entry in order: every
+// occurrence of NAME present in the text is replaced by value (all of the
+// entry after the first comma outside quotes, untrimmed). Inserted values are
+// not searched again for the same NAME, so a value may contain its own
+// placeholder; later entries do see values inserted by earlier ones. An
+// entry whose name cannot be tokenized, or is empty, is skipped.
+void SubstitutePlaceholders(const std::vector<std::string>& entries, std::string& text);
+
+}  // namespace kq

@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "sys/messages.h"
+
+namespace kq {
+
+bool GetMessageText(uint32_t id, std::string& text) {
+  return GetMessageTextForLocale(static_cast<uint32_t>(GetUserDefaultLCID()), id, text);
+}
+
+}  // namespace kq

@@ -1,0 +1,168 @@
+// Loads real SETUP.INI files from a temporary folder: through stdio on the
+// host and through the Win32 file calls under Wine.
+#include "config/setup_data_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app/recording_platform.h"
+
+namespace kq {
+namespace {
+
+using testing_support::RaisedCode;
+using testing_support::RecordingPlatform;
+
+class SetupDataFileTest : public ::testing::Test {
+ protected:
+  SetupDataFileTest() {
+    const auto base = std::filesystem::temp_directory_path() /
+                      ("kq_setup_data_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+    std::filesystem::create_directories(base);
+    dir_ = base;
+    folder_ = base.string();
+    folder_ += static_cast<char>(std::filesystem::path::preferred_separator);
+  }
+  ~SetupDataFileTest() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  void Write(const char* name, const std::string& content) {
+    std::FILE* f = std::fopen((folder_ + name).c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(content.data(), 1, content.size(), f), content.size());
+    std::fclose(f);
+  }
+
+  // Loads `content` as SETUP.INI and gives the code the load raised, or 0.
+  uint32_t LoadCode(const std::string& content) {
+    Write("SETUP.INI", content);
+    return RaisedCode([&] {
+      file_.Load(folder_, "SETUP.INI", false);
+      RaiseSetupExitCode(0);
+    });
+  }
+
+  RecordingPlatform platform_;
+  std::filesystem::path dir_;
+  std::string folder_;
+  SetupDataFile file_;
+};
+
+TEST_F(SetupDataFileTest, MinimalFileLoadsWithEverythingElseEmpty) {
+  ASSERT_EQ(LoadCode("[ProductInformation]\r\nPackageName = product.msi \r\n[ProductFeatures]\r\n"), 0u);
+  EXPECT_TRUE(file_.IsLoaded());
+  EXPECT_EQ(file_.GetSourceFolder(), folder_);
+  EXPECT_EQ(file_.GetPackageName(), "product.msi");  // blanks around the value removed
+  for (const std::string* value : {&file_.GetCheckRegKey(), &file_.GetPlatforms(), &file_.GetNestedInstall(),
+                                   &file_.GetMsiVersion(), &file_.GetAllowNTServer(),
+                                   &file_.Get9xMsiInstaller(), &file_.GetNTMsiInstaller()}) {
+    EXPECT_EQ(*value, "");
+  }
+  for (const StringList* list : {&file_.GetProductFeatures(), &file_.GetPreviousVersionUninstall(),
+                                 &file_.GetShutdownApplication(), &file_.GetIncompatibleAppExit(),
+                                 &file_.GetIncompatibleAppUninstall(), &file_.GetUpgradeConditions(),
+                                 &file_.GetLaunchApplications()}) {
+    EXPECT_TRUE(list->empty());
+  }
+  ASSERT_FALSE(platform_.LogLines().empty());
+  EXPECT_EQ(platform_.LogLines()[0], "Loading setup data file: " + folder_ + "SETUP.INI");
+}
+
+TEST_F(SetupDataFileTest, ReadsEveryKeyAndList) {
+  ASSERT_EQ(LoadCode("[ProductInformation]\r\n"
+                     "PackageName=p.msi\r\nCheckRegKey=HKLM,SOFTWARE\\Korvane,Installed\r\n"
+                     "Platforms=NT:5.0:3,9X:4.10\r\nNestedInstall={GUID},sub\\setup.ini,ONEREBOOT\r\n"
+                     "MsiVersion=2.0\r\nAllowNTServer=No\r\n9xMsiInstaller=http://h/a.exe\r\n"
+                     "NTMsiInstaller=http://h/w.exe\r\n"
+                     "[ProductFeatures]\r\nMain\r\n\r\n; a comment line\r\nkey = Help \r\n"
+                     "[ShutdownApplication]\r\nNotepad,5000\r\n"
+                     "[UpgradeConditions]\r\nKey,1.0-2.0,REMOVE\r\n"
+                     "[PreviousVersionUninstall]\r\n{OLD}\r\n[IncompatibleAppExit]\r\nA\r\n"
+                     "[IncompatibleAppUninstall]\r\nB\r\n[LaunchApplications]\r\n{COMP},/x\r\n"
+                     "[ProductFeatures]\r\nExtra\r\n"),
+            0u);
+  EXPECT_EQ(file_.GetCheckRegKey(), "HKLM,SOFTWARE\\Korvane,Installed");
+  EXPECT_EQ(file_.GetPlatforms(), "NT:5.0:3,9X:4.10");
+  EXPECT_EQ(file_.GetNestedInstall(), "{GUID},sub\\setup.ini,ONEREBOOT");
+  EXPECT_EQ(file_.GetMsiVersion(), "2.0");
+  EXPECT_EQ(file_.GetAllowNTServer(), "No");
+  EXPECT_EQ(file_.Get9xMsiInstaller(), "http://h/a.exe");
+  EXPECT_EQ(file_.GetNTMsiInstaller(), "http://h/w.exe");
+  // Key lines give their value, blank lines nothing, comments their whole
+  // text, and a second header of the section continues the list.
+  EXPECT_EQ(file_.GetProductFeatures(), (StringList{"Main", "; a comment line", "Help", "Extra"}));
+  EXPECT_EQ(file_.GetShutdownApplication(), StringList{"Notepad,5000"});
+  EXPECT_EQ(file_.GetUpgradeConditions(), StringList{"Key,1.0-2.0,REMOVE"});
+  EXPECT_EQ(file_.GetPreviousVersionUninstall(), StringList{"{OLD}"});
+  EXPECT_EQ(file_.GetIncompatibleAppExit(), StringList{"A"});
+  EXPECT_EQ(file_.GetIncompatibleAppUninstall(), StringList{"B"});
+  EXPECT_EQ(file_.GetLaunchApplications(), StringList{"{COMP},/x"});
+  file_.AppendPreviousVersionUninstall("{NEW}");
+  EXPECT_EQ(file_.GetPreviousVersionUninstall(), (StringList{"{OLD}", "{NEW}"}));
+}
+
+TEST_F(SetupDataFileTest, FailuresEndTheRunWithLocationOneAndTheirCode) {
+  const struct {
+    const char* content;
+    uint32_t code;
+    const char* box;
+  } cases[] = {
+      {"[ProductInformation]\r\npackagename=p.msi\r\n[ProductFeatures]\r\n", 0x80040066u,
+       "Error Code: 0001.80040066"},
+      {"[ProductFeatures]\r\n", 0x80040065u, "Error Code: 0001.80040065"},
+      {"[ProductInformation]\r\nPackageName=p.msi\r\n", 0x80040065u, "Error Code: 0001.80040065"},
+      {"[ProductInformation]\r\nPackageName=p.msi\r\n[productfeatures]\r\n", 0x80040065u,
+       "Error Code: 0001.80040065"},
+      {"[ProductInformation\r\n", 13u, "Error Code: 0001.0000000D"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    EXPECT_EQ(LoadCode(c.content), c.code);
+    EXPECT_FALSE(file_.IsLoaded());
+    ASSERT_FALSE(platform_.Boxes().empty());
+    EXPECT_EQ(platform_.Boxes().back().caption, "Internal Error");
+    EXPECT_EQ(platform_.Boxes().back().text, c.box);
+  }
+}
+
+TEST_F(SetupDataFileTest, MissingFileEndsTheRunUnlessProbing) {
+  EXPECT_EQ(RaisedCode([&] { file_.Load(folder_, "NONE.INI", false); }), 2u);
+  const std::vector<std::string> log = platform_.LogLines();
+  ASSERT_EQ(log.size(), 4u);  // load line, the INI library's message, then the internal error
+  EXPECT_EQ(log[2], "Internal Error");
+  EXPECT_EQ(log[3], "Error Code: 0001.00000002");
+
+  Write("SETUP.INI", "[ProductInformation]\r\nPackageName=p.msi\r\n[ProductFeatures]\r\n");
+  ASSERT_EQ(file_.Load(folder_, "SETUP.INI", true), 1);
+  EXPECT_EQ(file_.Load(folder_, "NONE.INI", true), 0);
+  EXPECT_FALSE(file_.IsLoaded());
+  EXPECT_EQ(file_.GetSourceFolder(), "");
+  EXPECT_EQ(platform_.Boxes().size(), 1u);  // only the non-probing failure showed one
+  // A probe still ends the run for setup data that is there but wrong.
+  Write("BAD.INI", "[ProductInformation]\r\n[ProductFeatures]\r\n");
+  EXPECT_EQ(RaisedCode([&] { file_.Load(folder_, "BAD.INI", true); }), 0x80040066u);
+}
+
+TEST_F(SetupDataFileTest, AccessorsBeforeALoadEndTheRunWithLocation24) {
+  EXPECT_EQ(RaisedCode([&] { file_.GetPackageName(); }), 0x80070005u);
+  EXPECT_EQ(RaisedCode([&] { file_.GetLaunchApplications(); }), 0x80070005u);
+  EXPECT_EQ(RaisedCode([&] { file_.AppendPreviousVersionUninstall("x"); }), 0x80070005u);
+  ASSERT_EQ(LoadCode("[ProductInformation]\r\nPackageName=p.msi\r\n[ProductFeatures]\r\nF\r\n"), 0u);
+  file_.Clear();
+  EXPECT_EQ(RaisedCode([&] { file_.GetProductFeatures(); }), 0x80070005u);
+  EXPECT_EQ(platform_.Boxes().back().text, "Error Code: 0018.80070005");
+}
+
+TEST_F(SetupDataFileTest, SetSourceFolderReplacesOrEmptiesIt) {
+  file_.SetSourceFolder("D:\\copy\\");
+  EXPECT_EQ(file_.GetSourceFolder(), "D:\\copy\\");
+  file_.SetSourceFolder(nullptr);
+  EXPECT_EQ(file_.GetSourceFolder(), "");
+}
+
+}  // namespace
+}  // namespace kq
