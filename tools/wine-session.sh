@@ -10,9 +10,11 @@ export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 case $action in
   start)
     if [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; fi
-    mkdir -p "$(dirname "$WINEPREFIX")"
+    mkdir -p "$WINEPREFIX"
+    # The persistent server first, so that wineboot and every later program
+    # use it (starting it after wineboot races with wineboot's own server).
+    wineserver -p >/dev/null 2>&1 </dev/null
     wineboot -i >/dev/null 2>&1
-    wineserver -p
     wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion >/dev/null
     echo "prefix ready: $WINEPREFIX"
     ;;

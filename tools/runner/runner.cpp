@@ -1,5 +1,7 @@
-// runner.exe [--cwd <folder>] [--timeout <ms>] <command line...>
-// Starts the command line with CreateProcess, waits for it and prints
+// runner.exe [--cwd <folder>] [--timeout <ms>] [<command line...>]
+// Starts the command line (the rest of its own command line, or when that is
+// empty the exact text of the environment variable KQRUN_CMDLINE, which a
+// test uses to control quoting byte for byte) with CreateProcess, waits for it and prints
 // "exit=0x%08X (%lu)" with the full 32-bit exit code, which Wine's own exit
 // status would cut to its low 8 bits. Exits 0 when the code was read, 125
 // when the program could not be started or did not end in time.
@@ -58,6 +60,16 @@ int main() {
     }
   }
   while (*p == ' ') ++p;
+  std::string fromEnvironment;
+  if (*p == '\0') {
+    const DWORD needed = GetEnvironmentVariableA("KQRUN_CMDLINE", nullptr, 0);
+    if (needed > 1) {
+      fromEnvironment.resize(needed);
+      fromEnvironment.resize(GetEnvironmentVariableA("KQRUN_CMDLINE", &fromEnvironment[0], needed));
+      SetEnvironmentVariableA("KQRUN_CMDLINE", nullptr);  // not for the child
+      p = fromEnvironment.c_str();
+    }
+  }
   if (*p == '\0') {
     std::fprintf(stderr, "usage: runner.exe [--cwd dir] [--timeout ms] <command line>\n");
     return 125;

@@ -1,0 +1,376 @@
+"""Fixtures for scenario tests of SETUP.EXE and its parts under Wine.
+
+A CTest session hands over its prefix (KQ_WINEPREFIX), made fresh by
+tools/wine-session.sh with a running wineserver; run alone, pytest makes its
+own prefix under the build tree and shuts it down at the end. The Windows
+programs come from the win32 build (KQ_WIN32_BUILD_DIR, default build/win32).
+"""
+import os
+import shutil
+import subprocess
+import time
+import uuid
+from dataclasses import dataclass
+from pathlib import Path
+
+import pytest
+
+SOURCE_ROOT = Path(os.environ.get("KQ_SOURCE_ROOT", Path(__file__).resolve().parents[2]))
+WIN32_BUILD = Path(os.environ.get("KQ_WIN32_BUILD_DIR", SOURCE_ROOT / "build" / "win32"))
+TOOLS_SH = SOURCE_ROOT / "tools"
+TEMPLATES = Path(__file__).resolve().parent / "templates"
+
+
+@dataclass
+class RunResult:
+    exit_code: int  # the full 32-bit exit code, read by runner.exe
+    stdout: str
+    stderr: str
+
+
+class Tools:
+    """Paths of the Windows helper programs and probes."""
+
+    def __init__(self, build: Path):
+        self.build = build
+        self.runner = build / "tools" / "runner.exe"
+        self.answer = build / "tools" / "answer.exe"
+        self.child = build / "tools" / "child.exe"
+        self.setup = build / "src" / "app" / "SETUP.EXE"
+
+    def probe(self, name: str) -> Path:
+        path = self.build / "tools" / f"{name}.exe"
+        assert path.exists(), f"probe {name} not built: {path}"
+        return path
+
+
+class Prefix:
+    """A 32-bit Wine prefix with helpers to run programs and prepare state."""
+
+    def __init__(self, path: Path, tools: Tools, display: str | None = None):
+        self.path = path
+        self.drive_c = path / "drive_c"
+        self.tools = tools
+        self.display = display
+        self.dll_overrides: list[str] = []
+
+    # --- environment -----------------------------------------------------
+    def env(self, extra: dict | None = None, locale: str | None = None) -> dict:
+        env = dict(os.environ)
+        env.update(WINEPREFIX=str(self.path), WINEARCH="win32", WINEDEBUG="-all")
+        env["LC_ALL"] = locale or "en_US.UTF-8"
+        overrides = ["mscoree,mshtml="] + self.dll_overrides
+        if extra and "WINEDLLOVERRIDES" in extra:
+            overrides.append(extra["WINEDLLOVERRIDES"])
+        env["WINEDLLOVERRIDES"] = ";".join(overrides)
+        if self.display:
+            env["DISPLAY"] = self.display
+        else:
+            env.pop("DISPLAY", None)
+        for key, value in (extra or {}).items():
+            if key == "WINEDLLOVERRIDES":
+                continue
+            if value is None:
+                env.pop(key, None)
+            else:
+                env[key] = str(value)
+        return env
+
+    def wine(self, args, env=None, locale=None, timeout=120, check=True) -> subprocess.CompletedProcess:
+        cmd = ["wine"] + [str(a) for a in args]
+        result = subprocess.run(cmd, env=self.env(env, locale), capture_output=True, text=True,
+                                errors="replace", timeout=timeout)
+        if check and result.returncode != 0:
+            raise AssertionError(f"{cmd} failed ({result.returncode}): {result.stderr}")
+        return result
+
+    # --- running programs ------------------------------------------------
+    def run(self, args, env=None, version=None, locale=None, cwd=None, timeout=120) -> RunResult:
+        """Runs a Windows program through runner.exe and returns its full exit code.
+
+        `args` is a list (joined with Windows quoting where an element has a
+        blank) or one ready command-line string. Paths may be Linux paths of
+        files inside the prefix or anywhere (Wine maps them through Z:).
+        """
+        if version:
+            self.set_version(version)
+        try:
+            cmdline = args if isinstance(args, str) else join_command_line(self.win_arg(a) for a in args)
+            runner_args = [self.tools.runner, "--timeout", str(timeout * 1000)]
+            if cwd:
+                runner_args += ["--cwd", self.win_path(cwd)]
+            cmd = ["wine"] + [str(a) for a in runner_args]
+            # The exact command line travels in the environment: Wine would
+            # re-quote it as one argument.
+            run_env = self.env(env, locale)
+            run_env["KQRUN_CMDLINE"] = cmdline
+            proc = subprocess.run(cmd, env=run_env, capture_output=True,
+                                  text=True, errors="replace", timeout=timeout + 30)
+            return parse_runner(proc)
+        finally:
+            if version:
+                self.set_version(None)
+
+    def start(self, args, env=None, locale=None) -> subprocess.Popen:
+        """Starts a Windows program in the background (for tests that answer its boxes)."""
+        run_env = self.env(env, locale)
+        run_env["KQRUN_CMDLINE"] = args if isinstance(args, str) else join_command_line(
+            self.win_arg(a) for a in args)
+        return subprocess.Popen(["wine", str(self.tools.runner)], env=run_env, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True, errors="replace")
+
+    @staticmethod
+    def finish(proc: subprocess.Popen, timeout=120) -> RunResult:
+        """Waits for a program started with start() and reads its exit code."""
+        out, err = proc.communicate(timeout=timeout)
+        return parse_runner(subprocess.CompletedProcess(proc.args, proc.returncode, out, err))
+
+    def answer(self, caption: str, button: str, timeout_ms: int = 30000, locale=None) -> dict:
+        """Waits for a message box with the caption, reads it and presses a button."""
+        proc = self.wine([self.tools.answer, caption, button, str(timeout_ms)], locale=locale,
+                         timeout=timeout_ms / 1000 + 30, check=False)
+        fields = {}
+        for line in proc.stdout.splitlines():
+            key, _, value = line.partition("=")
+            fields[key] = value
+        fields["found"] = proc.returncode == 0
+        return fields
+
+    # --- prefix state ------------------------------------------------------
+    def set_version(self, version: str | None):
+        if version:
+            self.wine(["reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", version, "/f"])
+        else:
+            self.wine(["reg", "delete", r"HKCU\Software\Wine", "/v", "Version", "/f"], check=False)
+
+    def reg_add(self, key: str, name: str | None, value, kind: str = "REG_SZ"):
+        args = ["reg", "add", key]
+        args += ["/v", name] if name is not None else ["/ve"]
+        args += ["/t", kind, "/d", str(value), "/f"]
+        self.wine(args)
+
+    def reg_delete(self, key: str, name: str | None = None):
+        args = ["reg", "delete", key] + (["/v", name] if name is not None else []) + ["/f"]
+        self.wine(args, check=False)
+
+    def reg_query(self, key: str, name: str) -> str | None:
+        result = self.wine(["reg", "query", key, "/v", name], check=False)
+        for line in result.stdout.splitlines():
+            parts = line.split(None, 2)
+            if len(parts) == 3 and parts[0] == name:
+                return parts[2].strip()
+        return None
+
+    def win_path(self, path) -> str:
+        """The Windows name of a Linux path: C:\\... inside the prefix, else Z:\\..."""
+        path = Path(path).resolve()
+        try:
+            rel = path.relative_to(self.drive_c.resolve())
+            return "C:\\" + str(rel).replace("/", "\\") if str(rel) != "." else "C:\\"
+        except ValueError:
+            return "Z:" + str(path).replace("/", "\\")
+
+    def win_arg(self, arg) -> str:
+        return self.win_path(arg) if isinstance(arg, Path) else str(arg)
+
+    # --- the setup log -----------------------------------------------------
+    @property
+    def setup_log_path(self) -> Path:
+        return self.drive_c / "SETUP.LOG"
+
+    def setup_log(self) -> str:
+        path = self.setup_log_path
+        return path.read_bytes().decode("latin-1") if path.exists() else ""
+
+    def setup_log_lines(self) -> list[str]:
+        text = self.setup_log()
+        assert text == "" or text.endswith("\r\n"), "the log must end with a whole line"
+        return text.split("\r\n")[:-1] if text else []
+
+    def clear_setup_log(self):
+        self.setup_log_path.unlink(missing_ok=True)
+
+
+def join_command_line(args) -> str:
+    """Joins arguments the way Windows programs split them (blanks need quotes)."""
+    parts = []
+    for arg in args:
+        if arg == "" or any(c in arg for c in " \t") and not (arg.startswith('"') and arg.endswith('"')):
+            parts.append('"' + arg + '"')
+        else:
+            parts.append(arg)
+    return " ".join(parts)
+
+
+def parse_runner(proc: subprocess.CompletedProcess) -> RunResult:
+    lines = proc.stdout.splitlines()
+    for line in reversed(lines):
+        if line.startswith("exit=0x"):
+            code = int(line[len("exit=0x"):].split()[0], 16)
+            return RunResult(code, "\n".join(l for l in lines if l is not line), proc.stderr)
+    raise AssertionError(f"runner gave no exit code: stdout={proc.stdout!r} stderr={proc.stderr!r}")
+
+
+# --- fixtures ------------------------------------------------------------------
+
+@pytest.fixture(scope="session")
+def tools() -> Tools:
+    t = Tools(WIN32_BUILD)
+    for p in (t.runner, t.answer, t.child):
+        assert p.exists(), f"{p} missing: build the win32 preset first"
+    return t
+
+
+@pytest.fixture(scope="session")
+def display():
+    """An Xvfb display for tests that show windows; shared by the session."""
+    if shutil.which("Xvfb") is None:
+        pytest.fail("Xvfb is not installed (Debian package xvfb)")
+    for number in range(90, 140):
+        if not Path(f"/tmp/.X{number}-lock").exists():
+            break
+    proc = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.time() + 10
+    while not Path(f"/tmp/.X11-unix/X{number}").exists():
+        if time.time() > deadline or proc.poll() is not None:
+            pytest.fail("Xvfb did not start")
+        time.sleep(0.1)
+    yield f":{number}"
+    proc.terminate()
+    proc.wait(timeout=10)
+
+
+@pytest.fixture(scope="session")
+def _session_prefix(tools) -> Path:
+    given = os.environ.get("KQ_WINEPREFIX")
+    if given:
+        yield Path(given)
+        return
+    path = WIN32_BUILD.parent / "e2e-prefix"
+    subprocess.run([TOOLS_SH / "wine-session.sh", "start", path], check=True, capture_output=True)
+    yield path
+    subprocess.run([TOOLS_SH / "wine-session.sh", "stop", path], check=False)
+
+
+@pytest.fixture
+def prefix(_session_prefix, tools) -> Prefix:
+    """The session's prefix, with the setup log cleared and the version reset."""
+    p = Prefix(_session_prefix, tools)
+    p.clear_setup_log()
+    yield p
+    p.set_version(None)
+
+
+@pytest.fixture
+def gui_prefix(prefix, display) -> Prefix:
+    """The prefix with an Xvfb display, for programs that show windows."""
+    prefix.display = display
+    return prefix
+
+
+@pytest.fixture
+def medium(prefix) -> Path:
+    """A fresh distribution-medium folder inside the prefix (C:\\medium_xxxx)."""
+    path = prefix.drive_c / f"medium_{uuid.uuid4().hex[:8]}"
+    path.mkdir()
+    yield path
+    shutil.rmtree(path, ignore_errors=True)
+
+
+@dataclass
+class Component:
+    file_name: str
+    content: str = "payload\n"
+    guid: str = ""
+
+
+@dataclass
+class Feature:
+    id: str
+    components: list
+    title: str = ""
+
+
+@pytest.fixture
+def build_msi(tmp_path):
+    """Builds a real package with wixl from tests/e2e/templates/product.wxs.
+
+    build_msi(out, product_code=..., name=..., version=..., features=[Feature(...)],
+              upgrade_code=..., manufacturer=..., properties={...}) -> Path
+    """
+    template = (TEMPLATES / "product.wxs").read_text()
+
+    def build(out: Path, product_code: str, name: str = "KQ Demo", version: str = "1.0.0",
+              features=None, upgrade_code: str | None = None, manufacturer: str = "Korvane Test",
+              properties: dict | None = None, install_folder: str = "KQDemo") -> Path:
+        features = features or [Feature("Main", [Component("demo.txt")])]
+        work = tmp_path / f"wxs_{uuid.uuid4().hex[:8]}"
+        work.mkdir()
+        component_xml, feature_xml = [], []
+        for feature in features:
+            refs = []
+            for comp in feature.components:
+                guid = comp.guid or str(uuid.uuid4()).upper()
+                cid = "C_" + comp.file_name.replace(".", "_").replace("-", "_")
+                (work / comp.file_name).write_text(comp.content)
+                component_xml.append(
+                    f'<Component Id="{cid}" Guid="{{{guid}}}">'
+                    f'<File Id="F_{cid}" Name="{comp.file_name}" Source="{work / comp.file_name}" KeyPath="yes"/>'
+                    f"</Component>")
+                refs.append(f'<ComponentRef Id="{cid}"/>')
+            feature_xml.append(f'<Feature Id="{feature.id}" Title="{feature.title or feature.id}" Level="1">'
+                               + "".join(refs) + "</Feature>")
+        props = "".join(f'<Property Id="{k}" Value="{v}"/>' for k, v in (properties or {}).items())
+        wxs = (template.replace("@PRODUCT_CODE@", product_code.strip("{}").upper())
+               .replace("@UPGRADE_CODE@", (upgrade_code or str(uuid.uuid4())).strip("{}").upper())
+               .replace("@NAME@", name).replace("@VERSION@", version)
+               .replace("@MANUFACTURER@", manufacturer).replace("@FOLDER@", install_folder)
+               .replace("@COMPONENTS@", "\n".join(component_xml))
+               .replace("@FEATURES@", "\n".join(feature_xml))
+               .replace("@PROPERTIES@", props))
+        source = work / "product.wxs"
+        source.write_text(wxs)
+        out.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["wixl", "-o", str(out), str(source)], check=True, capture_output=True)
+        return out
+
+    return build
+
+
+class StandInMsiexec:
+    """child.exe in place of system32\\msiexec.exe, recording each call."""
+
+    def __init__(self, prefix: Prefix, tools: Tools):
+        self.prefix = prefix
+        self.system32 = prefix.drive_c / "windows" / "system32"
+        self.target = self.system32 / "msiexec.exe"
+        self.backup = self.system32 / "msiexec.exe.kqsaved"
+        self.record = prefix.drive_c / f"msiexec_calls_{uuid.uuid4().hex[:6]}.txt"
+        shutil.copyfile(self.target, self.backup)
+        shutil.copyfile(tools.child, self.target)
+        prefix.dll_overrides.append("msiexec.exe=n")
+        self.configure(exit_code=0)
+
+    def configure(self, exit_code: int = 0, wait_ms: int = 0):
+        cfg = self.system32 / "msiexec.cfg"
+        cfg.write_text(f"record={self.prefix.win_path(self.record)}\nexit={exit_code}\nwait={wait_ms}\n")
+
+    def calls(self) -> list[str]:
+        if not self.record.exists():
+            return []
+        return self.record.read_bytes().decode("latin-1").split("\r\n")[:-1]
+
+    def restore(self):
+        shutil.copyfile(self.backup, self.target)
+        self.backup.unlink()
+        (self.system32 / "msiexec.cfg").unlink(missing_ok=True)
+        self.prefix.dll_overrides.remove("msiexec.exe=n")
+        self.record.unlink(missing_ok=True)
+
+
+@pytest.fixture
+def stand_in_msiexec(prefix, tools):
+    stand_in = StandInMsiexec(prefix, tools)
+    yield stand_in
+    stand_in.restore()

@@ -1,0 +1,93 @@
+"""The setup log, the wide/ANSI layer and the test harness itself under Wine."""
+import re
+
+import pytest
+
+LINE = re.compile(r"^(\d\d)/(\d\d)/(\d\d) (\d\d):(\d\d):(\d\d) - (.*)$")
+
+
+def probe(prefix, name, *args, env=None, **kw):
+    return prefix.run([prefix.tools.probe(name), *args], env=env, **kw)
+
+
+class TestExitCodes:
+    @pytest.mark.parametrize("code", [0, 1603, 3010, 460393, 0x8004FFFF, 0xFFFFFFFF])
+    def test_runner_reads_the_full_32_bit_exit_code(self, prefix, tools, code):
+        result = prefix.run([tools.child], env={"KQCHILD_EXIT": hex(code)})
+        assert result.exit_code == code
+
+
+class TestSetupLog:
+    def test_lines_from_three_threads_land_whole_and_in_format(self, prefix):
+        probe(prefix, "log_probe", "lines", 3, 200, 300, env={"KQSETUP": "LOG"})
+        lines = prefix.setup_log_lines()
+        assert len(lines) == 600
+        seen = set()
+        for line in lines:
+            m = LINE.match(line)
+            assert m, f"malformed line: {line[:80]!r}"
+            month, day = int(m.group(1)), int(m.group(2))
+            assert 1 <= month <= 12 and 1 <= day <= 31
+            assert int(m.group(4)) < 24 and int(m.group(5)) < 60 and int(m.group(6)) < 61
+            body = re.fullmatch(r"T(\d) L(\d+) (#+)\|", m.group(7))
+            assert body and len(body.group(3)) == 300, f"torn line: {line[:80]!r}"
+            seen.add((body.group(1), body.group(2)))
+        assert len(seen) == 600
+        # Each thread's own lines stay in the order it wrote them.
+        for thread in "012":
+            order = [int(l.split()[4][1:]) for l in lines if l.split()[3] == f"T{thread}"]
+            assert order == sorted(order)
+
+    @pytest.mark.parametrize("value", [None, "", "LOGS", "DEBUG", "x\"LOG\""])
+    def test_no_file_unless_a_token_is_log(self, prefix, value):
+        probe(prefix, "log_probe", "text", "hello", env={"KQSETUP": value})
+        assert not prefix.setup_log_path.exists()
+
+    @pytest.mark.parametrize("value", ["LOG", "log", "DEBUG,Log", "x, log ,y", '"LOG"'])
+    def test_log_token_in_any_case_and_place_switches_it_on(self, prefix, value):
+        probe(prefix, "log_probe", "text", "hello world", env={"KQSETUP": value})
+        lines = prefix.setup_log_lines()
+        assert len(lines) == 1 and LINE.match(lines[0]).group(7) == "hello world"
+
+    def test_runs_accumulate_and_empty_and_null_texts(self, prefix):
+        probe(prefix, "log_probe", "text", "first run", env={"KQSETUP": "LOG"})
+        probe(prefix, "log_probe", "empty", env={"KQSETUP": "LOG"})
+        probe(prefix, "log_probe", "null", env={"KQSETUP": "LOG"})
+        probe(prefix, "log_probe", "text", "second run", env={"KQSETUP": "LOG"})
+        raw = prefix.setup_log()
+        lines = prefix.setup_log_lines()
+        assert [LINE.match(l).group(7) for l in lines] == ["first run", "", "second run"]
+        assert raw.count("\r\n") == 3 and "\n" not in raw.replace("\r\n", "")
+        assert re.search(r"\d\d:\d\d:\d\d - \r\n", raw)
+
+    def test_an_unwritable_log_is_dropped_silently(self, prefix):
+        prefix.setup_log_path.mkdir()  # a folder where the file should be
+        try:
+            result = probe(prefix, "log_probe", "text", "lost", env={"KQSETUP": "LOG"})
+            assert result.exit_code == 0
+        finally:
+            prefix.setup_log_path.rmdir()
+
+
+class TestWideAnsiUnderLocales:
+    @pytest.mark.parametrize("locale,ansi,oem", [
+        ("en_US.UTF-8", 1252, 437),
+        ("de_AT.UTF-8", 1252, 850),
+        ("ru_RU.UTF-8", 1251, 866),
+        ("ja_JP.UTF-8", 932, 932),
+        ("zh_CN.UTF-8", 936, 936),
+    ])
+    def test_code_pages_follow_the_user_locale(self, prefix, locale, ansi, oem):
+        out = probe(prefix, "platform_probe", locale=locale).stdout
+        assert f"ansi={ansi}" in out and f"oem={oem}" in out
+
+    @pytest.mark.parametrize("version,nt", [("win98", 0), ("nt40", 1), ("win2k", 1), ("winxp", 1), ("win10", 1)])
+    def test_family_follows_the_reported_version(self, prefix, version, nt):
+        out = probe(prefix, "platform_probe", version=version).stdout
+        assert f"nt={nt}" in out
+        assert re.search(r"path=.*platform_probe\.exe", out, re.I)
+
+    def test_long_command_lines_arrive_whole(self, prefix):
+        word = "x" * 3000
+        out = probe(prefix, "platform_probe", word).stdout
+        assert word in out

@@ -1,0 +1,293 @@
+"""MsiLibrary against Wine's real MSI.DLL and packages built by wixl.
+
+msi_probe.exe runs one MsiLibrary through the operations named on its
+command line and prints one "operation=result" line for each.
+"""
+import re
+import shutil
+import subprocess
+import uuid
+
+import pytest
+
+from conftest import TEMPLATES, Component, Feature, parse_runner
+
+LOG_BODY = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d - (.*)$")
+COMPONENTS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UserData\S-1-5-18\Components"
+
+
+def new_guid() -> str:
+    return "{" + str(uuid.uuid4()).upper() + "}"
+
+
+def squashed(guid: str) -> str:
+    """The registry form Windows Installer files a GUID under."""
+    parts = guid.strip("{}").split("-")
+    swap = lambda s: "".join(s[i + 1] + s[i] for i in range(0, len(s), 2))
+    return parts[0][::-1] + parts[1][::-1] + parts[2][::-1] + swap(parts[3]) + swap(parts[4])
+
+
+def run_windows(prefix, program, *args, env=None, version=None, cwd=None):
+    """Runs a program through runner.exe with each argument handed to Wine
+    separately, so that Wine quotes each one as a Windows command line."""
+    if version:
+        prefix.set_version(version)
+    try:
+        runner = [str(prefix.tools.runner)] + (["--cwd", prefix.win_path(cwd)] if cwd else [])
+        proc = subprocess.run(["wine", *runner, prefix.win_path(program), *[str(a) for a in args]],
+                              env=prefix.env(env), capture_output=True, text=True, errors="replace",
+                              timeout=300)
+        return parse_runner(proc)
+    finally:
+        if version:
+            prefix.set_version(None)
+
+
+def run_probe(prefix, *ops, env=None, version=None):
+    env = {"KQSETUP": "LOG", **(env or {})}
+    result = run_windows(prefix, prefix.tools.probe("msi_probe"), *ops, env=env, version=version)
+    answers = []
+    for line in result.stdout.splitlines():
+        key, sep, value = line.strip().partition("=")
+        if sep:
+            answers.append((key, value))
+    return result, answers
+
+
+def log_bodies(prefix):
+    return [LOG_BODY.match(line).group(1) for line in prefix.setup_log_lines()]
+
+
+def package_code(path) -> str:
+    out = subprocess.run(["msiinfo", "suminfo", str(path)], capture_output=True, text=True, check=True).stdout
+    return re.search(r"Revision number \(UUID\): (\S+)", out).group(1)
+
+
+@pytest.fixture
+def build_msi(tmp_path):
+    """Builds a real package with wixl from templates/product.wxs; the files
+    are named relative to the folder wixl runs in."""
+    template = (TEMPLATES / "product.wxs").read_text()
+
+    def build(out, product_code, name="KQ Demo", version="1.0.0", features=None, properties=None,
+              install_folder="KQDemo"):
+        features = features or [Feature("Main", [Component("demo.txt")])]
+        work = tmp_path / f"wxs_{uuid.uuid4().hex[:8]}"
+        work.mkdir()
+        components, feature_xml = [], []
+        for feature in features:
+            refs = []
+            for comp in feature.components:
+                cid = "C_" + re.sub(r"\W", "_", comp.file_name)
+                (work / comp.file_name).write_text(comp.content)
+                guid = comp.guid or str(uuid.uuid4()).upper()
+                components.append(f'<Component Id="{cid}" Guid="{{{guid}}}"><File Id="F_{cid}" '
+                                  f'Name="{comp.file_name}" Source="{comp.file_name}" KeyPath="yes"/></Component>')
+                refs.append(f'<ComponentRef Id="{cid}"/>')
+            feature_xml.append(f'<Feature Id="{feature.id}" Level="1">{"".join(refs)}</Feature>')
+        props = "".join(f'<Property Id="{k}" Value="{v}"/>' for k, v in (properties or {}).items())
+        wxs = (template.replace("@PRODUCT_CODE@", product_code.strip("{}"))
+               .replace("@UPGRADE_CODE@", str(uuid.uuid4()).upper()).replace("@NAME@", name)
+               .replace("@VERSION@", version).replace("@MANUFACTURER@", "Korvane Test")
+               .replace("@FOLDER@", install_folder).replace("@COMPONENTS@", "\n".join(components))
+               .replace("@FEATURES@", "\n".join(feature_xml)).replace("@PROPERTIES@", props))
+        (work / "product.wxs").write_text(wxs)
+        out.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["wixl", "-o", str(out), "product.wxs"], cwd=work, check=True, capture_output=True)
+        return out
+
+    return build
+
+
+@pytest.fixture
+def installed(prefix):
+    """Installs packages with Wine's msiexec and removes them afterwards."""
+    done = []
+
+    def install(package, *properties):
+        prefix.wine(["msiexec", "/i", prefix.win_path(package), "/qn", *properties])
+        done.append(package)
+
+    yield install
+    for package in reversed(done):
+        prefix.wine(["msiexec", "/x", prefix.win_path(package), "/qn"], check=False)
+
+
+class TestProductInformation:
+    @pytest.mark.parametrize("version", ["winxp", "win98"])
+    def test_short_product_name_preferred_over_product_name(self, prefix, medium, build_msi, version):
+        code = new_guid()
+        with_short = build_msi(medium / "short.msi", code, name="Korvane Demo Suite", version="2.5.7",
+                               properties={"ShortProductName": "Demo"})
+        plain = build_msi(medium / "plain.msi", code, name="Korvane Demo Suite", version="2.5.7")
+        _, answers = run_probe(prefix, f"load={prefix.win_path(with_short)}",
+                               f"load={prefix.win_path(plain)}", version=version)
+        assert answers == [("load", f"1 {code}|Demo|2.5.7"), ("load", f"1 {code}|Korvane Demo Suite|2.5.7")]
+        body = log_bodies(prefix)
+        assert f"Loading product information for package '{prefix.win_path(plain)}'" in body
+        assert "Attempting to retrieve the value of property 'ShortProductName'" in body
+        assert "The property's value is 'Demo'" in body
+        assert "The requested property does not exist" in body
+        # MSI.DLL is loaded once for the whole run.
+        assert body.count("Attempting to load MSI.DLL") == 1
+
+    def test_reload_uses_the_last_path_and_a_failed_load_forgets_the_product(self, prefix, medium, build_msi):
+        package = build_msi(medium / "p.msi", new_guid())
+        missing = prefix.win_path(medium / "absent.msi")
+        result, answers = run_probe(prefix, f"load={prefix.win_path(package)}", "reload",
+                                    f"load={missing}", "name")
+        assert [a[0] for a in answers] == ["load", "reload", "load", "ended"]
+        assert answers[1][1].startswith("1 ") and answers[2][1] == "0"
+        # After the failed load nothing is loaded: reading the name is internal error 15.
+        assert result.exit_code == 0x8004006C
+        body = log_bodies(prefix)
+        assert any(re.fullmatch(rf"Failed to open package '{re.escape(missing)}', return code = \d+", l)
+                   for l in body)
+        assert "Error Code: 000F.8004006C" in body
+
+    def test_path_in_ansi_but_not_oem_code_page_opens_on_the_second_try(self, prefix, build_msi):
+        # U+20AC is byte 0x80 in code page 1252 but C-cedilla in OEM 437: the
+        # OEM conversion names a folder that does not exist.
+        folder = prefix.drive_c / f"pkg\u20ac{uuid.uuid4().hex[:6]}"
+        try:
+            code = new_guid()
+            package = build_msi(folder / "p.msi", code, name="Euro")
+            _, answers = run_probe(prefix, f"load={prefix.win_path(package)}", version="winxp")
+            assert answers == [("load", f"1 {code}|Euro|1.0.0")]
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    @pytest.mark.parametrize("prop, location", [("ProductCode", "010F"), ("ProductVersion", "030F")])
+    def test_package_without_required_property_is_an_internal_error(self, prefix, medium, build_msi,
+                                                                    prop, location):
+        package = build_msi(medium / "p.msi", new_guid())
+        subprocess.run(["msibuild", str(package), "-q", f"DELETE FROM `Property` WHERE `Property`='{prop}'"],
+                       check=True)
+        result, _ = run_probe(prefix, f"load={prefix.win_path(package)}")
+        assert result.exit_code == 0x80040066
+        assert f"Error Code: {location}.80040066" in log_bodies(prefix)
+
+    def test_package_without_any_name_is_internal_error_0x20F(self, prefix, medium, build_msi):
+        package = build_msi(medium / "p.msi", new_guid())
+        subprocess.run(["msibuild", str(package), "-q",
+                        "DELETE FROM `Property` WHERE `Property`='ProductName'"], check=True)
+        result, _ = run_probe(prefix, f"load={prefix.win_path(package)}")
+        assert result.exit_code == 0x80040066
+        assert "Error Code: 020F.80040066" in log_bodies(prefix)
+
+
+class TestInstalledState:
+    def test_same_package_another_build_and_a_package_code_in_other_case(self, prefix, medium, build_msi,
+                                                                       installed):
+        code = new_guid()
+        first = build_msi(medium / "first.msi", code, version="1.0.0")
+        rebuilt = build_msi(medium / "rebuilt.msi", code, version="1.0.0")
+        lower = medium / "lower.msi"
+        shutil.copyfile(first, lower)
+        first_code = package_code(first)
+        subprocess.run(["msibuild", str(lower), "-s", "KQ Demo", "Korvane Test", "Intel;1033",
+                        first_code.lower()], check=True)
+        assert package_code(rebuilt) != first_code and package_code(lower) == first_code.lower()
+
+        _, before = run_probe(prefix, f"installed={code}", f"load={prefix.win_path(first)}", "current")
+        assert before[0] == ("installed", "0") and before[2] == ("current", "0")
+
+        installed(first)
+        prefix.clear_setup_log()
+        _, answers = run_probe(
+            prefix,
+            f"load={prefix.win_path(first)}", f"installed={code}", "package-installed", "different", "current",
+            f"load={prefix.win_path(rebuilt)}", "different", "current",
+            f"load={prefix.win_path(lower)}", "different")
+        values = [v for k, v in answers if k != "load"]
+        assert values == ["1", "1", "0", "1", "1", "0", "1"]
+        body = log_bodies(prefix)
+        assert f"Checking the installation state of the product '{code}'" in body
+        assert "The specified product is installed" in body
+        assert "The old and new package codes match" in body
+        assert (f"The old package code '{first_code}' does not match the new package code "
+                f"'{package_code(rebuilt)}'") in body
+        assert (f"The old package code '{first_code}' does not match the new package code "
+                f"'{first_code.lower()}'") in body
+
+    def test_on_the_9x_family_the_ansi_calls_answer_alike(self, prefix, medium, build_msi, installed):
+        code = new_guid()
+        package = build_msi(medium / "p.msi", code)
+        rebuilt = build_msi(medium / "q.msi", code)
+        installed(package)
+        _, answers = run_probe(prefix, f"load={prefix.win_path(package)}", "current",
+                               f"load={prefix.win_path(rebuilt)}", "current", version="win98")
+        assert [v for k, v in answers if k == "current"] == ["1", "0"]
+
+    def test_components_and_features(self, prefix, medium, build_msi, installed):
+        code = new_guid()
+        main_comp, extra_comp = new_guid(), new_guid()
+        package = build_msi(medium / "p.msi", code, install_folder="KQFeatures", features=[
+            Feature("Main", [Component("main.txt", guid=main_comp.strip("{}"))]),
+            Feature("Extra", [Component("extra.txt", guid=extra_comp.strip("{}"))])])
+        installed(package)
+        load = f"load={prefix.win_path(package)}"
+        _, answers = run_probe(prefix, load, f"component={main_comp}", "feature=Main", "feature=Extra",
+                               f"component={new_guid()}")
+        assert answers[1:] == [("component", r"1 C:\Program Files\KQFeatures\main.txt"),
+                               ("feature", "0"), ("feature", "0"), ("component", "0")]
+
+        # Wine's msiexec installs every component locally; a component that
+        # runs from source is registered with a source-form key path, which
+        # is what Wine's MSI.DLL reads back as INSTALLSTATE_SOURCE.
+        prefix.reg_add(COMPONENTS_KEY + "\\" + squashed(extra_comp), squashed(code), r"01\extra.txt")
+        prefix.clear_setup_log()
+        _, answers = run_probe(prefix, load, "feature=Extra", "feature=Main", f"component={extra_comp}")
+        assert answers[1:] == [("feature", "1"), ("feature", "0"), ("component", "0")]
+        body = log_bodies(prefix)
+        assert "Determining if feature 'Extra' is configured to run from source" in body
+        assert "The specified feature is configured to run from source" in body
+        assert "The specified feature is not configured to run from source" in body
+        assert f"Determining the installed location for component: {extra_comp}" in body
+        assert any(l.startswith(f"Failed to get the key path for component: {extra_comp}, Return code = ")
+                   for l in body)
+
+
+class TestLibraryBinding:
+    def test_machine_without_msi_dll_answers_no_and_logs_every_time(self, prefix, medium, build_msi):
+        package = build_msi(medium / "p.msi", new_guid())
+        code = new_guid()
+        result, answers = run_probe(prefix, "version", f"load={prefix.win_path(package)}",
+                                    f"installed={code}", "feature=Main", f"component={code}", "version",
+                                    env={"WINEDLLOVERRIDES": "msi="})
+        assert result.exit_code == 0
+        assert [(k, v.split()[0]) for k, v in answers] == [
+            ("version", "0"), ("load", "0"), ("installed", "0"), ("feature", "0"), ("component", "0"),
+            ("version", "0")]
+        body = log_bodies(prefix)
+        assert body.count("Attempting to load MSI.DLL") == 6
+        assert body.count("Failed to load MSI.DLL") == 6
+        assert not any("function pointers" in l for l in body)
+
+    def test_version_and_reload_after_unload(self, prefix):
+        code = new_guid()
+        _, answers = run_probe(prefix, "version", f"installed={code}", "unload", "unload",
+                               f"installed={code}")
+        key, value = answers[0]
+        assert key == "version" and re.fullmatch(r"1 [1-9]\d*\.\d+\.\d+", value)
+        assert answers[1:] == [("installed", "0"), ("unload", "1"), ("unload", "1"), ("installed", "0")]
+        body = log_bodies(prefix)
+        assert body == [
+            "Attempting to load MSI.DLL",
+            "Attempting to determine the version of MSI.DLL",
+            f"Checking the installation state of the product '{code}'",
+            "The specified product is not installed",
+            "Unloading MSI.DLL",
+            f"Checking the installation state of the product '{code}'",
+            "Attempting to load MSI.DLL",
+            "The specified product is not installed",
+        ]
+
+    def test_msi_dll_beside_the_program_is_never_loaded(self, prefix, medium, tools):
+        # A planted MSI.DLL in the program's folder: here a copy of a program
+        # that is no DLL at all. Loading it would fail the queries.
+        probe = medium / "msi_probe.exe"
+        shutil.copyfile(tools.probe("msi_probe"), probe)
+        shutil.copyfile(tools.child, medium / "MSI.DLL")
+        result = run_windows(prefix, probe, "version", env={"KQSETUP": "LOG"}, cwd=medium)
+        assert re.search(r"^version=1 ", result.stdout, re.M)

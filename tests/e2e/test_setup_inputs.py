@@ -1,0 +1,156 @@
+"""The setup's inputs and voice under Wine: the command line and SETUP.INI as a
+started program sees them, the internal-error box in the user's language, and
+the message table chosen for each user locale.
+
+Set KQ_UPDATE_DOCS=1 to refresh the screenshots under docs/ from this run.
+"""
+import os
+import shutil
+import subprocess
+from pathlib import Path
+
+import pytest
+
+from conftest import SOURCE_ROOT
+
+MINIMAL_INI = "[ProductInformation]\r\nPackageName=product.msi\r\n[ProductFeatures]\r\nMain\r\n"
+MESSAGES = SOURCE_ROOT / "src" / "sys" / "messages"
+
+
+def read_table(name):
+    """The UTF-8 source of one message table: (language, code page, {id: text})."""
+    header, texts = {}, {}
+    for line in (MESSAGES / name).read_text(encoding="utf-8").split("\n"):
+        if not line or line.startswith("#"):
+            continue
+        key, _, value = line.partition(" = ")
+        if key in ("language", "codepage"):
+            header[key] = int(value, 0)
+        else:
+            texts[int(key)] = value.replace("\\n", "\n").replace("\\\\", "\\")
+    return header["language"], header["codepage"], texts
+
+
+@pytest.fixture
+def setup_medium(medium, tools):
+    """A medium with the start probe as its setup program (and no SETUP.INI yet)."""
+    shutil.copyfile(tools.probe("setup_start_probe"), medium / "SETUP.EXE")
+    return medium
+
+
+def parsed_fields(stdout):
+    return dict(line.partition("=")[::2] for line in stdout.splitlines() if "=" in line)
+
+
+class TestCommandLineAndSetupData:
+    def test_no_arguments_loads_setup_ini_beside_the_program(self, prefix, setup_medium):
+        (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.encode())
+        result = prefix.run([setup_medium / "SETUP.EXE"], env={"KQSETUP": "LOG"})
+        assert result.exit_code == 0
+        fields = parsed_fields(result.stdout)
+        assert fields["parsed"] == "1" and fields["datafile"] == "SETUP.INI"
+        assert fields["package"] == "product.msi"
+        assert any(line.endswith(" - Loading setup data file: " + prefix.win_path(setup_medium) + "\\SETUP.INI")
+                   for line in prefix.setup_log_lines())
+
+    def test_first_word_names_another_data_file(self, prefix, setup_medium):
+        (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.encode())
+        (setup_medium / "OTHER.INI").write_bytes(MINIMAL_INI.replace("product.msi", "other.msi").encode())
+        result = prefix.run([setup_medium / "SETUP.EXE", "OTHER.INI", "/i", '"C:\\My Files\\p.msi"', "/qb-",
+                             "allusers", "=", "1"])
+        fields = parsed_fields(result.stdout)
+        assert (fields["datafile"], fields["package"]) == ("OTHER.INI", "other.msi")
+        assert fields["options"] == ' /I "C:\\My Files\\p.msi" /qb- ALLUSERS=1'
+
+    def test_refused_command_line_leaves_nothing_parsed(self, prefix, setup_medium):
+        (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.encode())
+        result = prefix.run([setup_medium / "SETUP.EXE", "/i", "p.msi", "/t", "t.mst"])
+        fields = parsed_fields(result.stdout)
+        assert result.exit_code == 0
+        assert (fields["parsed"], fields["datafile"], fields["options"]) == ("0", "", "")
+
+    def test_lower_case_package_key_ends_the_run_quietly_with_its_code(self, prefix, setup_medium):
+        (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.replace("PackageName", "packagename").encode())
+        result = prefix.run([setup_medium / "SETUP.EXE", "/qn"], env={"KQSETUP": "LOG"})
+        assert result.exit_code == 0x80040066
+        assert not any("Internal Error" in line for line in prefix.setup_log_lines())
+
+
+def answer_raw(prefix, caption, button, locale, timeout_ms=60000):
+    """answer.exe with its output kept as bytes: the box text is in the
+    user's ANSI code page, which the console pipe passes through unchanged."""
+    proc = subprocess.run(["wine", str(prefix.tools.answer), caption, button, str(timeout_ms)],
+                          env=prefix.env(locale=locale), capture_output=True, timeout=timeout_ms / 1000 + 30)
+    fields = {}
+    for line in proc.stdout.split(b"\n"):
+        key, _, value = line.rstrip(b"\r").partition(b"=")
+        fields[key.decode()] = value
+    return proc.returncode, fields
+
+
+def screenshot(display, out: Path):
+    out.parent.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["import", "-display", display, "-window", "root", str(out)], check=True, timeout=60)
+
+
+class TestInternalErrorBox:
+    @pytest.mark.parametrize("locale, code_page, caption, text, shot", [
+        ("de_AT.UTF-8", "cp1252", "Interner Fehler", "Fehlercode: 0001.00000002", "internal_error_de.png"),
+        ("ja_JP.UTF-8", "cp932", "内部エラー", "エラー コード: 0001.00000002", "internal_error_ja.png"),
+        ("en_US.UTF-8", "cp1252", "Internal Error", "Error Code: 0001.00000002", None),
+    ])
+    def test_missing_setup_ini_shows_the_localized_box(self, gui_prefix, setup_medium, tmp_path, locale,
+                                                        code_page, caption, text, shot):
+        prefix = gui_prefix
+        proc = prefix.start([setup_medium / "SETUP.EXE", "/qb"], env={"KQSETUP": "LOG"}, locale=locale)
+        try:
+            found, fields = answer_raw(prefix, caption, "none", locale)
+            assert found == 0, "no internal error box appeared"
+            assert fields["caption"].decode(code_page) == caption
+            assert fields["text"].decode(code_page) == text
+            if shot:
+                screenshot(prefix.display, tmp_path / shot)
+                if os.environ.get("KQ_UPDATE_DOCS"):
+                    shutil.copyfile(tmp_path / shot, SOURCE_ROOT / "docs" / shot)
+            found, _ = answer_raw(prefix, caption, "ok", locale)
+            assert found == 0
+        finally:
+            result = prefix.finish(proc)
+        assert result.exit_code == 2  # ERROR_FILE_NOT_FOUND from the load
+        log = [line.split(" - ", 1)[1] for line in prefix.setup_log_lines()]
+        assert log[-2].encode("latin-1").decode(code_page) == caption
+        assert log[-1].encode("latin-1").decode(code_page) == text
+
+    @pytest.mark.parametrize("quiet", ["/qn", "/QN", "/qb-", "/qn+"])
+    def test_quiet_command_line_shows_and_logs_nothing(self, gui_prefix, setup_medium, quiet):
+        # With a display a box would wait for an answer; the run ends by itself.
+        result = gui_prefix.run([setup_medium / "SETUP.EXE", quiet], env={"KQSETUP": "LOG"})
+        assert result.exit_code == 2
+        log = gui_prefix.setup_log_lines()
+        assert any("Loading setup data file: " in line for line in log)
+        assert not any("Internal Error" in line or "Error Code" in line for line in log)
+
+
+class TestMessageLanguage:
+    @pytest.mark.parametrize("locale, lcid, table", [
+        ("en_US.UTF-8", 0x0409, "en_US.txt"),
+        ("en_GB.UTF-8", 0x0809, "en_US.txt"),
+        ("de_DE.UTF-8", 0x0407, "de_DE.txt"),
+        ("de_AT.UTF-8", 0x0C07, "de_DE.txt"),
+        ("fr_FR.UTF-8", 0x040C, "fr_FR.txt"),
+        ("ja_JP.UTF-8", 0x0411, "ja_JP.txt"),
+        ("zh_CN.UTF-8", 0x0804, "zh_CN.txt"),
+        ("zh_HK.UTF-8", 0x0C04, "zh_CN.txt"),
+        ("pt_PT.UTF-8", 0x0816, "pt_BR.txt"),
+        ("ru_RU.UTF-8", 0x0419, "en_US.txt"),
+    ])
+    def test_user_locale_chooses_the_table(self, prefix, tools, locale, lcid, table):
+        language, code_page, texts = read_table(table)
+        result = prefix.run([tools.probe("message_probe")], locale=locale)
+        assert result.exit_code == 0
+        fields = parsed_fields(result.stdout)
+        header = dict(item.split("=") for item in result.stdout.splitlines()[0].split())
+        assert int(header["lcid"], 16) == lcid
+        assert (int(header["language"], 16), int(header["codepage"])) == (language, code_page)
+        for mid, text in texts.items():
+            assert bytes.fromhex(fields[str(mid)]).decode(f"cp{code_page}") == text, f"message {mid}"
