@@ -236,7 +236,8 @@ int main(int argc, char** argv) {
   }
   std::printf("time: profile functions / CIniFile = %.1f\n", profile.seconds / ini.seconds);
   std::printf("peak memory above the idle process: CIniFile %lu KiB, profile functions %lu KiB\n",
-              ini.peakKiB - idle.peakKiB, profile.peakKiB > idle.peakKiB ? profile.peakKiB - idle.peakKiB : 0);
+              ini.peakKiB > idle.peakKiB ? ini.peakKiB - idle.peakKiB : 0,
+              profile.peakKiB > idle.peakKiB ? profile.peakKiB - idle.peakKiB : 0);
   std::printf("share of the CIniFile time spent in 256-byte reads and seeks: %.0f%%\n",
               100.0 * chunks.seconds / ini.seconds);
   return 0;

@@ -25,9 +25,14 @@ IniItem* IniCollection::FindItem(const std::string& name) const {
 IniItem* IniCollection::Append(std::unique_ptr<IniItem> item) {
   if (!item) return nullptr;
   IniItem* added = item.get();
-  std::string name;
-  if (added->GetIndexName(name)) index_.emplace(std::move(name), added);  // keeps an earlier entry
   items_.push_back(std::move(item));
+  std::string name;
+  try {
+    if (added->GetIndexName(name)) index_.emplace(std::move(name), added);  // keeps an earlier entry
+  } catch (...) {
+    items_.pop_back();  // out of memory: leave the collection as it was
+    throw;
+  }
   added->owner_ = this;
   return added;
 }
