@@ -283,11 +283,27 @@ class TestLibraryBinding:
             "The specified product is not installed",
         ]
 
-    def test_msi_dll_beside_the_program_is_never_loaded(self, prefix, medium, tools):
-        # A planted MSI.DLL in the program's folder: here a copy of a program
-        # that is no DLL at all. Loading it would fail the queries.
+    def test_msi_dll_beside_the_program_is_never_loaded(self, prefix, medium, tools, tmp_path):
+        # A planted MSI.DLL in the program's folder that answers DllGetVersion
+        # with 9.9.9. Native DLLs are preferred for this run, so the default
+        # search order would pick it up before the system's library.
+        source = tmp_path / "planted.c"
+        source.write_text(PLANTED_DLL)
+        subprocess.run(["i686-w64-mingw32-gcc", "-shared", "-o", str(medium / "MSI.DLL"), str(source),
+                        "-Wl,--kill-at"], check=True)
         probe = medium / "msi_probe.exe"
         shutil.copyfile(tools.probe("msi_probe"), probe)
-        shutil.copyfile(tools.child, medium / "MSI.DLL")
-        result = run_windows(prefix, probe, "version", env={"KQSETUP": "LOG"}, cwd=medium)
-        assert re.search(r"^version=1 ", result.stdout, re.M)
+        result = run_windows(prefix, probe, "version", env={"KQSETUP": "LOG", "WINEDLLOVERRIDES": "msi=n,b"},
+                             cwd=medium)
+        version = re.search(r"^version=(.*)$", result.stdout, re.M).group(1)
+        assert version.startswith("1 ") and version != "1 9.9.9"
+
+
+PLANTED_DLL = r"""
+#include <windows.h>
+typedef struct { DWORD size, major, minor, build, platform; } Info;
+__declspec(dllexport) HRESULT __stdcall DllGetVersion(Info* info) {
+  info->major = 9; info->minor = 9; info->build = 9;
+  return S_OK;
+}
+"""

@@ -1,0 +1,129 @@
+#include "steps/installer_command_lines.h"
+
+#include <algorithm>
+
+#include "config/next_field.h"
+#include "config/setup_command_line.h"
+#include "sys/format.h"
+
+namespace kq {
+
+namespace {
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) { return UpperCaseAscii(a) == b; }
+
+}  // namespace
+
+std::string UpperCaseAscii(const std::string& text) {
+  std::string upper = text;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
+void AppendStandardOptionTail(const SetupCommandLine& commandLine, std::string& text) {
+  commandLine.AppendUiLevelOption(text);
+  commandLine.AppendLogOption(text);
+  commandLine.AppendMifOption(text);
+  commandLine.AppendPassThroughOptions(text);
+  commandLine.AppendProperties(text);
+}
+
+std::string MaintenanceCommandLine(const std::string& systemFolder, const std::string& packageFolder,
+                                   const std::string& packageName, const SetupCommandLine& commandLine) {
+  const char* format = commandLine.GetReinstallMode().empty() ? "%sMSIEXEC /fvomus \"%s%s\""
+                                                              : "%sMSIEXEC /I \"%s%s\"";
+  std::string text = Format(format, systemFolder.c_str(), packageFolder.c_str(), packageName.c_str());
+  AppendStandardOptionTail(commandLine, text);
+  return text;
+}
+
+std::string MainInstallerCommandLine(const std::string& systemFolder, const std::string& packageFolder,
+                                     const std::string& packageName, const SetupCommandLine& commandLine,
+                                     bool rebootsSuppressed) {
+  std::string text = systemFolder + "MSIEXEC.EXE";
+  if (commandLine.GetInstallMode() == kModeDefault)
+    text += " /i \"" + packageFolder + packageName + "\"";
+  else
+    commandLine.AppendModeOption(text);
+  AppendStandardOptionTail(commandLine, text);
+  if (rebootsSuppressed && text.find("REBOOT=") == std::string::npos) text += " REBOOT=S";
+  return text;
+}
+
+bool ReadNestedInstall(const std::string& value, NestedInstallValue& nested) {
+  nested = NestedInstallValue();
+  std::string rest = value;
+  if (!NextField(rest, nested.productCode, ",", QuoteMode::Remove)) return false;
+  if (!NextField(rest, nested.arguments, ",", QuoteMode::Remove)) return false;
+  std::string flags;
+  if (!NextField(rest, flags, ",", QuoteMode::Remove)) return true;
+  std::string flag;
+  while (!flags.empty()) {
+    if (!NextField(flags, flag, "|", QuoteMode::Remove)) break;
+    if (EqualsIgnoringCase(flag, "ONEREBOOT")) nested.oneReboot = true;
+    if (EqualsIgnoringCase(flag, "NOUPDATE")) nested.noUpdate = true;
+  }
+  return true;
+}
+
+std::string NestedDataFileWord(const std::string& arguments) {
+  std::string rest = arguments;
+  std::string word;
+  if (!NextField(rest, word, " ", QuoteMode::Remove)) return std::string();
+  return word;
+}
+
+bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot) {
+  std::string properties;
+  commandLine.AppendProperties(properties);
+  const size_t at = properties.find("REBOOT=");
+  if (at != std::string::npos) {
+    const size_t next = at + 7;
+    if (next < properties.size() && (properties[next] == 'S' || properties[next] == 'R')) return true;
+  }
+  return oneReboot;
+}
+
+std::string NestedInstallerCommandLine(const SetupCommandLine& commandLine, const std::string& arguments) {
+  std::string text = Format("%sSETUP.EXE %s", commandLine.GetSetupFolder().c_str(), arguments.c_str());
+  AppendStandardOptionTail(commandLine, text);
+  if (text.find("/~") == std::string::npos) text += " /~-";
+  return text;
+}
+
+PostInstallEntryRead ReadPostInstallEntry(const std::string& entry, std::string& componentCode,
+                                          std::string& arguments) {
+  componentCode.clear();
+  arguments.clear();
+  std::string rest = entry;
+  TrimBlanks(rest);
+  if (rest.empty()) return PostInstallEntryRead::Skip;
+  if (!NextField(rest, componentCode, ",", QuoteMode::Remove) ||
+      !NextField(rest, arguments, ",", QuoteMode::Remove))
+    return PostInstallEntryRead::Malformed;
+  return componentCode.empty() ? PostInstallEntryRead::Skip : PostInstallEntryRead::Use;
+}
+
+std::string PostInstallCommandLine(const std::string& keyPath, const std::string& arguments) {
+  return "\"" + keyPath + "\" " + arguments;
+}
+
+RemovalCommand PrepareRemovalCommand(const std::string& command, const SetupCommandLine& commandLine) {
+  RemovalCommand removal;
+  removal.text = command;
+  const std::string upper = UpperCaseAscii(command);
+  const int uiLevel = commandLine.GetUiLevel();
+  if (upper.find("MSIEXEC") != std::string::npos) {
+    removal.installerRemoval = true;
+    if (upper.find("/Q") == std::string::npos && uiLevel != kUiNone) commandLine.AppendUiLevelOption(removal.text);
+  } else if (upper.find("UNINST") != std::string::npos && upper.find(".ISU") != std::string::npos) {
+    // The uninstaller's own log argument is often left with its quote open.
+    if (std::count(command.begin(), command.end(), '"') % 2 != 0) removal.text += "\"";
+    if (uiLevel != kUiNone && uiLevel != kUiFull) removal.text += " -a";
+  }
+  return removal;
+}
+
+}  // namespace kq

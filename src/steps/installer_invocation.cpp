@@ -1,0 +1,152 @@
+// The steps that start installer processes: the maintenance and the main
+// MSIEXEC run, the nested setup, the post-install applications and the
+// uninstall commands of other products. The command lines themselves are
+// built in installer_command_lines.cpp.
+#include "app/internal_error.h"
+#include "app/setup_exit_code.h"
+#include "config/setup_command_line.h"
+#include "steps/installer_command_lines.h"
+#include "steps/setup_engine.h"
+#include "sys/child_process.h"
+#include "sys/scoped_handle.h"
+#include "sys/setup_log.h"
+#include "sys/wide_ansi.h"
+
+namespace kq {
+
+namespace {
+
+constexpr uint32_t kLocationRunFromSource = 4;
+constexpr uint32_t kLocationMaintenance = 5;
+constexpr uint32_t kLocationMainInstaller = 6;
+constexpr uint32_t kLocationNestedInstaller = 12;
+constexpr uint32_t kLocationHasNestedInstall = 20;
+constexpr uint32_t kLocationPostInstall = 26;
+
+// The system folder with a trailing backslash; internal error at `location`
+// when it cannot be read.
+std::string SystemFolder(uint32_t location) {
+  char buffer[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+    RaiseInternalError(location, 0x80070000u | error);
+  }
+  std::string folder(buffer, length);
+  if (folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
+// Starts an installer and makes it the current child process, which the run
+// sequence then waits for; internal error at `location` when it does not start.
+void StartInstaller(const std::string& commandLine, uint32_t location) {
+  ScopedHandle process;
+  if (!StartChildProcess(commandLine, CommandLineLogging::Log, process)) RaiseInternalError(location, kErrorLaunch);
+  SetCurrentChildProcess(std::move(process));
+}
+
+}  // namespace
+
+int SetupEngine::HasRunFromSourceFeatures() {
+  SetupLog("Checking if any features are set to run from source");
+  const SetupCommandLine& attached = RequireCommandLine(kLocationRunFromSource);
+  for (const std::string& feature : attached.GetSetupDataFile().GetProductFeatures()) {
+    if (msiLibrary.IsFeatureRunFromSource(feature.c_str())) return 1;
+  }
+  return 0;
+}
+
+void SetupEngine::RunMaintenanceInstaller() {
+  SetupLog("Running installer in maintenance mode");
+  const SetupCommandLine& attached = RequireCommandLine(kLocationMaintenance);
+  const std::string text = MaintenanceCommandLine(SystemFolder(kLocationMaintenance), packageFolder,
+                                                  attached.GetSetupDataFile().GetPackageName(), attached);
+  StartInstaller(text, kLocationMaintenance);
+}
+
+int SetupEngine::HasNestedInstall(int* rebootsSuppressed) {
+  SetupLog("Checking if a nested install is included");
+  if (rebootsSuppressed != nullptr) *rebootsSuppressed = 0;
+  const SetupCommandLine& attached = RequireCommandLine(kLocationHasNestedInstall);
+  const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
+  if (value.empty()) return 0;
+  NestedInstallValue nested;
+  if (!ReadNestedInstall(value, nested)) return 0;
+  if (msiLibrary.IsProductInstalled(nested.productCode.c_str()) && nested.noUpdate) return 0;
+
+  WIN32_FIND_DATAA found;
+  ScopedFind dataFile(FindFirstFileA((setupFolder + NestedDataFileWord(nested.arguments)).c_str(), &found));
+  if (!dataFile) return 0;
+
+  if (rebootsSuppressed != nullptr) *rebootsSuppressed = AreRebootsSuppressed(attached, nested.oneReboot) ? 1 : 0;
+  return 1;
+}
+
+void SetupEngine::RunMainInstaller(int rebootsSuppressed) {
+  SetupLog("Running installer");
+  const SetupCommandLine& attached = RequireCommandLine(kLocationMainInstaller);
+  const std::string text =
+      MainInstallerCommandLine(SystemFolder(kLocationMainInstaller), packageFolder,
+                               attached.GetSetupDataFile().GetPackageName(), attached, rebootsSuppressed != 0);
+  StartInstaller(text, kLocationMainInstaller);
+}
+
+int SetupEngine::LaunchNestedInstaller() {
+  SetupLog("Launching Nested installer");
+  const SetupCommandLine& attached = RequireCommandLine(kLocationNestedInstaller);
+  const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
+  if (value.empty()) return 0;
+  NestedInstallValue nested;
+  if (!ReadNestedInstall(value, nested)) return 0;
+  StartInstaller(NestedInstallerCommandLine(attached, nested.arguments), kLocationNestedInstaller);
+  return 1;
+}
+
+void SetupEngine::LaunchPostInstallApplications() {
+  SetupLog("Launching any post-install applications");
+  const SetupCommandLine& attached = RequireCommandLine(kLocationPostInstall);
+  for (const std::string& entry : attached.GetSetupDataFile().GetLaunchApplications()) {
+    std::string componentCode;
+    std::string arguments;
+    switch (ReadPostInstallEntry(entry, componentCode, arguments)) {
+      case PostInstallEntryRead::Skip:
+        continue;
+      case PostInstallEntryRead::Malformed:
+        RaiseInternalError(kLocationPostInstall, kErrorInvalidArgument);
+      case PostInstallEntryRead::Use:
+        break;
+    }
+    std::string keyPath;
+    msiLibrary.GetComponentPath(componentCode.c_str(), keyPath);
+    // A start function that is missing altogether is an internal error; a
+    // program that does not start is skipped.
+    if (IsWindowsNT() && GetProcFromLibrary("KERNEL32.DLL", "CreateProcessW") == nullptr)
+      RaiseInternalError(kLocationPostInstall, kErrorLaunch);
+    ScopedHandle process;  // started and left alone; only our handle is closed
+    StartChildProcess(PostInstallCommandLine(keyPath, arguments), CommandLineLogging::Silent, process);
+  }
+}
+
+int SetupEngine::RemoveApplication(const char* command) {
+  SetupLog("Removing application");
+  if (command == nullptr || *command == '\0') return 0;
+  SetupCommandLine empty;
+  const SetupCommandLine& attached = commandLine != nullptr ? *commandLine : empty;
+  const RemovalCommand removal = PrepareRemovalCommand(command, attached);
+
+  uint32_t exitCode = 0;
+  int reboot = 0;
+  {
+    ScopedHandle process;
+    if (!StartChildProcess(removal.text, CommandLineLogging::Log, process)) return 0;
+    // Uninstallers other than MSIEXEC often hand over to a second process and
+    // exit at once; the five seconds give a reboot they start time to show.
+    reboot = WaitForChildOrReboot(process.Get(), endSessionEvent, !removal.installerRemoval, &exitCode);
+  }
+  if (reboot) RaiseSetupExitCode(kExitIntermediateReboot);
+  if (exitCode == 0) return 1;
+  if (exitCode == kExitUserExit) return 0;
+  RaiseSetupExitCode(exitCode);
+}
+
+}  // namespace kq

@@ -1,0 +1,141 @@
+// The checks that decide whether setup may go on at all: a Windows
+// Installer disk prompt in progress, the platform, the Windows Installer
+// version, the user's privileges.
+#include <vector>
+
+#include "app/internal_error.h"
+#include "config/setup_command_line.h"
+#include "steps/platform_list.h"
+#include "steps/setup_engine.h"
+#include "sys/messages.h"
+#include "sys/scoped_handle.h"
+#include "sys/setup_log.h"
+
+namespace kq {
+
+namespace {
+
+constexpr uint32_t kLocationPlatform = 8;
+constexpr uint32_t kLocationInstallerVersion = 9;
+constexpr uint32_t kErrorBadPlatformId = 0x8004006Cu;
+
+// The mutex Windows Installer holds while it prompts for a source disk.
+constexpr const char kPromptForCdMutex[] = "__MsiPromptForCD";
+constexpr const char kProductOptionsKey[] = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
+
+// ProductType of the ProductOptions key, empty when it cannot be read.
+std::string ReadProductType() {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductOptionsKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+    return std::string();
+  ScopedRegKey key(opened);
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExA(key.Get(), "ProductType", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      type != REG_SZ || size == 0)
+    return std::string();
+  std::vector<char> buffer(size + 1, '\0');
+  if (RegQueryValueExA(key.Get(), "ProductType", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                       &size) != ERROR_SUCCESS)
+    return std::string();
+  return std::string(buffer.data());
+}
+
+}  // namespace
+
+int SetupEngine::IsPromptForCDMutexSet() {
+  SetupLog("Checking if __MsiPromptForCD mutex is set");
+  ScopedHandle mutex(OpenMutexA(SYNCHRONIZE, FALSE, kPromptForCdMutex));
+  return mutex ? 1 : 0;
+}
+
+void SetupEngine::ShowErrorBox(uint32_t messageId) const {
+  std::string caption;
+  std::string text;
+  GetMessageText(kMsgError, caption);
+  GetMessageText(messageId, text);
+  MessageBoxA(ownerWindow, text.c_str(), caption.c_str(), MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+int SetupEngine::IsPlatformQualified() {
+  SetupLog("Checking if platform qualifies for installation");
+  SetupCommandLine& attached = RequireCommandLine(kLocationPlatform);
+  const SetupDataFile& data = attached.GetSetupDataFile();
+
+  OSVERSIONINFOEXA version = {};
+  static_assert(sizeof(OSVERSIONINFOEXA) == 156, "extended version record");
+  version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+  bool extended = GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version)) != FALSE;
+  if (!extended) {
+    // Windows 9x and NT 4.0 before Service Pack 6 know only the plain record.
+    version = OSVERSIONINFOEXA();
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version)))
+      RaiseInternalError(kLocationPlatform, 0x80070000u | GetLastError());
+  }
+
+  platformId = static_cast<int>(version.dwPlatformId);
+  std::string family;
+  switch (version.dwPlatformId) {
+    case VER_PLATFORM_WIN32s:
+      ShowErrorBox(kMsgUnsupportedOs);
+      return 0;
+    case VER_PLATFORM_WIN32_WINDOWS:
+      family = "9X";
+      break;
+    case VER_PLATFORM_WIN32_NT: {
+      const std::string& allowNtServer = data.GetAllowNTServer();
+      if (ForbidsNtServer(allowNtServer)) {
+        SetupLogF("Installation allowed to NT Server = %s", allowNtServer.c_str());
+        if (IsServerProductType(ReadProductType())) {
+          ShowErrorBox(kMsgNoNtServer);
+          return 0;
+        }
+      }
+      family = "NT";
+      break;
+    }
+    default:
+      RaiseInternalError(kLocationPlatform, kErrorBadPlatformId);
+  }
+
+  RunningWindows running;
+  running.majorVersion = version.dwMajorVersion;
+  running.minorVersion = version.dwMinorVersion;
+  running.hasServicePackNumbers = extended;
+  running.servicePackMajor = version.wServicePackMajor;
+  running.servicePackMinor = version.wServicePackMinor;
+  version.szCSDVersion[sizeof version.szCSDVersion - 1] = '\0';
+  running.csdVersion = version.szCSDVersion;
+
+  switch (CheckPlatformList(data.GetPlatforms(), family, running)) {
+    case PlatformVerdict::Qualifies:
+      return 1;
+    case PlatformVerdict::BadNumber:
+      RaiseInternalError(kLocationPlatform, kErrorTokenize);
+    case PlatformVerdict::Unsupported:
+      break;
+  }
+  ShowErrorBox(kMsgUnsupportedOs);
+  return 0;
+}
+
+int SetupEngine::IsInstallerVersionCurrent() {
+  SetupLog("Checking if the Windows Installer is the correct version");
+  SetupCommandLine& attached = RequireCommandLine(kLocationInstallerVersion);
+  DLLVERSIONINFO installed = {};
+  if (!msiLibrary.GetMsiDllVersion(&installed)) return 0;
+  const std::string& wanted = attached.GetSetupDataFile().GetMsiVersion();
+  if (wanted.empty()) return 1;
+  uint32_t required[3] = {};
+  if (!ReadMsiVersion(wanted, required)) RaiseInternalError(kLocationInstallerVersion, kErrorTokenize);
+  const uint32_t present[3] = {installed.dwMajorVersion, installed.dwMinorVersion, installed.dwBuildNumber};
+  return IsVersionAtLeast(present, required) ? 1 : 0;
+}
+
+int SetupEngine::HasInstallPrivileges() {
+  SetupLog("Checking if the user has sufficient priviledges to install");
+  return 1;
+}
+
+}  // namespace kq

@@ -1,0 +1,55 @@
+#include "steps/setup_engine.h"
+
+#include "app/internal_error.h"
+#include "config/setup_command_line.h"
+#include "sys/wide_ansi.h"
+
+namespace kq {
+
+namespace {
+
+// Drive and folder of a path, with the trailing backslash.
+std::string FolderPart(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  if (slash != std::string::npos) return path.substr(0, slash + 1);
+  // A bare drive ("C:name") keeps its drive.
+  if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
+  return std::string();
+}
+
+}  // namespace
+
+SetupEngine::SetupEngine(HWND owner, HANDLE endSession)
+    : ownerWindow(owner), endSessionEvent(endSession) {
+  setupFolder = FolderPart(GetProgramPath(ModulePathCaller::Engine));
+  packageFolder = setupFolder;
+  RaiseInternalError(0, 0, ownerWindow);
+}
+
+SetupEngine::~SetupEngine() = default;
+
+void SetupEngine::SetCommandLine(SetupCommandLine* attached) {
+  commandLine = attached;
+  if (commandLine != nullptr) packageFolder += FolderPart(commandLine->GetDataFileName());
+}
+
+SetupCommandLine& SetupEngine::RequireCommandLine(uint32_t location) const {
+  if (commandLine == nullptr) RaiseInternalError(location, kErrorPointer);
+  return *commandLine;
+}
+
+int SetupEngine::LoadProductInformation(const char* packagePath) {
+  return msiLibrary.LoadProductInformation(packagePath);
+}
+
+int SetupEngine::IsCurrentVersionInstalled() {
+  return msiLibrary.IsPackageProductInstalled() && !msiLibrary.IsDifferentPackageInstalled() ? 1 : 0;
+}
+
+int SetupEngine::GetProductName(char* buffer) {
+  if (buffer == nullptr || !msiLibrary.IsProductInfoLoaded()) return 0;
+  lstrcpynA(buffer, msiLibrary.GetProductName().c_str(), MAX_PATH);
+  return 1;
+}
+
+}  // namespace kq

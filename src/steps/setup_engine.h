@@ -1,0 +1,81 @@
+#pragma once
+// SetupEngine: the object whose operations are the installation steps the
+// run sequence calls in order. Created by the progress dialog with its
+// window and end-session event, used only by the worker thread.
+#include <windows.h>
+
+#include <string>
+
+#include "msi/msi_library.h"
+
+namespace kq {
+
+class SetupCommandLine;
+
+class SetupEngine {
+ public:
+  // Reads the program's own folder (setupFolder and packageFolder) and
+  // registers `ownerWindow` as the owner of internal-error boxes.
+  SetupEngine(HWND ownerWindow, HANDLE endSessionEvent);
+  virtual ~SetupEngine();
+  SetupEngine(const SetupEngine&) = delete;
+  SetupEngine& operator=(const SetupEngine&) = delete;
+
+  // Attaches the parsed command line (not owned) and appends the folder part
+  // of its setup data file name to packageFolder (Lang\SETUP.INI: Lang\).
+  void SetCommandLine(SetupCommandLine* commandLine);
+
+  // --- Pre-install checks -------------------------------------------------
+  // 1 when a Windows Installer disk prompt is in progress.
+  int IsPromptForCDMutexSet();
+  // 1 when this Windows qualifies; 0 after a message box told the user why
+  // not. Sets platformId.
+  int IsPlatformQualified();
+  // 1 when MSI.DLL is present and at least the MsiVersion of SETUP.INI.
+  int IsInstallerVersionCurrent();
+  int HasInstallPrivileges();
+
+  // --- Product information (forwards to the MsiLibrary) --------------------
+  int LoadProductInformation(const char* packagePath);
+  // 1 when this product is installed from this very package.
+  int IsCurrentVersionInstalled();
+  // Copies the product name into `buffer` (MAX_PATH characters); 0 when the
+  // buffer is null or no product information is loaded.
+  int GetProductName(char* buffer);
+
+  // --- Installer invocation -----------------------------------------------
+  int HasRunFromSourceFeatures();
+  void RunMaintenanceInstaller();
+  int HasNestedInstall(int* rebootsSuppressed);
+  void RunMainInstaller(int rebootsSuppressed);
+  int LaunchNestedInstaller();
+  void LaunchPostInstallApplications();
+  // 1 when the uninstall command ran and ended with 0; 0 when there was
+  // nothing to run, it did not start, or the user cancelled it (1602). A
+  // reboot ends the run with 460393, any other exit code with that code.
+  int RemoveApplication(const char* command);
+
+  HWND GetOwnerWindow() const { return ownerWindow; }
+  HANDLE GetEndSessionEvent() const { return endSessionEvent; }
+  const std::string& GetSetupFolder() const { return setupFolder; }
+  void SetSetupFolder(const std::string& folder) { setupFolder = folder; }
+  const std::string& GetPackageFolder() const { return packageFolder; }
+  int GetPlatformId() const { return platformId; }
+  MsiLibrary& GetMsiLibrary() { return msiLibrary; }
+  SetupCommandLine* GetCommandLine() const { return commandLine; }
+
+ private:
+  // The command line, or an internal error at `location` when none is attached.
+  SetupCommandLine& RequireCommandLine(uint32_t location) const;
+  void ShowErrorBox(uint32_t messageId) const;
+
+  HWND ownerWindow;
+  HANDLE endSessionEvent;  // owned by the dialog
+  std::string setupFolder;
+  std::string packageFolder;
+  int platformId = -1;
+  MsiLibrary msiLibrary;
+  SetupCommandLine* commandLine = nullptr;
+};
+
+}  // namespace kq
