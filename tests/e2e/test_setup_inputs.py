@@ -89,8 +89,20 @@ def answer_raw(prefix, caption, button, locale, timeout_ms=60000):
 
 
 def screenshot(display, out: Path):
+    """The screen, trimmed of the empty desktop around the box."""
     out.parent.mkdir(parents=True, exist_ok=True)
-    subprocess.run(["import", "-display", display, "-window", "root", str(out)], check=True, timeout=60)
+    subprocess.run(["import", "-display", display, "-window", "root", "-trim", "+repage", str(out)],
+                   check=True, timeout=60)
+
+
+@pytest.fixture
+def decorated(gui_prefix):
+    """Windows that Wine draws with their own title bar: Xvfb has no window
+    manager, and the caption of the box belongs in its screenshot."""
+    key = r"HKCU\Software\Wine\X11 Driver"
+    gui_prefix.reg_add(key, "Managed", "N")
+    yield gui_prefix
+    gui_prefix.reg_delete(key, "Managed")
 
 
 class TestInternalErrorBox:
@@ -99,9 +111,9 @@ class TestInternalErrorBox:
         ("ja_JP.UTF-8", "cp932", "内部エラー", "エラー コード: 0001.00000002", "internal_error_ja.png"),
         ("en_US.UTF-8", "cp1252", "Internal Error", "Error Code: 0001.00000002", None),
     ])
-    def test_missing_setup_ini_shows_the_localized_box(self, gui_prefix, setup_medium, tmp_path, locale,
+    def test_missing_setup_ini_shows_the_localized_box(self, decorated, setup_medium, tmp_path, locale,
                                                         code_page, caption, text, shot):
-        prefix = gui_prefix
+        prefix = decorated
         proc = prefix.start([setup_medium / "SETUP.EXE", "/qb"], env={"KQSETUP": "LOG"}, locale=locale)
         try:
             found, fields = answer_raw(prefix, caption, "none", locale)
@@ -118,7 +130,7 @@ class TestInternalErrorBox:
             result = prefix.finish(proc)
         assert result.exit_code == 2  # ERROR_FILE_NOT_FOUND from the load
         log = [line.split(" - ", 1)[1] for line in prefix.setup_log_lines()]
-        assert log[-2].encode("latin-1").decode(code_page) == caption
+        assert log[-2] == "Internal Error"  # the log line itself is not translated
         assert log[-1].encode("latin-1").decode(code_page) == text
 
     @pytest.mark.parametrize("quiet", ["/qn", "/QN", "/qb-", "/qn+"])
