@@ -23,7 +23,8 @@ SetupEngine::SetupEngine(HWND owner, HANDLE endSession)
     : ownerWindow(owner), endSessionEvent(endSession) {
   setupFolder = FolderPart(GetProgramPath(ModulePathCaller::Engine));
   packageFolder = setupFolder;
-  RaiseInternalError(0, 0, ownerWindow);
+  // Registration needs a window: without one, the call would end the run.
+  if (ownerWindow != nullptr) RaiseInternalError(0, 0, ownerWindow);
 }
 
 SetupEngine::~SetupEngine() = default;

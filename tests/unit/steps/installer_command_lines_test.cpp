@@ -1,0 +1,143 @@
+// The command lines of the launching steps, byte for byte.
+#include "steps/installer_command_lines.h"
+
+#include <gtest/gtest.h>
+
+#include "config/setup_command_line.h"
+#include "ini/memory_file_opener.h"
+
+namespace kq {
+namespace {
+
+constexpr char kSystem[] = "C:\\WINNT\\System32\\";
+constexpr char kFolder[] = "D:\\";
+
+class InstallerCommandLines : public ::testing::Test {
+ protected:
+  InstallerCommandLines() {
+    files_.SetFile(std::string(kFolder) + "SETUP.INI",
+                   "[ProductInformation]\r\nPackageName=Product.msi\r\n[ProductFeatures]\r\n");
+  }
+
+  // A command line parsed from `arguments`, or a test failure.
+  SetupCommandLine& Parsed(const char* arguments) {
+    line_.reset(new SetupCommandLine(files_));
+    EXPECT_TRUE(line_->Parse(kFolder, arguments)) << arguments;
+    return *line_;
+  }
+
+  std::string Main(const char* arguments, bool suppressed) {
+    return MainInstallerCommandLine(kSystem, kFolder, "Product.msi", Parsed(arguments), suppressed);
+  }
+
+  MemoryFileOpener files_;
+  std::unique_ptr<SetupCommandLine> line_;
+};
+
+TEST_F(InstallerCommandLines, MainInstallation) {
+  EXPECT_EQ(Main("/qb TARGETDIR=C:\\X", true),
+            "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\" /qb TARGETDIR=C:\\X REBOOT=S");
+  EXPECT_EQ(Main("", false), "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\"");
+  EXPECT_EQ(Main("", true), "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\" REBOOT=S");
+  // A REBOOT assignment of the setup's command line stays the only one.
+  EXPECT_EQ(Main("REBOOT=Force", true), "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\" REBOOT=Force");
+  // Other install modes take the mode option of the command line.
+  EXPECT_EQ(Main("/p x.msp", false), "C:\\WINNT\\System32\\MSIEXEC.EXE /p x.msp");
+  EXPECT_EQ(Main("/p x.msp /a \\\\srv\\t.msi", false),
+            "C:\\WINNT\\System32\\MSIEXEC.EXE /p x.msp /a \\\\srv\\t.msi");
+  EXPECT_EQ(Main("/x {1234}", true), "C:\\WINNT\\System32\\MSIEXEC.EXE /x {1234} REBOOT=S");
+  EXPECT_EQ(Main("/i \"E:\\My Files\\p.msi\" /qn", false),
+            "C:\\WINNT\\System32\\MSIEXEC.EXE /I \"E:\\My Files\\p.msi\" /qn");
+}
+
+TEST_F(InstallerCommandLines, StandardOptionTailOrder) {
+  // Written in another order on the setup's command line.
+  EXPECT_EQ(Main("ALLUSERS=1 /norestart /m mif.txt /L*v \"C:\\a b.log\" /qb- Extra", false),
+            "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\" /qb- /L*v \"C:\\a b.log\" /m mif.txt"
+            " /norestart Extra ALLUSERS=1");
+}
+
+TEST_F(InstallerCommandLines, Maintenance) {
+  EXPECT_EQ(MaintenanceCommandLine(kSystem, "D:\\Lang\\", "Product.msi", Parsed("/qn")),
+            "C:\\WINNT\\System32\\MSIEXEC /fvomus \"D:\\Lang\\Product.msi\" /qn");
+  EXPECT_EQ(MaintenanceCommandLine(kSystem, kFolder, "Product.msi", Parsed("REINSTALLMODE=vomus /qb")),
+            "C:\\WINNT\\System32\\MSIEXEC /I \"D:\\Product.msi\" /qb REINSTALLMODE=vomus");
+}
+
+TEST_F(InstallerCommandLines, RebootsSuppressedByTheRebootProperty) {
+  EXPECT_TRUE(AreRebootsSuppressed(Parsed("REBOOT=ReallySuppress"), false));
+  EXPECT_TRUE(AreRebootsSuppressed(Parsed("reboot = S"), false));
+  EXPECT_FALSE(AreRebootsSuppressed(Parsed("REBOOT=Force"), false));
+  EXPECT_TRUE(AreRebootsSuppressed(Parsed("REBOOT=Force"), true));
+  EXPECT_FALSE(AreRebootsSuppressed(Parsed("REBOOT=suppress"), false));
+  EXPECT_FALSE(AreRebootsSuppressed(Parsed("REBOOT=\"\""), false));
+  EXPECT_FALSE(AreRebootsSuppressed(Parsed("/qb"), false));
+  EXPECT_TRUE(AreRebootsSuppressed(Parsed("/qb"), true));
+  // The first REBOOT= in the rendered properties decides, whatever it belongs to.
+  EXPECT_TRUE(AreRebootsSuppressed(Parsed("NOREBOOT=Sure REBOOT=Force"), false));
+}
+
+TEST_F(InstallerCommandLines, NestedInstall) {
+  NestedInstallValue nested;
+  ASSERT_TRUE(ReadNestedInstall("{AB-12},\"Sub\\N.INI /qb\",oneReboot|Other|NOUPDATE", nested));
+  EXPECT_EQ(nested.productCode, "{AB-12}");
+  EXPECT_EQ(nested.arguments, "Sub\\N.INI /qb");
+  EXPECT_TRUE(nested.oneReboot);
+  EXPECT_TRUE(nested.noUpdate);
+  EXPECT_EQ(NestedDataFileWord(nested.arguments), "Sub\\N.INI");
+
+  ASSERT_TRUE(ReadNestedInstall("{AB-12},N.INI", nested));
+  EXPECT_FALSE(nested.oneReboot);
+  EXPECT_FALSE(nested.noUpdate);
+  EXPECT_FALSE(ReadNestedInstall("\"{AB-12},N.INI", nested));
+
+  SetupCommandLine& line = Parsed("/qb /L log.txt X=1");
+  line.SetSetupFolder("C:\\TEMP\\KIES0001\\");
+  EXPECT_EQ(NestedInstallerCommandLine(line, "N.INI Y=2"),
+            "C:\\TEMP\\KIES0001\\SETUP.EXE N.INI Y=2 /qb /L log.txt X=1 /~-");
+  // "/~" anywhere in the text, here inside a pass-through option, keeps the marker off.
+  EXPECT_EQ(NestedInstallerCommandLine(Parsed("/k/~"), "N.INI"), "D:\\SETUP.EXE N.INI /k/~");
+  EXPECT_EQ(NestedInstallerCommandLine(Parsed(""), "N.INI /~"), "D:\\SETUP.EXE N.INI /~");
+}
+
+TEST_F(InstallerCommandLines, PostInstallApplications) {
+  std::string component, arguments;
+  // A field is quoted whole to hold quotes (doubled) or the separator.
+  EXPECT_EQ(ReadPostInstallEntry("  {C-1} , \"-x \"\"a b\"\"\" ", component, arguments), PostInstallEntryRead::Use);
+  EXPECT_EQ(component, "{C-1}");
+  EXPECT_EQ(arguments, "-x \"a b\"");
+  EXPECT_EQ(PostInstallCommandLine("C:\\Program Files\\P\\run.exe", arguments),
+            "\"C:\\Program Files\\P\\run.exe\" -x \"a b\"");
+  EXPECT_EQ(ReadPostInstallEntry("{C-1}", component, arguments), PostInstallEntryRead::Use);
+  EXPECT_EQ(PostInstallCommandLine("", arguments), "\"\" ");
+  EXPECT_EQ(ReadPostInstallEntry("   ", component, arguments), PostInstallEntryRead::Skip);
+  EXPECT_EQ(ReadPostInstallEntry(",-x", component, arguments), PostInstallEntryRead::Skip);
+  EXPECT_EQ(ReadPostInstallEntry("\"{C-1},-x", component, arguments), PostInstallEntryRead::Malformed);
+  EXPECT_EQ(ReadPostInstallEntry("{C-1},-x \"a b\"", component, arguments), PostInstallEntryRead::Malformed);
+}
+
+TEST_F(InstallerCommandLines, RemovalCommands) {
+  RemovalCommand removal = PrepareRemovalCommand("MsiExec.exe /X{GUID}", Parsed("/qb"));
+  EXPECT_EQ(removal.text, "MsiExec.exe /X{GUID} /qb");
+  EXPECT_TRUE(removal.installerRemoval);
+  // A /q option in any letter case keeps the command's own UI level.
+  EXPECT_EQ(PrepareRemovalCommand("msiexec /x {G} /qN", Parsed("/qb")).text, "msiexec /x {G} /qN");
+  EXPECT_EQ(PrepareRemovalCommand("MsiExec.exe /X{GUID}", Parsed("")).text, "MsiExec.exe /X{GUID}");
+
+  const char* isu = "C:\\WINDOWS\\IsUninst.exe -f\"C:\\Program Files\\X\\Uninst.isu";
+  removal = PrepareRemovalCommand(isu, Parsed("/qb"));
+  EXPECT_EQ(removal.text, std::string(isu) + "\" -a");
+  EXPECT_FALSE(removal.installerRemoval);
+  EXPECT_EQ(PrepareRemovalCommand(isu, Parsed("/qf")).text, std::string(isu) + "\"");
+  EXPECT_EQ(PrepareRemovalCommand(isu, Parsed("")).text, std::string(isu) + "\"");
+  const std::string even = std::string(isu) + "\"";
+  EXPECT_EQ(PrepareRemovalCommand(even, Parsed("/qn")).text, even + " -a");
+  // Both words are needed.
+  EXPECT_EQ(PrepareRemovalCommand("C:\\X\\uninst.exe -f\"a", Parsed("/qb")).text, "C:\\X\\uninst.exe -f\"a");
+  removal = PrepareRemovalCommand("C:\\other\\remove.exe /s", Parsed("/qb"));
+  EXPECT_EQ(removal.text, "C:\\other\\remove.exe /s");
+  EXPECT_FALSE(removal.installerRemoval);
+}
+
+}  // namespace
+}  // namespace kq
