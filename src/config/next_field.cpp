@@ -38,6 +38,9 @@ bool NextField(std::string& source, std::string& token, const char* separator, Q
     if (removeQuotes && !token.empty() && p > 0) return false;
     Take(source, token, p);
     source.erase(0, 1);  // the one separator character
+    // The rest is left trimmed too, so that "a , b" leaves "b" and a list
+    // ending in a separator and blanks is used up.
+    TrimBlanks(source);
     return true;
   };
 
