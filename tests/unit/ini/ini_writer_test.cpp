@@ -60,6 +60,22 @@ TEST_F(WriterTest, LinesUnderARepeatedHeaderMoveToTheFirstSectionOfThatName) {
   EXPECT_EQ(RoundTrip("[A]\r\na=1\r\n[B]\r\n[A]\r\nb=2\r\n"), "[A]\r\na=1\r\nb=2\r\n[B]\r\n[A]\r\n");
 }
 
+TEST_F(WriterTest, RefusesAnAnsiFileThatWouldReadBackAsUtf16) {
+  // Lines after a header naming the implicit section join it, and it is
+  // written first: here it would begin the file with the byte order mark.
+  files_.SetFile("w.ini", "[A]\r\n[$$$unnamed$$$]\r\n\xFF\xFE=x\r\n");
+  ini_.Load("w.ini");
+  CKqIniFileException e = ExpectIniException([&] { ini_.Save(); });
+  EXPECT_EQ(e.Message(), "The first line would read back as a UTF-16 byte order mark.");
+  EXPECT_EQ(e.Category(), 5u);
+  EXPECT_EQ(e.Code(), 13u);
+  EXPECT_EQ(Saved(), "[A]\r\n[$$$unnamed$$$]\r\n\xFF\xFE=x\r\n");  // left alone
+  ini_.SetUnicode(true);  // as UTF-16 the same document is fine
+  ini_.Save();
+  ini_.Load("w.ini");
+  EXPECT_EQ(ValueOf(ini_, "$$$unnamed$$$", "\xFF\xFE"), "x");
+}
+
 TEST_F(WriterTest, Utf16FilesStayUtf16) {
   const std::string wide = Utf16File("[S]\r\nname=Caf\xE9\r\n");
   EXPECT_EQ(RoundTrip(wide), wide);
