@@ -79,7 +79,10 @@ def build_msi(tmp_path):
             refs = []
             for comp in feature.components:
                 cid = "C_" + re.sub(r"\W", "_", comp.file_name)
-                (work / comp.file_name).write_text(comp.content)
+                if isinstance(comp.content, bytes):
+                    (work / comp.file_name).write_bytes(comp.content)
+                else:
+                    (work / comp.file_name).write_text(comp.content)
                 guid = comp.guid or str(uuid.uuid4()).upper()
                 components.append(f'<Component Id="{cid}" Guid="{{{guid}}}"><File Id="F_{cid}" '
                                   f'Name="{comp.file_name}" Source="{comp.file_name}" KeyPath="yes"/></Component>')
