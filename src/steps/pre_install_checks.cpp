@@ -7,6 +7,7 @@
 #include "config/setup_command_line.h"
 #include "steps/platform_list.h"
 #include "steps/setup_engine.h"
+#include "steps/step_message_box.h"
 #include "sys/messages.h"
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
@@ -54,7 +55,7 @@ void SetupEngine::ShowErrorBox(uint32_t messageId) const {
   std::string text;
   GetMessageText(kMsgError, caption);
   GetMessageText(messageId, text);
-  MessageBoxA(ownerWindow, text.c_str(), caption.c_str(), MB_ICONERROR | MB_SETFOREGROUND);
+  ShowStepMessageBox(ownerWindow, text.c_str(), caption.c_str(), MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 int SetupEngine::IsPlatformQualified() {

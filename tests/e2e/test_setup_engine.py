@@ -1,7 +1,7 @@
-"""SetupEngine steps under Wine: platform checks on every Windows version
-Wine reports, the Windows Installer version, and the installers the steps
-start, recorded by a stand-in MSIEXEC, nested SETUP.EXE and post-install
-application.
+"""SetupEngine steps under Wine: the Windows Installer version and the
+installers the steps start, recorded by a stand-in MSIEXEC, nested SETUP.EXE
+and post-install application. (The platform checks, with their boxes, are
+unit tests run once per Windows version: tests/unit/steps.)
 
 engine_probe.exe is copied into a medium folder with a SETUP.INI, as
 SETUP.EXE would be, and runs the named steps (see tools/probes).
@@ -17,7 +17,6 @@ from conftest import Component, Feature
 from test_msi_library import (COMPONENTS_KEY, build_msi, installed, log_bodies, new_guid,  # noqa: F401
                               run_windows, squashed)
 
-PRODUCT_OPTIONS = r"HKLM\SYSTEM\CurrentControlSet\Control\ProductOptions"
 SYSTEM = r"C:\windows\system32"
 
 
@@ -40,84 +39,6 @@ def engine(prefix, medium, *steps, arguments="", env=None, version=None):
         if sep:
             answers[key] = value
     return result, answers
-
-
-PLATFORM_CASES = [
-    ("", {"win98": 1, "nt40": 1, "win2k": 1, "winxp": 1, "win10": 1}),
-    ("NT:5.0", {"win98": 0, "nt40": 0, "win2k": 1, "winxp": 1, "win10": 1}),
-    ("NT:4.0:6", {"nt40": 1, "win2k": 1}),
-    ("NT:4.0:7", {"nt40": 0, "win2k": 1}),
-    ("NT:5.0:5", {"win2k": 0, "winxp": 1}),
-    ("9X:4.10,NT:5.1", {"win98": 1, "win2k": 0, "winxp": 1, "win10": 1}),
-    ("nt:5.1:3.1,9x:4.90", {"win98": 0, "winxp": 0}),
-]
-
-
-class TestPlatform:
-    @pytest.mark.parametrize("version", ["win98", "nt40", "win2k", "winxp", "win10"])
-    def test_platforms_against_each_windows_version(self, prefix, medium, version):
-        family = 1 if version == "win98" else 2
-        prefix.set_version(version)
-        for platforms, expected in PLATFORM_CASES:
-            if version not in expected:
-                continue
-            write_ini(medium, f"Platforms={platforms}\r\n")
-            _, answers = engine(prefix, medium, "platform")
-            assert answers["platform"] == f"{expected[version]} id={family}", platforms
-
-    def test_bad_number_in_the_matched_entry_is_internal_error_8(self, prefix, medium):
-        write_ini(medium, "Platforms=9X:x,NT:5.0:b\r\n")
-        result, _ = engine(prefix, medium, "platform", version="winxp")
-        assert result.exit_code == 0x8004006B
-        assert "Error Code: 0008.8004006B" in log_bodies(prefix)
-        result, answers = engine(prefix, medium, "platform", version="win98")
-        assert result.exit_code == 0x8004006B
-
-    def test_refusal_box_text_and_caption(self, gui_prefix, medium):
-        prefix = gui_prefix
-        write_ini(medium, "Platforms=NT:5.0\r\n")
-        probe = medium / "engine_probe.exe"
-        shutil.copyfile(prefix.tools.probe("engine_probe"), probe)
-        prefix.set_version("win98")
-        try:
-            running = prefix.start([probe, "platform", "--"])
-            box = prefix.answer("Error", "ok")
-            out, _ = running.communicate(timeout=60)
-        finally:
-            prefix.set_version(None)
-        assert box["found"]
-        assert box.get("text") == "This program does not support the operating system detected."
-        assert "platform=0 id=1" in out
-
-    def test_nt_server_rule(self, gui_prefix, medium):
-        prefix = gui_prefix
-        saved = prefix.reg_query(PRODUCT_OPTIONS, "ProductType")
-        probe = medium / "engine_probe.exe"
-        shutil.copyfile(prefix.tools.probe("engine_probe"), probe)
-        try:
-            prefix.reg_add(PRODUCT_OPTIONS, "ProductType", "ServerNT")
-            # Refused before the Platforms list is looked at.
-            write_ini(medium, "Platforms=NT:4.0\r\nAllowNTServer=no\r\n")
-            running = prefix.start([probe, "platform", "--"], env={"KQSETUP": "LOG"})
-            box = prefix.answer("Error", "ok")
-            out, _ = running.communicate(timeout=60)
-            assert box["found"] and box.get("text") == "This program will not install on Windows NT Server."
-            assert "platform=0 id=2" in out
-            assert "Installation allowed to NT Server = no" in log_bodies(prefix)
-
-            prefix.display = None  # the refusals below fail their box at once
-            for allow in ["", "yes", "TRUE"]:
-                write_ini(medium, f"Platforms=NT:4.0\r\nAllowNTServer={allow}\r\n")
-                _, answers = engine(prefix, medium, "platform")
-                assert answers["platform"] == "1 id=2", allow
-
-            prefix.reg_add(PRODUCT_OPTIONS, "ProductType", "LanmanNT")
-            write_ini(medium, "AllowNTServer=FALSE\r\n")
-            assert engine(prefix, medium, "platform")[1]["platform"] == "0 id=2"
-            prefix.reg_add(PRODUCT_OPTIONS, "ProductType", "WinNT")
-            assert engine(prefix, medium, "platform")[1]["platform"] == "1 id=2"
-        finally:
-            prefix.reg_add(PRODUCT_OPTIONS, "ProductType", saved or "WinNT")
 
 
 class TestInstallerVersion:

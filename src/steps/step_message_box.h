@@ -1,0 +1,17 @@
+#pragma once
+// The message boxes the installation steps show, owned by the progress
+// dialog. One replaceable function, so that tests can see a box's text,
+// caption and style without a display.
+#include <windows.h>
+
+namespace kq {
+
+using MessageBoxFunction = int (*)(HWND owner, const char* text, const char* caption, UINT style);
+
+int ShowStepMessageBox(HWND owner, const char* text, const char* caption, UINT style);
+
+// Replaces MessageBoxA for the steps (tests); null restores it. Returns the
+// function that was in use.
+MessageBoxFunction SetStepMessageBox(MessageBoxFunction function);
+
+}  // namespace kq
