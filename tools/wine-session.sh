@@ -1,12 +1,16 @@
 #!/bin/bash
 # wine-session.sh start|stop <prefix>
 # start: makes a fresh 32-bit prefix and keeps its wineserver running, so
-#        that each later program start costs about half a second.
+#        that each later program start costs about half a second. With
+#        KQ_DISPLAY set, the prefix's desktop is on that X display.
 # stop:  shuts the prefix's wineserver down.
 set -eu
 action=$1
 export WINEPREFIX=$(realpath -m "$2")
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The prefix's desktop keeps the display it is booted with: none, unless the
+# caller names one in KQ_DISPLAY (for tests that show windows).
+if [ -n "${KQ_DISPLAY:-}" ]; then export DISPLAY=$KQ_DISPLAY; else unset DISPLAY; fi
 case $action in
   start)
     if [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; fi

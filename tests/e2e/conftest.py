@@ -262,11 +262,29 @@ def prefix(_session_prefix, tools) -> Prefix:
     p.set_version(None)
 
 
+@pytest.fixture(scope="session")
+def _gui_session_prefix(tools, display) -> Path:
+    # A prefix's desktop takes its display from the first program that runs
+    # in it, so windows need a prefix that was booted with the display.
+    base = os.environ.get("KQ_WINEPREFIX")
+    path = Path(f"{base}-gui-{os.getpid()}") if base else WIN32_BUILD.parent / "e2e-gui-prefix"
+    env = dict(os.environ, KQ_DISPLAY=display)
+    subprocess.run([TOOLS_SH / "wine-session.sh", "start", path], env=env, check=True,
+                   capture_output=True)
+    yield path
+    subprocess.run([TOOLS_SH / "wine-session.sh", "stop", path], check=False)
+    shutil.rmtree(path, ignore_errors=True)
+
+
 @pytest.fixture
-def gui_prefix(prefix, display) -> Prefix:
-    """The prefix with an Xvfb display, for programs that show windows."""
-    prefix.display = display
-    return prefix
+def gui_prefix(_gui_session_prefix, tools, display) -> Prefix:
+    """A prefix whose desktop is on the Xvfb display, for programs that show
+    windows and message boxes. Separate from `prefix`, whose desktop has no
+    display, so that there a message box fails at once instead of waiting."""
+    p = Prefix(_gui_session_prefix, tools, display)
+    p.clear_setup_log()
+    yield p
+    p.set_version(None)
 
 
 @pytest.fixture
@@ -316,7 +334,7 @@ def build_msi(tmp_path):
                 (work / comp.file_name).write_text(comp.content)
                 component_xml.append(
                     f'<Component Id="{cid}" Guid="{{{guid}}}">'
-                    f'<File Id="F_{cid}" Name="{comp.file_name}" Source="{work / comp.file_name}" KeyPath="yes"/>'
+                    f'<File Id="F_{cid}" Name="{comp.file_name}" Source="{comp.file_name}" KeyPath="yes"/>'
                     f"</Component>")
                 refs.append(f'<ComponentRef Id="{cid}"/>')
             feature_xml.append(f'<Feature Id="{feature.id}" Title="{feature.title or feature.id}" Level="1">'
@@ -332,7 +350,9 @@ def build_msi(tmp_path):
         source = work / "product.wxs"
         source.write_text(wxs)
         out.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["wixl", "-o", str(out), str(source)], check=True, capture_output=True)
+        # wixl resolves Source= only relative to its working folder.
+        subprocess.run(["wixl", "-o", str(out.resolve()), source.name], cwd=work, check=True,
+                       capture_output=True)
         return out
 
     return build

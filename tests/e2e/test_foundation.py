@@ -91,3 +91,34 @@ class TestWideAnsiUnderLocales:
         word = "x" * 3000
         out = probe(prefix, "platform_probe", word).stdout
         assert word in out
+
+
+class TestHarness:
+    def test_boxes_appear_on_the_gui_prefix_and_are_answered(self, gui_prefix):
+        proc = gui_prefix.start([gui_prefix.tools.probe("box_probe"), "KQ Harness Box", "Proceed?"])
+        seen = gui_prefix.answer("KQ Harness Box", "no")
+        assert seen["found"] and seen["text"] == "Proceed?"
+        assert gui_prefix.finish(proc).exit_code == 7  # IDNO
+
+    def test_boxes_fail_at_once_without_a_display(self, prefix):
+        # The box cannot be shown, so no button is ever pressed and the
+        # program ends by itself.
+        result = prefix.run([prefix.tools.probe("box_probe"), "KQ Headless Box", "x"], timeout=60)
+        assert result.exit_code not in (6, 7)
+
+    def test_a_wixl_package_installs_with_wines_msiexec(self, prefix, medium, build_msi):
+        code = "{6C1E2D3A-1111-4A2B-9C3D-00000000A001}"
+        msi = build_msi(medium / "demo.msi", code, name="KQ Harness Demo", version="2.3.4")
+        result = prefix.run(["msiexec", "/i", msi, "/qn"])
+        assert result.exit_code == 0
+        key = rf"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{code}"
+        assert prefix.reg_query(key, "DisplayName") == "KQ Harness Demo"
+        assert prefix.reg_query(key, "DisplayVersion") == "2.3.4"
+        assert prefix.run(["msiexec", "/x", code, "/qn"]).exit_code == 0
+        assert prefix.reg_query(key, "DisplayName") is None
+
+    def test_the_stand_in_msiexec_records_and_answers(self, prefix, stand_in_msiexec):
+        stand_in_msiexec.configure(exit_code=3010)
+        result = prefix.run('msiexec.exe /i "C:\\some where\\p.msi" /qn REBOOT=S')
+        assert result.exit_code == 3010
+        assert stand_in_msiexec.calls() == ['msiexec.exe /i "C:\\some where\\p.msi" /qn REBOOT=S']

@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"\"a b\" ,c", ",", R, false, "", ""},
         FieldCase{"\" a \"", ",", R, true, "a", ""},
         FieldCase{"a,  ", ",", R, true, "a", ""}),
-    [](const ::testing::TestParamInfo<FieldCase>& info) { return "Case" + std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<FieldCase>& param) { return "Case" + std::to_string(param.index); });
 
 TEST(NextField, ConsumesAListFieldByField) {
   std::string source = "A, \"B,1\",C";
