@@ -11,7 +11,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import SOURCE_ROOT
+from conftest import SOURCE_ROOT, join_command_line, parse_runner
 
 MINIMAL_INI = "[ProductInformation]\r\nPackageName=product.msi\r\n[ProductFeatures]\r\nMain\r\n"
 MESSAGES = SOURCE_ROOT / "src" / "sys" / "messages"
@@ -32,6 +32,14 @@ def read_table(name):
 
 
 @pytest.fixture
+def display_prefix(gui_prefix):
+    """Every program of this file runs with the display: the first program of
+    a Wine session that touches user32 makes the session's desktop, and one
+    made without a display would keep the later error boxes from showing."""
+    return gui_prefix
+
+
+@pytest.fixture
 def setup_medium(medium, tools):
     """A medium with the start probe as its setup program (and no SETUP.INI yet)."""
     shutil.copyfile(tools.probe("setup_start_probe"), medium / "SETUP.EXE")
@@ -43,7 +51,8 @@ def parsed_fields(stdout):
 
 
 class TestCommandLineAndSetupData:
-    def test_no_arguments_loads_setup_ini_beside_the_program(self, prefix, setup_medium):
+    def test_no_arguments_loads_setup_ini_beside_the_program(self, display_prefix, setup_medium):
+        prefix = display_prefix
         (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.encode())
         result = prefix.run([setup_medium / "SETUP.EXE"], env={"KQSETUP": "LOG"})
         assert result.exit_code == 0
@@ -53,7 +62,8 @@ class TestCommandLineAndSetupData:
         assert any(line.endswith(" - Loading setup data file: " + prefix.win_path(setup_medium) + "\\SETUP.INI")
                    for line in prefix.setup_log_lines())
 
-    def test_first_word_names_another_data_file(self, prefix, setup_medium):
+    def test_first_word_names_another_data_file(self, display_prefix, setup_medium):
+        prefix = display_prefix
         (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.encode())
         (setup_medium / "OTHER.INI").write_bytes(MINIMAL_INI.replace("product.msi", "other.msi").encode())
         result = prefix.run([setup_medium / "SETUP.EXE", "OTHER.INI", "/i", '"C:\\My Files\\p.msi"', "/qb-",
@@ -62,30 +72,51 @@ class TestCommandLineAndSetupData:
         assert (fields["datafile"], fields["package"]) == ("OTHER.INI", "other.msi")
         assert fields["options"] == ' /I "C:\\My Files\\p.msi" /qb- ALLUSERS=1'
 
-    def test_refused_command_line_leaves_nothing_parsed(self, prefix, setup_medium):
+    def test_refused_command_line_leaves_nothing_parsed(self, display_prefix, setup_medium):
+        prefix = display_prefix
         (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.encode())
         result = prefix.run([setup_medium / "SETUP.EXE", "/i", "p.msi", "/t", "t.mst"])
         fields = parsed_fields(result.stdout)
         assert result.exit_code == 0
         assert (fields["parsed"], fields["datafile"], fields["options"]) == ("0", "", "")
 
-    def test_lower_case_package_key_ends_the_run_quietly_with_its_code(self, prefix, setup_medium):
+    def test_lower_case_package_key_ends_the_run_quietly_with_its_code(self, display_prefix, setup_medium):
+        prefix = display_prefix
         (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.replace("PackageName", "packagename").encode())
         result = prefix.run([setup_medium / "SETUP.EXE", "/qn"], env={"KQSETUP": "LOG"})
         assert result.exit_code == 0x80040066
         assert not any("Internal Error" in line for line in prefix.setup_log_lines())
 
 
+# The boxes of this file are shown on a Wine desktop of their own, made with
+# the test's display: the session's default desktop may have been made by an
+# earlier program without one (wineboot makes it), and a box on it cannot be
+# created. A virtual desktop also draws the title bars, which Xvfb (no window
+# manager) would not.
+DESKTOP = ["explorer", "/desktop=KqSetupBox,640x400"]
+
+
+def start_on_desktop(prefix, args, env, locale):
+    run_env = prefix.env(env, locale)
+    run_env["KQRUN_CMDLINE"] = join_command_line(prefix.win_arg(a) for a in args)
+    return subprocess.Popen(["wine", *DESKTOP, str(prefix.tools.runner)], env=run_env, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True, errors="replace")
+
+
 def answer_raw(prefix, caption, button, locale, timeout_ms=60000):
-    """answer.exe with its output kept as bytes: the box text is in the
-    user's ANSI code page, which the console pipe passes through unchanged."""
-    proc = subprocess.run(["wine", str(prefix.tools.answer), caption, button, str(timeout_ms)],
-                          env=prefix.env(locale=locale), capture_output=True, timeout=timeout_ms / 1000 + 30)
+    """answer.exe on the boxes' desktop, its output kept as bytes: the box
+    text is in the user's ANSI code page, which the pipe passes unchanged.
+    The desktop's explorer returns only when the desktop empties, so the
+    answer is read from the pipe as it comes."""
+    proc = subprocess.Popen(["wine", *DESKTOP, str(prefix.tools.answer), caption, button, str(timeout_ms)],
+                            env=prefix.env(locale=locale), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     fields = {}
-    for line in proc.stdout.split(b"\n"):
-        key, _, value = line.rstrip(b"\r").partition(b"=")
-        fields[key.decode()] = value
-    return proc.returncode, fields
+    for line in proc.stdout:
+        key, _, value = line.rstrip(b"\r\n").partition(b"=")
+        fields[key.decode(errors="replace")] = value
+        if key in (b"text", b"no-box"):
+            break
+    return (0 if "text" in fields else 1), fields, proc
 
 
 def screenshot(display, out: Path):
@@ -93,54 +124,6 @@ def screenshot(display, out: Path):
     out.parent.mkdir(parents=True, exist_ok=True)
     subprocess.run(["import", "-display", display, "-window", "root", "-trim", "+repage", str(out)],
                    check=True, timeout=60)
-
-
-@pytest.fixture
-def decorated(gui_prefix):
-    """Windows that Wine draws with their own title bar: Xvfb has no window
-    manager, and the caption of the box belongs in its screenshot."""
-    key = r"HKCU\Software\Wine\X11 Driver"
-    gui_prefix.reg_add(key, "Managed", "N")
-    yield gui_prefix
-    gui_prefix.reg_delete(key, "Managed")
-
-
-class TestInternalErrorBox:
-    @pytest.mark.parametrize("locale, code_page, caption, text, shot", [
-        ("de_AT.UTF-8", "cp1252", "Interner Fehler", "Fehlercode: 0001.00000002", "internal_error_de.png"),
-        ("ja_JP.UTF-8", "cp932", "内部エラー", "エラー コード: 0001.00000002", "internal_error_ja.png"),
-        ("en_US.UTF-8", "cp1252", "Internal Error", "Error Code: 0001.00000002", None),
-    ])
-    def test_missing_setup_ini_shows_the_localized_box(self, decorated, setup_medium, tmp_path, locale,
-                                                        code_page, caption, text, shot):
-        prefix = decorated
-        proc = prefix.start([setup_medium / "SETUP.EXE", "/qb"], env={"KQSETUP": "LOG"}, locale=locale)
-        try:
-            found, fields = answer_raw(prefix, caption, "none", locale)
-            assert found == 0, "no internal error box appeared"
-            assert fields["caption"].decode(code_page) == caption
-            assert fields["text"].decode(code_page) == text
-            if shot:
-                screenshot(prefix.display, tmp_path / shot)
-                if os.environ.get("KQ_UPDATE_DOCS"):
-                    shutil.copyfile(tmp_path / shot, SOURCE_ROOT / "docs" / shot)
-            found, _ = answer_raw(prefix, caption, "ok", locale)
-            assert found == 0
-        finally:
-            result = prefix.finish(proc)
-        assert result.exit_code == 2  # ERROR_FILE_NOT_FOUND from the load
-        log = [line.split(" - ", 1)[1] for line in prefix.setup_log_lines()]
-        assert log[-2] == "Internal Error"  # the log line itself is not translated
-        assert log[-1].encode("latin-1").decode(code_page) == text
-
-    @pytest.mark.parametrize("quiet", ["/qn", "/QN", "/qb-", "/qn+"])
-    def test_quiet_command_line_shows_and_logs_nothing(self, gui_prefix, setup_medium, quiet):
-        # With a display a box would wait for an answer; the run ends by itself.
-        result = gui_prefix.run([setup_medium / "SETUP.EXE", quiet], env={"KQSETUP": "LOG"})
-        assert result.exit_code == 2
-        log = gui_prefix.setup_log_lines()
-        assert any("Loading setup data file: " in line for line in log)
-        assert not any("Internal Error" in line or "Error Code" in line for line in log)
 
 
 class TestMessageLanguage:
@@ -156,7 +139,8 @@ class TestMessageLanguage:
         ("pt_PT.UTF-8", 0x0816, "pt_BR.txt"),
         ("ru_RU.UTF-8", 0x0419, "en_US.txt"),
     ])
-    def test_user_locale_chooses_the_table(self, prefix, tools, locale, lcid, table):
+    def test_user_locale_chooses_the_table(self, display_prefix, tools, locale, lcid, table):
+        prefix = display_prefix
         language, code_page, texts = read_table(table)
         result = prefix.run([tools.probe("message_probe")], locale=locale)
         assert result.exit_code == 0
@@ -166,3 +150,45 @@ class TestMessageLanguage:
         assert (int(header["language"], 16), int(header["codepage"])) == (language, code_page)
         for mid, text in texts.items():
             assert bytes.fromhex(fields[str(mid)]).decode(f"cp{code_page}") == text, f"message {mid}"
+
+
+class TestInternalErrorBox:
+    @pytest.mark.parametrize("locale, code_page, caption, text, shot", [
+        ("de_AT.UTF-8", "cp1252", "Interner Fehler", "Fehlercode: 0001.00000002", "internal_error_de.png"),
+        ("ja_JP.UTF-8", "cp932", "内部エラー", "エラー コード: 0001.00000002", "internal_error_ja.png"),
+        ("en_US.UTF-8", "cp1252", "Internal Error", "Error Code: 0001.00000002", None),
+    ])
+    def test_missing_setup_ini_shows_the_localized_box(self, gui_prefix, setup_medium, tmp_path, locale,
+                                                        code_page, caption, text, shot):
+        prefix = gui_prefix
+        proc = start_on_desktop(prefix, [setup_medium / "SETUP.EXE", "/qb"], {"KQSETUP": "LOG"}, locale)
+        try:
+            found, fields, reader = answer_raw(prefix, caption, "none", locale)
+            if found != 0:
+                result = prefix.finish(proc)
+                pytest.fail(f"no internal error box appeared; exit={result.exit_code:#x} {result.stderr[-500:]!r}")
+            assert fields["caption"].decode(code_page) == caption
+            assert fields["text"].decode(code_page) == text
+            if shot:
+                screenshot(prefix.display, tmp_path / shot)
+                if os.environ.get("KQ_UPDATE_DOCS"):
+                    shutil.copyfile(tmp_path / shot, SOURCE_ROOT / "docs" / shot)
+            found, _, presser = answer_raw(prefix, caption, "ok", locale)
+            assert found == 0
+        finally:
+            result = prefix.finish(proc)
+        for helper in (reader, presser):
+            helper.wait(timeout=60)
+        assert result.exit_code == 2  # ERROR_FILE_NOT_FOUND from the load
+        log = [line.split(" - ", 1)[1] for line in prefix.setup_log_lines()]
+        assert log[-2] == "Internal Error"  # the log line itself is not translated
+        assert log[-1].encode("latin-1").decode(code_page) == text
+
+    @pytest.mark.parametrize("quiet", ["/qn", "/QN", "/qb-", "/qn+"])
+    def test_quiet_command_line_shows_and_logs_nothing(self, gui_prefix, setup_medium, quiet):
+        # With a display a box would wait for an answer; the run ends by itself.
+        result = gui_prefix.run([setup_medium / "SETUP.EXE", quiet], env={"KQSETUP": "LOG"})
+        assert result.exit_code == 2
+        log = gui_prefix.setup_log_lines()
+        assert any("Loading setup data file: " in line for line in log)
+        assert not any("Internal Error" in line or "Error Code" in line for line in log)
