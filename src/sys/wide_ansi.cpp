@@ -269,4 +269,18 @@ HRESULT GetPathFromIdList(const void* idList, std::string& path) {
   return S_OK;
 }
 
+HRESULT LoadPersistFile(IPersistFile* file, const std::string& fileName, DWORD mode) {
+  if (file == nullptr) return E_POINTER;
+  return WithOemThenAnsi<HRESULT>(
+      fileName, kPathBufferChars, [&](const std::wstring& name) { return file->Load(name.c_str(), mode); },
+      [](HRESULT hr) { return FAILED(hr); });
+}
+
+HRESULT SavePersistFile(IPersistFile* file, const std::string& fileName, BOOL remember) {
+  if (file == nullptr) return E_POINTER;
+  return WithOemThenAnsi<HRESULT>(
+      fileName, kPathBufferChars, [&](const std::wstring& name) { return file->Save(name.c_str(), remember); },
+      [](HRESULT hr) { return FAILED(hr); });
+}
+
 }  // namespace kq

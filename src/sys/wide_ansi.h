@@ -5,6 +5,7 @@
 // from the ANSI code page when that fails; on the 9x family the ANSI function
 // is called directly.
 #include <windows.h>
+#include <objidl.h>
 
 #include <cstdint>
 #include <string>
@@ -68,5 +69,12 @@ std::string GetProgramCommandLine();
 // File-system path of a shell item. S_OK, 0x80004005 when the call fails,
 // 0x80070057 when the converted path is empty.
 HRESULT GetPathFromIdList(const void* idList, std::string& path);
+
+// Loads or saves a shortcut (or any file-backed COM object) through its
+// persistence interface, which takes wide names on both families: the name
+// is converted from the OEM code page, then from the ANSI one when the call
+// fails. The result is the last call's.
+HRESULT LoadPersistFile(IPersistFile* file, const std::string& fileName, DWORD mode);
+HRESULT SavePersistFile(IPersistFile* file, const std::string& fileName, BOOL remember);
 
 }  // namespace kq

@@ -4,6 +4,7 @@
 #include "sys/wide_ansi.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <string>
@@ -181,6 +182,58 @@ TEST(WideAnsi, ProgramPathAndCommandLine) {
   ASSERT_GE(path.size(), 12u);
   EXPECT_EQ(path.substr(path.size() - 12), "unit_sys.exe");
   EXPECT_NE(GetProgramCommandLine().find("unit_sys"), std::string::npos);
+}
+
+// Owns one COM interface pointer for the shortcut tests.
+template <typename T>
+struct ComRef {
+  T* p = nullptr;
+  ~ComRef() {
+    if (p != nullptr) p->Release();
+  }
+  T* operator->() const { return p; }
+};
+
+struct ComScope {
+  ComScope() { CoInitialize(nullptr); }
+  ~ComScope() { CoUninitialize(); }
+};
+
+void NewShellLink(ComRef<IShellLinkA>& link, ComRef<IPersistFile>& file) {
+  ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                             reinterpret_cast<void**>(&link.p)),
+            S_OK);
+  ASSERT_EQ(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p)), S_OK);
+}
+
+TEST(WideAnsi, ShortcutsAreSavedAndLoadedByOemThenAnsiName) {
+  ComScope com;
+  const std::string folder = TestFolder();
+  {
+    ComRef<IShellLinkA> link;
+    ComRef<IPersistFile> file;
+    NewShellLink(link, file);
+    ASSERT_EQ(link->SetPath("C:\\windows\\notepad.exe"), S_OK);
+    ASSERT_EQ(SavePersistFile(file.p, folder + "kq link.lnk", TRUE), S_OK);
+    // Saved under the euro sign's wide name, reachable only through ANSI.
+    ASSERT_EQ(file->Save((Widen(folder) + L"\x20AC" L"only.lnk").c_str(), TRUE), S_OK);
+  }
+  for (const char* name : {"kq link.lnk", "\x80" "only.lnk"}) {
+    ComRef<IShellLinkA> link;
+    ComRef<IPersistFile> file;
+    NewShellLink(link, file);
+    ASSERT_EQ(LoadPersistFile(file.p, folder + name, STGM_READ), S_OK) << name;
+    char target[MAX_PATH] = {};
+    ASSERT_EQ(link->GetPath(target, MAX_PATH, nullptr, 0), S_OK);
+    EXPECT_STRCASEEQ(target, "C:\\windows\\notepad.exe") << name;
+  }
+  ComRef<IShellLinkA> link;
+  ComRef<IPersistFile> file;
+  NewShellLink(link, file);
+  EXPECT_TRUE(FAILED(LoadPersistFile(file.p, folder + "no such.lnk", STGM_READ)));
+  EXPECT_EQ(LoadPersistFile(nullptr, folder + "kq link.lnk", STGM_READ), E_POINTER);
+  DeleteFileA((folder + "kq link.lnk").c_str());
+  DeleteFileW((Widen(folder) + L"\x20AC" L"only.lnk").c_str());
 }
 
 }  // namespace
