@@ -19,11 +19,12 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
   return i == a.size() && b[i] == '\0';
 }
 
-// Splits `text` at the first `mark` when it stands at position 1 or later;
-// otherwise all of `text` is the first part and the second is empty.
-void SplitAt(const std::string& text, char mark, std::string& first, std::string& second) {
+// Splits `text` at the first `mark`; with `notFirst`, only when the mark
+// stands at position 1 or later. Without a split all of `text` is the first
+// part and the second is empty.
+void SplitAt(const std::string& text, char mark, bool notFirst, std::string& first, std::string& second) {
   const size_t at = text.find(mark);
-  if (at == std::string::npos || at == 0) {
+  if (at == std::string::npos || (notFirst && at == 0)) {
     first = text;
     second.clear();
   } else {
@@ -39,9 +40,9 @@ bool ReadNumber(const std::string& text, uint32_t& value) {
   return true;
 }
 
-bool ReadPair(const std::string& text, uint32_t& major, uint32_t& minor) {
+bool ReadPair(const std::string& text, bool notFirst, uint32_t& major, uint32_t& minor) {
   std::string first, second;
-  SplitAt(text, '.', first, second);
+  SplitAt(text, '.', notFirst, first, second);
   return ReadNumber(first, major) && ReadNumber(second, minor);
 }
 
@@ -62,10 +63,12 @@ PlatformVerdict FindPlatformRequirement(const std::string& platforms, const std:
     if (!EqualsIgnoringCase(entry.substr(0, colon), family.c_str())) continue;
 
     std::string versionPart, servicePackPart;
-    SplitAt(entry.substr(colon + 1), ':', versionPart, servicePackPart);
+    SplitAt(entry.substr(colon + 1), ':', true, versionPart, servicePackPart);
     uint32_t major = 0;
-    if (!ReadPair(versionPart, major, requirement.minor) ||
-        !ReadPair(servicePackPart, requirement.servicePackMajor, requirement.servicePackMinor))
+    // The version's dot splits only after a digit; the service pack's always
+    // (":.1" is service pack 0.1).
+    if (!ReadPair(versionPart, true, major, requirement.minor) ||
+        !ReadPair(servicePackPart, false, requirement.servicePackMajor, requirement.servicePackMinor))
       return PlatformVerdict::BadNumber;
     requirement.major = static_cast<uint16_t>(major);
     return PlatformVerdict::Qualifies;
@@ -78,7 +81,7 @@ bool ReadServicePackText(const std::string& csdVersion, uint32_t& major, uint32_
   minor = 0;
   const size_t digit = csdVersion.find_first_of("0123456789");
   if (digit == std::string::npos) return true;
-  return ReadPair(csdVersion.substr(digit), major, minor);
+  return ReadPair(csdVersion.substr(digit), true, major, minor);
 }
 
 PlatformVerdict CheckPlatformList(const std::string& platforms, const std::string& family,
@@ -88,19 +91,27 @@ PlatformVerdict CheckPlatformList(const std::string& platforms, const std::strin
   const PlatformVerdict found = FindPlatformRequirement(platforms, family, required);
   if (found != PlatformVerdict::Qualifies) return found;
 
+  const int version[] = {
+      Compare(running.majorVersion, required.major),
+      Compare(running.minorVersion, required.minor),
+  };
+  for (int difference : version) {
+    if (difference < 0) return PlatformVerdict::Unsupported;
+    if (difference > 0) return PlatformVerdict::Qualifies;
+  }
+
+  // The service pack matters only for the very version asked for, so its
+  // text is read (and can be unreadable) only then.
   uint32_t servicePackMajor = running.servicePackMajor;
   uint32_t servicePackMinor = running.servicePackMinor;
   if (!running.hasServicePackNumbers &&
       !ReadServicePackText(running.csdVersion, servicePackMajor, servicePackMinor))
     return PlatformVerdict::BadNumber;
-
-  const int order[] = {
-      Compare(running.majorVersion, required.major),
-      Compare(running.minorVersion, required.minor),
+  const int servicePack[] = {
       Compare(servicePackMajor, required.servicePackMajor),
       Compare(servicePackMinor, required.servicePackMinor),
   };
-  for (int difference : order) {
+  for (int difference : servicePack) {
     if (difference < 0) return PlatformVerdict::Unsupported;
     if (difference > 0) return PlatformVerdict::Qualifies;
   }

@@ -36,6 +36,16 @@ TEST(PlatformList, EntriesReadIntoTheirParts) {
   EXPECT_EQ(r.servicePackMajor, 2u);
   EXPECT_EQ(r.servicePackMinor, 3u);
 
+  // The service pack splits at its first dot wherever it stands: ".1" is 0.1.
+  ASSERT_EQ(FindPlatformRequirement("NT:5.0:.1", "NT", r), PlatformVerdict::Qualifies);
+  EXPECT_EQ(r.servicePackMajor, 0u);
+  EXPECT_EQ(r.servicePackMinor, 1u);
+  ASSERT_EQ(FindPlatformRequirement("NT:5.0:3.", "NT", r), PlatformVerdict::Qualifies);
+  EXPECT_EQ(r.servicePackMajor, 3u);
+  EXPECT_EQ(r.servicePackMinor, 0u);
+  EXPECT_EQ(CheckPlatformList("NT:5.0:.1", "NT", Windows(5, 0, 0, 0)), PlatformVerdict::Unsupported);
+  EXPECT_EQ(CheckPlatformList("NT:5.0:.1", "NT", Windows(5, 0, 0, 1)), PlatformVerdict::Qualifies);
+
   // Missing parts are 0; the major version is taken as 16 bits.
   ASSERT_EQ(FindPlatformRequirement("NT:65541", "NT", r), PlatformVerdict::Qualifies);
   EXPECT_EQ(r.major, 5u);
@@ -64,9 +74,10 @@ TEST(PlatformList, NumbersThatAreNotNumbers) {
   EXPECT_EQ(FindPlatformRequirement("NT:5.x", "NT", r), PlatformVerdict::BadNumber);
   EXPECT_EQ(FindPlatformRequirement("NT:5.0:6a", "NT", r), PlatformVerdict::BadNumber);
   EXPECT_EQ(FindPlatformRequirement("NT:+5", "NT", r), PlatformVerdict::BadNumber);
-  // A dot or colon in first position does not split, so the part is not a number.
+  // A dot or colon in first position of the version does not split, so the
+  // part is not a number.
   EXPECT_EQ(FindPlatformRequirement("NT:.5", "NT", r), PlatformVerdict::BadNumber);
-  EXPECT_EQ(FindPlatformRequirement("NT:5.0:.1", "NT", r), PlatformVerdict::BadNumber);
+  EXPECT_EQ(FindPlatformRequirement("NT::6", "NT", r), PlatformVerdict::BadNumber);
   // A bad number in an entry of another family is never read.
   EXPECT_EQ(FindPlatformRequirement("9X:x,NT:5", "NT", r), PlatformVerdict::Qualifies);
 }
@@ -111,6 +122,14 @@ TEST(PlatformList, ServicePackFromTheVersionTextWithoutTheExtendedRecord) {
             PlatformVerdict::Qualifies);
   EXPECT_EQ(CheckPlatformList("NT:4.0:6", "NT", WindowsWithText(4, 0, "Service Pack 6a")),
             PlatformVerdict::BadNumber);
+  // The text is read only when the version alone does not decide: an
+  // unreadable one does not matter on a higher or lower version.
+  EXPECT_EQ(CheckPlatformList("NT:4.0:6", "NT", WindowsWithText(5, 0, "Service Pack 6a")),
+            PlatformVerdict::Qualifies);
+  EXPECT_EQ(CheckPlatformList("NT:4.0:6", "NT", WindowsWithText(4, 1, "Service Pack 6a")),
+            PlatformVerdict::Qualifies);
+  EXPECT_EQ(CheckPlatformList("NT:5.0", "NT", WindowsWithText(4, 0, "Service Pack 6a")),
+            PlatformVerdict::Unsupported);
   // The text is read only when the extended record is missing.
   RunningWindows extended = Windows(4, 0, 6);
   extended.csdVersion = "Service Pack 6a";
