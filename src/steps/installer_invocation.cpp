@@ -118,12 +118,13 @@ void SetupEngine::LaunchPostInstallApplications() {
     }
     std::string keyPath;
     msiLibrary.GetComponentPath(componentCode.c_str(), keyPath);
-    // A start function that is missing altogether is an internal error; a
-    // program that does not start is skipped.
+    ScopedHandle process;  // started and left alone; only our handle is closed
+    if (StartChildProcess(PostInstallCommandLine(keyPath, arguments), CommandLineLogging::Silent, process))
+      continue;
+    // A program that does not start is skipped; a start function that is
+    // missing altogether (already logged by the start) is an internal error.
     if (IsWindowsNT() && GetProcFromLibrary("KERNEL32.DLL", "CreateProcessW") == nullptr)
       RaiseInternalError(kLocationPostInstall, kErrorLaunch);
-    ScopedHandle process;  // started and left alone; only our handle is closed
-    StartChildProcess(PostInstallCommandLine(keyPath, arguments), CommandLineLogging::Silent, process);
   }
 }
 
