@@ -8,11 +8,13 @@ void IniLine::SetKey(const std::string& key) {
   std::string oldName;
   const bool wasIndexed = GetIndexName(oldName);
   key_ = key;
+  // Setting a key makes a key line, clearing it a plain line.
+  keyLine_ = !key_.empty();
   IndexNameChanged(wasIndexed ? &oldName : nullptr);
 }
 
 bool IniLine::GetIndexName(std::string& name) const {
-  if (key_.empty()) return false;
+  if (!keyLine_) return false;
   name = key_;
   TrimBlanks(name);
   return true;

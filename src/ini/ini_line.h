@@ -12,21 +12,23 @@ namespace kq {
 
 class IniLine : public IniItem {
  public:
-  IniLine(std::string key, std::string value) : key_(std::move(key)), value_(std::move(value)) {}
+  IniLine(std::string key, std::string value, bool keyLine)
+      : key_(std::move(key)), value_(std::move(value)), keyLine_(keyLine) {}
 
   const std::string& GetKey() const { return key_; }
   const std::string& GetValue() const { return value_; }
   // Changing the key of a line in a section keeps the section's key index
-  // in step.
+  // in step. An empty key makes the line a plain line.
   void SetKey(const std::string& key);
   void SetValue(const std::string& value) { value_ = value; }
 
-  // Lines with a key are indexed by the key without surrounding blanks.
+  // Key lines are indexed by the key without surrounding blanks.
   bool GetIndexName(std::string& name) const override;
 
  private:
   std::string key_;
   std::string value_;
+  bool keyLine_;
 };
 
 using IniLineCollection = IniTypedCollection<IniLine>;

@@ -43,12 +43,12 @@ bool IniSection::GetLine(long position, std::string* value) const {
 }
 
 bool IniSection::AddKeyValue(const std::string& key, const std::string& value) {
-  lines_.Append(std::make_unique<IniLine>(key, value));
+  lines_.Append(std::make_unique<IniLine>(key, value, true));
   return true;
 }
 
 bool IniSection::AddLine(const std::string& text) {
-  lines_.Append(std::make_unique<IniLine>(std::string(), text));
+  lines_.Append(std::make_unique<IniLine>(std::string(), text, false));
   return true;
 }
 

@@ -29,8 +29,8 @@ class IniSection : public IniItem {
   // first line). False for a negative position or one past the end.
   bool GetLine(long position, std::string* value) const;
 
-  // Appends a key=value line, key and value unchanged. A line with an empty
-  // key is a plain line and is not indexed.
+  // Appends a key=value line, key and value unchanged, indexed under the
+  // trimmed key (also when that is empty) unless an earlier line has it.
   bool AddKeyValue(const std::string& key, const std::string& value);
   // Appends a plain line (comment, blank or other text).
   bool AddLine(const std::string& text);

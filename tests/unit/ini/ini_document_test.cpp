@@ -63,6 +63,30 @@ TEST(IniSection, KeysAreIndexedTrimmedAndTheFirstLineWins) {
   EXPECT_EQ(section.Lines().GetCount(), 3u);
 }
 
+// A line added as a key line is indexed even when its key is empty or all
+// blanks; only AddLine makes a line that lookups cannot reach.
+TEST(IniSection, KeyLinesWithAnEmptyKeyAreIndexedUnderTheEmptyName) {
+  IniSection section("S");
+  EXPECT_TRUE(section.AddLine("plain"));
+  EXPECT_TRUE(section.AddKeyValue("", "empty"));
+  EXPECT_TRUE(section.AddKeyValue(" \t", "blank"));
+  std::string value;
+  ASSERT_TRUE(section.GetValue("", &value));
+  EXPECT_EQ(value, "empty");
+  ASSERT_TRUE(section.GetValue("  ", &value));
+  EXPECT_EQ(value, "empty");
+
+  EXPECT_FALSE(section.RemoveKey(" "));  // looked up as given
+  EXPECT_TRUE(section.RemoveKey(""));
+  ASSERT_TRUE(section.GetValue("", &value));
+  EXPECT_EQ(value, "blank");
+  EXPECT_TRUE(section.RemoveKey(""));
+  EXPECT_FALSE(section.GetValue("", &value));
+  EXPECT_FALSE(section.RemoveKey(""));  // the plain line is not in the index
+  ASSERT_EQ(section.Lines().GetCount(), 1u);
+  EXPECT_EQ(section.Lines().At(0)->GetValue(), "plain");
+}
+
 TEST(IniSection, GetLineCountsFromOne) {
   IniSection section("S");
   std::string value;
