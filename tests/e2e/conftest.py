@@ -299,7 +299,7 @@ def medium(prefix) -> Path:
 @dataclass
 class Component:
     file_name: str
-    content: str = "payload\n"
+    content: str | bytes = "payload\n"  # bytes for a binary file (a program)
     guid: str = ""
 
 
@@ -315,13 +315,18 @@ def build_msi(tmp_path):
     """Builds a real package with wixl from tests/e2e/templates/product.wxs.
 
     build_msi(out, product_code=..., name=..., version=..., features=[Feature(...)],
-              upgrade_code=..., manufacturer=..., properties={...}) -> Path
+              upgrade_code=..., manufacturer=..., properties={...},
+              package_code=...) -> Path
+
+    wixl gives each build a new package code; `package_code` sets it instead,
+    exactly as written (so also in lower case).
     """
     template = (TEMPLATES / "product.wxs").read_text()
 
     def build(out: Path, product_code: str, name: str = "KQ Demo", version: str = "1.0.0",
               features=None, upgrade_code: str | None = None, manufacturer: str = "Korvane Test",
-              properties: dict | None = None, install_folder: str = "KQDemo") -> Path:
+              properties: dict | None = None, install_folder: str = "KQDemo",
+              package_code: str | None = None) -> Path:
         features = features or [Feature("Main", [Component("demo.txt")])]
         work = tmp_path / f"wxs_{uuid.uuid4().hex[:8]}"
         work.mkdir()
@@ -331,7 +336,10 @@ def build_msi(tmp_path):
             for comp in feature.components:
                 guid = comp.guid or str(uuid.uuid4()).upper()
                 cid = "C_" + comp.file_name.replace(".", "_").replace("-", "_")
-                (work / comp.file_name).write_text(comp.content)
+                if isinstance(comp.content, bytes):
+                    (work / comp.file_name).write_bytes(comp.content)
+                else:
+                    (work / comp.file_name).write_text(comp.content)
                 component_xml.append(
                     f'<Component Id="{cid}" Guid="{{{guid}}}">'
                     f'<File Id="F_{cid}" Name="{comp.file_name}" Source="{comp.file_name}" KeyPath="yes"/>'
@@ -353,9 +361,28 @@ def build_msi(tmp_path):
         # wixl resolves Source= only relative to its working folder.
         subprocess.run(["wixl", "-o", str(out.resolve()), source.name], cwd=work, check=True,
                        capture_output=True)
+        if package_code:
+            # wixl ignores Package/@Id; the summary information holds the code.
+            subprocess.run(["msibuild", str(out), "-s", name, manufacturer, "Intel;1033", package_code],
+                           check=True, capture_output=True)
         return out
 
     return build
+
+
+@pytest.fixture
+def installed(prefix):
+    """installed(package, *properties) installs a package with Wine's msiexec;
+    the packages are removed again at the end of the test."""
+    done = []
+
+    def install(package: Path, *properties):
+        prefix.wine(["msiexec", "/i", prefix.win_path(package), "/qn", *properties])
+        done.append(package)
+
+    yield install
+    for package in reversed(done):
+        prefix.wine(["msiexec", "/x", prefix.win_path(package), "/qn"], check=False)
 
 
 class StandInMsiexec:

@@ -10,7 +10,7 @@ import uuid
 
 import pytest
 
-from conftest import TEMPLATES, Component, Feature, parse_runner
+from conftest import Component, Feature
 
 LOG_BODY = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d - (.*)$")
 COMPONENTS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UserData\S-1-5-18\Components"
@@ -27,25 +27,9 @@ def squashed(guid: str) -> str:
     return parts[0][::-1] + parts[1][::-1] + parts[2][::-1] + swap(parts[3]) + swap(parts[4])
 
 
-def run_windows(prefix, program, *args, env=None, version=None, cwd=None):
-    """Runs a program through runner.exe with each argument handed to Wine
-    separately, so that Wine quotes each one as a Windows command line."""
-    if version:
-        prefix.set_version(version)
-    try:
-        runner = [str(prefix.tools.runner)] + (["--cwd", prefix.win_path(cwd)] if cwd else [])
-        proc = subprocess.run(["wine", *runner, prefix.win_path(program), *[str(a) for a in args]],
-                              env=prefix.env(env), capture_output=True, text=True, errors="replace",
-                              timeout=300)
-        return parse_runner(proc)
-    finally:
-        if version:
-            prefix.set_version(None)
-
-
 def run_probe(prefix, *ops, env=None, version=None):
     env = {"KQSETUP": "LOG", **(env or {})}
-    result = run_windows(prefix, prefix.tools.probe("msi_probe"), *ops, env=env, version=version)
+    result = prefix.run([prefix.tools.probe("msi_probe"), *ops], env=env, version=version)
     answers = []
     for line in result.stdout.splitlines():
         key, sep, value = line.strip().partition("=")
@@ -61,59 +45,6 @@ def log_bodies(prefix):
 def package_code(path) -> str:
     out = subprocess.run(["msiinfo", "suminfo", str(path)], capture_output=True, text=True, check=True).stdout
     return re.search(r"Revision number \(UUID\): (\S+)", out).group(1)
-
-
-@pytest.fixture
-def build_msi(tmp_path):
-    """Builds a real package with wixl from templates/product.wxs; the files
-    are named relative to the folder wixl runs in."""
-    template = (TEMPLATES / "product.wxs").read_text()
-
-    def build(out, product_code, name="KQ Demo", version="1.0.0", features=None, properties=None,
-              install_folder="KQDemo"):
-        features = features or [Feature("Main", [Component("demo.txt")])]
-        work = tmp_path / f"wxs_{uuid.uuid4().hex[:8]}"
-        work.mkdir()
-        components, feature_xml = [], []
-        for feature in features:
-            refs = []
-            for comp in feature.components:
-                cid = "C_" + re.sub(r"\W", "_", comp.file_name)
-                if isinstance(comp.content, bytes):
-                    (work / comp.file_name).write_bytes(comp.content)
-                else:
-                    (work / comp.file_name).write_text(comp.content)
-                guid = comp.guid or str(uuid.uuid4()).upper()
-                components.append(f'<Component Id="{cid}" Guid="{{{guid}}}"><File Id="F_{cid}" '
-                                  f'Name="{comp.file_name}" Source="{comp.file_name}" KeyPath="yes"/></Component>')
-                refs.append(f'<ComponentRef Id="{cid}"/>')
-            feature_xml.append(f'<Feature Id="{feature.id}" Level="1">{"".join(refs)}</Feature>')
-        props = "".join(f'<Property Id="{k}" Value="{v}"/>' for k, v in (properties or {}).items())
-        wxs = (template.replace("@PRODUCT_CODE@", product_code.strip("{}"))
-               .replace("@UPGRADE_CODE@", str(uuid.uuid4()).upper()).replace("@NAME@", name)
-               .replace("@VERSION@", version).replace("@MANUFACTURER@", "Korvane Test")
-               .replace("@FOLDER@", install_folder).replace("@COMPONENTS@", "\n".join(components))
-               .replace("@FEATURES@", "\n".join(feature_xml)).replace("@PROPERTIES@", props))
-        (work / "product.wxs").write_text(wxs)
-        out.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["wixl", "-o", str(out), "product.wxs"], cwd=work, check=True, capture_output=True)
-        return out
-
-    return build
-
-
-@pytest.fixture
-def installed(prefix):
-    """Installs packages with Wine's msiexec and removes them afterwards."""
-    done = []
-
-    def install(package, *properties):
-        prefix.wine(["msiexec", "/i", prefix.win_path(package), "/qn", *properties])
-        done.append(package)
-
-    yield install
-    for package in reversed(done):
-        prefix.wine(["msiexec", "/x", prefix.win_path(package), "/qn"], check=False)
 
 
 class TestProductInformation:
@@ -183,13 +114,11 @@ class TestInstalledState:
     def test_same_package_another_build_and_a_package_code_in_other_case(self, prefix, medium, build_msi,
                                                                        installed):
         code = new_guid()
-        first = build_msi(medium / "first.msi", code, version="1.0.0")
+        first_code = new_guid()
+        first = build_msi(medium / "first.msi", code, version="1.0.0", package_code=first_code)
         rebuilt = build_msi(medium / "rebuilt.msi", code, version="1.0.0")
-        lower = medium / "lower.msi"
-        shutil.copyfile(first, lower)
-        first_code = package_code(first)
-        subprocess.run(["msibuild", str(lower), "-s", "KQ Demo", "Korvane Test", "Intel;1033",
-                        first_code.lower()], check=True)
+        lower = build_msi(medium / "lower.msi", code, version="1.0.0", package_code=first_code.lower())
+        assert package_code(first) == first_code
         assert package_code(rebuilt) != first_code and package_code(lower) == first_code.lower()
 
         _, before = run_probe(prefix, f"installed={code}", f"load={prefix.win_path(first)}", "current")
@@ -296,8 +225,8 @@ class TestLibraryBinding:
                         "-Wl,--kill-at"], check=True)
         probe = medium / "msi_probe.exe"
         shutil.copyfile(tools.probe("msi_probe"), probe)
-        result = run_windows(prefix, probe, "version", env={"KQSETUP": "LOG", "WINEDLLOVERRIDES": "msi=n,b"},
-                             cwd=medium)
+        result = prefix.run([probe, "version"], env={"KQSETUP": "LOG", "WINEDLLOVERRIDES": "msi=n,b"},
+                            cwd=medium)
         version = re.search(r"^version=(.*)$", result.stdout, re.M).group(1)
         assert version.startswith("1 ") and version != "1 9.9.9"
 

@@ -14,8 +14,7 @@ import uuid
 import pytest
 
 from conftest import Component, Feature
-from test_msi_library import (COMPONENTS_KEY, build_msi, installed, log_bodies, new_guid,  # noqa: F401
-                              run_windows, squashed)
+from test_msi_library import COMPONENTS_KEY, log_bodies, new_guid, squashed
 
 SYSTEM = r"C:\windows\system32"
 
@@ -32,7 +31,7 @@ def engine(prefix, medium, *steps, arguments="", env=None, version=None):
     if not probe.exists():
         shutil.copyfile(prefix.tools.probe("engine_probe"), probe)
     args = [*steps, "--", *arguments.split()] if arguments else [*steps, "--"]
-    result = run_windows(prefix, probe, *args, env={"KQSETUP": "LOG", **(env or {})}, version=version)
+    result = prefix.run([probe, *args], env={"KQSETUP": "LOG", **(env or {})}, version=version)
     answers = {}
     for line in result.stdout.splitlines():
         key, sep, value = line.strip().partition("=")
