@@ -203,7 +203,7 @@ bool CreateProcessFromCommandLine(const std::string& commandLine, ScopedHandle& 
         [](BOOL ok) { return ok == FALSE; });
   }
   if (!started) return false;
-  CloseHandle(info.hThread);
+  ScopedHandle thread(info.hThread);  // not needed: closed at once
   process.Reset(info.hProcess);
   return true;
 }
