@@ -13,7 +13,8 @@ if(NOT KQ_WIN32_BUILD_DIR OR NOT EXISTS ${manifest})
 endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${manifest})
 
-add_test(NAME wine.session.start COMMAND ${KQ_TOOLS}/wine-session.sh start ${KQ_WINE_PREFIX})
+add_test(NAME wine.session.start
+  COMMAND ${KQ_TOOLS}/wine-session.sh start ${KQ_WINE_PREFIX} ${KQ_WIN32_BUILD_DIR}/tools/keepalive.exe)
 add_test(NAME wine.session.stop COMMAND ${KQ_TOOLS}/wine-session.sh stop ${KQ_WINE_PREFIX})
 set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine RESOURCE_LOCK wineprefix LABELS wine)
 set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine RESOURCE_LOCK wineprefix LABELS wine)
@@ -35,7 +36,7 @@ foreach(file IN LISTS e2e_files)
   get_filename_component(stem ${file} NAME_WE)
   string(REGEX REPLACE "^test_" "" stem ${stem})
   add_test(NAME e2e.${stem}
-    COMMAND ${KQ_SYSTEM_PYTHON} -m pytest -q -p no:cacheprovider ${file}
+    COMMAND ${KQ_SYSTEM_PYTHON} -m pytest -q -p no:cacheprovider --durations=5 ${file}
     WORKING_DIRECTORY ${KQ_SOURCE_ROOT}/tests/e2e)
   set_tests_properties(e2e.${stem} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix
     LABELS e2e TIMEOUT 900

@@ -1,8 +1,10 @@
 #!/bin/bash
-# wine-session.sh start|stop <prefix>
+# wine-session.sh start|stop <prefix> [<keepalive.exe>]
 # start: makes a fresh 32-bit prefix and keeps its wineserver running, so
 #        that each later program start costs about half a second. With
-#        KQ_DISPLAY set, the prefix's desktop is on that X display.
+#        KQ_DISPLAY set, the prefix's desktop is on that X display. With
+#        keepalive.exe given, it runs in the background for the session
+#        (it keeps Wine's RPC service from stopping when idle; see its source).
 # stop:  shuts the prefix's wineserver down.
 set -eu
 action=$1
@@ -20,6 +22,9 @@ case $action in
     wineserver -p >/dev/null 2>&1 </dev/null
     wineboot -i >/dev/null 2>&1
     wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion >/dev/null
+    if [ -n "${3:-}" ]; then
+      nohup wine "$3" </dev/null >/dev/null 2>&1 &
+    fi
     echo "prefix ready: $WINEPREFIX"
     ;;
   stop)

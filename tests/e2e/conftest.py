@@ -36,6 +36,7 @@ class Tools:
         self.runner = build / "tools" / "runner.exe"
         self.answer = build / "tools" / "answer.exe"
         self.child = build / "tools" / "child.exe"
+        self.keepalive = build / "tools" / "keepalive.exe"
         self.setup = build / "src" / "app" / "SETUP.EXE"
 
     def probe(self, name: str) -> Path:
@@ -216,7 +217,7 @@ def parse_runner(proc: subprocess.CompletedProcess) -> RunResult:
 @pytest.fixture(scope="session")
 def tools() -> Tools:
     t = Tools(WIN32_BUILD)
-    for p in (t.runner, t.answer, t.child):
+    for p in (t.runner, t.answer, t.child, t.keepalive):
         assert p.exists(), f"{p} missing: build the win32 preset first"
     return t
 
@@ -248,7 +249,8 @@ def _session_prefix(tools) -> Path:
         yield Path(given)
         return
     path = WIN32_BUILD.parent / "e2e-prefix"
-    subprocess.run([TOOLS_SH / "wine-session.sh", "start", path], check=True, capture_output=True)
+    subprocess.run([TOOLS_SH / "wine-session.sh", "start", path, tools.keepalive], check=True,
+                   capture_output=True)
     yield path
     subprocess.run([TOOLS_SH / "wine-session.sh", "stop", path], check=False)
 
@@ -269,7 +271,7 @@ def _gui_session_prefix(tools, display) -> Path:
     base = os.environ.get("KQ_WINEPREFIX")
     path = Path(f"{base}-gui-{os.getpid()}") if base else WIN32_BUILD.parent / "e2e-gui-prefix"
     env = dict(os.environ, KQ_DISPLAY=display)
-    subprocess.run([TOOLS_SH / "wine-session.sh", "start", path], env=env, check=True,
+    subprocess.run([TOOLS_SH / "wine-session.sh", "start", path, tools.keepalive], env=env, check=True,
                    capture_output=True)
     yield path
     subprocess.run([TOOLS_SH / "wine-session.sh", "stop", path], check=False)
