@@ -114,14 +114,8 @@ FARPROC MsiLibrary::Lookup(const char* entryPoint) const {
 int MsiLibrary::LoadMsiDll() {
   if (msiModule) return 1;
   SetupLog("Attempting to load MSI.DLL");
-  char systemFolder[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryA(systemFolder, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) {
-    std::string path(systemFolder, length);
-    if (path.back() != '\\') path += '\\';
-    path += "MSI.DLL";
-    msiModule.Reset(LoadLibraryA(path.c_str()));
-  }
+  const std::string folder = SystemFolderPath();
+  if (!folder.empty()) msiModule.Reset(LoadLibraryA((folder + "MSI.DLL").c_str()));
   if (msiModule) return 1;
   SetupLog("Failed to load MSI.DLL");
   return 0;

@@ -26,14 +26,8 @@ constexpr uint32_t kLocationPostInstall = 26;
 // The system folder with a trailing backslash; internal error at `location`
 // when it cannot be read.
 std::string SystemFolder(uint32_t location) {
-  char buffer[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryA(buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
-    const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
-    RaiseInternalError(location, 0x80070000u | error);
-  }
-  std::string folder(buffer, length);
-  if (folder.back() != '\\') folder += '\\';
+  std::string folder = SystemFolderPath();
+  if (folder.empty()) RaiseInternalError(location, 0x80070000u | GetLastError());
   return folder;
 }
 

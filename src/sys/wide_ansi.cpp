@@ -79,15 +79,25 @@ std::string ToNarrowOem(const wchar_t* text, size_t bufferChars) {
   return std::string(buffer.data());
 }
 
+std::string SystemFolderPath() {
+  char buffer[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(buffer, MAX_PATH);
+  if (length == 0) return std::string();
+  if (length >= MAX_PATH) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return std::string();
+  }
+  std::string folder(buffer, length);
+  if (folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
 FARPROC GetProcFromLibrary(const char* library, const char* entryPoint) {
   InterlockedIncrement(&g_procLookups);
   if (library == nullptr || *library == '\0' || entryPoint == nullptr || *entryPoint == '\0')
     return nullptr;
-  char systemFolder[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryA(systemFolder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  std::string path(systemFolder, length);
-  if (path.back() != '\\') path += '\\';
+  std::string path = SystemFolderPath();
+  if (path.empty()) return nullptr;
   path += library;
   // Never released: the entry points stay valid for the life of the process.
   HMODULE module = LoadLibraryA(path.c_str());

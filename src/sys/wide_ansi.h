@@ -33,6 +33,10 @@ std::wstring ToWideAnsi(const char* text, size_t bufferChars = kPathBufferChars)
 std::wstring ToWideOem(const char* text, size_t bufferChars = kPathBufferChars);
 std::string ToNarrowOem(const wchar_t* text, size_t bufferChars = kPathBufferChars);
 
+// The system folder with a trailing backslash, or empty (with the system's
+// last error) when it cannot be read.
+std::string SystemFolderPath();
+
 // Loads a system library from the system folder by full path (never from the
 // program's or the current folder) and looks an entry point up by name. The
 // library stays loaded. Null on any failure.
