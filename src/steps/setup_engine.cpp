@@ -47,9 +47,10 @@ int SetupEngine::IsCurrentVersionInstalled() {
   return msiLibrary.IsPackageProductInstalled() && !msiLibrary.IsDifferentPackageInstalled() ? 1 : 0;
 }
 
-int SetupEngine::GetProductName(char* buffer) {
-  if (buffer == nullptr || !msiLibrary.IsProductInfoLoaded()) return 0;
-  lstrcpynA(buffer, msiLibrary.GetProductName().c_str(), MAX_PATH);
+int SetupEngine::GetProductName(std::string& name) {
+  name.clear();
+  if (!msiLibrary.IsProductInfoLoaded()) return 0;
+  name = msiLibrary.GetProductName();
   return 1;
 }
 

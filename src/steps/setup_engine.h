@@ -39,9 +39,9 @@ class SetupEngine {
   int LoadProductInformation(const char* packagePath);
   // 1 when this product is installed from this very package.
   int IsCurrentVersionInstalled();
-  // Copies the product name into `buffer` (MAX_PATH characters); 0 when the
-  // buffer is null or no product information is loaded.
-  int GetProductName(char* buffer);
+  // The product name into `name`; 0 (and `name` emptied) when no product
+  // information is loaded.
+  int GetProductName(std::string& name);
 
   // --- Installer invocation -----------------------------------------------
   int HasRunFromSourceFeatures();

@@ -46,9 +46,9 @@ void Run(kq::SetupEngine& engine, const std::string& arg) {
   } else if (step == "current") {
     std::printf("current=%d\n", engine.IsCurrentVersionInstalled());
   } else if (step == "name") {
-    char name[MAX_PATH] = {};
+    std::string name;
     const int known = engine.GetProductName(name);
-    std::printf("name=%d %s\n", known, name);
+    std::printf("name=%d %s\n", known, name.c_str());
   } else if (step == "runfromsource") {
     std::printf("runfromsource=%d\n", engine.HasRunFromSourceFeatures());
   } else if (step == "maintenance") {
