@@ -1,0 +1,43 @@
+#pragma once
+// Splitting, joining and testing paths in the ANSI code page. In the
+// double-byte code pages 932, 936 and 950 the byte 0x5C is also the second
+// byte of characters such as ソ (83 5C), 乗 (81 5C) and 許 (B3 5C), so a
+// backslash is only a backslash where a character starts: these functions
+// walk the text character by character with the code page's lead-byte rules
+// and never cut a character in two.
+#include <cstddef>
+#include <string>
+
+namespace kq {
+
+// codePage 0 means the running system's ANSI code page (on Windows the lead
+// bytes come from IsDBCSLeadByteEx(CP_ACP, b); in the host build code page 0
+// follows SystemAnsiCodePage(), single-byte unless a test sets another).
+// 932, 936, 949 and 950 are answered from the tables carried here, in both
+// builds; any other explicit code page is single-byte.
+bool IsLeadByte(unsigned char byte, unsigned codePage = 0);
+
+// Byte offset of the last real backslash character (never a trail byte),
+// npos if none.
+size_t FindLastBackslash(const std::string& path, unsigned codePage = 0);
+
+// Up to and including the last backslash or '/', e.g. "C:\a\b.ini" ->
+// "C:\a\"; "C:name" -> "C:"; "" when there is no folder part.
+std::string FolderOf(const std::string& path, unsigned codePage = 0);
+
+// What follows FolderOf.
+std::string NameOf(const std::string& path, unsigned codePage = 0);
+
+bool EndsWithBackslash(const std::string& path, unsigned codePage = 0);
+
+// Appends '\' unless the path already ends with a real backslash character.
+void AppendBackslash(std::string& path, unsigned codePage = 0);
+
+// Every real backslash character replaced by `replacement`.
+std::string ReplaceBackslashes(const std::string& text, char replacement, unsigned codePage = 0);
+
+// Length in bytes of the character that starts at `offset` (1 or 2): a lead
+// byte with a following byte other than NUL makes a two-byte character.
+size_t CharLengthAt(const std::string& text, size_t offset, unsigned codePage = 0);
+
+}  // namespace kq
