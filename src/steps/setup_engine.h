@@ -55,6 +55,17 @@ class SetupEngine {
   // reboot ends the run with 460393, any other exit code with that code.
   int RemoveApplication(const char* command);
 
+  // --- Temporary copy of the setup ------------------------------------------
+  // Copies setupFolder into a new temporary folder and works from there
+  // (setupFolder and the command line's setup folder follow it, marker 1);
+  // nothing when the marker is already set, marker 2 when the copy fails.
+  // Internal error 18 without a command line.
+  void CopySetupToTempFolder();
+  // With marker 1, deletes setupFolder, scheduling what is in use for the
+  // next restart; only a KIESxxxx folder directly inside the user's
+  // temporary-files folder is ever deleted.
+  void RemoveTempFolder();
+
   HWND GetOwnerWindow() const { return ownerWindow; }
   HANDLE GetEndSessionEvent() const { return endSessionEvent; }
   const std::string& GetSetupFolder() const { return setupFolder; }

@@ -1,0 +1,113 @@
+// LogForDeletion: deletion at the next restart of Windows, through the
+// delayed-move request of the NT family or, where that is missing or fails,
+// through the [Rename] section of WININIT.INI that the 9x family processes
+// at start-up.
+#include <windows.h>
+
+#include "ini/ini_file.h"
+#include "sys/mbcs_path.h"
+#include "sys/scoped_handle.h"
+#include "sys/setup_log.h"
+#include "sys/temp_folder.h"
+#include "sys/wide_ansi.h"
+
+namespace kq {
+
+namespace {
+
+bool g_moveFileExReplaced = false;
+MoveFileExFunction g_moveFileExReplacement = nullptr;
+
+MoveFileExFunction FindMoveFileEx(const std::string& systemFolder) {
+  if (g_moveFileExReplaced) return g_moveFileExReplacement;
+  // KERNEL32.DLL is loaded in every process; only its own copy is asked.
+  HMODULE kernel = GetModuleHandleA((systemFolder + "KERNEL32.DLL").c_str());
+  if (kernel == nullptr) return nullptr;
+  return reinterpret_cast<MoveFileExFunction>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExA")));
+}
+
+std::string WindowsFolderPath() {
+  char buffer[MAX_PATH] = {};
+  const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  std::string folder(buffer, length);
+  AppendBackslash(folder);
+  return folder;
+}
+
+std::string ShortPathOf(const std::string& path) {
+  const DWORD needed = GetShortPathNameA(path.c_str(), nullptr, 0);
+  if (needed == 0) return std::string();
+  std::string shortPath(needed, '\0');
+  const DWORD length = GetShortPathNameA(path.c_str(), &shortPath[0], needed);
+  if (length == 0 || length >= needed) return std::string();
+  shortPath.resize(length);
+  return shortPath;
+}
+
+void AddWininitRename(const std::string& wininit, const std::string& path) {
+  CIniFile document;
+  document.Load(wininit);
+  IniSection* rename = nullptr;
+  if (!document.FindSection("Rename", &rename)) {
+    document.AddSection("Rename");
+    if (!document.FindSection("Rename", &rename) || rename == nullptr) {
+      SetupLog("Error with [Rename] section in WININIT.INI");
+      return;
+    }
+  }
+  const std::string shortPath = ShortPathOf(path);
+  if (shortPath.empty()) return;
+  // A second NUL line for another file is what WININIT.INI expects.
+  rename->AddKeyValue("NUL", shortPath);
+  document.Save();
+}
+
+}  // namespace
+
+void ReplaceMoveFileExForTesting(MoveFileExFunction function) {
+  g_moveFileExReplaced = true;
+  g_moveFileExReplacement = function;
+}
+
+void RestoreMoveFileEx() {
+  g_moveFileExReplaced = false;
+  g_moveFileExReplacement = nullptr;
+}
+
+void LogForDeletion(const std::string& path) {
+  const std::string systemFolder = SystemFolderPath();
+  if (systemFolder.empty()) {
+    SetupLog("GetSystemDirectory() failed in LogForDeletion()");
+    return;
+  }
+  if (MoveFileExFunction moveFileEx = FindMoveFileEx(systemFolder)) {
+    if (moveFileEx(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+      SetupLogF("Scheduled \"%s\" for deletion using MoveFileEx()", path.c_str());
+      return;
+    }
+    SetupLogF("MoveFileEx() failed with return code: 0x%08X in LogForDeletion()",
+              static_cast<unsigned>(GetLastError()));
+  }
+
+  const std::string windowsFolder = WindowsFolderPath();
+  if (windowsFolder.empty()) {
+    SetupLog("GetWindowsDirectory() failed in LogForDeletion()");
+    return;
+  }
+  const std::string wininit = windowsFolder + "WININIT.INI";
+  {
+    // The INI library reads only files that exist.
+    ScopedFile created = OpenFileByName(wininit, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL);
+  }
+  try {
+    AddWininitRename(wininit, path);
+  } catch (const CKqIniFileException& error) {
+    SetupLogF("Failed to schedule \"%s\" in WININIT.INI: %s (error %u)", path.c_str(), error.what(),
+              static_cast<unsigned>(error.Code()));
+  }
+}
+
+}  // namespace kq

@@ -1,0 +1,121 @@
+#include "sys/shell_link.h"
+
+#include <objidl.h>
+#include <shlobj.h>
+
+#include "app/internal_error.h"
+#include "app/run_platform.h"
+#include "sys/wide_ansi.h"
+
+namespace kq {
+
+namespace {
+
+constexpr const char kBoxCaption[] = "Internal Error";
+constexpr const char kBoxText[] = "Error Code: %04X.%08X";
+
+// Owns one COM interface pointer.
+template <typename Interface>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() {
+    if (pointer_ != nullptr) pointer_->Release();
+  }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  Interface* operator->() const { return pointer_; }
+  Interface* Get() const { return pointer_; }
+  void** Receive() { return reinterpret_cast<void**>(&pointer_); }
+
+ private:
+  Interface* pointer_ = nullptr;
+};
+
+// The link object and its file interface, or a box with `createCode` or
+// `interfaceCode`.
+bool NewShellLink(HWND owner, ComPtr<IShellLinkA>& link, ComPtr<IPersistFile>& file, uint32_t createCode,
+                  uint32_t interfaceCode) {
+  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Receive());
+  if (FAILED(hr)) {
+    ShowShortcutErrorBox(owner, createCode, static_cast<uint32_t>(hr));
+    return false;
+  }
+  hr = link->QueryInterface(IID_IPersistFile, file.Receive());
+  if (FAILED(hr)) {
+    ShowShortcutErrorBox(owner, interfaceCode, static_cast<uint32_t>(hr));
+    return false;
+  }
+  return true;
+}
+
+bool Check(HWND owner, HRESULT hr, uint32_t code) {
+  if (SUCCEEDED(hr)) return true;
+  ShowShortcutErrorBox(owner, code, static_cast<uint32_t>(hr));
+  return false;
+}
+
+// One text field of the link, through a getter that fills a MAX_PATH buffer.
+template <typename Getter>
+bool ReadField(HWND owner, uint32_t code, std::string* value, Getter getter) {
+  if (value == nullptr) return true;
+  char buffer[MAX_PATH + 1] = {};
+  if (!Check(owner, getter(buffer, MAX_PATH), code)) return false;
+  buffer[MAX_PATH] = '\0';
+  *value = buffer;
+  return true;
+}
+
+bool FileExists(HWND owner, const std::string& path) {
+  if (IsWindowsNT() && GetProcFromLibrary("KERNEL32.DLL", "FindFirstFileW") == nullptr) {
+    ShowShortcutErrorBox(owner, kShortcutFindFunction, static_cast<uint32_t>(GetLastError()));
+    return false;
+  }
+  WIN32_FIND_DATAA found;
+  return FindFirstFileByName(path, found).IsValid();
+}
+
+}  // namespace
+
+void ShowShortcutErrorBox(HWND owner, uint32_t code, uint32_t error) {
+  const RunPlatform& platform = CurrentRunPlatform();
+  const std::string text = FormatInternalErrorText(kBoxText, code, error);
+  if (QuietCommandLine(platform.processCommandLine())) {
+    platform.log(kBoxCaption);
+    platform.log(text.c_str());
+    return;
+  }
+  platform.showErrorBox(owner, kBoxCaption, text.c_str());
+}
+
+bool CreateShellLink(HWND owner, const std::string& target, const std::string& linkPath,
+                     const std::string& arguments, const std::string& description) {
+  ComPtr<IShellLinkA> link;
+  ComPtr<IPersistFile> file;
+  return NewShellLink(owner, link, file, kShortcutCreateObject, kShortcutCreateFileInterface) &&
+         Check(owner, link->SetPath(target.c_str()), kShortcutSetPath) &&
+         Check(owner, link->SetArguments(arguments.c_str()), kShortcutSetArguments) &&
+         Check(owner, link->SetDescription(description.c_str()), kShortcutSetDescription) &&
+         Check(owner, SavePersistFile(file.Get(), linkPath, TRUE), kShortcutSave);
+}
+
+bool ReadShellLink(HWND owner, const std::string& linkPath, std::string* target, std::string* arguments,
+                   std::string* description) {
+  if (!FileExists(owner, linkPath)) return false;
+  ComPtr<IShellLinkA> link;
+  ComPtr<IPersistFile> file;
+  if (!NewShellLink(owner, link, file, kShortcutReadObject, kShortcutReadFileInterface)) return false;
+  if (FAILED(LoadPersistFile(file.Get(), linkPath, STGM_READ))) return false;
+  // Without SLR_NO_UI a shortcut whose program has gone (a temporary copy
+  // deleted since) would open the shell's search window; only the fields
+  // are wanted here.
+  return Check(owner, link->Resolve(owner, SLR_ANY_MATCH | SLR_NO_UI), kShortcutResolve) &&
+         ReadField(owner, kShortcutGetPath, target,
+                   [&](char* buffer, int size) { return link->GetPath(buffer, size, nullptr, 0); }) &&
+         ReadField(owner, kShortcutGetArguments, arguments,
+                   [&](char* buffer, int size) { return link->GetArguments(buffer, size); }) &&
+         ReadField(owner, kShortcutGetDescription, description,
+                   [&](char* buffer, int size) { return link->GetDescription(buffer, size); });
+}
+
+}  // namespace kq

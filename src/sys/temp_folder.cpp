@@ -1,0 +1,130 @@
+#include "sys/temp_folder.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "sys/format.h"
+#include "sys/mbcs_path.h"
+#include "sys/scoped_handle.h"
+#include "sys/setup_log.h"
+
+namespace kq {
+
+namespace {
+
+constexpr DWORD kResettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+bool IsFolder(const WIN32_FIND_DATAA& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+// "." and "..", and every folder the medium hides by a leading dot.
+bool IsDotName(const WIN32_FIND_DATAA& entry) { return entry.cFileName[0] == '.'; }
+
+// Paths the ANSI calls accept: shorter than MAX_PATH with room for the
+// backslash a folder gets appended.
+bool FitsAnsiPath(const std::string& path) {
+  if (path.size() + 1 < MAX_PATH) return true;
+  SetupLogF("Skipping \"%s\": the path is longer than %d characters", path.c_str(), MAX_PATH - 2);
+  return false;
+}
+
+// The entries of one folder, "." and ".." included, in the order the file
+// system gives them.
+class FolderSearch {
+ public:
+  explicit FolderSearch(const std::string& folder)
+      : find_(FindFirstFileA((folder + "*.*").c_str(), &entry_)) {}
+  bool Started() const { return find_.IsValid(); }
+  const WIN32_FIND_DATAA& Entry() const { return entry_; }
+  bool Next() { return FindNextFileA(find_.Get(), &entry_) != FALSE; }
+
+ private:
+  WIN32_FIND_DATAA entry_ = {};
+  ScopedFind find_;
+};
+
+}  // namespace
+
+bool CreateTempFolder(std::string& path) {
+  path.clear();
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof buffer, buffer);
+  if (length == 0 || length >= sizeof buffer) return false;
+  std::string temp(buffer, length);
+  if (!CreateDirectoryA(temp.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  AppendBackslash(temp);
+
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  for (int remaining = 100; --remaining > 0;) {
+    const std::string candidate = Format("%sKIES%04X", temp.c_str(), static_cast<unsigned>(std::rand() % 0xFFFF));
+    if (candidate.size() + 1 >= MAX_PATH) return false;
+    if (CreateDirectoryA(candidate.c_str(), nullptr)) {
+      path = candidate + "\\";
+      return true;
+    }
+  }
+  return false;
+}
+
+bool CopyFolderTree(const std::string& source, const std::string& target) {
+  FolderSearch search(source);
+  if (!search.Started()) return true;  // nothing to copy
+  do {
+    const WIN32_FIND_DATAA& entry = search.Entry();
+    if (IsFolder(entry) && IsDotName(entry)) continue;
+    std::string from = source + entry.cFileName;
+    std::string to = target + entry.cFileName;
+    if (!FitsAnsiPath(from) || !FitsAnsiPath(to)) continue;
+    if (IsFolder(entry)) {
+      if (!CreateDirectoryA(to.c_str(), nullptr)) {
+        SetupLogF("Failed to create directory: \"%s\", Error code = 0x%08X", to.c_str(),
+                  static_cast<unsigned>(GetLastError()));
+        return false;
+      }
+      from += '\\';
+      to += '\\';
+      if (!CopyFolderTree(from, to)) return false;
+    } else if (!CopyFileA(from.c_str(), to.c_str(), TRUE)) {
+      SetupLogF("Failed to copy file: \"%s\" to \"%s\", Error code = 0x%08X", from.c_str(), to.c_str(),
+                static_cast<unsigned>(GetLastError()));
+      return false;
+    }
+  } while (search.Next());
+  return true;
+}
+
+void DeleteFolderContents(const std::string& folder) {
+  FolderSearch search(folder);
+  if (!search.Started()) return;
+  do {
+    const WIN32_FIND_DATAA& entry = search.Entry();
+    if (IsFolder(entry) && IsDotName(entry)) continue;
+    const std::string path = folder + entry.cFileName;
+    if (!FitsAnsiPath(path)) continue;
+    if (!IsFolder(entry)) {
+      const DWORD attributes = entry.dwFileAttributes;
+      if ((attributes & kResettableAttributes) != 0) {
+        const DWORD reset = attributes & ~kResettableAttributes;
+        SetupLogF("Resetting file attributes for \"%s\" from 0x%08X to 0x%08X", path.c_str(),
+                  static_cast<unsigned>(attributes), static_cast<unsigned>(reset));
+        if (!SetFileAttributesA(path.c_str(), reset))
+          SetupLogF("Failed to set file attributes. Error code = 0x%08X", static_cast<unsigned>(GetLastError()));
+      }
+      if (!DeleteFileA(path.c_str())) {
+        SetupLogF("Failed to delete file: \"%s\", Error code = 0x%08X", path.c_str(),
+                  static_cast<unsigned>(GetLastError()));
+        LogForDeletion(path);
+      }
+      continue;
+    }
+    // A junction or symbolic link is removed as itself: emptying it would
+    // delete the files of the folder it points to.
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) DeleteFolderContents(path + "\\");
+    if (!RemoveDirectoryA(path.c_str())) {
+      SetupLogF("Failed to remove directory: \"%s\", Error code = 0x%08X", path.c_str(),
+                static_cast<unsigned>(GetLastError()));
+      LogForDeletion(path);
+    }
+  } while (search.Next());
+}
+
+}  // namespace kq

@@ -1,0 +1,124 @@
+// The resume shortcut in the prefix's real Startup folder, through the shell
+// link object: the tag rules of HookReboot and UnhookReboot, a shortcut that
+// starts the restart program with its arguments, and the error box with its
+// quiet rule. Boxes are recorded, not shown.
+#include "sys/resume_shortcut.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "app/recording_platform.h"
+#include "process/test_support.h"
+#include "sys/shell_link.h"
+
+namespace kq {
+namespace {
+
+using testing_support::RecordingPlatform;
+
+const bool kLogOn = (test::EnableSetupLog(), true);
+
+constexpr const char kIntermediate[] = "SETUP.INI.Intermediate";
+constexpr const char kFinal[] = "SETUP.INI.Final";
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class ResumeShortcutTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(kLogOn);
+    CoInitialize(nullptr);
+    char folder[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, folder, CSIDL_STARTUP, TRUE));
+    path_ = std::string(folder) + "\\KORVANE Install Exec Setup.lnk";
+    Clear();
+  }
+  void TearDown() override {
+    Clear();
+    CoUninitialize();
+  }
+  void Clear() {
+    DeleteFileA(path_.c_str());
+    RemoveDirectoryA(path_.c_str());
+  }
+  struct Fields {
+    std::string target, arguments, description;
+  };
+  Fields Read() {
+    Fields f;
+    EXPECT_TRUE(ReadShellLink(nullptr, path_, &f.target, &f.arguments, &f.description));
+    return f;
+  }
+
+  RecordingPlatform platform_;
+  std::string path_;
+};
+
+TEST_F(ResumeShortcutTest, TheShortcutStartsTheRestartProgramWithTheRestartArguments) {
+  EXPECT_EQ(ResumeShortcutPath(nullptr), path_);
+  const std::string record = test::ScratchFolder("kq_resume") + "started.txt";
+  DeleteFileA(record.c_str());
+  ASSERT_EQ(HookReboot(nullptr, kIntermediate, test::ChildProgram(), "SETUP.INI /qb /~"), 1);
+  const Fields f = Read();
+  EXPECT_STRCASEEQ(f.target.c_str(), test::ChildProgram().c_str());
+  EXPECT_EQ(f.arguments, "SETUP.INI /qb /~");
+  EXPECT_EQ(f.description, kIntermediate);
+
+  // What the shell does at the next logon: open the shortcut.
+  test::ScopedEnvironment recordTo("KQCHILD_RECORD", record);
+  ASSERT_GT(reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", path_.c_str(), nullptr, nullptr, SW_SHOWNORMAL)),
+            32);
+  std::string started;
+  for (int i = 0; i < 100 && started.empty(); ++i) {
+    Sleep(100);
+    started = test::ReadWholeFile(record);
+  }
+  EXPECT_NE(started.find("SETUP.INI /qb /~"), std::string::npos) << started;
+  EXPECT_TRUE(platform_.Boxes().empty());
+}
+
+TEST_F(ResumeShortcutTest, TagsKeepSetupsApart) {
+  ASSERT_EQ(HookReboot(nullptr, kIntermediate, "C:\\first\\SETUP.EXE", "/qb"), 1);
+  // The same tag replaces the shortcut.
+  ASSERT_EQ(HookReboot(nullptr, kIntermediate, "C:\\second\\SETUP.EXE", "/qn /~"), 1);
+  EXPECT_EQ(Read().arguments, "/qn /~");
+  EXPECT_STRCASEEQ(Read().target.c_str(), "C:\\second\\SETUP.EXE");
+  // Another tag leaves it alone.
+  EXPECT_EQ(HookReboot(nullptr, "OTHER.INI.Intermediate", "C:\\other\\SETUP.EXE", ""), 0);
+  EXPECT_EQ(Read().description, kIntermediate);
+  EXPECT_EQ(Read().arguments, "/qn /~");
+
+  EXPECT_EQ(UnhookReboot(nullptr, kFinal), 0);
+  EXPECT_EQ(UnhookReboot(nullptr, "setup.ini.intermediate"), 0) << "tags compare case-sensitively";
+  EXPECT_TRUE(Exists(path_));
+  EXPECT_EQ(UnhookReboot(nullptr, kIntermediate), 1);
+  EXPECT_FALSE(Exists(path_));
+  EXPECT_EQ(UnhookReboot(nullptr, kIntermediate), 0);
+  EXPECT_TRUE(platform_.Boxes().empty());
+}
+
+TEST_F(ResumeShortcutTest, ASaveFailureShowsBox1010UnlessTheCommandLineIsQuiet) {
+  // A folder where the shortcut file should be: it cannot be read or saved.
+  ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));
+  platform_.SetCommandLine("SETUP.EXE /qb");
+  EXPECT_EQ(HookReboot(reinterpret_cast<HWND>(0x1234), kFinal, "C:\\SETUP.EXE", ""), 0);
+  ASSERT_EQ(platform_.Boxes().size(), 1u);
+  EXPECT_EQ(platform_.Boxes()[0].caption, "Internal Error");
+  EXPECT_EQ(platform_.Boxes()[0].text.substr(0, 17), "Error Code: 03F2.") << platform_.Boxes()[0].text;
+  EXPECT_EQ(platform_.Boxes()[0].owner, reinterpret_cast<WindowHandle>(0x1234));
+  EXPECT_TRUE(platform_.LogLines().empty());
+
+  platform_.SetCommandLine("SETUP.EXE SETUP.INI /qb- /~");
+  EXPECT_EQ(HookReboot(nullptr, kFinal, "C:\\SETUP.EXE", ""), 0);
+  EXPECT_EQ(platform_.Boxes().size(), 1u) << "no box in a quiet run";
+  ASSERT_EQ(platform_.LogLines().size(), 2u);
+  EXPECT_EQ(platform_.LogLines()[0], "Internal Error");
+  EXPECT_EQ(platform_.LogLines()[1], platform_.Boxes()[0].text);
+  EXPECT_EQ(UnhookReboot(nullptr, kFinal), 0);
+}
+
+}  // namespace
+}  // namespace kq

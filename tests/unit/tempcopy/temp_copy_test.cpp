@@ -1,0 +1,121 @@
+// The engine's temporary copy under Wine: copying the medium, switching the
+// folders, the failure path back to the medium with marker 2, and what the
+// end of the run may delete.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/recording_platform.h"
+#include "config/setup_command_line.h"
+#include "process/test_support.h"
+#include "steps/setup_engine.h"
+#include "sys/scoped_handle.h"
+#include "sys/temp_folder.h"
+
+namespace kq {
+namespace {
+
+using testing_support::RaisedCode;
+using testing_support::RecordingPlatform;
+
+const bool kLogOn = (test::EnableSetupLog(), true);
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Entries of a folder other than "." and "..".
+int CountEntries(const std::string& folder) {
+  int count = 0;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do {
+    if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") ++count;
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return count;
+}
+
+class TempCopyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(kLogOn);
+    medium_ = test::ScratchFolder("kq_medium");
+    ASSERT_TRUE(test::WriteWholeFile(medium_ + "SETUP.INI", "[ProductInformation]\r\nPackageName=P.msi\r\n"));
+    ASSERT_TRUE(test::WriteWholeFile(medium_ + "P.msi", "package"));
+    temp_ = test::ScratchFolder("kq_tc_temp");
+    DeleteFolderContents(temp_);  // copies an earlier run left
+    engine_.SetSetupFolder(medium_);
+  }
+
+  void Attach(const char* arguments) {
+    ASSERT_TRUE(line_.Parse(medium_.c_str(), arguments));
+    engine_.SetCommandLine(&line_);
+  }
+
+  RecordingPlatform platform_;
+  std::string medium_;
+  std::string temp_;
+  test::ScopedEnvironment tmp_{"TMP", test::ScratchFolder("kq_tc_temp")};
+  test::ScopedEnvironment tempVariable_{"TEMP", test::ScratchFolder("kq_tc_temp")};
+  SetupEngine engine_{nullptr, nullptr};
+  SetupCommandLine line_;
+};
+
+TEST_F(TempCopyTest, WorksFromTheCopyAndRemovesItAtTheEnd) {
+  Attach("");
+  engine_.CopySetupToTempFolder();
+  const std::string copy = engine_.GetSetupFolder();
+  EXPECT_EQ(line_.GetTempCopyMarker(), 1);
+  EXPECT_EQ(copy.substr(0, temp_.size() + 4), temp_ + "KIES");
+  EXPECT_EQ(line_.GetSetupFolder(), copy);
+  EXPECT_EQ(test::ReadWholeFile(copy + "P.msi"), "package");
+  EXPECT_EQ(engine_.GetPackageFolder(), test::ProgramFolder()) << "the package stays where it was";
+
+  engine_.CopySetupToTempFolder();  // once only
+  EXPECT_EQ(engine_.GetSetupFolder(), copy);
+  EXPECT_EQ(CountEntries(temp_), 1);
+
+  engine_.RemoveTempFolder();
+  EXPECT_FALSE(Exists(copy));
+  EXPECT_EQ(CountEntries(temp_), 0);
+  EXPECT_TRUE(Exists(medium_ + "P.msi"));
+}
+
+TEST_F(TempCopyTest, AFailedCopyLeavesNoFolderAndRunsFromTheMediumWithMarker2) {
+  Attach("");
+  // A file the copy cannot read: held open without sharing.
+  ScopedFile locked(CreateFileA((medium_ + "P.msi").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(locked.IsValid());
+  engine_.CopySetupToTempFolder();
+  EXPECT_EQ(line_.GetTempCopyMarker(), 2);
+  EXPECT_EQ(engine_.GetSetupFolder(), medium_);
+  EXPECT_EQ(line_.GetSetupFolder(), medium_);
+  EXPECT_EQ(CountEntries(temp_), 0);
+  locked.Close();
+  engine_.RemoveTempFolder();  // marker 2: nothing is deleted
+  EXPECT_TRUE(Exists(medium_ + "SETUP.INI"));
+}
+
+TEST_F(TempCopyTest, AMarkerFromTheCommandLineNeverDeletesTheMedium) {
+  Attach("/~");
+  ASSERT_EQ(line_.GetTempCopyMarker(), 1);
+  test::LogCapture log;
+  engine_.CopySetupToTempFolder();
+  EXPECT_EQ(engine_.GetSetupFolder(), medium_);
+  engine_.RemoveTempFolder();
+  EXPECT_TRUE(Exists(medium_ + "SETUP.INI"));
+  EXPECT_TRUE(Exists(medium_ + "P.msi"));
+  EXPECT_TRUE(log.Contains("Not removing \"" + medium_ + "\": it is not a temporary copy made by setup"))
+      << log.Lines();
+}
+
+TEST_F(TempCopyTest, CopyWithoutACommandLineIsInternalError18) {
+  EXPECT_EQ(RaisedCode([&] { engine_.CopySetupToTempFolder(); }), 0x80004003u);
+  ASSERT_EQ(platform_.Boxes().size(), 1u);
+  EXPECT_EQ(platform_.Boxes()[0].text, "Error Code: 0012.80004003");
+  engine_.RemoveTempFolder();  // without a command line: nothing
+  EXPECT_TRUE(Exists(medium_ + "SETUP.INI"));
+}
+
+}  // namespace
+}  // namespace kq

@@ -1,0 +1,46 @@
+// temp_copy_probe.exe <step>... -- <setup arguments>
+// Drives the engine's temporary copy from the folder the probe runs in (its
+// SETUP.INI beside it), as the run sequence does. Steps:
+//   copy     CopySetupToTempFolder
+//   remove   RemoveTempFolder
+// After each step it prints "<step> marker=<m> folder=<engine setupFolder>
+// line=<command line's setup folder>".
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/setup_exit_code.h"
+#include "config/setup_command_line.h"
+#include "steps/setup_engine.h"
+
+int main(int argc, char** argv) {
+  int separator = argc;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) {
+      separator = i;
+      break;
+    }
+  }
+  const char* raw = std::strstr(GetCommandLineA(), " -- ");
+  const std::string arguments = raw != nullptr ? raw + 4 : "";
+
+  const uint32_t code = kq::CatchSetupExitCode([&] {
+    kq::SetupEngine engine(nullptr, nullptr);
+    kq::SetupCommandLine commandLine;
+    if (!commandLine.Parse(engine.GetSetupFolder().c_str(), arguments.c_str())) std::printf("parse=0\n");
+    engine.SetCommandLine(&commandLine);
+    for (int i = 1; i < separator; ++i) {
+      const std::string step = argv[i];
+      if (step == "copy") engine.CopySetupToTempFolder();
+      if (step == "remove") engine.RemoveTempFolder();
+      std::printf("%s marker=%d folder=%s line=%s\n", step.c_str(), commandLine.GetTempCopyMarker(),
+                  engine.GetSetupFolder().c_str(), commandLine.GetSetupFolder().c_str());
+      std::fflush(stdout);
+    }
+    kq::RaiseSetupExitCode(0);
+  });
+  if (code != 0) std::printf("ended=0x%08X\n", static_cast<unsigned>(code));
+  return static_cast<int>(code);
+}
