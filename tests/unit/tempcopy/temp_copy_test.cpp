@@ -39,10 +39,8 @@ class TempCopyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(kLogOn);
-    medium_ = test::ScratchFolder("kq_medium");
-    ASSERT_TRUE(test::WriteWholeFile(medium_ + "SETUP.INI", "[ProductInformation]\r\nPackageName=P.msi\r\n"));
+    ASSERT_TRUE(test::WriteWholeFile(medium_ + "SETUP.INI", "[ProductInformation]\r\nPackageName=P.msi\r\n[ProductFeatures]\r\nMain\r\n"));
     ASSERT_TRUE(test::WriteWholeFile(medium_ + "P.msi", "package"));
-    temp_ = test::ScratchFolder("kq_tc_temp");
     DeleteFolderContents(temp_);  // copies an earlier run left
     engine_.SetSetupFolder(medium_);
   }
@@ -53,10 +51,12 @@ class TempCopyTest : public ::testing::Test {
   }
 
   RecordingPlatform platform_;
-  std::string medium_;
-  std::string temp_;
-  test::ScopedEnvironment tmp_{"TMP", test::ScratchFolder("kq_tc_temp")};
-  test::ScopedEnvironment tempVariable_{"TEMP", test::ScratchFolder("kq_tc_temp")};
+  // The medium and a temporary-files folder of the test's own, both made
+  // before TMP points at the latter.
+  std::string medium_ = test::ScratchFolder("kq_medium");
+  std::string temp_ = test::ScratchFolder("kq_tc_temp");
+  test::ScopedEnvironment tmp_{"TMP", temp_};
+  test::ScopedEnvironment tempVariable_{"TEMP", temp_};
   SetupEngine engine_{nullptr, nullptr};
   SetupCommandLine line_;
 };
