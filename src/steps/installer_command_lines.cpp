@@ -5,6 +5,7 @@
 #include "config/next_field.h"
 #include "config/setup_command_line.h"
 #include "sys/format.h"
+#include "sys/mbcs_path.h"
 
 namespace kq {
 
@@ -16,8 +17,9 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) { return UpperCaseA
 
 std::string UpperCaseAscii(const std::string& text) {
   std::string upper = text;
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (size_t at = 0; at < text.size(); at += CharLengthAt(text, at)) {
+    const char c = text[at];
+    if (c >= 'a' && c <= 'z') upper[at] = static_cast<char>(c - 'a' + 'A');
   }
   return upper;
 }

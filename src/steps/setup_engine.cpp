@@ -2,26 +2,14 @@
 
 #include "app/internal_error.h"
 #include "config/setup_command_line.h"
+#include "sys/mbcs_path.h"
 #include "sys/wide_ansi.h"
 
 namespace kq {
 
-namespace {
-
-// Drive and folder of a path, with the trailing backslash.
-std::string FolderPart(const std::string& path) {
-  const size_t slash = path.find_last_of("\\/");
-  if (slash != std::string::npos) return path.substr(0, slash + 1);
-  // A bare drive ("C:name") keeps its drive.
-  if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
-  return std::string();
-}
-
-}  // namespace
-
 SetupEngine::SetupEngine(HWND owner, HANDLE endSession)
     : ownerWindow(owner), endSessionEvent(endSession) {
-  setupFolder = FolderPart(GetProgramPath(ModulePathCaller::Engine));
+  setupFolder = FolderOf(GetProgramPath(ModulePathCaller::Engine));
   packageFolder = setupFolder;
   // Registration needs a window: without one, the call would end the run.
   if (ownerWindow != nullptr) RaiseInternalError(0, 0, ownerWindow);
@@ -31,7 +19,7 @@ SetupEngine::~SetupEngine() = default;
 
 void SetupEngine::SetCommandLine(SetupCommandLine* attached) {
   commandLine = attached;
-  if (commandLine != nullptr) packageFolder += FolderPart(commandLine->GetDataFileName());
+  if (commandLine != nullptr) packageFolder += FolderOf(commandLine->GetDataFileName());
 }
 
 SetupCommandLine& SetupEngine::RequireCommandLine(uint32_t location) const {

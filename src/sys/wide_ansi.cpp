@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "sys/mbcs_path.h"
 #include "sys/setup_log.h"
 
 namespace kq {
@@ -88,7 +89,7 @@ std::string SystemFolderPath() {
     return std::string();
   }
   std::string folder(buffer, length);
-  if (folder.back() != '\\') folder += '\\';
+  AppendBackslash(folder);
   return folder;
 }
 

@@ -12,14 +12,13 @@
 #include "app/setup_exit_code.h"
 #include "config/next_field.h"
 #include "config/setup_command_line.h"
+#include "sys/mbcs_path.h"
 #include "sys/wide_ansi.h"
 
 namespace {
 
 std::string ProgramFolder() {
-  std::string path = kq::GetProgramPath(kq::ModulePathCaller::RunSequence);
-  const size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  return kq::FolderOf(kq::GetProgramPath(kq::ModulePathCaller::RunSequence));
 }
 
 void Run() {

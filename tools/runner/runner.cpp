@@ -62,10 +62,19 @@ int main() {
   while (*p == ' ') ++p;
   std::string fromEnvironment;
   if (*p == '\0') {
-    const DWORD needed = GetEnvironmentVariableA("KQRUN_CMDLINE", nullptr, 0);
-    if (needed > 1) {
-      fromEnvironment.resize(needed);
-      fromEnvironment.resize(GetEnvironmentVariableA("KQRUN_CMDLINE", &fromEnvironment[0], needed));
+    // Read wide and converted here: Wine's GetEnvironmentVariableA copies
+    // only as many bytes as the value has wide characters, which cuts
+    // double-byte text short.
+    const DWORD chars = GetEnvironmentVariableW(L"KQRUN_CMDLINE", nullptr, 0);
+    if (chars > 1) {
+      std::wstring wide(chars, L'\0');
+      wide.resize(GetEnvironmentVariableW(L"KQRUN_CMDLINE", &wide[0], chars));
+      const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+      if (bytes > 0) {
+        fromEnvironment.assign(static_cast<size_t>(bytes), '\0');
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &fromEnvironment[0], bytes, nullptr, nullptr);
+        fromEnvironment.resize(static_cast<size_t>(bytes) - 1);
+      }
       SetEnvironmentVariableA("KQRUN_CMDLINE", nullptr);  // not for the child
       p = fromEnvironment.c_str();
     }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "sys/mbcs_path.h"
 #include "sys/setup_log.h"
 
 namespace kq {
@@ -11,7 +12,7 @@ std::string ProgramFolder() {
   char path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of('\\') + 1);
+  return FolderOf(folder);
 }
 
 std::string ChildProgram() { return KQ_CHILD_PROGRAM; }

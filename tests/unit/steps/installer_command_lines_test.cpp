@@ -5,6 +5,7 @@
 
 #include "config/setup_command_line.h"
 #include "ini/memory_file_opener.h"
+#include "sys/ansi_code_page.h"
 
 namespace kq {
 namespace {
@@ -138,6 +139,25 @@ TEST_F(InstallerCommandLines, RemovalCommands) {
   EXPECT_EQ(removal.text, "C:\\other\\remove.exe /s");
   EXPECT_FALSE(removal.installerRemoval);
 }
+
+#ifndef _WIN32
+// On a double-byte system (here code page 932) a trail byte can be a
+// backslash or a letter: ソ is 83 5C, ノ is 83 6D ("m").
+TEST_F(InstallerCommandLines, DoubleByteNames) {
+  SetHostAnsiCodePage(932);
+  NestedInstallValue nested;
+  ASSERT_TRUE(ReadNestedInstall("{AB-12},\"\x83\x5C\x83\x74\x83\x67\\N.INI /qb\"", nested));
+  EXPECT_EQ(NestedDataFileWord(nested.arguments), "\x83\x5C\x83\x74\x83\x67\\N.INI");
+  // Upper-casing for the MSIEXEC test must not turn the trail byte of ノ
+  // into an "M": this uninstaller is not MSIEXEC and gets no UI option.
+  const char* command = "C:\\\x83\x6DSIEXEC\\remove.exe";
+  const RemovalCommand removal = PrepareRemovalCommand(command, Parsed("/qb"));
+  EXPECT_FALSE(removal.installerRemoval);
+  EXPECT_EQ(removal.text, command);
+  EXPECT_EQ(UpperCaseAscii("\x83\x73" "etup"), "\x83\x73" "ETUP");
+  SetHostAnsiCodePage(0);
+}
+#endif
 
 }  // namespace
 }  // namespace kq

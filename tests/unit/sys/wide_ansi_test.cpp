@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "sys/mbcs_path.h"
+
 namespace kq {
 namespace {
 
@@ -90,7 +92,7 @@ TEST(WideAnsi, SystemLibrariesComeOnlyFromTheSystemFolder) {
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::string planted = self;
-  planted = planted.substr(0, planted.find_last_of('\\') + 1) + "KQPLANTED.DLL";
+  planted = FolderOf(planted) + "KQPLANTED.DLL";
   char system[MAX_PATH] = {};
   GetSystemDirectoryA(system, MAX_PATH);
   ASSERT_TRUE(CopyFileA((std::string(system) + "\\version.dll").c_str(), planted.c_str(), FALSE));
