@@ -1,0 +1,31 @@
+#pragma once
+// The addresses the HTTP client accepts: "http://" host [":" port] "/" rest,
+// the scheme in lower case at the very start, no user-info or fragment.
+// Portable.
+#include <string>
+
+namespace kq {
+
+constexpr int kDefaultHttpPort = 80;
+
+struct HttpAddress {
+  std::string host;  // without the port
+  std::string path;  // from the first '/' after the host to the end, query included
+  int port = kDefaultHttpPort;
+};
+
+enum class UrlParse { Ok, NoScheme, NoSlash, NoHost, BadPort };
+
+// Parses `url` into `address`, which is left unchanged on failure. An address
+// that names no port means port 80. Writes the client's trace lines.
+UrlParse ParseHttpUrl(const std::string& url, HttpAddress& address);
+
+// "host" for port 80, else "host:port": the Host line of a request.
+std::string HostAndPort(const HttpAddress& address);
+
+// The address a redirect's Location value leads to from `current`: the value
+// itself when it is an absolute http address, else the value on the current
+// server (host and port), with a '/' put in front unless it has one.
+std::string RedirectTarget(const HttpAddress& current, const std::string& location);
+
+}  // namespace kq
