@@ -3,10 +3,32 @@
 #include <shlobj.h>
 
 #include "sys/mbcs_path.h"
+#include "sys/setup_log.h"
 #include "sys/shell_link.h"
+#include "sys/temp_folder.h"
 #include "sys/wide_ansi.h"
 
 namespace kq {
+
+namespace {
+
+// A new shortcut in the Startup folder is opened at once by others (the
+// shell, a virus scanner; under Wine its menu builder), so a deletion right
+// after a save can meet a sharing violation: it is retried for up to two
+// seconds.
+bool DeleteShortcutFile(const std::string& path) {
+  for (int attempt = 0;; ++attempt) {
+    if (DeleteFileByName(path)) return true;
+    const DWORD error = GetLastError();
+    if (attempt == 20 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) {
+      SetupLogF("Failed to delete file: \"%s\", Error code = 0x%08X", path.c_str(), static_cast<unsigned>(error));
+      return false;
+    }
+    Sleep(100);
+  }
+}
+
+}  // namespace
 
 bool FindStartupFolder(HWND owner, std::string& folder) {
   folder.clear();
@@ -47,7 +69,7 @@ int HookReboot(HWND owner, const std::string& tag, const std::string& restartPro
   if (ReadShellLink(owner, path, nullptr, nullptr, &description)) {
     // Case-sensitive: the tag is ours exactly or it belongs to another setup.
     if (description != tag) return 0;
-    DeleteFileByName(path);
+    DeleteShortcutFile(path);
   }
   return CreateShellLink(owner, restartProgram, path, restartArguments, tag) ? 1 : 0;
 }
@@ -57,7 +79,9 @@ int UnhookReboot(HWND owner, const std::string& tag) {
   if (path.empty()) return 0;
   std::string description;
   if (!ReadShellLink(owner, path, nullptr, nullptr, &description) || description != tag) return 0;
-  DeleteFileByName(path);
+  // A shortcut that stays would start the setup again at the next logon:
+  // what cannot be deleted now goes before that logon.
+  if (!DeleteShortcutFile(path)) LogForDeletion(path);
   return 1;
 }
 
