@@ -78,6 +78,7 @@ void SetupDataFile::ReadDocument(const CIniFile& ini) {
       {"Platforms", &platforms_},           {"NestedInstall", &nestedInstall_},
       {"MsiVersion", &msiVersion_},         {"AllowNTServer", &allowNTServer_},
       {"9xMsiInstaller", &msiInstaller9x_}, {"NTMsiInstaller", &msiInstallerNT_},
+      {"9xMsiInstallerSHA256", &msiInstaller9xSha256_}, {"NTMsiInstallerSHA256", &msiInstallerNTSha256_},
   };
   for (const Key& key : keys) {
     std::string value;
@@ -124,7 +125,8 @@ void SetupDataFile::SetSourceFolder(const char* folder) {
 void SetupDataFile::Clear() {
   loaded_ = 0;
   for (std::string* text : {&sourceFolder_, &checkRegKey_, &msiVersion_, &nestedInstall_, &packageName_,
-                            &platforms_, &allowNTServer_, &msiInstaller9x_, &msiInstallerNT_}) {
+                            &platforms_, &allowNTServer_, &msiInstaller9x_, &msiInstallerNT_,
+                            &msiInstaller9xSha256_, &msiInstallerNTSha256_}) {
     text->clear();
   }
   for (StringList* list : {&productFeatures_, &previousVersionUninstall_, &shutdownApplication_,
@@ -152,6 +154,8 @@ KQ_CHECKED_ACCESSOR(std::string, GetMsiVersion, msiVersion_)
 KQ_CHECKED_ACCESSOR(std::string, GetAllowNTServer, allowNTServer_)
 KQ_CHECKED_ACCESSOR(std::string, Get9xMsiInstaller, msiInstaller9x_)
 KQ_CHECKED_ACCESSOR(std::string, GetNTMsiInstaller, msiInstallerNT_)
+KQ_CHECKED_ACCESSOR(std::string, Get9xMsiInstallerSHA256, msiInstaller9xSha256_)
+KQ_CHECKED_ACCESSOR(std::string, GetNTMsiInstallerSHA256, msiInstallerNTSha256_)
 KQ_CHECKED_ACCESSOR(StringList, GetProductFeatures, productFeatures_)
 KQ_CHECKED_ACCESSOR(StringList, GetPreviousVersionUninstall, previousVersionUninstall_)
 KQ_CHECKED_ACCESSOR(StringList, GetShutdownApplication, shutdownApplication_)

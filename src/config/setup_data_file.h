@@ -41,6 +41,10 @@ class SetupDataFile {
   const std::string& GetAllowNTServer() const;
   const std::string& Get9xMsiInstaller() const;
   const std::string& GetNTMsiInstaller() const;
+  // Optional SHA-256 (64 hexadecimal digits) a downloaded redistributable
+  // must have before it is started; empty when not set.
+  const std::string& Get9xMsiInstallerSHA256() const;
+  const std::string& GetNTMsiInstallerSHA256() const;
 
   const StringList& GetProductFeatures() const;
   const StringList& GetPreviousVersionUninstall() const;
@@ -69,6 +73,8 @@ class SetupDataFile {
   std::string allowNTServer_;
   std::string msiInstaller9x_;
   std::string msiInstallerNT_;
+  std::string msiInstaller9xSha256_;
+  std::string msiInstallerNTSha256_;
   StringList productFeatures_;
   StringList previousVersionUninstall_;
   StringList shutdownApplication_;

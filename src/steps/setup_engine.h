@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "http/download_progress.h"
 #include "msi/msi_library.h"
 
 namespace kq {
@@ -66,6 +67,28 @@ class SetupEngine {
   // temporary-files folder is ever deleted.
   void RemoveTempFolder();
 
+  // --- Windows Installer bootstrap ------------------------------------------
+  // Unloads MSI.DLL and starts the Windows Installer redistributable of the
+  // running family (platformId 1 or 2) from setupFolder or, when the medium
+  // does not carry it, downloaded over HTTP; leaves it as the current child
+  // process. When it can be neither started nor downloaded: message 13 (with
+  // MsiVersion, else "1.10"), then the run ends with 1603.
+  void InstallWindowsInstaller();
+  // Starts `command` (with " /Q" at UI levels 4, 5 and 7) as the current
+  // child process: 1 when it started, 0 when not.
+  int LaunchInstallerProgram(const std::string& command);
+  // Downloads the redistributable into a new "MSI" temporary file: 1 with
+  // `localPath` set, 0 when nothing usable was downloaded (the file is then
+  // deleted). With NTMsiInstallerSHA256 / 9xMsiInstallerSHA256 set, the file
+  // must have that SHA-256.
+  int DownloadWindowsInstaller(std::string& localPath);
+  // The download's progress callback; `callbackData` is the window whose
+  // control 1001 (a progress bar) follows the download: shown with the
+  // percentage while reading or complete with a known size, hidden
+  // otherwise. Never blocks on that window's thread. Returns 200.
+  static int KQ_CDECL UpdateDownloadProgress(const char* localPath, int totalSize, int bytesSoFar, int status,
+                                             int bytesPerSecond, uintptr_t callbackData);
+
   HWND GetOwnerWindow() const { return ownerWindow; }
   HANDLE GetEndSessionEvent() const { return endSessionEvent; }
   const std::string& GetSetupFolder() const { return setupFolder; }
@@ -79,6 +102,8 @@ class SetupEngine {
   // The command line, or an internal error at `location` when none is attached.
   SetupCommandLine& RequireCommandLine(uint32_t location) const;
   void ShowErrorBox(uint32_t messageId) const;
+  // Whether a downloaded redistributable may be started (its SHA-256 when one is configured).
+  bool IsDownloadTrusted(const std::string& localPath) const;
 
   HWND ownerWindow;
   HANDLE endSessionEvent;  // owned by the dialog

@@ -59,7 +59,8 @@ TEST_F(SetupDataFileTest, MinimalFileLoadsWithEverythingElseEmpty) {
   EXPECT_EQ(file_.GetPackageName(), "product.msi");  // blanks around the value removed
   for (const std::string* value : {&file_.GetCheckRegKey(), &file_.GetPlatforms(), &file_.GetNestedInstall(),
                                    &file_.GetMsiVersion(), &file_.GetAllowNTServer(),
-                                   &file_.Get9xMsiInstaller(), &file_.GetNTMsiInstaller()}) {
+                                   &file_.Get9xMsiInstaller(), &file_.GetNTMsiInstaller(),
+                                   &file_.Get9xMsiInstallerSHA256(), &file_.GetNTMsiInstallerSHA256()}) {
     EXPECT_EQ(*value, "");
   }
   for (const StringList* list : {&file_.GetProductFeatures(), &file_.GetPreviousVersionUninstall(),
@@ -77,7 +78,7 @@ TEST_F(SetupDataFileTest, ReadsEveryKeyAndList) {
                      "PackageName=p.msi\r\nCheckRegKey=HKLM,SOFTWARE\\Korvane,Installed\r\n"
                      "Platforms=NT:5.0:3,9X:4.10\r\nNestedInstall={GUID},sub\\setup.ini,ONEREBOOT\r\n"
                      "MsiVersion=2.0\r\nAllowNTServer=No\r\n9xMsiInstaller=http://h/a.exe\r\n"
-                     "NTMsiInstaller=http://h/w.exe\r\n"
+                     "NTMsiInstaller=http://h/w.exe\r\n9xMsiInstallerSHA256= 00ff \r\nNTMsiInstallerSHA256=AB\r\n"
                      "[ProductFeatures]\r\nMain\r\n\r\n; a comment line\r\nkey = Help \r\n"
                      "[ShutdownApplication]\r\nNotepad,5000\r\n"
                      "[UpgradeConditions]\r\nKey,1.0-2.0,REMOVE\r\n"
@@ -92,6 +93,8 @@ TEST_F(SetupDataFileTest, ReadsEveryKeyAndList) {
   EXPECT_EQ(file_.GetAllowNTServer(), "No");
   EXPECT_EQ(file_.Get9xMsiInstaller(), "http://h/a.exe");
   EXPECT_EQ(file_.GetNTMsiInstaller(), "http://h/w.exe");
+  EXPECT_EQ(file_.Get9xMsiInstallerSHA256(), "00ff");
+  EXPECT_EQ(file_.GetNTMsiInstallerSHA256(), "AB");
   // Key lines give their value, blank lines nothing, comments their whole
   // text, and a second header of the section continues the list.
   EXPECT_EQ(file_.GetProductFeatures(), (StringList{"Main", "; a comment line", "Help", "Extra"}));

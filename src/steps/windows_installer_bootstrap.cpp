@@ -1,0 +1,152 @@
+// The Windows Installer bootstrap: when the engine is missing or too old,
+// the redistributable of the running Windows family is started from the
+// medium or, when the medium does not carry it, downloaded over HTTP into a
+// temporary file (with the dialog's progress bar following the download)
+// and started from there.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/internal_error.h"
+#include "app/setup_exit_code.h"
+#include "config/setup_command_line.h"
+#include "http/kqhttp.h"
+#include "steps/setup_engine.h"
+#include "steps/step_message_box.h"
+#include "steps/windows_installer_rules.h"
+#include "sys/child_process.h"
+#include "sys/file_sha256.h"
+#include "sys/messages.h"
+#include "sys/scoped_handle.h"
+#include "sys/setup_log.h"
+#include "sys/temp_folder.h"
+
+namespace kq {
+
+namespace {
+
+constexpr uint32_t kLocationBootstrap = 7;
+constexpr uint32_t kErrorBadPlatformId = 0x8004006Cu;
+constexpr int kProgressBarId = 1001;
+constexpr int kProgressIntervalMs = 200;
+constexpr char kDefaultMsiVersion[] = "1.10";
+
+// Message 13 with the required version in place of its "%s".
+std::string InstallerVersionText(const std::string& version) {
+  std::string text;
+  GetMessageText(kMsgInstallerVersion, text);
+  const size_t placeholder = text.find("%s");
+  if (placeholder != std::string::npos) text.replace(placeholder, 2, version);
+  return text;
+}
+
+}  // namespace
+
+void SetupEngine::InstallWindowsInstaller() {
+  SetupLog("Installing Windows installer");
+  // The redistributable replaces MSI.DLL, which must not be held open here.
+  msiLibrary.UnloadMsiDll();
+  const std::string medium = MediumInstallerCommandLine(platformId, setupFolder);
+  if (medium.empty()) RaiseInternalError(kLocationBootstrap, kErrorBadPlatformId);
+  if (LaunchInstallerProgram(medium)) return;
+
+  std::string downloaded;
+  if (!DownloadWindowsInstaller(downloaded)) {
+    std::string version = RequireCommandLine(kLocationBootstrap).GetSetupDataFile().GetMsiVersion();
+    if (version.empty()) version = kDefaultMsiVersion;
+    std::string caption;
+    GetMessageText(kMsgWarning, caption);
+    // Shown whatever the UI level: a silent run must still say why it failed.
+    ShowStepMessageBox(ownerWindow, InstallerVersionText(version).c_str(), caption.c_str(),
+                       MB_ICONERROR | MB_SETFOREGROUND);
+    RaiseSetupExitCode(kExitFailure);
+  }
+  // Quoted: a temporary folder with blanks in its name must not let the
+  // system try "C:\Documents.exe" first.
+  const int started = LaunchInstallerProgram("\"" + downloaded + "\"");
+  LogForDeletion(downloaded);
+  if (!started) RaiseInternalError(kLocationBootstrap, kErrorLaunch);
+}
+
+int SetupEngine::LaunchInstallerProgram(const std::string& command) {
+  const SetupCommandLine& attached = RequireCommandLine(kLocationBootstrap);
+  std::string text = command;
+  if (InstallerRunsSilently(attached.GetUiLevel())) text += " /Q";
+  ScopedHandle process;
+  if (!StartChildProcess(text, CommandLineLogging::Log, process)) return 0;
+  SetCurrentChildProcess(std::move(process));
+  return 1;
+}
+
+int SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
+  const SetupDataFile& data = RequireCommandLine(kLocationBootstrap).GetSetupDataFile();
+  const std::string address = InstallerDownloadAddress(
+      platformId, platformId == kPlatformWindows9x ? data.Get9xMsiInstaller() : data.GetNTMsiInstaller());
+  if (address.empty()) return 0;
+
+  char folder[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof folder, folder);
+  if (length == 0 || length >= sizeof folder) return 0;
+  char file[MAX_PATH + 1] = {};
+  if (GetTempFileNameA(folder, "MSI", 0, file) == 0) return 0;
+  SetupLogF("Downloading the Windows Installer from %s to %s", address.c_str(), file);
+
+  int result;
+  {
+    KQHTTP client;
+    result = client.SetURL(address);
+    if (result == KQHTTP_SUCCESS) {
+      result = client.DoGetIntoFile(file, &SetupEngine::UpdateDownloadProgress,
+                                    reinterpret_cast<uintptr_t>(ownerWindow), kProgressIntervalMs, false, nullptr);
+    }
+    client.Close();
+  }
+  if (result != KQHTTP_SUCCESS) {
+    SetupLogF("The download of the Windows Installer failed: %d %s", result, KQHTTPResultName(result).c_str());
+  } else if (!IsDownloadTrusted(file)) {
+    result = KQHTTP_Error;
+  }
+  if (result != KQHTTP_SUCCESS) {
+    // Nothing of a failed or refused download is ever started; it goes.
+    if (!DeleteFileA(file)) LogForDeletion(file);
+    return 0;
+  }
+  localPath = file;
+  return 1;
+}
+
+bool SetupEngine::IsDownloadTrusted(const std::string& localPath) const {
+  const SetupDataFile& data = RequireCommandLine(kLocationBootstrap).GetSetupDataFile();
+  const std::string& expected =
+      platformId == kPlatformWindows9x ? data.Get9xMsiInstallerSHA256() : data.GetNTMsiInstallerSHA256();
+  if (expected.empty()) return true;
+  std::string computed;
+  if (!ComputeFileSha256(localPath, computed)) {
+    SetupLog("The SHA-256 of the downloaded Windows Installer cannot be computed, so it is not started");
+    return false;
+  }
+  if (!Sha256Matches(expected, computed)) {
+    SetupLogF("The downloaded Windows Installer has SHA-256 %s, not %s, so it is not started", computed.c_str(),
+              expected.c_str());
+    return false;
+  }
+  SetupLog("The downloaded Windows Installer has the expected SHA-256");
+  return true;
+}
+
+int KQ_CDECL SetupEngine::UpdateDownloadProgress(const char* /*localPath*/, int totalSize, int bytesSoFar, int status,
+                                                 int /*bytesPerSecond*/, uintptr_t callbackData) {
+  const HWND bar = GetDlgItem(reinterpret_cast<HWND>(callbackData), kProgressBarId);
+  if (bar == nullptr) return ProgressContinue;
+  // The bar belongs to the dialog's thread, which may itself be waiting for
+  // this one (at the end of a session): nothing here waits for it.
+  const bool visible = (GetWindowLongA(bar, GWL_STYLE) & WS_VISIBLE) != 0;
+  if ((status == DownloadReading || status == DownloadComplete) && totalSize != 0) {
+    if (!visible) ShowWindowAsync(bar, SW_SHOWNA);
+    PostMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(DownloadProgressPosition(bytesSoFar, totalSize)), 0);
+  } else if (visible) {
+    ShowWindowAsync(bar, SW_HIDE);
+  }
+  return ProgressContinue;
+}
+
+}  // namespace kq

@@ -1,0 +1,55 @@
+#include "steps/windows_installer_rules.h"
+
+namespace kq {
+
+namespace {
+
+constexpr char kBuiltIn9xAddress[] = "http://download.microsoft.com/msdn-files/027/001/455/instmsia.exe";
+constexpr char kBuiltInNTAddress[] = "http://download.microsoft.com/msdn-files/027/001/456/instmsiw.exe";
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string MediumInstallerCommandLine(int platformId, const std::string& setupFolder) {
+  if (platformId == kPlatformWindows9x) return "\"" + setupFolder + "INS9XMSI.EXE\"";
+  if (platformId == kPlatformWindowsNT) return "\"" + setupFolder + "INSNTMSI.EXE\"";
+  return std::string();
+}
+
+bool InstallerRunsSilently(int uiLevel) { return uiLevel == 4 || uiLevel == 5 || uiLevel == 7; }
+
+std::string InstallerDownloadAddress(int platformId, const std::string& configured) {
+  if (platformId == kPlatformWindows9x) return configured.empty() ? kBuiltIn9xAddress : configured;
+  if (platformId == kPlatformWindowsNT) return configured.empty() ? kBuiltInNTAddress : configured;
+  return std::string();
+}
+
+int DownloadProgressPosition(int64_t bytesSoFar, int64_t totalSize) {
+  if (totalSize <= 0 || bytesSoFar <= 0) return 0;
+  if (bytesSoFar >= totalSize) return 100;
+  return static_cast<int>(bytesSoFar * 100 / totalSize);
+}
+
+bool IsSha256Text(const std::string& text) {
+  if (text.size() != 64) return false;
+  for (char c : text) {
+    if (HexValue(c) < 0) return false;
+  }
+  return true;
+}
+
+bool Sha256Matches(const std::string& expected, const std::string& computed) {
+  if (!IsSha256Text(expected) || !IsSha256Text(computed)) return false;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    if (HexValue(expected[i]) != HexValue(computed[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace kq
