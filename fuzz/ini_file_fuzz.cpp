@@ -2,7 +2,9 @@
 // and writer. Checks: no crash or overrun (the sanitizers watch), the line
 // reader's too-small-buffer protocol gives back the same line, a failed load
 // leaves the document empty, and a successful load saved and loaded again
-// gives the same sections, keys and values, with a save that is stable.
+// gives the same sections, keys and values, with a save that is stable. The
+// input's length picks the ANSI code page (1252 or a double-byte one), so
+// UTF-8 files convert through each and double-byte text meets the grammar.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -10,6 +12,7 @@
 
 #include "ini/ini_file.h"
 #include "ini/memory_file_opener.h"
+#include "sys/ansi_code_page.h"
 
 namespace {
 
@@ -87,6 +90,8 @@ void CheckLookups(const kq::CIniFile& first, const kq::CIniFile& second, const s
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const unsigned kCodePages[] = {1252, 932, 936, 949, 950};
+  kq::SetHostAnsiCodePage(kCodePages[size % 5]);
   kq::MemoryFileOpener files;
   files.SetFile("in.ini", std::string(reinterpret_cast<const char*>(data), size));
   ReadWithSmallBuffer(files, static_cast<long>(size % 40));
@@ -104,10 +109,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     ini.Save();
   } catch (const kq::CKqIniFileException& e) {
-    // The one document an ANSI file cannot hold: its first line begins
-    // with the bytes of the UTF-16 byte order mark.
-    Check(e.Message() == "The first line would read back as a UTF-16 byte order mark.");
-    Check(!ini.IsUnicode());
+    // The documents an ANSI file cannot hold: the first line begins with the
+    // bytes of a byte order mark.
+    Check(e.Message() == "The first line would read back as a UTF-16 byte order mark." ||
+          e.Message() == "The first line would read back as a UTF-8 byte order mark.");
+    Check(!ini.IsUnicode() && !ini.IsUtf8());
     std::string ignored;
     Check(!files.GetFile("out.ini", ignored));  // refused before the file was made
     return 0;
@@ -118,6 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kq::CIniFile reloaded(files);
   reloaded.Load("out.ini");  // a saved document always reads back
   Check(reloaded.IsUnicode() == ini.IsUnicode());
+  Check(reloaded.IsUtf8() == ini.IsUtf8());
   const std::vector<Section> sections = Snapshot(ini);
   Check(sections == Snapshot(reloaded));
   CheckLookups(ini, reloaded, sections);

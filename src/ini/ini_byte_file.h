@@ -21,6 +21,7 @@ constexpr uint32_t kIniErrorReadFault = 30;        // ERROR_READ_FAULT
 constexpr uint32_t kIniErrorInvalidParameter = 87; // ERROR_INVALID_PARAMETER
 constexpr uint32_t kIniErrorDiskFull = 112;        // ERROR_DISK_FULL
 constexpr uint32_t kIniErrorInvalidName = 123;     // ERROR_INVALID_NAME
+constexpr uint32_t kIniErrorNoUnicodeTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 
 // The calling thread's last error: GetLastError/SetLastError on Windows, a
 // thread-local number elsewhere.

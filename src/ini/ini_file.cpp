@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "config/next_field.h"
+#include "sys/mbcs_path.h"
 
 namespace kq {
 
@@ -45,6 +46,7 @@ void CIniFile::Load(const std::string& fileName) {
 void CIniFile::Load() {
   RemoveAllSections();
   unicode_ = false;
+  utf8_ = false;
   if (fileName_.empty())
     throw CKqIniFileException(CKqIniFileException::kCategoryStorage, kIniErrorInvalidName,
                               "The filename member of CIniFile has not been initialized.");
@@ -54,6 +56,7 @@ void CIniFile::Load() {
     throw CKqIniFileException(CKqIniFileException::kCategoryFile, GetIniLastError(),
                               "Call to CTCharStream::OpenStream( " + fileName_ + " ) failed.");
   unicode_ = stream.GetEncoding() == CTCharStream::kEncodingUtf16;
+  utf8_ = stream.GetEncoding() == CTCharStream::kEncodingUtf8;
 
   std::string currentSection = kUnnamedSection;
   AddSection(currentSection);
@@ -87,7 +90,14 @@ void CIniFile::ReadLines(CTCharStream& stream, std::string& currentSection, std:
       buffer.resize(static_cast<size_t>(length) + 1);
       read = stream.ReadLine(buffer.data(), &length);
     }
-    if (!read) throw CKqIniFileException(CKqIniFileException::kCategoryFile, GetIniLastError(), readError);
+    if (!read) {
+      const uint32_t error = GetIniLastError();
+      if (error == kIniErrorNoUnicodeTranslation)
+        throw CKqIniFileException(CKqIniFileException::kCategoryFile, error,
+                                  "Line " + std::to_string(lineCounter + 1) + " of " + fileName_ +
+                                      " is not UTF-8 or holds a character that the ANSI code page cannot represent.");
+      throw CKqIniFileException(CKqIniFileException::kCategoryFile, error, readError);
+    }
     if (length < 0) return;
     lineText.assign(buffer.data(), static_cast<size_t>(length));
     ParseLine(lineText, currentSection);
@@ -107,12 +117,14 @@ void CIniFile::ParseLine(const std::string& line, std::string& currentSection) {
   const char first = start < line.size() ? line[start] : '\0';
 
   if (first == '[') {
-    const size_t close = line.find(']', start);
+    // '[' and ']' are also trail bytes of double-byte characters (ゾ is
+    // 83 5D): the search walks characters.
+    const size_t close = FindCharacter(line, "]", start + 1);
     if (close == std::string::npos || close == start + 1) throw GrammarError(kBadSectionHeader);
     // Text after the closing bracket is ignored.
     std::string name = line.substr(start + 1, close - start - 1);
     TrimBlanks(name);
-    if (name.find_first_of("=[];\t") != std::string::npos) throw GrammarError(kBadSectionName);
+    if (FindCharacter(name, "=[];\t") != std::string::npos) throw GrammarError(kBadSectionName);
     currentSection = name;
     AddSection(name);
     return;
@@ -127,7 +139,7 @@ void CIniFile::ParseLine(const std::string& line, std::string& currentSection) {
   std::string key = line.substr(0, equals);
   std::string trimmedKey = key;
   TrimBlanks(trimmedKey);
-  if (trimmedKey.find_first_of("[];\t") != std::string::npos) throw GrammarError(kBadKeyName);
+  if (FindCharacter(trimmedKey, "[];\t") != std::string::npos) throw GrammarError(kBadKeyName);
   CurrentSection(currentSection)->AddKeyValue(key, line.substr(equals + 1));
 }
 

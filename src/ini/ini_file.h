@@ -1,7 +1,8 @@
 #pragma once
 // An INI document: every line of the file in order (comments, blank lines
 // and plain lines included), sections indexed by name and keys by name, read
-// from and written back to an ANSI or UTF-16LE file.
+// from and written back to an ANSI, UTF-16LE or UTF-8 file (UTF-8 text is
+// held in the ANSI code page).
 //
 // Ownership is plain: the document owns its sections, a section owns its
 // lines. Pointers handed out by FindSection, AddSection, GetLines and the
@@ -40,6 +41,10 @@ class CIniFile {
   // True when the file last loaded was UTF-16LE; Save writes it so.
   bool IsUnicode() const { return unicode_; }
   void SetUnicode(bool unicode) { unicode_ = unicode; }
+  // True when the file last loaded began with the UTF-8 byte order mark;
+  // Save writes it so (unless IsUnicode, which wins).
+  bool IsUtf8() const { return utf8_; }
+  void SetUtf8(bool utf8) { utf8_ = utf8; }
 
   // Exact, case-sensitive lookup of the first section of that name.
   bool FindSection(const std::string& name, IniSection** section) const;
@@ -67,6 +72,7 @@ class CIniFile {
   std::string fileName_;
   IniSectionCollection sections_;
   bool unicode_ = false;
+  bool utf8_ = false;
 };
 
 }  // namespace kq

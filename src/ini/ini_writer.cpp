@@ -3,14 +3,28 @@
 #include <vector>
 
 #include "ini/ini_file.h"
+#include "sys/mbcs_path.h"
 
 namespace kq {
 
 namespace {
 
+// Whether the last byte of `text` is a lead byte with nothing after it.
+bool EndsWithLoneLeadByte(const std::string& text) {
+  size_t at = 0;
+  size_t last = 0;
+  for (; at < text.size(); at += CharLengthAt(text, at)) last = at;
+  return !text.empty() && last == text.size() - 1 && IsLeadByte(static_cast<unsigned char>(text[last]));
+}
+
 // A section whose name is empty is written as "[ ]": "[]" would not read
-// back, and blanks inside the brackets are trimmed away when it is read.
-std::string HeaderLine(const std::string& name) { return "[" + (name.empty() ? std::string(" ") : name) + "]"; }
+// back, and blanks inside the brackets are trimmed away when it is read. A
+// name that ends with a lone lead byte gets a blank before the bracket too,
+// so that the bracket does not read back as its trail byte.
+std::string HeaderLine(const std::string& name) {
+  if (name.empty() || EndsWithLoneLeadByte(name)) return "[" + name + " ]";
+  return "[" + name + "]";
+}
 
 // The first line the save writes: the first line of a leading section that
 // has no header, or else the first header.
@@ -36,16 +50,25 @@ void CIniFile::Save() {
   if (fileName_.empty())
     throw CKqIniFileException(CKqIniFileException::kCategoryFile, kIniErrorInvalidName,
                               "The filename member of CIniFile has not been initialized.");
-  // An ANSI file that begins with the bytes FF FE reads back as UTF-16 and
-  // no longer as what was saved. Refuse before the old file is truncated.
-  // (Only a document whose implicit section begins with such a line, for
-  // example after a header "[$$$unnamed$$$]" in the file, can get here.)
+  const int mode = unicode_ ? CTCharStream::kModeWriteUtf16
+                   : utf8_  ? CTCharStream::kModeWriteUtf8
+                            : CTCharStream::kModeWriteAnsi;
+  // An ANSI file that begins with the bytes FF FE or EF BB BF reads back as
+  // UTF-16 or UTF-8 and no longer as what was saved. Refuse before the old
+  // file is truncated. (Only a document whose implicit section begins with
+  // such a line, for example after a header "[$$$unnamed$$$]" in the file,
+  // can get here.)
   std::string firstLine;
-  if (!unicode_ && FirstOutputLine(sections_, firstLine) && firstLine.compare(0, 2, "\xFF\xFE") == 0)
-    throw CKqIniFileException(CKqIniFileException::kCategoryStorage, kIniErrorInvalidData,
-                              "The first line would read back as a UTF-16 byte order mark.");
+  if (mode == CTCharStream::kModeWriteAnsi && FirstOutputLine(sections_, firstLine)) {
+    if (firstLine.compare(0, 2, "\xFF\xFE") == 0)
+      throw CKqIniFileException(CKqIniFileException::kCategoryStorage, kIniErrorInvalidData,
+                                "The first line would read back as a UTF-16 byte order mark.");
+    if (firstLine.compare(0, 3, "\xEF\xBB\xBF") == 0)
+      throw CKqIniFileException(CKqIniFileException::kCategoryStorage, kIniErrorInvalidData,
+                                "The first line would read back as a UTF-8 byte order mark.");
+  }
   CTCharStream stream(opener_);
-  if (!stream.OpenStream(fileName_.c_str(), unicode_ ? CTCharStream::kModeWriteUtf16 : CTCharStream::kModeWriteAnsi))
+  if (!stream.OpenStream(fileName_.c_str(), mode))
     throw CKqIniFileException(CKqIniFileException::kCategoryStorage, GetIniLastError(),
                               "Failed to open the output stream");
 

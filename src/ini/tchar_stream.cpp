@@ -3,11 +3,14 @@
 #include <climits>
 #include <cstring>
 
+#include "sys/ansi_code_page.h"
+
 namespace kq {
 
 namespace {
 
 constexpr unsigned char kBom[2] = {0xFF, 0xFE};
+constexpr unsigned char kUtf8Bom[3] = {0xEF, 0xBB, 0xBF};
 // Longest line accepted: the length must fit the signed 32-bit result.
 constexpr size_t kMaxLineChars = LONG_MAX / 2;
 
@@ -27,7 +30,7 @@ bool CTCharStream::Close() {
 
 bool CTCharStream::OpenStream(const char* fileName, int mode) {
   if (!Close()) return false;
-  if (fileName == nullptr || mode < kModeRead || mode > kModeWriteUtf16) {
+  if (fileName == nullptr || mode < kModeRead || mode > kModeWriteUtf8) {
     SetIniLastError(kIniErrorInvalidParameter);
     return false;
   }
@@ -38,18 +41,23 @@ bool CTCharStream::OpenStream(const char* fileName, int mode) {
   int encoding = kEncodingAnsi;
   uint64_t position = 0;
   if (mode == kModeRead) {
-    unsigned char head[2] = {0, 0};
+    unsigned char head[3] = {0, 0, 0};
     uint32_t got = 0;
     if (!file->Read(head, sizeof head, got)) return false;  // the file closes as it goes
-    if (got == 2 && std::memcmp(head, kBom, 2) == 0) {
+    if (got >= 2 && std::memcmp(head, kBom, 2) == 0) {
       encoding = kEncodingUtf16;
       position = 2;
-    } else if (got > 0 && !file->Seek(0)) {
-      return false;
+    } else if (got == 3 && std::memcmp(head, kUtf8Bom, 3) == 0) {
+      encoding = kEncodingUtf8;
+      position = 3;
     }
+    if (got != position && !file->Seek(position)) return false;
   } else if (mode == kModeWriteUtf16) {
     encoding = kEncodingUtf16;
     if (!file->Write(kBom, sizeof kBom)) return false;
+  } else if (mode == kModeWriteUtf8) {
+    encoding = kEncodingUtf8;
+    if (!file->Write(kUtf8Bom, sizeof kUtf8Bom)) return false;
   }
   file_ = std::move(file);
   mode_ = mode;
@@ -67,7 +75,8 @@ bool CTCharStream::Fail(uint32_t error, long* length) {
 bool CTCharStream::ReadLine(char* buffer, long* length) {
   if (!file_) return Fail(kIniErrorInvalidHandle, length);
   if (buffer == nullptr || length == nullptr || *length < 0) return Fail(kIniErrorInvalidData, length);
-  if (encoding_ != kEncodingAnsi && encoding_ != kEncodingUtf16) return Fail(kIniErrorInvalidData, length);
+  if (encoding_ != kEncodingAnsi && encoding_ != kEncodingUtf16 && encoding_ != kEncodingUtf8)
+    return Fail(kIniErrorInvalidData, length);
   const size_t capacity = static_cast<size_t>(*length);
   *length = 0;
 
@@ -92,7 +101,9 @@ bool CTCharStream::ReadLine(char* buffer, long* length) {
     if (got == 0) break;
 
     uint32_t used = got;  // bytes of this chunk that belong to the line
-    if (encoding_ == kEncodingAnsi) {
+    if (encoding_ != kEncodingUtf16) {
+      // ANSI and UTF-8 alike: a line feed, carriage return or NUL byte is
+      // always that character.
       const void* feed = std::memchr(chunk, '\n', got);
       const size_t end = feed ? static_cast<size_t>(static_cast<const unsigned char*>(feed) - chunk) : got;
       if (!cut) {
@@ -153,6 +164,15 @@ bool CTCharStream::ReadLine(char* buffer, long* length) {
     *length = -1;
     return true;
   }
+  if (encoding_ == kEncodingUtf8) {
+    std::string ansi;
+    if (!Utf8ToAnsi(line_, ansi)) {
+      file_->Seek(lineStart);
+      position_ = lineStart;
+      return Fail(kIniErrorNoUnicodeTranslation, length);
+    }
+    line_.swap(ansi);
+  }
   if (line_.size() > capacity) {
     // Too long for the caller's buffer: report the size and stand at the
     // start of the line again so that the caller can read it once more.
@@ -177,6 +197,12 @@ bool CTCharStream::WriteLine(const std::string& text) {
   if (encoding_ == kEncodingAnsi) {
     bytes.reserve(text.size() + 2);
     bytes = text;
+    bytes += "\r\n";
+  } else if (encoding_ == kEncodingUtf8) {
+    if (!AnsiToUtf8(text, bytes)) {
+      SetIniLastError(kIniErrorNoUnicodeTranslation);
+      return false;
+    }
     bytes += "\r\n";
   } else if (encoding_ == kEncodingUtf16) {
     // Each byte becomes the UTF-16LE character of the same value, the

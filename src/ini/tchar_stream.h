@@ -1,8 +1,10 @@
 #pragma once
-// Line-oriented access to an INI file in ANSI or UTF-16LE (with the byte
-// order mark FF FE). Reading converts UTF-16LE to narrow text (characters
-// up to U+00FF map to the byte of the same value); writing ends every line
-// with CR LF in the file's encoding.
+// Line-oriented access to an INI file in ANSI, UTF-16LE (with the byte
+// order mark FF FE) or UTF-8 (with the byte order mark EF BB BF). Reading
+// converts UTF-16LE to narrow text (characters up to U+00FF map to the byte
+// of the same value) and UTF-8 to the ANSI code page (through the wide
+// form); writing converts back and ends every line with CR LF in the file's
+// encoding.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,8 +15,8 @@ namespace kq {
 
 class CTCharStream {
  public:
-  enum Mode { kModeRead = 0, kModeWriteAnsi = 1, kModeWriteUtf16 = 2 };
-  enum Encoding { kEncodingNone = 0, kEncodingAnsi = 1, kEncodingUtf16 = 2 };
+  enum Mode { kModeRead = 0, kModeWriteAnsi = 1, kModeWriteUtf16 = 2, kModeWriteUtf8 = 3 };
+  enum Encoding { kEncodingNone = 0, kEncodingAnsi = 1, kEncodingUtf16 = 2, kEncodingUtf8 = 3 };
 
   // Files are read in chunks of this size; one seek back per line puts the
   // position just after the line feed.
@@ -25,8 +27,9 @@ class CTCharStream {
   CTCharStream(const CTCharStream&) = delete;
   CTCharStream& operator=(const CTCharStream&) = delete;
 
-  // Mode 0 opens an existing file and detects its encoding; modes 1 and 2
-  // create or truncate it (mode 2 writes the byte order mark). Closes an
+  // Mode 0 opens an existing file and detects its encoding by its byte
+  // order mark; modes 1 to 3 create or truncate it (modes 2 and 3 write the
+  // byte order mark). Closes an
   // open file first; fails when that close fails.
   bool OpenStream(const char* fileName, int mode);
 
@@ -37,13 +40,17 @@ class CTCharStream {
   //   false, *length > capacity: the line needs that many characters; the
   //          stream stands again at the start of the line;
   //   false, *length == 0: failure, the reason in the last error (6 not open,
-  //          13 bad arguments or a character above U+00FF, else the read error).
+  //          13 bad arguments or a UTF-16 character above U+00FF, 1113 a
+  //          UTF-8 line that is not UTF-8 or holds a character the ANSI code
+  //          page cannot represent, else the read error); the stream stands
+  //          at the start of the line.
   // A line's text ends at its first carriage return or NUL; what follows up
   // to the line feed is dropped.
   bool ReadLine(char* buffer, long* length);
 
-  // Appends the text and CR LF. False when closed, not open for writing, or
-  // when the write fails.
+  // Appends the text and CR LF. False when closed, not open for writing,
+  // when the text is not valid in the ANSI code page of a UTF-8 file (1113),
+  // or when the write fails.
   bool WriteLine(const std::string& text);
 
   // False when the system reports a failure to close (data may be lost).

@@ -1,7 +1,9 @@
 #pragma once
 // The running system's ANSI code page, behind a seam: the Windows build asks
 // the system; the host build has no system code page, so it takes one that
-// tests set (single-byte 1252 until they do).
+// tests set (single-byte 1252 until they do) and converts with iconv.
+#include <string>
+
 namespace kq {
 
 // GetACP() on Windows; the host build's chosen code page.
@@ -10,6 +12,16 @@ unsigned SystemAnsiCodePage();
 // Whether `byte` starts a two-byte character in the system's ANSI code page
 // (IsDBCSLeadByteEx(CP_ACP, byte) on Windows).
 bool IsSystemLeadByte(unsigned char byte);
+
+// UTF-8 to the system's ANSI code page, through the wide form. False, with
+// `ansi` empty, when the text is not UTF-8 or holds a character the code
+// page cannot represent exactly: nothing is replaced by a default character
+// or a look-alike.
+bool Utf8ToAnsi(const std::string& utf8, std::string& ansi);
+
+// The system's ANSI code page to UTF-8, through the wide form. False, with
+// `utf8` empty, when the text is not valid in the code page.
+bool AnsiToUtf8(const std::string& ansi, std::string& utf8);
 
 #ifndef _WIN32
 // Host build only: the code page SystemAnsiCodePage() reports. Tests set it

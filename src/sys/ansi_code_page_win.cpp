@@ -1,11 +1,72 @@
 #include <windows.h>
 
+#include <climits>
+
 #include "sys/ansi_code_page.h"
 
 namespace kq {
 
+namespace {
+
+// Narrow text in `codePage` to wide, refusing invalid sequences where the
+// system can (systems before XP take no flags with UTF-8; their U+FFFD for
+// an invalid sequence then fails the way back to the ANSI code page).
+bool ToWide(UINT codePage, const std::string& text, std::wstring& wide) {
+  wide.clear();
+  if (text.empty()) return true;
+  if (text.size() > INT_MAX) return false;
+  const int length = static_cast<int>(text.size());
+  DWORD flags = MB_ERR_INVALID_CHARS;
+  int needed = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
+  if (needed <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    needed = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
+  }
+  if (needed <= 0) return false;
+  wide.resize(static_cast<size_t>(needed));
+  return MultiByteToWideChar(codePage, flags, text.data(), length, &wide[0], needed) == needed;
+}
+
+// Wide to narrow; false when a character has no form in `codePage` (the
+// system's default character would stand in for it).
+bool FromWide(UINT codePage, const std::wstring& wide, std::string& text) {
+  text.clear();
+  if (wide.empty()) return true;
+  if (wide.size() > INT_MAX) return false;
+  const int length = static_cast<int>(wide.size());
+  // UTF-8 takes no default-character argument.
+  BOOL usedDefault = FALSE;
+  BOOL* usedDefaultOut = codePage == CP_UTF8 ? nullptr : &usedDefault;
+  const int needed = WideCharToMultiByte(codePage, 0, wide.data(), length, nullptr, 0, nullptr, usedDefaultOut);
+  if (needed <= 0 || usedDefault) return false;
+  text.resize(static_cast<size_t>(needed));
+  return WideCharToMultiByte(codePage, 0, wide.data(), length, &text[0], needed, nullptr, usedDefaultOut) ==
+             needed &&
+         !usedDefault;
+}
+
+}  // namespace
+
 unsigned SystemAnsiCodePage() { return GetACP(); }
 
 bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
+
+bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {
+  std::wstring wide;
+  std::wstring back;
+  // The way back must give the same characters: some code pages map
+  // several characters to one byte sequence.
+  if (ToWide(CP_UTF8, utf8, wide) && FromWide(CP_ACP, wide, ansi) && ToWide(CP_ACP, ansi, back) && back == wide)
+    return true;
+  ansi.clear();
+  return false;
+}
+
+bool AnsiToUtf8(const std::string& ansi, std::string& utf8) {
+  std::wstring wide;
+  if (ToWide(CP_ACP, ansi, wide) && FromWide(CP_UTF8, wide, utf8)) return true;
+  utf8.clear();
+  return false;
+}
 
 }  // namespace kq

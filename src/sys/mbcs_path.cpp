@@ -1,10 +1,15 @@
 #include "sys/mbcs_path.h"
 
+#include <cstring>
+
 #include "sys/ansi_code_page.h"
 
 namespace kq {
 
 namespace {
+
+// The trail bytes of every double-byte code page start at 0x40.
+constexpr unsigned char kLowestTrailByte = 0x40;
 
 struct LeadByteRange {
   unsigned char first;
@@ -61,10 +66,18 @@ bool IsLeadByte(unsigned char byte, unsigned codePage) {
 }
 
 size_t CharLengthAt(const std::string& text, size_t offset, unsigned codePage) {
-  if (offset + 1 < text.size() && text[offset + 1] != '\0' &&
+  if (offset + 1 < text.size() && static_cast<unsigned char>(text[offset + 1]) >= kLowestTrailByte &&
       IsLeadByte(static_cast<unsigned char>(text[offset]), codePage))
     return 2;
   return 1;
+}
+
+size_t FindCharacter(const std::string& text, const char* set, size_t from, unsigned codePage) {
+  if (set == nullptr) return std::string::npos;
+  for (size_t at = from; at < text.size(); at += CharLengthAt(text, at, codePage)) {
+    if (text[at] != '\0' && std::strchr(set, text[at]) != nullptr) return at;
+  }
+  return std::string::npos;
 }
 
 size_t FindLastBackslash(const std::string& path, unsigned codePage) {

@@ -37,7 +37,15 @@ void AppendBackslash(std::string& path, unsigned codePage = 0);
 std::string ReplaceBackslashes(const std::string& text, char replacement, unsigned codePage = 0);
 
 // Length in bytes of the character that starts at `offset` (1 or 2): a lead
-// byte with a following byte other than NUL makes a two-byte character.
+// byte and the byte after it make one character. No code page has trail
+// bytes below 0x40, so a lead byte before NUL, a blank, a digit or the
+// punctuation below '@' stands alone, and those bytes are always characters
+// of their own (a text can then be trimmed or split at them byte by byte).
 size_t CharLengthAt(const std::string& text, size_t offset, unsigned codePage = 0);
+
+// Offset of the first character at or after `from` (which must start a
+// character) that is one of the single bytes in `set`, npos if none; the
+// trail byte of a double-byte character never matches.
+size_t FindCharacter(const std::string& text, const char* set, size_t from = 0, unsigned codePage = 0);
 
 }  // namespace kq

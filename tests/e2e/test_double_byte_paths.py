@@ -6,7 +6,9 @@ hold such characters must still give MSIEXEC the package's real path.
 engine_probe.exe stands in for SETUP.EXE under a double-byte name, in a
 double-byte folder, and runs the engine's load and main-installation steps
 under the locale's ANSI code page; a stand-in MSIEXEC records its command
-line, which a real package path must be part of.
+line, which a real package path must be part of. The data file in the
+subfolder is saved as UTF-8 with a byte order mark, as today's editors save
+it, and its package name is converted to the code page on loading.
 """
 import shutil
 
@@ -37,7 +39,7 @@ def run_engine(prefix, program, arguments, locale, encoding, *steps):
 def write_data_file(path, package, encoding):
     path.parent.mkdir(parents=True, exist_ok=True)
     text = f"[ProductInformation]\r\nPackageName={package}\r\n[ProductFeatures]\r\nMain\r\n"
-    path.write_bytes(text.encode(encoding))
+    path.write_bytes(b"\xEF\xBB\xBF" + text.encode("utf-8") if encoding == "utf-8" else text.encode(encoding))
 
 
 def calls(stand_in, encoding):
@@ -61,7 +63,7 @@ def test_package_path_reaches_msiexec_whole(prefix, medium, build_msi, stand_in_
     write_data_file(folder / data_name, package_name, encoding)
     sub = folder / folder_name
     build_msi(sub / package_name, new_guid())
-    write_data_file(sub / data_name, package_name, encoding)
+    write_data_file(sub / data_name, package_name, "utf-8")
 
     _, answers = run_engine(prefix, program, [data_name, "/qn"], locale, encoding, "load", "main=0")
     assert answers.get("load") == "1", "the real package opens through MSI.DLL"

@@ -184,6 +184,27 @@ class TestInternalErrorBox:
         assert log[-2] == "Internal Error"  # the log line itself is not translated
         assert log[-1].encode("latin-1").decode(code_page) == text
 
+    def test_utf8_setup_ini_with_a_character_outside_the_code_page_names_its_line(self, gui_prefix,
+                                                                                    setup_medium):
+        prefix = gui_prefix
+        # ソ has no form in code page 1252 (en_US): rather than a changed
+        # value, the load ends with ERROR_NO_UNICODE_TRANSLATION at location 1.
+        text = MINIMAL_INI.replace("product.msi", "\u30bd.msi")
+        (setup_medium / "SETUP.INI").write_bytes(b"\xEF\xBB\xBF" + text.encode("utf-8"))
+        proc = start_on_desktop(prefix, [setup_medium / "SETUP.EXE"], {"KQSETUP": "LOG"}, "en_US.UTF-8")
+        try:
+            found, fields, reader = answer_raw(prefix, "Internal Error", "ok", "en_US.UTF-8")
+            assert found == 0, "no internal error box appeared"
+            assert fields["text"] == b"Error Code: 0001.00000459"
+        finally:
+            result = prefix.finish(proc)
+        reader.wait(timeout=60)
+        assert result.exit_code == 1113
+        ini = prefix.win_path(setup_medium) + "\\SETUP.INI"
+        log = [line.split(" - ", 1)[1] for line in prefix.setup_log_lines()]
+        assert f"Line 2 of {ini} is not UTF-8 or holds a character that the ANSI code page cannot represent." in log
+        assert log[-2:] == ["Internal Error", "Error Code: 0001.00000459"]
+
     @pytest.mark.parametrize("quiet", ["/qn", "/QN", "/qb-", "/qn+"])
     def test_quiet_command_line_shows_and_logs_nothing(self, gui_prefix, setup_medium, quiet):
         # With a display a box would wait for an answer; the run ends by itself.

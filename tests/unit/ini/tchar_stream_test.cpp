@@ -159,7 +159,7 @@ TEST_F(StreamTest, RejectsBadCallsWithTheirErrors) {
   EXPECT_FALSE(stream_.ReadLine(buffer, nullptr));
   EXPECT_EQ(GetIniLastError(), kIniErrorInvalidData);
 
-  EXPECT_FALSE(stream_.OpenStream("f.ini", 3));
+  EXPECT_FALSE(stream_.OpenStream("f.ini", 4));
   EXPECT_FALSE(stream_.OpenStream(nullptr, 0));
   EXPECT_FALSE(stream_.OpenStream("missing.ini", 0));
   EXPECT_EQ(GetIniLastError(), kIniErrorFileNotFound);

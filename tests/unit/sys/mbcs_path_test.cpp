@@ -71,6 +71,8 @@ TEST(MbcsPath, SplitsAtRealBackslashesOnly) {
       // A lead byte at the very end has no trail byte to take.
       {"dangling lead byte", 932, "C:\\a\\\x83", "C:\\a\\", 4, false},
       {"lead byte before a backslash at the end", 1252, "ab\x83\\", "ab\x83\\", 3, true},
+      // No trail byte is below 0x40: a lead byte before '/' or ':' stands alone.
+      {"lead byte before a slash", 932, "a\x83/b", "a\x83/", npos, false},
   };
   for (const SplitCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -79,6 +81,17 @@ TEST(MbcsPath, SplitsAtRealBackslashesOnly) {
     EXPECT_EQ(FolderOf(c.path, c.codePage) + NameOf(c.path, c.codePage), c.path);
     EXPECT_EQ(EndsWithBackslash(c.path, c.codePage), c.endsWithBackslash);
   }
+}
+
+TEST(MbcsPath, FindsSingleByteCharactersNeverTrailBytes) {
+  const std::string zone = "\x83\x5D\x81\x5B\x83\x93";  // ゾーン: trail bytes ']' and '['
+  const std::string header = "[" + zone + "]x]";
+  EXPECT_EQ(FindCharacter(header, "]", 1, 932), 7u);
+  EXPECT_EQ(FindCharacter(header, "]", 1, 1252), 2u);
+  EXPECT_EQ(FindCharacter(zone, "[]", 0, 932), std::string::npos);
+  EXPECT_EQ(FindCharacter("a\x83 b;", "; ", 0, 932), 2u) << "a blank is never a trail byte";
+  EXPECT_EQ(FindCharacter("abc", "", 0, 932), std::string::npos);
+  EXPECT_EQ(FindCharacter("abc", "c", 5, 932), std::string::npos);
 }
 
 TEST(MbcsPath, AppendsOnlyWhenNoRealBackslashEnds) {
