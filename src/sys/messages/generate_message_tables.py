@@ -3,7 +3,11 @@
 usage: generate_message_tables.py <tables.cpp> <sources.cpp> <table.txt>...
 
 The tables are written in the order given, which is the selection order of
-the language list. Each text is encoded strictly into its language's code
+the language list. Each text must carry the placeholders of the English
+text in the same number and order (_PRODUCT_NAME_, _OLD_PRODUCT_NAME_,
+_PRODUCT_VERSION_ and every printf conversion: the conversions are filled in
+by position, so a swapped or dropped one would print the wrong value or read
+a missing argument). Each text is encoded strictly into its language's code
 page (a character the code page lacks stops the build) and decoded back to
 prove the round trip. <tables.cpp> holds the code-page bytes for the product;
 <sources.cpp> holds the UTF-8 originals for the unit tests.
@@ -89,8 +93,10 @@ def main():
         product.append(f"// {path.rsplit('/', 1)[-1]}: language 0x{language:04X}, code page {codepage}")
         product.append(f"const MessageEntry {name}[] = {{")
         for mid, text in messages:
-            if sorted(set(PLACEHOLDER.findall(text))) != sorted(set(PLACEHOLDER.findall(english[mid]))):
-                fail(path, f"message {mid} has other placeholders than the English one")
+            found, wanted = PLACEHOLDER.findall(text), PLACEHOLDER.findall(english[mid])
+            if found != wanted:
+                fail(path, f"message {mid} has the placeholders {found}, the English one {wanted} "
+                           "(same number, same order)")
             encoded = text.encode(f"cp{codepage}", errors="strict")
             if encoded.decode(f"cp{codepage}", errors="strict") != text:
                 fail(path, f"message {mid} does not survive code page {codepage}")
