@@ -17,6 +17,8 @@ namespace kq {
 namespace {
 
 constexpr int kTransferBufferSize = 4096;
+// The file's own buffer: sixteen pieces per write to the system.
+constexpr size_t kFileBufferSize = 64 * 1024;
 
 int64_t NowMilliseconds() {
   struct _timeb now;
@@ -123,7 +125,8 @@ int KQHTTP::PerformFileDownload() {
     DebugMgr::DebugError("KQHTTP PerformFileDownload : Download to File Error (errno=%d), ABORT.\n", error);
     result = FileErrorResult(error);
     failed = true;
-  } else if (buffer.reset(new (std::nothrow) char[kTransferBufferSize]), buffer == nullptr) {
+  } else if (std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize),
+             buffer.reset(new (std::nothrow) char[kTransferBufferSize]), buffer == nullptr) {
     DebugMgr::DebugError("KQHTTP PerformFileDownload: OUT OF MEMORY.\n");
     result = KQHTTP_OutOfMemory;
     failed = true;
