@@ -83,11 +83,17 @@ class TestDownload:
         got = probe(prefix, "get", server.url("/f"), target, "--abort-at", "2")
         assert got["result"] == 6 and target.read_bytes() == b"" and len(server.requests) == 1
 
-    def test_local_file_in_a_missing_folder(self, prefix, server):
+    def test_local_file_in_a_missing_folder_or_not_writable(self, prefix, server):
         server.route("/f", serve_file(10))
         got = probe(prefix, "get", server.url("/f"), prefix.drive_c / "no_such_dir" / "x.bin")
         assert got["result"] == 8
         assert [c[0] for c in got["callbacks"]] == [100, 102]
+        # A target that cannot be written (tests run as root, to whom Unix
+        # permissions are no obstacle: a folder stands in for it).
+        folder = prefix.drive_c / "dl_target_is_a_folder"
+        folder.mkdir(exist_ok=True)
+        got = probe(prefix, "get", server.url("/f"), folder)
+        assert got["result"] == 9 and folder.is_dir()
 
 
 class TestRedirects:
