@@ -90,7 +90,8 @@ TEST(InternalError, UsesTheUserLanguage) {
   } cases[] = {
       {0x0C07, "Interner Fehler", "Fehlercode: 0001.80040065"},
       {0x0407, "Interner Fehler", "Fehlercode: 0001.80040065"},
-      {0x040C, "Erreur interne", "Code d'erreur : 0001.80040065"},
+      {0x040C, "Erreur interne", "Code d'erreur\xA0: 0001.80040065"},  // a no-break space before ':'
+      {0x0804, "\xc4\xda\xb2\xbf\xb4\xed\xce\xf3", "\xb4\xed\xce\xf3\xb4\xfa\xc2\xeb\xa3\xba" "0001.80040065"},  // a full-width colon
       {0x0411, "\x93\xe0\x95\x94\x83\x47\x83\x89\x81\x5b", "\x83\x47\x83\x89\x81\x5b \x83\x52\x81\x5b\x83\x68: 0001.80040065"},
       {0x0419, "Internal Error", "Error Code: 0001.80040065"},
   };
