@@ -89,6 +89,38 @@ class SetupEngine {
   static int KQ_CDECL UpdateDownloadProgress(const char* localPath, int totalSize, int bytesSoFar, int status,
                                              int bytesPerSecond, uintptr_t callbackData);
 
+  // --- Conflicting software and earlier versions ---------------------------
+  // Each check returns 1 when setup may go on; every other outcome ends the
+  // run (1603 when installation is impossible, 1602 when the user declines
+  // or a removal does not complete, or what RemoveApplication raises).
+  // IncompatibleAppExit: an installed one ends the run (message 11).
+  int CheckIncompatibleApplications();
+  // IncompatibleAppUninstall: each installed one is removed after the user
+  // agreed (message 9); never silently.
+  int UninstallIncompatibleApplications();
+  // UpgradeConditions: one entry must find its product in its version
+  // ranges (else message 7, even silently); REMOVE queues the product in
+  // PreviousVersionUninstall.
+  int CheckUpgradeConditions();
+  // ShutdownApplication: each program's window is closed, asking the user
+  // (message 8) while one stays.
+  int ShutDownApplications();
+  // 1 when CheckRegKey is empty or names an existing key (and value).
+  int HasProductRegistryKey();
+  // Removes the PreviousVersionUninstall products, then this package's
+  // product when another build of it is installed (message 10). 1 when done;
+  // 0 when the package could not be read while a listed product waited.
+  int UninstallPreviousVersions();
+
+  // 1 when no window of the entry's class remains; 0 when one does or the
+  // entry has no readable class.
+  int CloseApplication(const std::string& entry);
+  // 1 when the class is non-empty and a top-level window of it exists.
+  int IsWindowClassPresent(const char* windowClass);
+  // Sends the first window of the class the entry's message (WM_CLOSE and
+  // WM_QUIT by default) and waits for the class to go; 1 when it is gone.
+  int CloseWindowByClass(const char* windowClass, int waitMs, int message, int wParam, int lParam);
+
   HWND GetOwnerWindow() const { return ownerWindow; }
   HANDLE GetEndSessionEvent() const { return endSessionEvent; }
   const std::string& GetSetupFolder() const { return setupFolder; }
@@ -104,6 +136,9 @@ class SetupEngine {
   void ShowErrorBox(uint32_t messageId) const;
   // Whether a downloaded redistributable may be started (its SHA-256 when one is configured).
   bool IsDownloadTrusted(const std::string& localPath) const;
+  // Asks (or, silently, decides) and removes one found previous product.
+  void RemovePreviousProduct(const std::string& entry, std::string displayName, std::string command,
+                             bool silent);
 
   HWND ownerWindow;
   HANDLE endSessionEvent;  // owned by the dialog

@@ -1,0 +1,154 @@
+// The steps that deal with other products standing in the way: products
+// that make installation impossible, products that must be removed first,
+// the installed product an upgrade package needs, and the registry key
+// that marks this product as installed.
+#include "app/internal_error.h"
+#include "app/setup_exit_code.h"
+#include "config/next_field.h"
+#include "config/setup_command_line.h"
+#include "steps/installed_version.h"
+#include "steps/setup_engine.h"
+#include "steps/software_entries.h"
+#include "steps/software_messages.h"
+#include "steps/uninstall_command.h"
+#include "sys/messages.h"
+#include "sys/registry_key.h"
+#include "sys/setup_log.h"
+
+namespace kq {
+
+namespace {
+
+constexpr uint32_t kLocationProductRegistryKey = 2;
+constexpr uint32_t kLocationIncompatibleExit = 17;
+constexpr uint32_t kLocationIncompatibleUninstall = 21;
+constexpr uint32_t kLocationUpgradeConditions = 25;
+constexpr uint32_t kErrorUnknownName = 0x8004006Cu;
+
+std::vector<std::string> ProductNamePlaceholder(const std::string& displayName) {
+  return {"_PRODUCT_NAME_," + displayName};
+}
+
+void ShowIncompatibleBlocks(HWND owner, const std::string& displayName) {
+  ShowSoftwareMessage(owner, kMsgIncompatibleBlocks, kMsgError, MB_OK | MB_ICONERROR,
+                      ProductNamePlaceholder(displayName));
+}
+
+HKEY PredefinedKey(RegistryRoot root) {
+  switch (root) {
+    case RegistryRoot::ClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case RegistryRoot::CurrentConfig:
+      return HKEY_CURRENT_CONFIG;
+    case RegistryRoot::CurrentUser:
+      return HKEY_CURRENT_USER;
+    case RegistryRoot::LocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case RegistryRoot::Users:
+      return HKEY_USERS;
+    case RegistryRoot::Unknown:
+      break;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int SetupEngine::CheckIncompatibleApplications() {
+  SetupLog("Verifying that no incompatible applications are installed");
+  const SetupCommandLine& attached = RequireCommandLine(kLocationIncompatibleExit);
+  for (const std::string& entry : attached.GetSetupDataFile().GetIncompatibleAppExit()) {
+    std::string displayName;
+    std::string command;
+    if (!GetUninstallCommand(entry.c_str(), displayName, command)) continue;
+    if (!IsSilentUiLevel(attached.GetUiLevel())) ShowIncompatibleBlocks(ownerWindow, displayName);
+    RaiseSetupExitCode(kExitFailure);
+  }
+  return 1;
+}
+
+int SetupEngine::UninstallIncompatibleApplications() {
+  SetupLog("Uninstalling incompatible applications");
+  const SetupCommandLine& attached = RequireCommandLine(kLocationIncompatibleUninstall);
+  const StringList& entries = attached.GetSetupDataFile().GetIncompatibleAppUninstall();
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::string entry = entries[i];
+    std::string displayName;
+    std::string command;
+    if (!GetUninstallCommand(entry.c_str(), displayName, command)) continue;
+    // Nothing is removed without the user's consent.
+    if (IsSilentUiLevel(attached.GetUiLevel())) RaiseSetupExitCode(kExitFailure);
+    if (command.empty()) {
+      ShowIncompatibleBlocks(ownerWindow, displayName);
+      RaiseSetupExitCode(kExitFailure);
+    }
+    const std::vector<std::string> placeholders = ProductNamePlaceholder(displayName);
+    do {
+      if (ShowSoftwareMessage(ownerWindow, kMsgUninstallIncompatible, kMsgWarning, MB_YESNO | MB_ICONWARNING,
+                              placeholders) != IDYES)
+        RaiseSetupExitCode(kExitUserExit);
+      if (!RemoveApplication(command.c_str())) RaiseSetupExitCode(kExitUserExit);
+    } while (GetUninstallCommand(entry.c_str(), displayName, command));
+  }
+  return 1;
+}
+
+int SetupEngine::CheckUpgradeConditions() {
+  SetupLog("Checking upgrade conditions");
+  SetupCommandLine& attached = RequireCommandLine(kLocationUpgradeConditions);
+  SetupDataFile& data = attached.GetSetupDataFile();
+  const StringList& conditions = data.GetUpgradeConditions();
+  if (conditions.empty()) return 1;
+
+  bool met = false;
+  for (size_t i = 0; i < conditions.size(); ++i) {
+    std::string rest = conditions[i];
+    std::string entry;
+    if (!NextField(rest, entry, ",", QuoteMode::Remove)) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
+    std::string displayName;
+    std::string command;
+    if (!GetUninstallCommand(entry.c_str(), displayName, command)) continue;
+    std::string ranges;
+    if (!NextField(rest, ranges, ",", QuoteMode::Remove)) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
+    // A product without version information compares as 0.0.0.0.
+    VersionNumber installed;
+    GetInstalledVersion(entry.c_str(), installed);
+    if (!IsVersionInRanges(installed, ranges)) continue;
+    std::string action;
+    if (!NextField(rest, action, ",", QuoteMode::Remove)) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
+    switch (ReadUpgradeAction(action)) {
+      case UpgradeAction::Leave:
+        break;
+      case UpgradeAction::Remove:
+        data.AppendPreviousVersionUninstall(entry);
+        break;
+      case UpgradeAction::Invalid:
+        RaiseInternalError(kLocationUpgradeConditions, kErrorUnknownName);
+    }
+    met = true;
+  }
+  if (met) return 1;
+  // An upgrade package without its base cannot install: the user is told
+  // even when the UI is silent.
+  ShowSoftwareMessage(ownerWindow, kMsgNoUpgradeVersion, kMsgError, MB_OK | MB_ICONERROR);
+  RaiseSetupExitCode(kExitFailure);
+}
+
+int SetupEngine::HasProductRegistryKey() {
+  SetupLog("Checking for the product's registry key");
+  const SetupCommandLine& attached = RequireCommandLine(kLocationProductRegistryKey);
+  const std::string& value = attached.GetSetupDataFile().GetCheckRegKey();
+  if (value.empty()) return 1;
+  RegistryKeyCheck check;
+  if (!ReadRegistryKeyCheck(value, check)) RaiseInternalError(kLocationProductRegistryKey, kErrorTokenize);
+  const HKEY root = PredefinedKey(ReadRegistryRoot(check.root));
+  if (root == nullptr) RaiseInternalError(kLocationProductRegistryKey, kErrorUnknownName);
+
+  CRegistryKey key;
+  if (key.Open(root, check.subkey.c_str(), KEY_READ) != ERROR_SUCCESS) return 0;
+  DWORD size = 0;
+  if (!check.valueName.empty() && key.QueryValueSize(check.valueName.c_str(), size) != ERROR_SUCCESS) return 0;
+  return 1;
+}
+
+}  // namespace kq

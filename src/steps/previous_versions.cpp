@@ -1,0 +1,76 @@
+// Removing earlier versions of the product: the products the setup data
+// lists (and the upgrade check queued), then this package's own product
+// when another build of it is installed.
+#include "app/internal_error.h"
+#include "app/setup_exit_code.h"
+#include "config/setup_command_line.h"
+#include "steps/setup_engine.h"
+#include "steps/software_messages.h"
+#include "steps/uninstall_command.h"
+#include "sys/messages.h"
+#include "sys/setup_log.h"
+
+namespace kq {
+
+namespace {
+
+constexpr uint32_t kLocationPreviousVersions = 10;
+
+}  // namespace
+
+int SetupEngine::UninstallPreviousVersions() {
+  SetupLog("Uninstalling previous versions");
+  const SetupCommandLine& attached = RequireCommandLine(kLocationPreviousVersions);
+  const SetupDataFile& data = attached.GetSetupDataFile();
+  const bool silent = IsSilentUiLevel(attached.GetUiLevel());
+  const std::string package = packageFolder + data.GetPackageName();
+
+  const StringList& listed = data.GetPreviousVersionUninstall();
+  for (size_t i = 0; i < listed.size(); ++i) {
+    const std::string entry = listed[i];
+    std::string displayName;
+    std::string command;
+    if (!GetUninstallCommand(entry.c_str(), displayName, command)) continue;
+    // Without the package (typically no Windows Installer yet) the question
+    // cannot name the new product: the run sequence asks again later.
+    if (!msiLibrary.LoadProductInformation(package.c_str())) return 0;
+    RemovePreviousProduct(entry, displayName, command, silent);
+  }
+
+  if (!msiLibrary.LoadProductInformation(package.c_str())) return 1;
+  if (!msiLibrary.IsPackageProductInstalled() || !msiLibrary.IsDifferentPackageInstalled()) return 1;
+  const std::string entry = msiLibrary.GetProductCode();
+  std::string displayName;
+  std::string command;
+  if (!GetUninstallCommand(entry.c_str(), displayName, command)) return 1;
+  RemovePreviousProduct(entry, displayName, command, silent);
+  return 1;
+}
+
+void SetupEngine::RemovePreviousProduct(const std::string& entry, std::string displayName, std::string command,
+                                        bool silent) {
+  if (command.empty()) {
+    if (!silent) {
+      ShowSoftwareMessage(ownerWindow, kMsgIncompatibleBlocks, kMsgError, MB_OK | MB_ICONERROR,
+                          {"_PRODUCT_NAME_," + displayName});
+    }
+    RaiseSetupExitCode(kExitFailure);
+  }
+  if (silent) {
+    if (!RemoveApplication(command.c_str())) RaiseSetupExitCode(kExitFailure);
+    if (GetUninstallCommand(entry.c_str(), displayName, command)) RaiseSetupExitCode(kExitFailure);
+    return;
+  }
+  // The old name goes first: the new product's placeholder is part of it.
+  const std::vector<std::string> placeholders = {"_OLD_PRODUCT_NAME_," + displayName,
+                                                 "_PRODUCT_NAME_," + msiLibrary.GetProductName(),
+                                                 "_PRODUCT_VERSION_," + msiLibrary.GetProductVersion()};
+  do {
+    if (ShowSoftwareMessage(ownerWindow, kMsgUninstallPrevious, kMsgWarning, MB_YESNO | MB_ICONWARNING,
+                            placeholders) != IDYES)
+      RaiseSetupExitCode(kExitUserExit);
+    if (!RemoveApplication(command.c_str())) RaiseSetupExitCode(kExitUserExit);
+  } while (GetUninstallCommand(entry.c_str(), displayName, command));
+}
+
+}  // namespace kq

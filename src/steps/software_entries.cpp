@@ -1,0 +1,85 @@
+#include "steps/software_entries.h"
+
+#include <cstring>
+
+#include "config/next_field.h"
+#include "config/parse_integer.h"
+
+namespace kq {
+
+namespace {
+
+bool NextEntryField(std::string& rest, std::string& field) {
+  return NextField(rest, field, ",", QuoteMode::Remove);
+}
+
+bool EqualsNoCase(const std::string& text, const char* word) {
+  const size_t length = std::strlen(word);
+  if (text.size() != length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != word[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int NextNumberField(std::string& rest, int& number) {
+  std::string field;
+  if (!NextEntryField(rest, field) || field.empty()) return 0;
+  int32_t value = 0;
+  if (!ParseInteger(field, value)) return 0;
+  number = value;
+  return 1;
+}
+
+bool ReadShutdownEntry(const std::string& entry, ShutdownEntry& shutdown) {
+  shutdown = ShutdownEntry();
+  std::string rest = entry;
+  if (!NextEntryField(rest, shutdown.windowClass) || shutdown.windowClass.empty()) return false;
+  int* const numbers[] = {&shutdown.waitMs, &shutdown.message, &shutdown.wParam, &shutdown.lParam};
+  for (int* number : numbers) {
+    if (!NextNumberField(rest, *number)) break;
+  }
+  return true;
+}
+
+uint32_t ShutdownPollInterval(int waitMs) {
+  return waitMs < 10 ? 100u : static_cast<uint32_t>(waitMs) / 10u;
+}
+
+UpgradeAction ReadUpgradeAction(const std::string& field) {
+  if (field.empty() || EqualsNoCase(field, "LEAVE")) return UpgradeAction::Leave;
+  if (EqualsNoCase(field, "REMOVE")) return UpgradeAction::Remove;
+  return UpgradeAction::Invalid;
+}
+
+bool ReadRegistryKeyCheck(const std::string& value, RegistryKeyCheck& check) {
+  check = RegistryKeyCheck();
+  std::string rest = value;
+  return NextEntryField(rest, check.root) && NextEntryField(rest, check.subkey) &&
+         NextEntryField(rest, check.valueName);
+}
+
+RegistryRoot ReadRegistryRoot(const std::string& name) {
+  struct Name {
+    const char* shortName;
+    const char* longName;
+    RegistryRoot root;
+  };
+  static const Name kNames[] = {
+      {"HKCR", "HKEY_CLASSES_ROOT", RegistryRoot::ClassesRoot},
+      {"HKCC", "HKEY_CURRENT_CONFIG", RegistryRoot::CurrentConfig},
+      {"HKCU", "HKEY_CURRENT_USER", RegistryRoot::CurrentUser},
+      {"HKLM", "HKEY_LOCAL_MACHINE", RegistryRoot::LocalMachine},
+      {"HKU", "HKEY_USERS", RegistryRoot::Users},
+  };
+  for (const Name& known : kNames) {
+    if (name == known.shortName || name == known.longName) return known.root;
+  }
+  return RegistryRoot::Unknown;
+}
+
+}  // namespace kq

@@ -1,0 +1,23 @@
+#pragma once
+// The questions and refusals of the steps that deal with software in the
+// way: a localized message with its placeholders filled in, captioned by
+// another message, owned by the progress dialog and brought to the front.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kq {
+
+// UI levels 5, 6 and 7 (/qb-, /qn+, /qn) show no box: the steps decide by
+// their rules instead of asking.
+bool IsSilentUiLevel(int uiLevel);
+
+// Shows message `textId` with the "NAME,value" placeholders substituted,
+// under the caption of message `captionId`, with MB_SETFOREGROUND added to
+// `style`. Returns the button pressed (0 when no box could be shown).
+int ShowSoftwareMessage(HWND owner, uint32_t textId, uint32_t captionId, UINT style,
+                        const std::vector<std::string>& placeholders = {});
+
+}  // namespace kq

@@ -1,0 +1,91 @@
+#include "steps/version_number.h"
+
+#include <cstdio>
+
+namespace kq {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+bool VersionNumber::Read(const char* text) {
+  Clear();
+  if (text == nullptr || !IsDigit(*text)) return false;
+  const char* p = text;
+  uint16_t parts[4] = {0, 0, 0, 0};
+  for (uint16_t& part : parts) {
+    if (*p == '.') ++p;
+    if (IsDigit(*p)) {
+      uint32_t value = 0;
+      for (; IsDigit(*p); ++p) {
+        value = value * 10 + static_cast<uint32_t>(*p - '0');
+        if (value > 0xFFFFu) return false;
+      }
+      part = static_cast<uint16_t>(value);
+    } else if (*p >= 'a' && *p <= 'z') {
+      part = static_cast<uint16_t>(*p++ - 'a');
+    } else if (*p >= 'A' && *p <= 'Z') {
+      part = static_cast<uint16_t>(*p++ - 'A');
+    } else {
+      break;  // this part and every later one stay 0
+    }
+  }
+  for (int i = 0; i < 4; ++i) parts_[i] = parts[i];
+  return true;
+}
+
+int VersionNumber::Compare(const VersionNumber& other) const {
+  for (int i = 0; i < 4; ++i) {
+    if (parts_[i] != other.parts_[i]) return parts_[i] < other.parts_[i] ? -1 : 1;
+  }
+  return 0;
+}
+
+std::string VersionNumber::ToString() const {
+  char text[32];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", parts_[0], parts_[1], parts_[2], parts_[3]);
+  return text;
+}
+
+bool ReadVersionFromDisplayName(const std::string& displayName, VersionNumber& version) {
+  version.Clear();
+  size_t at = displayName.find_first_of("0123456789");
+  while (at != std::string::npos) {
+    if (version.Read(displayName.c_str() + at)) return true;
+    // Only a number too large fails; go on after its run of digits.
+    const size_t after = displayName.find_first_not_of("0123456789", at);
+    if (after == std::string::npos) break;
+    at = displayName.find_first_of("0123456789", after);
+  }
+  version.Clear();
+  return false;
+}
+
+bool IsVersionInRanges(const VersionNumber& version, const std::string& ranges) {
+  if (ranges.empty()) return true;
+  size_t begin = 0;
+  while (begin <= ranges.size()) {
+    size_t end = ranges.find(';', begin);
+    if (end == std::string::npos) end = ranges.size();
+    const std::string range = ranges.substr(begin, end - begin);
+    begin = end + 1;
+    if (range.empty()) continue;
+
+    const size_t dash = range.find('-');
+    const std::string low = dash == std::string::npos ? range : range.substr(0, dash);
+    const std::string high = dash == std::string::npos ? range : range.substr(dash + 1);
+    VersionNumber bound;
+    if (!low.empty()) {
+      if (!bound.Read(low.c_str())) return false;
+      if (version < bound) continue;
+    }
+    if (high.empty()) return true;
+    if (!bound.Read(high.c_str())) return false;
+    if (version <= bound) return true;
+  }
+  return false;
+}
+
+}  // namespace kq

@@ -1,0 +1,96 @@
+#include "steps/software_entries.h"
+
+#include <gtest/gtest.h>
+
+namespace kq {
+namespace {
+
+std::string Shutdown(const char* entry) {
+  ShutdownEntry s;
+  s.waitMs = 77;
+  if (!ReadShutdownEntry(entry, s)) return "refused";
+  return s.windowClass + "|" + std::to_string(s.waitMs) + "|" + std::to_string(s.message) + "|" +
+         std::to_string(s.wParam) + "|" + std::to_string(s.lParam);
+}
+
+TEST(SoftwareEntries, ShutdownApplicationFields) {
+  struct Case {
+    const char* entry;
+    const char* read;
+  } const cases[] = {
+      {"AppMainWindow", "AppMainWindow|0|0|0|0"},
+      {"AppMainWindow,5000,273,57665,0", "AppMainWindow|5000|273|57665|0"},
+      {" AppMainWindow , 5000 ", "AppMainWindow|5000|0|0|0"},
+      {"\"Main, Window\",250", "Main, Window|250|0|0|0"},
+      {"Cls,100,x,5,6", "Cls|100|0|0|0"},          // reading stops at the first bad number
+      {"Cls,,16,5", "Cls|0|0|0|0"},                // an empty number stops it too
+      {"Cls,-1,0,-2", "Cls|-1|0|-2|0"},
+      {"Cls,4294967295", "Cls|-1|0|0|0"},          // ParseInteger wraps at 32 bits
+      {"Cls,1,2,3,4,5,6", "Cls|1|2|3|4"},
+      {"", "refused"},
+      {",5000", "refused"},
+      {"\"\",5000", "refused"},
+      {"\"Cls,5000", "refused"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Shutdown(c.entry), c.read) << c.entry;
+}
+
+TEST(SoftwareEntries, NextNumberFieldTakesOneFieldWhateverItHolds) {
+  std::string rest = "12, x ,-3,,7";
+  int n = 99;
+  EXPECT_EQ(NextNumberField(rest, n), 1);
+  EXPECT_EQ(n, 12);
+  EXPECT_EQ(NextNumberField(rest, n), 0);
+  EXPECT_EQ(n, 12) << "a refused field leaves the number alone";
+  EXPECT_EQ(rest, "-3,,7") << "but is taken off the text";
+  EXPECT_EQ(NextNumberField(rest, n), 1);
+  EXPECT_EQ(n, -3);
+  EXPECT_EQ(NextNumberField(rest, n), 0);
+  EXPECT_EQ(NextNumberField(rest, n), 1);
+  EXPECT_EQ(n, 7);
+  EXPECT_EQ(NextNumberField(rest, n), 0);
+}
+
+TEST(SoftwareEntries, PollIntervalIsATenthOfTheWait) {
+  EXPECT_EQ(ShutdownPollInterval(0), 100u);
+  EXPECT_EQ(ShutdownPollInterval(9), 100u);
+  EXPECT_EQ(ShutdownPollInterval(10), 1u);
+  EXPECT_EQ(ShutdownPollInterval(5000), 500u);
+  // A negative wait is no wait of 49 days.
+  EXPECT_EQ(ShutdownPollInterval(-1), 100u);
+}
+
+TEST(SoftwareEntries, UpgradeActions) {
+  EXPECT_EQ(ReadUpgradeAction(""), UpgradeAction::Leave);
+  EXPECT_EQ(ReadUpgradeAction("LEAVE"), UpgradeAction::Leave);
+  EXPECT_EQ(ReadUpgradeAction("leave"), UpgradeAction::Leave);
+  EXPECT_EQ(ReadUpgradeAction("Remove"), UpgradeAction::Remove);
+  EXPECT_EQ(ReadUpgradeAction("REMOVES"), UpgradeAction::Invalid);
+  EXPECT_EQ(ReadUpgradeAction("DELETE"), UpgradeAction::Invalid);
+}
+
+TEST(SoftwareEntries, CheckRegKeyFieldsAndRoots) {
+  RegistryKeyCheck c;
+  ASSERT_TRUE(ReadRegistryKeyCheck("HKLM,Software\\X,Path", c));
+  EXPECT_EQ(c.root + "|" + c.subkey + "|" + c.valueName, "HKLM|Software\\X|Path");
+  ASSERT_TRUE(ReadRegistryKeyCheck("HKCU, \"Software\\A,B\"", c));
+  EXPECT_EQ(c.root + "|" + c.subkey + "|" + c.valueName, "HKCU|Software\\A,B|");
+  ASSERT_TRUE(ReadRegistryKeyCheck("HKCU,Software\\X,", c));
+  EXPECT_EQ(c.valueName, "");
+  EXPECT_FALSE(ReadRegistryKeyCheck("HKLM,Software\\\"X,Path", c));
+  EXPECT_FALSE(ReadRegistryKeyCheck("HKLM,Software\\X,\"Path", c));
+
+  const std::pair<const char*, RegistryRoot> roots[] = {
+      {"HKCR", RegistryRoot::ClassesRoot},   {"HKEY_CLASSES_ROOT", RegistryRoot::ClassesRoot},
+      {"HKCC", RegistryRoot::CurrentConfig}, {"HKEY_CURRENT_CONFIG", RegistryRoot::CurrentConfig},
+      {"HKCU", RegistryRoot::CurrentUser},   {"HKEY_CURRENT_USER", RegistryRoot::CurrentUser},
+      {"HKLM", RegistryRoot::LocalMachine},  {"HKEY_LOCAL_MACHINE", RegistryRoot::LocalMachine},
+      {"HKU", RegistryRoot::Users},          {"HKEY_USERS", RegistryRoot::Users},
+      {"hklm", RegistryRoot::Unknown},       {"HKEY_Local_Machine", RegistryRoot::Unknown},
+      {"", RegistryRoot::Unknown},           {"HKLM ", RegistryRoot::Unknown},
+  };
+  for (const auto& r : roots) EXPECT_EQ(ReadRegistryRoot(r.first), r.second) << r.first;
+}
+
+}  // namespace
+}  // namespace kq
