@@ -273,9 +273,8 @@ class TestIncompatibleProducts:
     def test_a_product_that_may_not_be_removed(self, pfx, disk, build_msi, install):
         locked = new_guid()
         install(build_msi(disk / "locked.msi", locked, name="KQ Locked", properties={"ARPNOREMOVE": "1"}))
-        if pfx.reg_query(UNINSTALL + "\\" + locked, "NoRemove") is None:
-            # Wine's msi does not file ARPNOREMOVE; Windows does: set it as Windows would.
-            pfx.reg_add(UNINSTALL + "\\" + locked, "NoRemove", 1, "REG_DWORD")
+        # Windows Installer files ARPNOREMOVE as the entry's NoRemove.
+        assert pfx.reg_query(UNINSTALL + "\\" + locked, "NoRemove") == "0x1"
         build_msi(disk / "Product.msi", new_guid(), name="KQ Demo", version="2.0.0")
         write_ini(disk, IncompatibleAppUninstall=[locked])
 
@@ -480,6 +479,8 @@ class TestProductRegistryKey:
                 assert run_probe(pfx, disk, "regkey")[1] == [("regkey", expected)], value
             write_ini(disk, "CheckRegKey=hklm,Software\\KqProduct,Path\r\n")
             assert internal_error(pfx, disk, "regkey") == (0x8004006C, "Error Code: 0002.8004006C")
+            write_ini(disk, 'CheckRegKey=HKLM,"Software\\KqProduct,Path\r\n')
+            assert internal_error(pfx, disk, "regkey") == (0x8004006B, "Error Code: 0002.8004006B")
         finally:
             pfx.reg_delete(r"HKLM\Software\KqProduct")
 

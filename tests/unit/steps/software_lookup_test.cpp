@@ -1,12 +1,8 @@
-// The Uninstall entry lookups and the product registry key against Wine's
-// registry, with entries written directly (run once per Windows version).
+// The Uninstall entry lookups against Wine's registry, with entries written
+// directly (run once per Windows version); the steps' internal errors.
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "app/recording_platform.h"
-#include "config/setup_command_line.h"
-#include "ini/memory_file_opener.h"
 #include "steps/installed_version.h"
 #include "steps/setup_engine.h"
 #include "steps/uninstall_command.h"
@@ -131,51 +127,6 @@ TEST(InstalledVersion, FirstReadableSourceDecides) {
   e.Text(HKEY_LOCAL_MACHINE, "KqVersionNone", "DisplayName", "Tool");
   EXPECT_EQ(Version("KqVersionNone"), "0 0.0.0.0");
   EXPECT_EQ(Version("KqVersionMissing"), "0 0.0.0.0");
-}
-
-class ProductRegistryKey : public ::testing::Test {
- protected:
-  ProductRegistryKey() : engine_(nullptr, nullptr) {
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\KqProductKey", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    nullptr);
-    ScopedRegKey owned(key);
-    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\"), 4);
-  }
-  ~ProductRegistryKey() override { RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KqProductKey"); }
-
-  // The result, or 0x100 + location when it raised an internal error.
-  std::string Check(const std::string& value) {
-    files_.SetFile(engine_.GetSetupFolder() + "SETUP.INI",
-                   "[ProductInformation]\r\nPackageName=p.msi\r\nCheckRegKey=" + value +
-                       "\r\n[ProductFeatures]\r\nMain\r\n");
-    line_.reset(new SetupCommandLine(files_));
-    EXPECT_TRUE(line_->Parse(engine_.GetSetupFolder().c_str(), ""));
-    engine_.SetCommandLine(line_.get());
-    int result = -1;
-    const uint32_t code = RaisedCode([&] {
-      result = engine_.HasProductRegistryKey();
-      RaiseSetupExitCode(0);
-    });
-    if (code != 0) return platform_.Boxes().back().text;
-    return std::to_string(result);
-  }
-
-  testing_support::RecordingPlatform platform_;
-  SetupEngine engine_;
-  MemoryFileOpener files_;
-  std::unique_ptr<SetupCommandLine> line_;
-};
-
-TEST_F(ProductRegistryKey, KeysValuesAndRoots) {
-  EXPECT_EQ(Check(""), "1");
-  EXPECT_EQ(Check("HKCU,Software\\KqProductKey,Path"), "1");
-  EXPECT_EQ(Check("HKEY_CURRENT_USER,Software\\KqProductKey"), "1");
-  EXPECT_EQ(Check("HKCU,Software\\KqProductKey,"), "1");
-  EXPECT_EQ(Check("HKCU,Software\\KqProductKey,Other"), "0") << "the key without the value";
-  EXPECT_EQ(Check("HKCU,Software\\KqMissing,Path"), "0");
-  EXPECT_EQ(Check("hkcu,Software\\KqProductKey,Path"), "Error Code: 0002.8004006C");
-  EXPECT_EQ(Check("HKCU,\"Software\\KqProductKey,Path"), "Error Code: 0002.8004006B");
 }
 
 TEST(SoftwareSteps, WithoutACommandLineAreInternalErrors) {
