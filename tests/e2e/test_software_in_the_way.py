@@ -186,7 +186,8 @@ def entries(pfx):
 @pytest.fixture
 def app_window(pfx):
     """app_window(class, mode, lifetime_ms) starts tools/appwindow.exe and
-    waits for its window; returns the file it records its messages in."""
+    waits for its window; returns the file it records its messages in (the
+    program ends when "<that file>.quit" appears)."""
     started = []
 
     def start(window_class, mode, lifetime_ms=60000):
@@ -207,6 +208,7 @@ def app_window(pfx):
         except subprocess.TimeoutExpired:
             proc.kill()
         record.unlink(missing_ok=True)
+        record.with_name(record.name + ".quit").unlink(missing_ok=True)
 
 
 def record_lines(record: Path):
@@ -424,7 +426,7 @@ class TestRunningApplications:
 
     def test_a_program_that_refuses_is_asked_about_until_it_is_gone(self, pfx, disk, app_window):
         write_ini(disk, ShutdownApplication=["KqRefuses"])
-        record = app_window("KqRefuses", "refuse", lifetime_ms=15000)
+        record = app_window("KqRefuses", "refuse")
         result, lines = run_probe(pfx, disk, "shutdown", arguments="/qn")
         assert result.exit_code == 1603 and boxes(lines) == []
 
@@ -432,6 +434,7 @@ class TestRunningApplications:
         shown = run.answer("Warning", "yes")
         assert shown == "Setup has detected that the application being installed is running."
         run.answer("Warning", "none")  # asked again while it still runs
+        record.with_name(record.name + ".quit").touch()
         wait_for_line(record, "exit")
         run.answer("Warning", "yes")
         result, lines = run.finish()

@@ -8,7 +8,9 @@
 // Appends "pid=<process id>" and "ready" once the window exists, one line
 // per message of interest received ("msg=<id> wparam=<w> lparam=<l>"), and
 // "exit" when it ends.
-// Ends by itself after lifetime-ms (default 60000) in every mode.
+// Ends when a file "<record-file>.quit" appears (close and refuse modes: a
+// test lets the program go at the moment it chooses), and by itself after
+// lifetime-ms (default 60000) in every mode.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,6 +25,7 @@ enum class Mode { Close, Refuse, Hang };
 Mode g_mode = Mode::Close;
 std::string g_record;
 constexpr UINT_PTR kLifetimeTimer = 1;
+constexpr UINT_PTR kQuitFileTimer = 2;
 constexpr WPARAM kExitCommand = 57665;
 
 void Record(const std::string& line) {
@@ -53,7 +56,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       RecordMessage(message, wParam, lParam);
       return 0;
     case WM_TIMER:
-      if (wParam == kLifetimeTimer) DestroyWindow(window);
+      if (wParam == kLifetimeTimer ||
+          (wParam == kQuitFileTimer && GetFileAttributesA((g_record + ".quit").c_str()) != INVALID_FILE_ATTRIBUTES))
+        DestroyWindow(window);
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -90,6 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 0;
   }
   SetTimer(window, kLifetimeTimer, lifetime, nullptr);
+  SetTimer(window, kQuitFileTimer, 100, nullptr);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
