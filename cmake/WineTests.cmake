@@ -42,3 +42,8 @@ foreach(file IN LISTS e2e_files)
     LABELS e2e TIMEOUT 900
     ENVIRONMENT "KQ_WINEPREFIX=${KQ_WINE_PREFIX};KQ_WIN32_BUILD_DIR=${KQ_WIN32_BUILD_DIR};KQ_SOURCE_ROOT=${KQ_SOURCE_ROOT}")
 endforeach()
+
+# SETUP.EXE stays small and depends on system DLLs only.
+add_test(NAME setup_exe.size_and_imports
+  COMMAND ${KQ_TOOLS}/check-setup-exe.sh ${KQ_WIN32_BUILD_DIR}/src/app/SETUP.EXE)
+set_tests_properties(setup_exe.size_and_imports PROPERTIES LABELS build)

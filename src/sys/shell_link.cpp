@@ -14,6 +14,12 @@ namespace {
 constexpr const char kBoxCaption[] = "Internal Error";
 constexpr const char kBoxText[] = "Error Code: %04X.%08X";
 
+// The three identifiers, defined here: taking them from libuuid links its
+// whole table of several thousand GUIDs (40 KB) into the program.
+constexpr GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 // Owns one COM interface pointer.
 template <typename Interface>
 class ComPtr {
@@ -36,12 +42,12 @@ class ComPtr {
 // `interfaceCode`.
 bool NewShellLink(HWND owner, ComPtr<IShellLinkA>& link, ComPtr<IPersistFile>& file, uint32_t createCode,
                   uint32_t interfaceCode) {
-  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Receive());
+  HRESULT hr = CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA, link.Receive());
   if (FAILED(hr)) {
     ShowShortcutErrorBox(owner, createCode, static_cast<uint32_t>(hr));
     return false;
   }
-  hr = link->QueryInterface(IID_IPersistFile, file.Receive());
+  hr = link->QueryInterface(kIidPersistFile, file.Receive());
   if (FAILED(hr)) {
     ShowShortcutErrorBox(owner, interfaceCode, static_cast<uint32_t>(hr));
     return false;

@@ -1,11 +1,13 @@
-// runner.exe [--cwd <folder>] [--timeout <ms>] [<command line...>]
+// runner.exe [--cwd <folder>] [--timeout <ms>] [--stats] [<command line...>]
 // Starts the command line (the rest of its own command line, or when that is
 // empty the exact text of the environment variable KQRUN_CMDLINE, which a
 // test uses to control quoting byte for byte) with CreateProcess, waits for it and prints
 // "exit=0x%08X (%lu)" with the full 32-bit exit code, which Wine's own exit
 // status would cut to its low 8 bits. Exits 0 when the code was read, 125
-// when the program could not be started or did not end in time.
+// when the program could not be started or did not end in time. With --stats it
+// first prints "stats elapsed_ms=N peak_working_set=N" for benchmarks.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,11 +49,14 @@ int main() {
   const char* p = SkipArgument(GetCommandLineA());
   std::string cwd;
   DWORD timeout = INFINITE;
+  bool stats = false;
   for (;;) {
     const char* save = p;
     std::string arg = NextArgument(p);
     if (arg == "--cwd") {
       cwd = NextArgument(p);
+    } else if (arg == "--stats") {
+      stats = true;
     } else if (arg == "--timeout") {
       timeout = static_cast<DWORD>(std::strtoul(NextArgument(p).c_str(), nullptr, 10));
     } else {
@@ -93,6 +98,7 @@ int main() {
     return 125;
   }
   CloseHandle(info.hThread);
+  const DWORD started = GetTickCount();
   const DWORD wait = WaitForSingleObject(info.hProcess, timeout);
   if (wait != WAIT_OBJECT_0) {
     std::printf("timeout\n");
@@ -102,6 +108,15 @@ int main() {
   }
   DWORD code = 0;
   GetExitCodeProcess(info.hProcess, &code);
+  if (stats) {
+    // Wall time from the start to the end of the process, and its peak
+    // working set (the counters outlive the process while a handle is open).
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    const BOOL haveMemory = GetProcessMemoryInfo(info.hProcess, &memory, sizeof memory);
+    std::printf("stats elapsed_ms=%lu peak_working_set=%lu\n", GetTickCount() - started,
+                haveMemory ? static_cast<unsigned long>(memory.PeakWorkingSetSize) : 0ul);
+  }
   CloseHandle(info.hProcess);
   std::printf("exit=0x%08lX (%lu)\n", code, code);
   std::fflush(stdout);

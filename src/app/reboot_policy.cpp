@@ -1,0 +1,37 @@
+#include "app/reboot_policy.h"
+
+namespace kq {
+
+namespace {
+
+constexpr int kUiLevelNone = 7;
+
+bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+std::string MakeRestartArguments(const std::string& argumentText, int tempCopyMarker) {
+  std::string arguments = argumentText;
+  const size_t marker = arguments.find("/~");
+  if (marker == std::string::npos) {
+    if (tempCopyMarker == 1) arguments += " /~";
+    if (tempCopyMarker == 2) arguments += " /~-";
+  } else if (marker + 2 < arguments.size() && arguments[marker + 2] == '-') {
+    arguments[marker + 2] = ' ';
+  }
+  return arguments;
+}
+
+bool WantsFinalReboot(const std::string& argumentText) {
+  return !Contains(argumentText, "REBOOT=S") && !Contains(argumentText, "REBOOT=R");
+}
+
+bool AsksBeforeFinalReboot(const std::string& argumentText, int uiLevel) {
+  if (uiLevel == kUiLevelNone) return false;
+  for (const char* asking : {"/QF", "/QR", "/QB+", "/QN+"}) {
+    if (Contains(argumentText, asking)) return true;
+  }
+  return !Contains(argumentText, "/Q");
+}
+
+}  // namespace kq

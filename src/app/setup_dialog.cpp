@@ -1,0 +1,153 @@
+#include "app/setup_dialog.h"
+
+#include <string>
+
+#include "app/resource_ids.h"
+#include "app/setup_exit_code.h"
+#include "app/worker_thread.h"
+#include "sys/messages.h"
+#include "sys/setup_log.h"
+
+namespace kq {
+
+namespace {
+
+constexpr DWORD kEndDialogPauseMs = 200;
+constexpr DWORD kQueryEndSessionPauseMs = 2000;
+
+std::string MessageOr(uint32_t id, const char* english) {
+  std::string text;
+  if (!GetMessageText(id, text)) text = english;
+  return text;
+}
+
+}  // namespace
+
+SetupDialog::SetupDialog(HINSTANCE instance)
+    : instance_(instance),
+      endSessionEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      finishEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      icon_(LoadIconA(instance, MAKEINTRESOURCEA(IDI_SETUP_ICON))) {}
+
+SetupDialog::~SetupDialog() = default;
+
+uint32_t SetupDialog::RunModal() {
+  const INT_PTR ended = DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_SETUP_DIALOG), nullptr, DialogProc,
+                                        reinterpret_cast<LPARAM>(this));
+  // The result travels in result_: a code such as 0xFFFFFFFF would read as
+  // DialogBoxParam's own failure value.
+  if (ended == -1 && window_ == nullptr) {
+    SetupLogF("Failed to create the setup dialog. Error Code = %08X", static_cast<unsigned>(GetLastError()));
+    return kExitInvalidHandle;
+  }
+  return result_;
+}
+
+INT_PTR CALLBACK SetupDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(window, DWLP_USER, lParam);
+    reinterpret_cast<SetupDialog*>(lParam)->window_ = window;
+  }
+  auto* dialog = reinterpret_cast<SetupDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+  return dialog != nullptr ? dialog->HandleMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR SetupDialog::Answer(LONG_PTR result) {
+  SetWindowLongPtrA(window_, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+INT_PTR SetupDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog();
+      return TRUE;  // focus the default way
+    case WM_SHOWWINDOW:
+      OnShowWindow();
+      return FALSE;
+    case WM_PAINT:
+      return OnPaint() ? TRUE : FALSE;
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<INT_PTR>(icon_);
+    case WM_CLOSE:
+      return TRUE;
+    case WM_COMMAND:
+      // Enter and Esc would end the modal loop with IDOK or IDCANCEL while
+      // the worker still runs and uses the engine: ignore them.
+      return (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) ? TRUE : FALSE;
+    case WM_ENDSETUPDIALOG:
+      SetupLog("UI Received WM_ENDSETUPDIALOG message");
+      Sleep(kEndDialogPauseMs);
+      EndWithCode(static_cast<uint32_t>(lParam));
+      return Answer(1);
+    case WM_QUERYENDSESSION:
+      OnQueryEndSession();
+      return Answer(TRUE);
+    case WM_ENDSESSION:
+      OnEndSession();
+      return Answer(0);
+    default:
+      return FALSE;
+  }
+}
+
+void SetupDialog::OnInitDialog() {
+  SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  if (HMENU systemMenu = GetSystemMenu(window_, FALSE)) {
+    EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+  }
+  text_ = GetDlgItem(window_, IDC_STATUS_TEXT);
+  SetWindowTextA(text_, MessageOr(kMsgPleaseWait, "Please wait while setup loads....").c_str());
+  SetWindowTextA(window_, MessageOr(kMsgSetup, "Setup").c_str());
+}
+
+void SetupDialog::OnShowWindow() {
+  if (workerThread_) return;
+  engine_.reset(new SetupEngine(window_, endSessionEvent_.Get()));
+  DWORD threadId = 0;
+  workerThread_.Reset(CreateThread(nullptr, 0, WorkerThread, this, 0, &threadId));
+  if (!workerThread_) {
+    SetupLogF("Failed to start the worker thread. Error Code = %08X", static_cast<unsigned>(GetLastError()));
+    EndWithCode(kExitUnexpected);
+  }
+}
+
+bool SetupDialog::OnPaint() {
+  if (!IsIconic(window_)) return false;
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window_, &paint);
+  SendMessageA(window_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client;
+  GetClientRect(window_, &client);
+  const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  DrawIcon(dc, x, y, icon_);
+  EndPaint(window_, &paint);
+  return true;
+}
+
+void SetupDialog::OnQueryEndSession() {
+  SetupLog("UI Received WM_QUERYENDSESSION message");
+  Sleep(kQueryEndSessionPauseMs);
+  SetEvent(endSessionEvent_.Get());
+}
+
+void SetupDialog::OnEndSession() {
+  SetupLog("UI Received WM_ENDSESSION message");
+  WaitForSingleObject(finishEvent_.Get(), INFINITE);
+  SetupLog("UI Finish event was signalled");
+  MSG posted;
+  if (PeekMessageA(&posted, window_, WM_ENDSETUPDIALOG, WM_ENDSETUPDIALOG, PM_REMOVE)) {
+    SetupLog("UI Dequeued WM_ENDSETUPDIALOG message");
+    Sleep(kEndDialogPauseMs);
+    EndWithCode(static_cast<uint32_t>(posted.lParam));
+  }
+}
+
+void SetupDialog::EndWithCode(uint32_t code) {
+  result_ = code;
+  EndDialog(window_, static_cast<INT_PTR>(code));
+}
+
+}  // namespace kq

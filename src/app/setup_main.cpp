@@ -1,0 +1,28 @@
+// SETUP.EXE: runs the progress dialog, which runs the setup on its worker
+// thread, and exits with the code the run ended with.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/setup_dialog.h"
+#include "sys/reboot_thread.h"
+
+namespace {
+
+constexpr DWORD kRebootThreadWaitMs = 10000;
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // The progress bar of the dialog template is a common control.
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+
+  uint32_t code;
+  {
+    kq::SetupDialog dialog(instance);
+    code = dialog.RunModal();
+  }  // the dialog, and with it the engine, goes here
+  kq::WaitForRebootThread(kRebootThreadWaitMs);
+  if (code != 0) ExitProcess(code);
+  return 0;
+}

@@ -1,0 +1,173 @@
+"""SETUP.EXE as publishers ship it and administrators run it: the whole run
+sequence under Wine, with the progress dialog on an Xvfb display, real wixl
+packages and Wine's own msiexec where the Windows Installer matters, and a
+stand-in msiexec where a test needs a chosen exit code.
+"""
+import shutil
+import time
+import uuid
+from pathlib import Path
+
+import pytest
+
+from conftest import Component, Feature, StandInMsiexec
+from test_msi_library import log_bodies, new_guid
+
+UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+SHORTCUT = "KORVANE Install Exec Setup.lnk"
+
+
+def write_ini(folder: Path, product_information="", more="", name="SETUP.INI", package="Product.msi"):
+    text = (f"[ProductInformation]\r\nPackageName={package}\r\n" + product_information +
+            "[ProductFeatures]\r\nMain\r\n" + more)
+    (folder / name).parent.mkdir(parents=True, exist_ok=True)
+    (folder / name).write_bytes(text.encode("latin-1"))
+
+
+@pytest.fixture
+def medium(gui_prefix):
+    path = gui_prefix.drive_c / f"medium_{uuid.uuid4().hex[:8]}"
+    path.mkdir()
+    shutil.copyfile(gui_prefix.tools.setup, path / "SETUP.EXE")
+    yield path
+    shutil.rmtree(path, ignore_errors=True)
+
+
+@pytest.fixture
+def stand_in(gui_prefix, tools):
+    stand_in = StandInMsiexec(gui_prefix, tools)
+    yield stand_in
+    stand_in.restore()
+
+
+@pytest.fixture
+def startup_folder(gui_prefix):
+    folder = gui_prefix.drive_c / "users" / "root" / "AppData" / "Roaming" / "Microsoft" / "Windows" / \
+        "Start Menu" / "Programs" / "Startup"
+    candidates = list(gui_prefix.drive_c.glob("users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup"))
+    folder = candidates[0] if candidates else folder
+    (folder / SHORTCUT).unlink(missing_ok=True)
+    yield folder
+    (folder / SHORTCUT).unlink(missing_ok=True)
+
+
+def temp_copies(prefix) -> list[Path]:
+    return [p for p in prefix.drive_c.glob("users/*/AppData/Local/Temp/KIES*") if p.is_dir()] + \
+        [p for p in prefix.drive_c.glob("users/*/Temp/KIES*") if p.is_dir()]
+
+
+def run_setup(prefix, medium, arguments="", env=None, timeout=120):
+    args = f'"{prefix.win_path(medium / "SETUP.EXE")}" {arguments}'.rstrip()
+    return prefix.run(args, env={"KQSETUP": "LOG", **(env or {})}, timeout=timeout)
+
+
+def wait_for_log(prefix, text, timeout=60):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if any(text in body for body in log_bodies(prefix)):
+            return
+        time.sleep(0.2)
+    raise AssertionError(f"{text!r} never logged: {log_bodies(prefix)}")
+
+
+def in_order(body: list[str], *lines: str):
+    """Asserts that `lines` appear in `body` in this order (others may lie between)."""
+    at = 0
+    for line in lines:
+        while at < len(body) and body[at] != line:
+            at += 1
+        assert at < len(body), f"{line!r} missing or out of order in {body}"
+        at += 1
+
+
+class TestInstallation:
+    def test_first_installation_then_maintenance(self, gui_prefix, medium, build_msi):
+        code = new_guid()
+        build_msi(medium / "Product.msi", code, name="KQ Setup Demo", version="1.2.3",
+                  features=[Feature("Main", [Component("readme.txt", "installed by SETUP.EXE\n")])])
+        write_ini(medium, "MsiVersion=1.10\r\nPlatforms=NT:4.0,9X:4.10\r\n")
+        try:
+            result = run_setup(gui_prefix, medium, "/qn")
+            assert result.exit_code == 0
+            body = log_bodies(gui_prefix)
+            in_order(body, "Worker thread starting...", "Starting the SETUP process from the beginning",
+                     "Install mode is the default", "Install mode is default or configure", "Exiting normally",
+                     "Worker thread exiting with status code: 00000000", "Setting Finish Event...",
+                     "Sending WM_ENDSETUPDIALOG message...", "UI Received WM_ENDSETUPDIALOG message")
+            assert gui_prefix.reg_query(UNINSTALL + "\\" + code, "DisplayName") == "KQ Setup Demo"
+            assert list(gui_prefix.drive_c.glob("Program Files*/KQDemo/readme.txt"))
+            assert temp_copies(gui_prefix) == []
+
+            gui_prefix.clear_setup_log()
+            result = run_setup(gui_prefix, medium, "/qn")
+            assert result.exit_code == 0
+            in_order(log_bodies(gui_prefix), "Found the product registry key",
+                     "The current version of the product is already installed",
+                     "Launching the maintenance installer", "Exiting after running the maintenance installer")
+        finally:
+            gui_prefix.wine(["msiexec", "/x", code, "/qn"], check=False)
+
+    def test_missing_setup_ini_is_internal_error_1(self, gui_prefix, medium):
+        result = run_setup(gui_prefix, medium, "/qn")
+        assert result.exit_code == 2  # the file does not exist
+        assert "Internal Error" not in log_bodies(gui_prefix)
+
+        gui_prefix.clear_setup_log()
+        proc = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE")], env={"KQSETUP": "LOG"})
+        box = gui_prefix.answer("Internal Error", "ok")
+        assert box["found"] and box.get("text") == "Error Code: 0001.00000002"
+        assert gui_prefix.finish(proc).exit_code == 2
+
+    def test_second_instance_of_the_same_setup_ends_with_0(self, gui_prefix, medium, stand_in):
+        write_ini(medium)
+        stand_in.configure(exit_code=1603, wait_ms=8000)
+        first = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qb"], env={"KQSETUP": "LOG"})
+        wait_for_log(gui_prefix, "Running installer")
+        second = run_setup(gui_prefix, medium, "/qb")
+        assert second.exit_code == 0
+        assert "Another instance of the same install is currently running" in log_bodies(gui_prefix)
+        assert gui_prefix.finish(first).exit_code == 1603
+
+
+class TestMainInstallationOutcome:
+    @pytest.mark.parametrize("child, expected, line", [
+        (1603, 1603, "Exiting due to failure after running the main installation"),
+        (3010, 1641, "Exiting due to final reboot after running the main installation"),
+        (0, 1602, None),  # the stand-in installs nothing: the product is not there afterwards
+    ])
+    def test_exit_code_of_the_main_installation(self, gui_prefix, medium, stand_in, startup_folder,
+                                                child, expected, line):
+        write_ini(medium)
+        stand_in.configure(exit_code=child)
+        result = run_setup(gui_prefix, medium, "/qb")
+        assert result.exit_code == expected
+        if line:
+            assert line in log_bodies(gui_prefix)
+        assert not (startup_folder / SHORTCUT).exists()
+        assert temp_copies(gui_prefix) == []
+
+    def test_reboot_before_a_nested_setup_resumes_at_the_nested_setup(self, gui_prefix, medium, stand_in,
+                                                                        startup_folder, tools):
+        write_ini(medium, f"NestedInstall={new_guid()},Nested.ini\r\n")
+        write_ini(medium, name="Nested.ini", package="Nested.msi")
+        stand_in.configure(exit_code=3010)
+        result = run_setup(gui_prefix, medium, "/qb")
+        assert result.exit_code == 460393
+        body = log_bodies(gui_prefix)
+        in_order(body, "Hooking reboot before running the main installation",
+                 "Exiting due to intermediate reboot after running the main installation")
+        assert (startup_folder / SHORTCUT).exists()
+        copies = temp_copies(gui_prefix)
+        assert len(copies) == 1, "the copy stays for the restart"
+
+        # The logon after the reboot starts what the shortcut names.
+        gui_prefix.clear_setup_log()
+        stand_in.configure(exit_code=0)
+        target = copies[0] / "SETUP.EXE"
+        result = gui_prefix.run(f'"{gui_prefix.win_path(target)}" /qb /~', env={"KQSETUP": "LOG"})
+        body = log_bodies(gui_prefix)
+        assert "Starting the SETUP process at launching the nested installation" in body
+        assert "Launching the nested installer" in body
+        assert "Running installer" not in body[:body.index("Launching the nested installer")]
+        assert not (startup_folder / SHORTCUT).exists()
+        assert result.exit_code == 0
