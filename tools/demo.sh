@@ -105,7 +105,7 @@ run_setup() {
     # The dialog is on the screen until the installation proper starts.
     local window=""
     for _ in $(seq 400); do
-      window=$(xwininfo -display "$display" -root -tree 2>/dev/null | grep '"Setup - ' | awk '{print $1}' | head -1)
+      window=$(xwininfo -display "$display" -root -tree 2>/dev/null | grep '"Setup - ' | awk '{print $1}' | head -1 || true)
       [ -n "$window" ] && break
       kill -0 "$pid" 2>/dev/null || break
       sleep 0.02
@@ -138,4 +138,6 @@ if [ "$demo_product" = 1 ]; then
   if [ -f "$drive_c/welcome.txt" ]; then tr -d '\r' < "$drive_c/welcome.txt"; else echo "(not started)"; fi
 
   run_setup "Second run (the product is installed: maintenance)" "" "${arguments[@]}"
+  echo "(The second run takes the maintenance path and starts MSIEXEC /fvomus with the package."
+  echo " Windows repairs the product from it; Wine's msiexec answers 1605, which the setup passes on.)"
 fi

@@ -14,6 +14,8 @@ namespace {
 
 constexpr DWORD kEndDialogPauseMs = 200;
 constexpr DWORD kQueryEndSessionPauseMs = 2000;
+constexpr DWORD kPostedResultWaitMs = 2000;
+constexpr DWORD kPollMs = 10;
 
 std::string MessageOr(uint32_t id, const char* english) {
   std::string text;
@@ -84,7 +86,7 @@ INT_PTR SetupDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnQueryEndSession();
       return Answer(TRUE);
     case WM_ENDSESSION:
-      OnEndSession();
+      OnEndSession(wParam != FALSE);
       return Answer(0);
     default:
       return FALSE;
@@ -133,15 +135,26 @@ void SetupDialog::OnQueryEndSession() {
   SetEvent(endSessionEvent_.Get());
 }
 
-void SetupDialog::OnEndSession() {
+void SetupDialog::OnEndSession(bool ending) {
   SetupLog("UI Received WM_ENDSESSION message");
   WaitForSingleObject(finishEvent_.Get(), INFINITE);
   SetupLog("UI Finish event was signalled");
+  // The worker posts its result just after setting the event; give it a
+  // moment to arrive rather than let the session end take the process down
+  // before the dialog has the code.
   MSG posted;
-  if (PeekMessageA(&posted, window_, WM_ENDSETUPDIALOG, WM_ENDSETUPDIALOG, PM_REMOVE)) {
+  bool found = false;
+  for (DWORD waited = 0; !found && waited <= kPostedResultWaitMs; waited += kPollMs) {
+    found = PeekMessageA(&posted, window_, WM_ENDSETUPDIALOG, WM_ENDSETUPDIALOG, PM_REMOVE) != 0;
+    if (!found) Sleep(kPollMs);
+  }
+  if (found) {
     SetupLog("UI Dequeued WM_ENDSETUPDIALOG message");
     Sleep(kEndDialogPauseMs);
     EndWithCode(static_cast<uint32_t>(posted.lParam));
+    // Windows may end the process as soon as this message returns, with an
+    // exit code of its choosing; leave now with the run's own.
+    if (ending) ExitProcess(result_);
   }
 }
 

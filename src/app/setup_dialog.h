@@ -44,7 +44,7 @@ class SetupDialog {
   void OnShowWindow();
   bool OnPaint();
   void OnQueryEndSession();
-  void OnEndSession();
+  void OnEndSession(bool ending);
   void EndWithCode(uint32_t code);
   // A dialog procedure's answer to a message that has a result of its own.
   INT_PTR Answer(LONG_PTR result);

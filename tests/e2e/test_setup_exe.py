@@ -34,6 +34,12 @@ def medium(gui_prefix):
 
 
 @pytest.fixture
+def package(medium, build_msi):
+    """A real package on the medium whose product is not installed."""
+    return build_msi(medium / "Product.msi", new_guid())
+
+
+@pytest.fixture
 def stand_in(gui_prefix, tools):
     stand_in = StandInMsiexec(gui_prefix, tools)
     yield stand_in
@@ -44,7 +50,7 @@ def stand_in(gui_prefix, tools):
 def startup_folder(gui_prefix):
     folder = gui_prefix.drive_c / "users" / "root" / "AppData" / "Roaming" / "Microsoft" / "Windows" / \
         "Start Menu" / "Programs" / "Startup"
-    candidates = list(gui_prefix.drive_c.glob("users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup"))
+    candidates = list(gui_prefix.drive_c.glob("users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp"))
     folder = candidates[0] if candidates else folder
     (folder / SHORTCUT).unlink(missing_ok=True)
     yield folder
@@ -81,7 +87,7 @@ def in_order(body: list[str], *lines: str):
 
 
 class TestInstallation:
-    def test_first_installation_then_maintenance(self, gui_prefix, medium, build_msi):
+    def test_first_installation_then_maintenance(self, gui_prefix, medium, build_msi, tools):
         code = new_guid()
         build_msi(medium / "Product.msi", code, name="KQ Setup Demo", version="1.2.3",
                   features=[Feature("Main", [Component("readme.txt", "installed by SETUP.EXE\n")])])
@@ -98,9 +104,17 @@ class TestInstallation:
             assert list(gui_prefix.drive_c.glob("Program Files*/KQDemo/readme.txt"))
             assert temp_copies(gui_prefix) == []
 
+            # Wine's msiexec cannot repair from a package path (it answers
+            # 1605); a stand-in records the maintenance command line instead.
             gui_prefix.clear_setup_log()
-            result = run_setup(gui_prefix, medium, "/qn")
+            stand_in = StandInMsiexec(gui_prefix, tools)
+            try:
+                result = run_setup(gui_prefix, medium, "/qn")
+                calls = stand_in.calls()
+            finally:
+                stand_in.restore()
             assert result.exit_code == 0
+            assert calls == [rf'C:\windows\system32\MSIEXEC /fvomus "{gui_prefix.win_path(medium)}\Product.msi" /qn']
             in_order(log_bodies(gui_prefix), "Found the product registry key",
                      "The current version of the product is already installed",
                      "Launching the maintenance installer", "Exiting after running the maintenance installer")
@@ -118,7 +132,7 @@ class TestInstallation:
         assert box["found"] and box.get("text") == "Error Code: 0001.00000002"
         assert gui_prefix.finish(proc).exit_code == 2
 
-    def test_second_instance_of_the_same_setup_ends_with_0(self, gui_prefix, medium, stand_in):
+    def test_second_instance_of_the_same_setup_ends_with_0(self, gui_prefix, medium, package, stand_in):
         write_ini(medium)
         stand_in.configure(exit_code=1603, wait_ms=8000)
         first = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qb"], env={"KQSETUP": "LOG"})
@@ -135,39 +149,95 @@ class TestMainInstallationOutcome:
         (3010, 1641, "Exiting due to final reboot after running the main installation"),
         (0, 1602, None),  # the stand-in installs nothing: the product is not there afterwards
     ])
-    def test_exit_code_of_the_main_installation(self, gui_prefix, medium, stand_in, startup_folder,
+    def test_exit_code_of_the_main_installation(self, gui_prefix, medium, package, stand_in, startup_folder,
                                                 child, expected, line):
         write_ini(medium)
         stand_in.configure(exit_code=child)
-        result = run_setup(gui_prefix, medium, "/qb")
+        result = run_setup(gui_prefix, medium, "/qb-")
         assert result.exit_code == expected
         if line:
             assert line in log_bodies(gui_prefix)
         assert not (startup_folder / SHORTCUT).exists()
         assert temp_copies(gui_prefix) == []
 
-    def test_reboot_before_a_nested_setup_resumes_at_the_nested_setup(self, gui_prefix, medium, stand_in,
-                                                                        startup_folder, tools):
+    def test_reboot_before_a_nested_setup_resumes_at_the_nested_setup(self, gui_prefix, medium, package, stand_in,
+                                                                        startup_folder, build_msi):
         write_ini(medium, f"NestedInstall={new_guid()},Nested.ini\r\n")
         write_ini(medium, name="Nested.ini", package="Nested.msi")
+        build_msi(medium / "Nested.msi", new_guid())
         stand_in.configure(exit_code=3010)
-        result = run_setup(gui_prefix, medium, "/qb")
+        result = run_setup(gui_prefix, medium, "/qb-")
         assert result.exit_code == 460393
-        body = log_bodies(gui_prefix)
-        in_order(body, "Hooking reboot before running the main installation",
+        in_order(log_bodies(gui_prefix), "Hooking reboot before running the main installation",
                  "Exiting due to intermediate reboot after running the main installation")
-        assert (startup_folder / SHORTCUT).exists()
+        shortcut = startup_folder / SHORTCUT
+        assert shortcut.exists()
         copies = temp_copies(gui_prefix)
         assert len(copies) == 1, "the copy stays for the restart"
 
-        # The logon after the reboot starts what the shortcut names.
+        # The logon after the reboot opens the shortcut: only the nested
+        # setup is left, and it runs from the copy (its own main
+        # installation ends with 1602: the stand-in installs nothing).
         gui_prefix.clear_setup_log()
         stand_in.configure(exit_code=0)
-        target = copies[0] / "SETUP.EXE"
-        result = gui_prefix.run(f'"{gui_prefix.win_path(target)}" /qb /~', env={"KQSETUP": "LOG"})
+        result = gui_prefix.run(["start", "/wait", gui_prefix.win_path(shortcut)], env={"KQSETUP": "LOG"})
         body = log_bodies(gui_prefix)
-        assert "Starting the SETUP process at launching the nested installation" in body
-        assert "Launching the nested installer" in body
+        in_order(body, "Starting the SETUP process at launching the nested installation",
+                 "Launching the nested installer", "Nested installer was launched", "Exiting normally")
         assert "Running installer" not in body[:body.index("Launching the nested installer")]
-        assert not (startup_folder / SHORTCUT).exists()
+        assert stand_in.calls()[-1].startswith(r"C:\windows\system32\MSIEXEC.EXE /i ")
+        assert "Nested.msi" in stand_in.calls()[-1] and str(copies[0].name) in stand_in.calls()[-1]
+        assert not shortcut.exists()
+        # The copy is emptied; the running program and its folder wait for
+        # the next restart.
+        assert [p.name for p in copies[0].iterdir()] == ["SETUP.EXE"]
+        pending = gui_prefix.reg_query(r"HKLM\System\CurrentControlSet\Control\Session Manager",
+                                       "PendingFileRenameOperations") or ""
+        assert copies[0].name in pending
         assert result.exit_code == 0
+
+
+class TestRebootsAndEndOfSession:
+    def test_restart_question_answered_no(self, gui_prefix, medium, build_msi, stand_in):
+        """A main installation that needs a reboot while a nested setup
+        suppresses reboots: the setup asks at the very end."""
+        code = new_guid()
+        product = build_msi(medium / "Product.msi", code, name="KQ Restart")
+        stand_in.restore()
+        gui_prefix.wine(["msiexec", "/i", gui_prefix.win_path(product), "/qn"])
+        stand_in.__init__(gui_prefix, gui_prefix.tools)
+        try:
+            write_ini(medium, f"NestedInstall={new_guid()},Nested.ini,ONEREBOOT\r\n")
+            # The nested setup's data names no package: it ends with an
+            # internal error, which the outer setup only logs.
+            (medium / "Nested.ini").write_bytes(b"[ProductInformation]\r\n")
+            stand_in.configure(exit_code=3010)
+            proc = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/i", "Product.msi", "/qb-"],
+                                    env={"KQSETUP": "LOG"})
+            box = gui_prefix.answer("Warning", "no")
+            result = gui_prefix.finish(proc)
+        finally:
+            stand_in.restore()
+            gui_prefix.wine(["msiexec", "/x", code, "/qn"], check=False)
+            stand_in.__init__(gui_prefix, gui_prefix.tools)
+        assert box["found"]
+        assert box["text"].startswith("You must restart your system for the configuration changes made to KQ Restart")
+        assert result.exit_code == 1602
+        in_order(log_bodies(gui_prefix), "Reboots were suppressed, so a reboot will be required later",
+                 "Launching the nested installer", "Initiating reboot so the product will be functional")
+
+    def test_end_of_session_during_the_main_installation(self, gui_prefix, medium, package, stand_in,
+                                                        startup_folder):
+        write_ini(medium)
+        stand_in.configure(exit_code=0, wait_ms=60000)
+        proc = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qb-"], env={"KQSETUP": "LOG"})
+        wait_for_log(gui_prefix, "Running installer")
+        gui_prefix.wine(["wineboot", "--end-session"], check=False)
+        result = gui_prefix.finish(proc)
+        body = log_bodies(gui_prefix)
+        in_order(body, "UI Received WM_QUERYENDSESSION message", "Reboot signaled after running the main installation",
+                 "Exiting due to final reboot after running the main installation",
+                 "Worker thread exiting with status code: 00000669")
+        in_order(body, "UI Received WM_ENDSESSION message", "UI Finish event was signalled",
+                 "UI Dequeued WM_ENDSETUPDIALOG message")
+        assert result.exit_code == 1641
