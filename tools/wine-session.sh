@@ -22,6 +22,11 @@ case $action in
     wineserver -p >/dev/null 2>&1 </dev/null
     wineboot -i >/dev/null 2>&1
     wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion >/dev/null
+    if [ -n "${KQ_DISPLAY:-}" ]; then
+      # The Xvfb display has no window manager; Wine would wait for one, up
+      # to 2 s, each time a program hides a window it had shown.
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    fi
     if [ -n "${3:-}" ]; then
       nohup wine "$3" </dev/null >/dev/null 2>&1 &
     fi

@@ -5,7 +5,7 @@
 // "exit=0x%08X (%lu)" with the full 32-bit exit code, which Wine's own exit
 // status would cut to its low 8 bits. Exits 0 when the code was read, 125
 // when the program could not be started or did not end in time. With --stats it
-// first prints "stats elapsed_ms=N peak_working_set=N" for benchmarks.
+// first prints "stats elapsed_ms=N peak_working_set=N peak_private=N" for benchmarks.
 #include <windows.h>
 #include <psapi.h>
 
@@ -99,7 +99,24 @@ int main() {
   }
   CloseHandle(info.hThread);
   const DWORD started = GetTickCount();
-  const DWORD wait = WaitForSingleObject(info.hProcess, timeout);
+  // With --stats the process is sampled while it runs: its counters may be
+  // gone once it has ended.
+  SIZE_T peakWorkingSet = 0;
+  SIZE_T peakPrivate = 0;
+  DWORD wait = WAIT_TIMEOUT;
+  if (stats) {
+    for (;;) {
+      PROCESS_MEMORY_COUNTERS memory = {};
+      memory.cb = sizeof memory;
+      if (GetProcessMemoryInfo(info.hProcess, &memory, sizeof memory) && memory.PeakWorkingSetSize > peakWorkingSet)
+        peakWorkingSet = memory.PeakWorkingSetSize;
+      if (memory.PeakPagefileUsage > peakPrivate) peakPrivate = memory.PeakPagefileUsage;
+      wait = WaitForSingleObject(info.hProcess, 5);
+      if (wait != WAIT_TIMEOUT || (timeout != INFINITE && GetTickCount() - started >= timeout)) break;
+    }
+  } else {
+    wait = WaitForSingleObject(info.hProcess, timeout);
+  }
   if (wait != WAIT_OBJECT_0) {
     std::printf("timeout\n");
     TerminateProcess(info.hProcess, 1);
@@ -109,13 +126,8 @@ int main() {
   DWORD code = 0;
   GetExitCodeProcess(info.hProcess, &code);
   if (stats) {
-    // Wall time from the start to the end of the process, and its peak
-    // working set (the counters outlive the process while a handle is open).
-    PROCESS_MEMORY_COUNTERS memory = {};
-    memory.cb = sizeof memory;
-    const BOOL haveMemory = GetProcessMemoryInfo(info.hProcess, &memory, sizeof memory);
-    std::printf("stats elapsed_ms=%lu peak_working_set=%lu\n", GetTickCount() - started,
-                haveMemory ? static_cast<unsigned long>(memory.PeakWorkingSetSize) : 0ul);
+    std::printf("stats elapsed_ms=%lu peak_working_set=%lu peak_private=%lu\n", GetTickCount() - started,
+                static_cast<unsigned long>(peakWorkingSet), static_cast<unsigned long>(peakPrivate));
   }
   CloseHandle(info.hProcess);
   std::printf("exit=0x%08lX (%lu)\n", code, code);
