@@ -3,15 +3,18 @@ sequence under Wine, with the progress dialog on an Xvfb display, real wixl
 packages and Wine's own msiexec where the Windows Installer matters, and a
 stand-in msiexec where a test needs a chosen exit code.
 """
+import os
 import shutil
+import subprocess
 import time
 import uuid
 from pathlib import Path
 
 import pytest
 
-from conftest import Component, Feature, StandInMsiexec
+from conftest import SOURCE_ROOT, Component, Feature, StandInMsiexec
 from test_msi_library import log_bodies, new_guid
+from test_setup_inputs import DESKTOP, start_on_desktop
 
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SHORTCUT = "KORVANE Install Exec Setup.lnk"
@@ -65,6 +68,27 @@ def temp_copies(prefix) -> list[Path]:
 def run_setup(prefix, medium, arguments="", env=None, timeout=120):
     args = f'"{prefix.win_path(medium / "SETUP.EXE")}" {arguments}'.rstrip()
     return prefix.run(args, env={"KQSETUP": "LOG", **(env or {})}, timeout=timeout)
+
+
+def read_dialog(prefix, caption, locale, timeout_ms=60000):
+    """answer.exe on the boxes' desktop, reading the progress dialog without
+    pressing anything: its fields as bytes (texts in the ANSI code page)."""
+    proc = subprocess.Popen(["wine", *DESKTOP, str(prefix.tools.answer), caption, "none", str(timeout_ms)],
+                            env=prefix.env(locale=locale), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    fields = {}
+    for line in proc.stdout:
+        key, _, value = line.rstrip(b"\r\n").partition(b"=")
+        fields[key.decode(errors="replace")] = value
+        if key in (b"visible", b"no-box"):
+            break
+    return fields, proc
+
+
+def screenshot(display, out: Path):
+    """The virtual desktop, trimmed of the empty background around the
+    dialog (which sits at its top left corner, as the template places it)."""
+    subprocess.run(["import", "-display", display, "-window", "root", "-rotate", "180", "-fuzz", "3%", "-trim", "-rotate", "180",
+                    "+repage", str(out)], check=True, timeout=60)
 
 
 def wait_for_log(prefix, text, timeout=60):
@@ -241,3 +265,38 @@ class TestRebootsAndEndOfSession:
         in_order(body, "UI Received WM_ENDSESSION message", "UI Finish event was signalled",
                  "UI Dequeued WM_ENDSETUPDIALOG message")
         assert result.exit_code == 1641
+
+
+class TestProgressDialog:
+    @pytest.mark.parametrize("locale, status, shot", [
+        ("en_US.UTF-8", "Please wait while setup loads....", "setup_dialog_en.png"),
+        ("de_AT.UTF-8", "Bitte warten Sie, w\u00e4hrend Setup geladen wird...", "setup_dialog_de.png"),
+    ])
+    def test_dialog_stays_while_the_windows_installer_is_installed(self, gui_prefix, medium, package, tools,
+                                                                   tmp_path, locale, status, shot):
+        """No usable Windows Installer (MSI.DLL disabled): the setup runs the
+        redistributable from its medium with the dialog on the screen, and
+        ends with 1602 when the engine is still missing afterwards."""
+        write_ini(medium)
+        record = gui_prefix.drive_c / f"insnt_{uuid.uuid4().hex[:6]}.txt"
+        shutil.copyfile(tools.child, medium / "INSNTMSI.EXE")
+        (medium / "INSNTMSI.cfg").write_text(f"record={gui_prefix.win_path(record)}\nwait=4000\n")
+        proc = start_on_desktop(gui_prefix, [medium / "SETUP.EXE", "/qb"],
+                                {"KQSETUP": "LOG", "WINEDLLOVERRIDES": "msi="}, locale)
+        try:
+            fields, reader = read_dialog(gui_prefix, "Setup - SETUP.INI", locale)
+            assert "visible" in fields, f"the progress dialog never appeared: {fields}"
+            assert fields["status"].decode("cp1252") == status
+            assert (fields["visible"], fields["progress-visible"]) == (b"1", b"0")
+            screenshot(gui_prefix.display, tmp_path / shot)
+            if os.environ.get("KQ_UPDATE_DOCS"):
+                shutil.copyfile(tmp_path / shot, SOURCE_ROOT / "docs" / shot)
+        finally:
+            result = gui_prefix.finish(proc)
+        reader.wait(timeout=60)
+        assert result.exit_code == 1602
+        # Started from the temporary copy, quietly for /qb.
+        started = record.read_bytes().decode("latin-1").split("\r\n")[0]
+        assert started.endswith('\\INSNTMSI.EXE" /Q') and "\\KIES" in started
+        in_order(log_bodies(gui_prefix), "Unhooking reboot after running the Windows installer",
+                 "The Windows Installer installation did not complete successfully")

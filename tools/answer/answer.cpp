@@ -1,6 +1,7 @@
 // answer.exe <caption> <yes|no|ok|cancel|none> [timeout-ms]
 // Waits for a dialog box (window class #32770) with the given caption,
-// prints its caption and message text, and presses the given button ("none"
+// prints its caption and message text (and, for the setup's progress dialog,
+// its status text and whether it and its progress bar are visible), and presses the given button ("none"
 // only reads the text). Exits 0 when a box was found, 1 on time-out.
 #include <windows.h>
 
@@ -52,6 +53,10 @@ int main(int argc, char** argv) {
   HWND message = GetDlgItem(box, 0xFFFF);
   std::printf("caption=%s\n", WindowText(box).c_str());
   std::printf("text=%s\n", message != nullptr ? WindowText(message).c_str() : "");
+  // The setup's own dialog: its status text and progress bar.
+  if (HWND status = GetDlgItem(box, 1000)) std::printf("status=%s\n", WindowText(status).c_str());
+  if (HWND progress = GetDlgItem(box, 1001)) std::printf("progress-visible=%d\n", IsWindowVisible(progress) ? 1 : 0);
+  std::printf("visible=%d\n", IsWindowVisible(box) ? 1 : 0);
   std::fflush(stdout);
   if (button != 0) PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
   return 0;
