@@ -17,12 +17,6 @@ constexpr DWORD kQueryEndSessionPauseMs = 2000;
 constexpr DWORD kPostedResultWaitMs = 2000;
 constexpr DWORD kPollMs = 10;
 
-std::string MessageOr(uint32_t id, const char* english) {
-  std::string text;
-  if (!GetMessageText(id, text)) text = english;
-  return text;
-}
-
 }  // namespace
 
 SetupDialog::SetupDialog(HINSTANCE instance)
@@ -100,8 +94,8 @@ void SetupDialog::OnInitDialog() {
     EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
   }
   text_ = GetDlgItem(window_, IDC_STATUS_TEXT);
-  SetWindowTextA(text_, MessageOr(kMsgPleaseWait, "Please wait while setup loads....").c_str());
-  SetWindowTextA(window_, MessageOr(kMsgSetup, "Setup").c_str());
+  SetWindowTextA(text_, GetMessageTextOr(kMsgPleaseWait, "Please wait while setup loads....").c_str());
+  SetWindowTextA(window_, GetMessageTextOr(kMsgSetup, "Setup").c_str());
 }
 
 void SetupDialog::OnShowWindow() {

@@ -31,12 +31,6 @@ constexpr int kUiLevelBasic = 4;
 constexpr int kUiLevelBasicNoModal = 5;
 constexpr int kUiLevelNone = 7;
 
-std::string MessageOr(uint32_t id, const char* english) {
-  std::string text;
-  if (!GetMessageText(id, text)) text = english;
-  return text;
-}
-
 // One run of the setup: the state the worker keeps from start to end.
 class RunSequence {
  public:
@@ -134,7 +128,7 @@ void RunSequence::StartUp() {
   commandLine_.Parse(setupFolder_.c_str(), argumentText_.c_str());
 
   const std::string& dataFileName = commandLine_.GetDataFileName();
-  SetWindowTextA(Window(), (MessageOr(kMsgSetup, "Setup") + " - " + dataFileName).c_str());
+  SetWindowTextA(Window(), (GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName).c_str());
   ShowWindow(Window(), commandLine_.GetUiLevel() == kUiLevelNone ? SW_HIDE : SW_SHOWNORMAL);
 
   engine_->SetCommandLine(&commandLine_);
@@ -310,9 +304,9 @@ void RunSequence::FinalRebootOrEnd() {
     if (AsksBeforeFinalReboot(argumentText_, commandLine_.GetUiLevel())) {
       std::string productName;
       engine_->GetProductName(productName);
-      std::string text = MessageOr(kMsgRestart, "You must restart your system.");
+      std::string text = GetMessageTextOr(kMsgRestart, "You must restart your system.");
       SubstitutePlaceholders({"_PRODUCT_NAME_," + productName}, text);
-      const int answer = MessageBoxA(Window(), text.c_str(), MessageOr(kMsgWarning, "Warning").c_str(),
+      const int answer = MessageBoxA(Window(), text.c_str(), GetMessageTextOr(kMsgWarning, "Warning").c_str(),
                                      MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND);
       if (answer == IDNO) RaiseSetupExitCode(kExitUserExit);
     }

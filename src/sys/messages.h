@@ -51,6 +51,8 @@ bool GetMessageTextForLocale(uint32_t userLocale, uint32_t id, std::string& text
 
 // The same for the user's default locale (Windows build only).
 bool GetMessageText(uint32_t id, std::string& text);
+// The same, or `fallback` (the English text) when the table lacks it.
+std::string GetMessageTextOr(uint32_t id, const char* fallback);
 
 // Replaces placeholders in `text` for each "NAME,value" entry in order: every
 // occurrence of NAME present in the text is replaced by value (all of the
