@@ -85,10 +85,14 @@ def read_dialog(prefix, caption, locale, timeout_ms=60000):
 
 
 def screenshot(display, out: Path):
-    """The virtual desktop, trimmed of the empty background around the
-    dialog (which sits at its top left corner, as the template places it)."""
-    subprocess.run(["import", "-display", display, "-window", "root", "-rotate", "180", "-fuzz", "3%", "-trim", "-rotate", "180",
-                    "+repage", str(out)], check=True, timeout=60)
+    """The dialog, cut out of the screen: it sits at the top left corner of
+    the virtual desktop (as its template places it), which sits at the top
+    left of the screen; the screen's and then the desktop's background are
+    trimmed from the bottom right."""
+    raw = out.with_suffix(".raw.png")
+    subprocess.run(["import", "-display", display, "-window", "root", str(raw)], check=True, timeout=60)
+    subprocess.run(["convert", str(raw), "-rotate", "180", "-fuzz", "3%", "-trim", "+repage", "-trim", "+repage",
+                    "-rotate", "180", str(out)], check=True, timeout=60)
 
 
 def wait_for_log(prefix, text, timeout=60):
