@@ -70,10 +70,10 @@ def run_setup(prefix, medium, arguments="", env=None, timeout=120):
     return prefix.run(args, env={"KQSETUP": "LOG", **(env or {})}, timeout=timeout)
 
 
-def read_dialog(prefix, caption, locale, timeout_ms=60000):
-    """answer.exe on the boxes' desktop, reading the progress dialog without
-    pressing anything: its fields as bytes (texts in the ANSI code page)."""
-    proc = subprocess.Popen(["wine", *DESKTOP, str(prefix.tools.answer), caption, "none", str(timeout_ms)],
+def read_dialog(prefix, caption, locale, press="none", timeout_ms=60000):
+    """answer.exe on the boxes' desktop, reading the progress dialog (and
+    then pressing `press`): its fields as bytes (texts in the ANSI code page)."""
+    proc = subprocess.Popen(["wine", *DESKTOP, str(prefix.tools.answer), caption, press, str(timeout_ms)],
                             env=prefix.env(locale=locale), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     fields = {}
     for line in proc.stdout:
@@ -284,7 +284,7 @@ class TestProgressDialog:
         write_ini(medium)
         record = gui_prefix.drive_c / f"insnt_{uuid.uuid4().hex[:6]}.txt"
         shutil.copyfile(tools.child, medium / "INSNTMSI.EXE")
-        (medium / "INSNTMSI.cfg").write_text(f"record={gui_prefix.win_path(record)}\nwait=4000\n")
+        (medium / "INSNTMSI.cfg").write_text(f"record={gui_prefix.win_path(record)}\nwait=10000\n")
         proc = start_on_desktop(gui_prefix, [medium / "SETUP.EXE", "/qb"],
                                 {"KQSETUP": "LOG", "WINEDLLOVERRIDES": "msi="}, locale)
         try:
@@ -295,9 +295,17 @@ class TestProgressDialog:
             screenshot(gui_prefix.display, tmp_path / shot)
             if os.environ.get("KQ_UPDATE_DOCS"):
                 shutil.copyfile(tmp_path / shot, SOURCE_ROOT / "docs" / shot)
+            # Esc, Enter and Close would end the dialog under the running
+            # worker: the dialog ignores them and stays.
+            pressed = [read_dialog(gui_prefix, "Setup - SETUP.INI", locale, press)[1] for press in
+                       ("cancel", "ok", "close")]
+            time.sleep(0.5)
+            still, checker = read_dialog(gui_prefix, "Setup - SETUP.INI", locale)
+            assert still.get("visible") == b"1"
         finally:
             result = gui_prefix.finish(proc)
-        reader.wait(timeout=60)
+        for helper in (reader, checker, *pressed):
+            helper.wait(timeout=60)
         assert result.exit_code == 1602
         # Started from the temporary copy, quietly for /qb.
         started = record.read_bytes().decode("latin-1").split("\r\n")[0]

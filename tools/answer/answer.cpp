@@ -1,8 +1,9 @@
-// answer.exe <caption> <yes|no|ok|cancel|none> [timeout-ms]
+// answer.exe <caption> <yes|no|ok|cancel|close|none> [timeout-ms]
 // Waits for a dialog box (window class #32770) with the given caption,
 // prints its caption and message text (and, for the setup's progress dialog,
 // its status text and whether it and its progress bar are visible), and presses the given button ("none"
-// only reads the text). Exits 0 when a box was found, 1 on time-out.
+// only reads the text; "close" sends WM_CLOSE, as the title bar's Close
+// does). Exits 0 when a box was found, 1 on time-out.
 #include <windows.h>
 
 #include <cstdio>
@@ -33,11 +34,12 @@ int ButtonId(const char* name) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: answer.exe <caption> <yes|no|ok|cancel|none> [timeout-ms]\n");
+    std::fprintf(stderr, "usage: answer.exe <caption> <yes|no|ok|cancel|close|none> [timeout-ms]\n");
     return 2;
   }
   const char* caption = argv[1];
   const int button = ButtonId(argv[2]);
+  const bool close = std::strcmp(argv[2], "close") == 0;
   const DWORD timeout = argc > 3 ? static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)) : 30000;
   const DWORD start = GetTickCount();
   HWND box = nullptr;
@@ -59,5 +61,6 @@ int main(int argc, char** argv) {
   std::printf("visible=%d\n", IsWindowVisible(box) ? 1 : 0);
   std::fflush(stdout);
   if (button != 0) PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  if (close) PostMessageA(box, WM_CLOSE, 0, 0);
   return 0;
 }
