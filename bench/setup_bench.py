@@ -48,7 +48,7 @@ class Prefix:
     def __init__(self, path: Path, display: str):
         self.path = path
         self.display = display
-        self.overrides = "mscoree,mshtml="
+        self.overrides = "mscoree,mshtml=;winemenubuilder.exe=d"
 
     def env(self, extra=None):
         env = dict(os.environ, WINEPREFIX=str(self.path), WINEARCH="win32", WINEDEBUG="-all",

@@ -44,7 +44,7 @@ for _ in $(seq 50); do [ -e /tmp/.X11-unix/X${n} ] && break; sleep 0.1; done
 
 echo "demo: making a fresh Wine prefix ($prefix)..."
 KQ_DISPLAY=$display bash tools/wine-session.sh start "$prefix" "$tools_dir/keepalive.exe" >/dev/null
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all DISPLAY=$display WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all DISPLAY=$display WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 drive_c=$prefix/drive_c
 
 if [ $# -ge 1 ]; then

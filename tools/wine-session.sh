@@ -9,7 +9,7 @@
 set -eu
 action=$1
 export WINEPREFIX=$(realpath -m "$2")
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # The prefix's desktop keeps the display it is booted with: none, unless the
 # caller names one in KQ_DISPLAY (for tests that show windows).
 if [ -n "${KQ_DISPLAY:-}" ]; then export DISPLAY=$KQ_DISPLAY; else unset DISPLAY; fi

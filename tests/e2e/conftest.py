@@ -60,7 +60,9 @@ class Prefix:
         env = dict(os.environ)
         env.update(WINEPREFIX=str(self.path), WINEARCH="win32", WINEDEBUG="-all")
         env["LC_ALL"] = locale or "en_US.UTF-8"
-        overrides = ["mscoree,mshtml="] + self.dll_overrides
+        # Wine's menu builder turns every shortcut saved into a Linux menu entry,
+        # in a process of its own that also holds the new file open a moment.
+        overrides = ["mscoree,mshtml=", "winemenubuilder.exe=d"] + self.dll_overrides
         if extra and "WINEDLLOVERRIDES" in extra:
             overrides.append(extra["WINEDLLOVERRIDES"])
         env["WINEDLLOVERRIDES"] = ";".join(overrides)
