@@ -257,6 +257,11 @@ class TestRebootsAndEndOfSession:
     def test_end_of_session_during_the_main_installation(self, gui_prefix, medium, package, stand_in,
                                                         startup_folder):
         write_ini(medium)
+        # Enough files that deleting the temporary copy at the end takes a
+        # while: WM_ENDSESSION then arrives while the worker does its
+        # bookkeeping, as on a real logoff, instead of after the dialog ended.
+        for i in range(600):
+            (medium / f"data{i:03d}.bin").write_bytes(b"x" * 4096)
         stand_in.configure(exit_code=0, wait_ms=60000)
         proc = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qb-"], env={"KQSETUP": "LOG"})
         wait_for_log(gui_prefix, "Running installer")
