@@ -114,6 +114,27 @@ def in_order(body: list[str], *lines: str):
         at += 1
 
 
+@pytest.fixture
+def needs_final_restart(gui_prefix, medium, build_msi, stand_in):
+    """A main installation that needs a reboot while a nested setup
+    suppresses reboots, so that the setup restarts Windows at the very end.
+    The product is really installed (the stand-in MSIEXEC installs nothing),
+    and the nested setup's data names no package: it ends with an internal
+    error, which the outer setup only logs. Yields the command line."""
+    code = new_guid()
+    product = build_msi(medium / "Product.msi", code, name="KQ Restart")
+    stand_in.restore()
+    gui_prefix.wine(["msiexec", "/i", gui_prefix.win_path(product), "/qn"])
+    stand_in.__init__(gui_prefix, gui_prefix.tools)
+    write_ini(medium, f"NestedInstall={new_guid()},Nested.ini,ONEREBOOT\r\n")
+    (medium / "Nested.ini").write_bytes(b"[ProductInformation]\r\n")
+    stand_in.configure(exit_code=3010)
+    yield [gui_prefix.win_path(medium / "SETUP.EXE"), "/i", "Product.msi"]
+    stand_in.restore()
+    gui_prefix.wine(["msiexec", "/x", code, "/qn"], check=False)
+    stand_in.__init__(gui_prefix, gui_prefix.tools)
+
+
 class TestInstallation:
     def test_first_installation_then_maintenance(self, gui_prefix, medium, build_msi, tools):
         code = new_guid()
@@ -225,35 +246,7 @@ class TestMainInstallationOutcome:
         assert result.exit_code == 0
 
 
-class TestRebootsAndEndOfSession:
-    def test_restart_question_answered_no(self, gui_prefix, medium, build_msi, stand_in):
-        """A main installation that needs a reboot while a nested setup
-        suppresses reboots: the setup asks at the very end."""
-        code = new_guid()
-        product = build_msi(medium / "Product.msi", code, name="KQ Restart")
-        stand_in.restore()
-        gui_prefix.wine(["msiexec", "/i", gui_prefix.win_path(product), "/qn"])
-        stand_in.__init__(gui_prefix, gui_prefix.tools)
-        try:
-            write_ini(medium, f"NestedInstall={new_guid()},Nested.ini,ONEREBOOT\r\n")
-            # The nested setup's data names no package: it ends with an
-            # internal error, which the outer setup only logs.
-            (medium / "Nested.ini").write_bytes(b"[ProductInformation]\r\n")
-            stand_in.configure(exit_code=3010)
-            proc = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/i", "Product.msi", "/qb-"],
-                                    env={"KQSETUP": "LOG"})
-            box = gui_prefix.answer("Warning", "no")
-            result = gui_prefix.finish(proc)
-        finally:
-            stand_in.restore()
-            gui_prefix.wine(["msiexec", "/x", code, "/qn"], check=False)
-            stand_in.__init__(gui_prefix, gui_prefix.tools)
-        assert box["found"]
-        assert box["text"].startswith("You must restart your system for the configuration changes made to KQ Restart")
-        assert result.exit_code == 1602
-        in_order(log_bodies(gui_prefix), "Reboots were suppressed, so a reboot will be required later",
-                 "Launching the nested installer", "Initiating reboot so the product will be functional")
-
+class TestEndOfSession:
     def test_end_of_session_during_the_main_installation(self, gui_prefix, medium, package, stand_in,
                                                         startup_folder):
         write_ini(medium)
@@ -317,3 +310,32 @@ class TestProgressDialog:
         assert started.endswith('\\INSNTMSI.EXE" /Q') and "\\KIES" in started
         in_order(log_bodies(gui_prefix), "Unhooking reboot after running the Windows installer",
                  "The Windows Installer installation did not complete successfully")
+
+
+# Last in the file: the restart really runs Wine's end of session in the
+# prefix, which may end the prefix's helper processes.
+class TestFinalRestart:
+    def test_restart_question_answered_no(self, gui_prefix, needs_final_restart):
+        proc = gui_prefix.start(needs_final_restart + ["/qb-"], env={"KQSETUP": "LOG"})
+        box = gui_prefix.answer("Warning", "no")
+        result = gui_prefix.finish(proc)
+        assert box["found"]
+        assert box["text"].startswith("You must restart your system for the configuration changes made to KQ Restart")
+        assert result.exit_code == 1602
+        body = log_bodies(gui_prefix)
+        in_order(body, "Reboots were suppressed, so a reboot will be required later",
+                 "Launching the nested installer", "Initiating reboot so the product will be functional")
+        assert "Initiating Reboot..." not in body
+
+    @pytest.mark.parametrize("ui, answer", [("/qb-", "yes"), ("/qn", None)])
+    def test_restart_answered_yes_or_not_asked_under_qn(self, gui_prefix, needs_final_restart, ui, answer):
+        """/qb- (lower case, so no "/Q") asks; /qn never asks: a question
+        would block an unattended installation."""
+        proc = gui_prefix.start(needs_final_restart + [ui], env={"KQSETUP": "LOG"})
+        if answer:
+            assert gui_prefix.answer("Warning", answer)["found"]
+        result = gui_prefix.finish(proc, timeout=90)
+        assert result.exit_code == 1641
+        in_order(log_bodies(gui_prefix), "Initiating reboot so the product will be functional",
+                 "Worker thread exiting with status code: 00000669")
+        assert {"Initiating Reboot...", "Reboot initiated."} <= set(log_bodies(gui_prefix))
