@@ -82,6 +82,7 @@ meaning() {
     1603) echo "the installation failed" ;;
     1633) echo "this Windows is not supported by the product" ;;
     1639) echo "invalid command line" ;;
+    1605) echo "MSIEXEC: this action is only valid for products that are installed" ;;
     1641) echo "done; a restart was started or is needed (the setup resumes after it)" ;;
     3010) echo "done; a restart is required" ;;
     460393) echo "a restart is under way; the setup runs again after it" ;;
