@@ -1,10 +1,10 @@
 #include "app/reboot_policy.h"
 
+#include "config/setup_command_line.h"
+
 namespace kq {
 
 namespace {
-
-constexpr int kUiLevelNone = 7;
 
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
@@ -27,7 +27,7 @@ bool WantsFinalReboot(const std::string& argumentText) {
 }
 
 bool AsksBeforeFinalReboot(const std::string& argumentText, int uiLevel) {
-  if (uiLevel == kUiLevelNone) return false;
+  if (uiLevel == kUiQuiet) return false;
   for (const char* asking : {"/QF", "/QR", "/QB+", "/QN+"}) {
     if (Contains(argumentText, asking)) return true;
   }

@@ -24,13 +24,6 @@ namespace kq {
 
 namespace {
 
-constexpr int kInstallModeDefault = 0;
-constexpr int kInstallModeInstall = 1;
-constexpr int kInstallModeRepair = 2;
-constexpr int kUiLevelBasic = 4;
-constexpr int kUiLevelBasicNoModal = 5;
-constexpr int kUiLevelNone = 7;
-
 // One run of the setup: the state the worker keeps from start to end.
 class RunSequence {
  public:
@@ -72,7 +65,7 @@ class RunSequence {
   std::string restartArguments_;
   ScopedHandle instanceMutex_;
   bool hookInPlace_ = false;
-  int installMode_ = kInstallModeDefault;
+  int installMode_ = kModeDefault;
   int previousVersionsDone_ = 0;
   int nestedInstall_ = 0;
   int rebootsSuppressed_ = 0;
@@ -129,7 +122,7 @@ void RunSequence::StartUp() {
 
   const std::string& dataFileName = commandLine_.GetDataFileName();
   SetWindowTextA(Window(), (GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName).c_str());
-  ShowWindow(Window(), commandLine_.GetUiLevel() == kUiLevelNone ? SW_HIDE : SW_SHOWNORMAL);
+  ShowWindow(Window(), commandLine_.GetUiLevel() == kUiQuiet ? SW_HIDE : SW_SHOWNORMAL);
 
   engine_->SetCommandLine(&commandLine_);
   installMode_ = commandLine_.GetInstallMode();
@@ -165,7 +158,7 @@ void RunSequence::FromTheBeginning() {
   engine_->CheckUpgradeConditions();
   engine_->ShutDownApplications();
 
-  if (!commandLine_.GetReinstallMode().empty() || installMode_ == kInstallModeRepair) {
+  if (!commandLine_.GetReinstallMode().empty() || installMode_ == kModeRepair) {
     previousVersionsDone_ = 1;
     // The package lives in the data file's folder, which is the setup
     // folder unless the data file was named with a folder of its own.
@@ -186,7 +179,7 @@ void RunSequence::FromTheBeginning() {
     Unhook("Unhooking reboot after uninstalling previous versions", intermediateTag_);
   }
 
-  if (installMode_ == kInstallModeDefault) Maintenance();
+  if (installMode_ == kModeDefault) Maintenance();
   MainInstallation();
 }
 
@@ -200,7 +193,7 @@ void RunSequence::InstallWindowsInstaller() {
   if (WaitForChild(nullptr)) {
     SetupLog("Reboot signalled after installing the Windows Installer");
     const int uiLevel = commandLine_.GetUiLevel();
-    if (uiLevel == kUiLevelBasic || uiLevel == kUiLevelBasicNoModal || uiLevel == kUiLevelNone) {
+    if (uiLevel == kUiBasic || uiLevel == kUiBasicNoModal || uiLevel == kUiQuiet) {
       SetupLog("The Windows Installer was installed silently, so reboots were suppressed");
       std::string properties;
       commandLine_.AppendProperties(properties);
@@ -243,7 +236,7 @@ void RunSequence::Maintenance() {
 }
 
 void RunSequence::MainInstallation() {
-  if (installMode_ == kInstallModeDefault || installMode_ == kInstallModeInstall) {
+  if (installMode_ == kModeDefault || installMode_ == kModeInstall) {
     SetupLog("Install mode is default or configure");
     nestedInstall_ = engine_->HasNestedInstall(&rebootsSuppressed_);
     if (nestedInstall_ != 0 && rebootsSuppressed_ == 0) {

@@ -62,30 +62,28 @@ int KQHTTP::DoGetIntoFile(const char* file, DownloadProgressCallback callback, u
     return result;
   }
 
-  completionEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (completionEvent == nullptr) {
+  ScopedHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+  if (!event) {
     DebugMgr::DebugError("KQHTTP DoGetIntoFile: CreateEvent FAILED, lastError=%ld.\n",
                          static_cast<long>(GetLastError()));
   } else {
-    const HANDLE event = completionEvent;
+    completionEvent = event.Get();
     ScopedHandle thread(CreateThread(nullptr, 0, &KQHTTP::DownloadThread, this, 0, nullptr));
     if (thread) {
-      // From here on the thread owns the object; only the kept handle is used.
+      // From here on the thread owns the object, and the caller the event.
       if (completionEventOut != nullptr) {
-        *completionEventOut = event;
+        *completionEventOut = event.Release();
       } else {
         DebugMgr::Assert(0, "KQHTTP DoGetIntoFile : Asynchronous caller will not save event, it will be LEAKED.\n");
+        event.Release();
       }
       return KQHTTP_SUCCESS;
     }
+    completionEvent = nullptr;
     DebugMgr::DebugError("KQHTTP DoGetIntoFile: CreateThread FAILED, lastError=%ld.\n",
                          static_cast<long>(GetLastError()));
   }
   downloadStatus = DownloadFailed;
-  if (completionEvent != nullptr) {
-    CloseHandle(completionEvent);
-    completionEvent = nullptr;
-  }
   downloadResult = KQHTTP_Error;
   return KQHTTP_Error;
 }

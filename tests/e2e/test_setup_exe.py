@@ -14,7 +14,7 @@ import pytest
 
 from conftest import SOURCE_ROOT, Component, Feature, StandInMsiexec
 from test_msi_library import log_bodies, new_guid
-from test_setup_inputs import DESKTOP, start_on_desktop
+from test_setup_inputs import answer_raw, start_on_desktop
 
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SHORTCUT = "KORVANE Install Exec Setup.lnk"
@@ -70,17 +70,10 @@ def run_setup(prefix, medium, arguments="", env=None, timeout=120):
     return prefix.run(args, env={"KQSETUP": "LOG", **(env or {})}, timeout=timeout)
 
 
-def read_dialog(prefix, caption, locale, press="none", timeout_ms=60000):
-    """answer.exe on the boxes' desktop, reading the progress dialog (and
-    then pressing `press`): its fields as bytes (texts in the ANSI code page)."""
-    proc = subprocess.Popen(["wine", *DESKTOP, str(prefix.tools.answer), caption, press, str(timeout_ms)],
-                            env=prefix.env(locale=locale), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    fields = {}
-    for line in proc.stdout:
-        key, _, value = line.rstrip(b"\r\n").partition(b"=")
-        fields[key.decode(errors="replace")] = value
-        if key in (b"visible", b"no-box"):
-            break
+def read_dialog(prefix, caption, locale, press="none"):
+    """answer.exe reading the progress dialog on the boxes' desktop (and then
+    pressing `press`): its fields as bytes, texts in the ANSI code page."""
+    _, fields, proc = answer_raw(prefix, caption, press, locale, until=b"visible")
     return fields, proc
 
 

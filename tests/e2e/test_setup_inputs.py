@@ -103,10 +103,11 @@ def start_on_desktop(prefix, args, env, locale):
                             stderr=subprocess.PIPE, text=True, errors="replace")
 
 
-def answer_raw(prefix, caption, button, locale, timeout_ms=60000):
+def answer_raw(prefix, caption, button, locale, timeout_ms=60000, until=b"text"):
     """answer.exe on the boxes' desktop, its output kept as bytes: the box
     text is in the user's ANSI code page, which the pipe passes unchanged.
-    The desktop's explorer returns only when the desktop empties, so the
+    Reads up to the field `until` (the box text; "visible" for the setup's
+    progress dialog). The desktop's explorer returns only when the desktop empties, so the
     answer is read from the pipe as it comes."""
     proc = subprocess.Popen(["wine", *DESKTOP, str(prefix.tools.answer), caption, button, str(timeout_ms)],
                             env=prefix.env(locale=locale), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
@@ -114,7 +115,7 @@ def answer_raw(prefix, caption, button, locale, timeout_ms=60000):
     for line in proc.stdout:
         key, _, value = line.rstrip(b"\r\n").partition(b"=")
         fields[key.decode(errors="replace")] = value
-        if key in (b"text", b"no-box"):
+        if key in (until, b"no-box"):
             break
     return (0 if "text" in fields else 1), fields, proc
 

@@ -21,6 +21,7 @@
 #include "app/setup_exit_code.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_engine.h"
+#include "probe_arguments.h"
 #include "steps/step_message_box.h"
 #include "sys/child_process.h"
 #include "sys/scoped_handle.h"
@@ -100,8 +101,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
     if (std::strcmp(argv[i], "--window") == 0) withWindow = true;
   }
-  const char* raw = std::strstr(GetCommandLineA(), " -- ");
-  const std::string arguments = raw != nullptr ? raw + 4 : "";
+  const std::string arguments = kq::SplitProbeArguments(argc, argv).setupArguments;
   kq::SetStepMessageBox(&RecordingBox);
 
   if (withWindow) {

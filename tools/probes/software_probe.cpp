@@ -19,6 +19,7 @@
 #include "config/setup_command_line.h"
 #include "steps/installed_version.h"
 #include "steps/setup_engine.h"
+#include "probe_arguments.h"
 #include "steps/step_message_box.h"
 #include "steps/uninstall_command.h"
 
@@ -84,16 +85,9 @@ void Run(kq::SetupEngine& engine, const std::string& arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int separator = argc;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--") == 0) {
-      separator = i;
-      break;
-    }
-  }
-  // The setup arguments as the raw command line has them after " -- ".
-  const char* raw = std::strstr(GetCommandLineA(), " -- ");
-  const std::string arguments = raw != nullptr ? raw + 4 : "";
+  const kq::ProbeArguments split = kq::SplitProbeArguments(argc, argv);
+  const int separator = split.stepEnd;
+  const std::string& arguments = split.setupArguments;
   kq::SetStepMessageBox(PrintedBox);
 
   kq::ScopedHandle endSession(CreateEventA(nullptr, TRUE, FALSE, nullptr));

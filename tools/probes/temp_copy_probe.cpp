@@ -14,17 +14,12 @@
 #include "app/setup_exit_code.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_engine.h"
+#include "probe_arguments.h"
 
 int main(int argc, char** argv) {
-  int separator = argc;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--") == 0) {
-      separator = i;
-      break;
-    }
-  }
-  const char* raw = std::strstr(GetCommandLineA(), " -- ");
-  const std::string arguments = raw != nullptr ? raw + 4 : "";
+  const kq::ProbeArguments split = kq::SplitProbeArguments(argc, argv);
+  const int separator = split.stepEnd;
+  const std::string& arguments = split.setupArguments;
 
   const uint32_t code = kq::CatchSetupExitCode([&] {
     kq::SetupEngine engine(nullptr, nullptr);
