@@ -47,3 +47,7 @@ endforeach()
 add_test(NAME setup_exe.size_and_imports
   COMMAND ${KQ_TOOLS}/check-setup-exe.sh ${KQ_WIN32_BUILD_DIR}/src/app/SETUP.EXE)
 set_tests_properties(setup_exe.size_and_imports PROPERTIES LABELS build)
+
+# Layering and call rules over the sources.
+add_test(NAME sources.rules COMMAND ${KQ_TOOLS}/check-sources.sh)
+set_tests_properties(sources.rules PROPERTIES LABELS build)

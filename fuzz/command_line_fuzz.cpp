@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/internal_error.h"
-#include "app/setup_exit_code.h"
+#include "sys/internal_error.h"
+#include "sys/setup_exit_code.h"
 #include "config/setup_command_line.h"
 #include "ini/memory_file_opener.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/resource_ids.h"
-#include "app/setup_exit_code.h"
+#include "sys/setup_exit_code.h"
 #include "app/worker_thread.h"
 #include "sys/messages.h"
 #include "sys/setup_log.h"

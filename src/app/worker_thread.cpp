@@ -7,7 +7,7 @@
 
 #include "app/reboot_policy.h"
 #include "app/setup_dialog.h"
-#include "app/setup_exit_code.h"
+#include "sys/setup_exit_code.h"
 #include "config/next_field.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_engine.h"

@@ -1,6 +1,6 @@
 #include "config/setup_command_line.h"
 
-#include "app/internal_error.h"
+#include "sys/internal_error.h"
 #include "config/next_field.h"
 
 namespace kq {

@@ -1,7 +1,7 @@
 #include "config/setup_data_file.h"
 
-#include "app/internal_error.h"
-#include "app/run_platform.h"
+#include "sys/internal_error.h"
+#include "sys/run_platform.h"
 #include "config/next_field.h"
 #include "ini/ini_enumerator.h"
 #include "ini/ini_typed_collection.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/internal_error.h"
+#include "sys/internal_error.h"
 #include "sys/format.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"

@@ -1,7 +1,7 @@
 // Closing running programs, recognised by the class of their main window,
 // before their files are replaced.
-#include "app/internal_error.h"
-#include "app/setup_exit_code.h"
+#include "sys/internal_error.h"
+#include "sys/setup_exit_code.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_engine.h"
 #include "steps/software_entries.h"

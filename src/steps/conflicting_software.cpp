@@ -2,8 +2,8 @@
 // that make installation impossible, products that must be removed first,
 // the installed product an upgrade package needs, and the registry key
 // that marks this product as installed.
-#include "app/internal_error.h"
-#include "app/setup_exit_code.h"
+#include "sys/internal_error.h"
+#include "sys/setup_exit_code.h"
 #include "config/next_field.h"
 #include "config/setup_command_line.h"
 #include "steps/installed_version.h"

@@ -2,8 +2,8 @@
 // MSIEXEC run, the nested setup, the post-install applications and the
 // uninstall commands of other products. The command lines themselves are
 // built in installer_command_lines.cpp.
-#include "app/internal_error.h"
-#include "app/setup_exit_code.h"
+#include "sys/internal_error.h"
+#include "sys/setup_exit_code.h"
 #include "config/setup_command_line.h"
 #include "steps/installer_command_lines.h"
 #include "steps/setup_engine.h"

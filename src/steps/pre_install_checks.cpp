@@ -3,7 +3,7 @@
 // version, the user's privileges.
 #include <vector>
 
-#include "app/internal_error.h"
+#include "sys/internal_error.h"
 #include "config/setup_command_line.h"
 #include "steps/platform_list.h"
 #include "steps/setup_engine.h"

@@ -1,8 +1,8 @@
 // Removing earlier versions of the product: the products the setup data
 // lists (and the upgrade check queued), then this package's own product
 // when another build of it is installed.
-#include "app/internal_error.h"
-#include "app/setup_exit_code.h"
+#include "sys/internal_error.h"
+#include "sys/setup_exit_code.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_engine.h"
 #include "steps/software_messages.h"

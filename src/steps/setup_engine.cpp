@@ -1,6 +1,6 @@
 #include "steps/setup_engine.h"
 
-#include "app/internal_error.h"
+#include "sys/internal_error.h"
 #include "config/setup_command_line.h"
 #include "sys/mbcs_path.h"
 #include "sys/wide_ansi.h"

@@ -3,7 +3,7 @@
 // over a reboot) does not break the run, and removed at the end.
 #include <windows.h>
 
-#include "app/internal_error.h"
+#include "sys/internal_error.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_engine.h"
 #include "sys/mbcs_path.h"

@@ -6,8 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/internal_error.h"
-#include "app/setup_exit_code.h"
+#include "sys/internal_error.h"
+#include "sys/setup_exit_code.h"
 #include "config/setup_command_line.h"
 #include "http/kqhttp.h"
 #include "steps/setup_engine.h"

@@ -1,6 +1,6 @@
 #include "sys/child_process.h"
 
-#include "app/setup_exit_code.h"
+#include "sys/setup_exit_code.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
 

@@ -3,8 +3,8 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include "app/internal_error.h"
-#include "app/run_platform.h"
+#include "sys/internal_error.h"
+#include "sys/run_platform.h"
 #include "sys/wide_ansi.h"
 
 namespace kq {

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_exit_code.h"
+#include "sys/setup_exit_code.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_engine.h"
 #include "probe_arguments.h"

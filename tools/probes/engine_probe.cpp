@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/setup_exit_code.h"
+#include "sys/setup_exit_code.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_engine.h"
 #include "probe_arguments.h"

@@ -20,7 +20,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/setup_exit_code.h"
+#include "sys/setup_exit_code.h"
 #include "msi/msi_library.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/setup_exit_code.h"
+#include "sys/setup_exit_code.h"
 #include "config/next_field.h"
 #include "config/setup_command_line.h"
 #include "sys/mbcs_path.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/recording_platform.h"
+#include "sys/recording_platform.h"
 #include "ini/memory_file_opener.h"
 
 namespace kq {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/recording_platform.h"
+#include "sys/recording_platform.h"
 
 namespace kq {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "app/setup_exit_code.h"
+#include "sys/setup_exit_code.h"
 #include "process/test_support.h"
 #include "sys/format.h"
 #include "sys/wide_ansi.h"

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "app/recording_platform.h"
+#include "sys/recording_platform.h"
 #include "process/test_support.h"
 #include "sys/shell_link.h"
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "app/recording_platform.h"
+#include "sys/recording_platform.h"
 #include "config/setup_command_line.h"
 #include "ini/memory_file_opener.h"
 #include "steps/setup_engine.h"

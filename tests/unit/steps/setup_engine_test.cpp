@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/recording_platform.h"
+#include "sys/recording_platform.h"
 #include "config/setup_command_line.h"
 #include "ini/memory_file_opener.h"
 #include "process/test_support.h"

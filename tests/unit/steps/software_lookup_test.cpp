@@ -2,7 +2,7 @@
 // directly (run once per Windows version); the steps' internal errors.
 #include <gtest/gtest.h>
 
-#include "app/recording_platform.h"
+#include "sys/recording_platform.h"
 #include "steps/installed_version.h"
 #include "steps/setup_engine.h"
 #include "steps/uninstall_command.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/recording_platform.h"
+#include "sys/recording_platform.h"
 #include "config/setup_command_line.h"
 #include "process/test_support.h"
 #include "steps/setup_engine.h"

@@ -1,6 +1,6 @@
-#include "app/internal_error.h"
+#include "sys/internal_error.h"
 
-#include "app/setup_exit_code.h"
+#include "sys/setup_exit_code.h"
 #include "sys/format.h"
 #include "sys/messages.h"
 

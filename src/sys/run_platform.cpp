@@ -1,4 +1,4 @@
-#include "app/run_platform.h"
+#include "sys/run_platform.h"
 
 namespace kq {
 

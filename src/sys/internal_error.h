@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/run_platform.h"
+#include "sys/run_platform.h"
 
 namespace kq {
 

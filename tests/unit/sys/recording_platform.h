@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/internal_error.h"
-#include "app/run_platform.h"
-#include "app/setup_exit_code.h"
+#include "sys/internal_error.h"
+#include "sys/run_platform.h"
+#include "sys/setup_exit_code.h"
 
 namespace kq {
 namespace testing_support {

@@ -1,7 +1,7 @@
 // The Windows side of the run platform.
 #include <windows.h>
 
-#include "app/run_platform.h"
+#include "sys/run_platform.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
 

@@ -1,11 +1,11 @@
-#include "app/internal_error.h"
+#include "sys/internal_error.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include "app/recording_platform.h"
-#include "app/setup_exit_code.h"
+#include "sys/recording_platform.h"
+#include "sys/setup_exit_code.h"
 
 namespace kq {
 namespace {

@@ -1,7 +1,7 @@
 // The host build has no process command line to read, no setup log and no
 // windows: an internal error there only ends the run with its code, in the
 // English texts.
-#include "app/run_platform.h"
+#include "sys/run_platform.h"
 
 namespace kq {
 
