@@ -63,8 +63,12 @@ bool ReadVersionFromDisplayName(const std::string& displayName, VersionNumber& v
   return false;
 }
 
-bool IsVersionInRanges(const VersionNumber& version, const std::string& ranges) {
-  if (ranges.empty()) return true;
+namespace {
+
+// Calls `visit(low, high)` for each range of the text in order ("EXACT" gives
+// the same text twice, a missing bound an empty one) until it returns false.
+template <typename Visit>
+void ForEachVersionRange(const std::string& ranges, Visit visit) {
   size_t begin = 0;
   while (begin <= ranges.size()) {
     size_t end = ranges.find(';', begin);
@@ -72,20 +76,49 @@ bool IsVersionInRanges(const VersionNumber& version, const std::string& ranges) 
     const std::string range = ranges.substr(begin, end - begin);
     begin = end + 1;
     if (range.empty()) continue;
-
     const size_t dash = range.find('-');
     const std::string low = dash == std::string::npos ? range : range.substr(0, dash);
     const std::string high = dash == std::string::npos ? range : range.substr(dash + 1);
+    if (!visit(low, high)) return;
+  }
+}
+
+}  // namespace
+
+bool IsVersionInRanges(const VersionNumber& version, const std::string& ranges) {
+  if (ranges.empty()) return true;
+  bool inside = false;
+  ForEachVersionRange(ranges, [&](const std::string& low, const std::string& high) {
     VersionNumber bound;
     if (!low.empty()) {
       if (!bound.Read(low.c_str())) return false;
-      if (version < bound) continue;
+      if (version < bound) return true;
     }
-    if (high.empty()) return true;
+    if (high.empty()) {
+      inside = true;
+      return false;
+    }
     if (!bound.Read(high.c_str())) return false;
-    if (version <= bound) return true;
-  }
-  return false;
+    inside = version <= bound;
+    return !inside;
+  });
+  return inside;
+}
+
+bool FindUnreadableVersionBound(const std::string& ranges, std::string& bound) {
+  bound.clear();
+  bool found = false;
+  ForEachVersionRange(ranges, [&](const std::string& low, const std::string& high) {
+    VersionNumber version;
+    for (const std::string* text : {&low, &high}) {
+      if (text->empty() || version.Read(text->c_str())) continue;
+      bound = *text;
+      found = true;
+      return false;
+    }
+    return true;
+  });
+  return found;
 }
 
 }  // namespace kq

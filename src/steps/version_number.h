@@ -54,4 +54,9 @@ bool ReadVersionFromDisplayName(const std::string& displayName, VersionNumber& v
 // empty range between separators (";;", a trailing ';') is no range at all.
 bool IsVersionInRanges(const VersionNumber& version, const std::string& ranges);
 
+// The first bound of the ranges text that VersionNumber cannot read, in
+// `bound`; false when every bound reads (IsVersionInRanges then never fails
+// for a bad bound).
+bool FindUnreadableVersionBound(const std::string& ranges, std::string& bound);
+
 }  // namespace kq

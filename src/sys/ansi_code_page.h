@@ -23,6 +23,15 @@ bool Utf8ToAnsi(const std::string& utf8, std::string& ansi);
 // `utf8` empty, when the text is not valid in the code page.
 bool AnsiToUtf8(const std::string& ansi, std::string& utf8);
 
+// Conversions with a code page named by number (the setup checker's target
+// systems), by the same rules: nothing is replaced by a default character.
+bool IsKnownCodePage(unsigned codePage);
+// Whether every character of the UTF-8 text has an exact form in the code
+// page; false for text that is not UTF-8.
+bool Utf8FitsCodePage(const std::string& utf8, unsigned codePage);
+// The code page's text as UTF-8; false when it is not valid in the code page.
+bool CodePageToUtf8(const std::string& text, unsigned codePage, std::string& utf8);
+
 #ifndef _WIN32
 // Host build only: the code page SystemAnsiCodePage() reports. Tests set it
 // to 932, 936, 949 or 950 to run the multibyte paths of portable code.

@@ -60,4 +60,20 @@ bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {
 
 bool AnsiToUtf8(const std::string& ansi, std::string& utf8) { return Convert(HostCharset(), "UTF-8", ansi, utf8); }
 
+bool IsKnownCodePage(unsigned codePage) {
+  std::string utf8;
+  return Convert("CP" + std::to_string(codePage), "UTF-8", "A", utf8);
+}
+
+bool Utf8FitsCodePage(const std::string& utf8, unsigned codePage) {
+  const std::string charset = "CP" + std::to_string(codePage);
+  std::string narrow;
+  std::string back;
+  return Convert("UTF-8", charset, utf8, narrow) && Convert(charset, "UTF-8", narrow, back) && back == utf8;
+}
+
+bool CodePageToUtf8(const std::string& text, unsigned codePage, std::string& utf8) {
+  return Convert("CP" + std::to_string(codePage), "UTF-8", text, utf8);
+}
+
 }  // namespace kq

@@ -62,9 +62,21 @@ bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {
   return false;
 }
 
-bool AnsiToUtf8(const std::string& ansi, std::string& utf8) {
+bool AnsiToUtf8(const std::string& ansi, std::string& utf8) { return CodePageToUtf8(ansi, CP_ACP, utf8); }
+
+bool IsKnownCodePage(unsigned codePage) { return IsValidCodePage(codePage) != FALSE; }
+
+bool Utf8FitsCodePage(const std::string& utf8, unsigned codePage) {
   std::wstring wide;
-  if (ToWide(CP_ACP, ansi, wide) && FromWide(CP_UTF8, wide, utf8)) return true;
+  std::wstring back;
+  std::string narrow;
+  return ToWide(CP_UTF8, utf8, wide) && FromWide(codePage, wide, narrow) && ToWide(codePage, narrow, back) &&
+         back == wide;
+}
+
+bool CodePageToUtf8(const std::string& text, unsigned codePage, std::string& utf8) {
+  std::wstring wide;
+  if (ToWide(codePage, text, wide) && FromWide(CP_UTF8, wide, utf8)) return true;
   utf8.clear();
   return false;
 }

@@ -108,5 +108,16 @@ TEST(VersionNumber, Ranges) {
   }
 }
 
+TEST(VersionNumber, UnreadableBound) {
+  std::string bound;
+  for (const char* readable : {"", "-", "1.0-1.9;3.0-", "1.0-2.0;;", "2.0"}) {
+    EXPECT_FALSE(FindUnreadableVersionBound(readable, bound)) << readable;
+  }
+  EXPECT_TRUE(FindUnreadableVersionBound("1.0-2.0;-x", bound));
+  EXPECT_EQ(bound, "x");
+  EXPECT_TRUE(FindUnreadableVersionBound("1.0 - 2.0", bound));
+  EXPECT_EQ(bound, " 2.0");
+}
+
 }  // namespace
 }  // namespace kq

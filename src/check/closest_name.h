@@ -1,0 +1,19 @@
+#pragma once
+// The names SETUP.EXE reads from its data file, and the one a misspelt name
+// most likely meant.
+#include <string>
+#include <vector>
+
+namespace kq {
+
+const std::vector<std::string>& KnownSections();
+// The keys of [ProductInformation].
+const std::vector<std::string>& KnownInformationKeys();
+
+// The known name closest to `name` by edit distance, letter case aside;
+// empty when none is close enough to be meant.
+std::string ClosestName(const std::string& name, const std::vector<std::string>& known);
+
+bool EqualsNoCase(const std::string& a, const std::string& b);
+
+}  // namespace kq

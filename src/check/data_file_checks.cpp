@@ -1,0 +1,403 @@
+#include "check/data_file_checks.h"
+
+#include "check/closest_name.h"
+#include "config/next_field.h"
+#include "config/parse_integer.h"
+#include "http/http_url.h"
+#include "steps/installer_command_lines.h"
+#include "steps/platform_list.h"
+#include "steps/software_entries.h"
+#include "steps/version_number.h"
+#include "steps/windows_installer_rules.h"
+
+namespace kq {
+
+namespace {
+
+constexpr char kInformation[] = "ProductInformation";
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// A GUID without its braces, as a publisher copies it from a tool.
+bool IsBareGuid(const std::string& text) { return IsBracedGuid("{" + text + "}"); }
+
+std::string KnownList(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  return list;
+}
+
+void CheckUnknownNames(CheckedDataFile& checked) {
+  std::vector<std::string> seenKeys;
+  for (const IniSourceLine& line : checked.Lines()) {
+    std::string text = line.value;
+    TrimBlanks(text);
+    if (line.header) {
+      bool known = false;
+      for (const std::string& name : KnownSections()) known = known || name == line.section;
+      if (known) continue;
+      const std::string closest = ClosestName(line.section, KnownSections());
+      checked.Add(line.number, Severity::Warning, "unknown-section",
+                  "SETUP.EXE does not read a section [" + line.section + "]" +
+                      (closest.empty() ? "; the sections it reads are " + KnownList(KnownSections())
+                                       : "; write [" + closest + "]"));
+    } else if (line.section == CIniFile::kUnnamedSection) {
+      if (!text.empty() && text[0] != ';')
+        checked.Add(line.number, Severity::Warning, "outside-section",
+                    "this line stands before the first [section] and is not read; put it into a section or make it "
+                    "a comment (;)");
+    } else if (line.section == kInformation) {
+      if (!line.keyLine) {
+        if (!text.empty() && text[0] != ';')
+          checked.Add(line.number, Severity::Warning, "unknown-key",
+                      "this line of [ProductInformation] is not KEY=VALUE and is not read; write KEY=VALUE");
+        continue;
+      }
+      bool known = false;
+      for (const std::string& name : KnownInformationKeys()) known = known || name == line.key;
+      if (!known) {
+        const std::string closest = ClosestName(line.key, KnownInformationKeys());
+        checked.Add(line.number, Severity::Warning, "unknown-key",
+                    "SETUP.EXE does not read a key " + Quoted(line.key) + " (names are case-sensitive)" +
+                        (closest.empty() ? "; the keys it reads are " + KnownList(KnownInformationKeys())
+                                         : "; write " + closest));
+        continue;
+      }
+      bool seen = false;
+      for (const std::string& key : seenKeys) seen = seen || key == line.key;
+      if (seen)
+        checked.Add(line.number, Severity::Warning, "duplicate-key",
+                    line.key + " is set again here; SETUP.EXE uses only the first one: remove one of them");
+      seenKeys.push_back(line.key);
+    } else if (!line.keyLine && !text.empty() && text[0] == ';') {
+      checked.Add(line.number, Severity::Warning, "comment-entry",
+                  "comments are not skipped in a list section: SETUP.EXE reads this line as an entry of [" +
+                      line.section + "]; move the comment above the section header");
+    }
+  }
+}
+
+void CheckCheckRegKey(CheckedDataFile& checked) {
+  const std::string& value = checked.Data().GetCheckRegKey();
+  if (value.empty()) return;
+  const int line = checked.KeyLine("CheckRegKey");
+  RegistryKeyCheck check;
+  if (!ReadRegistryKeyCheck(value, check)) {
+    checked.Add(line, Severity::Error, "check-reg-key",
+                "CheckRegKey cannot be split into fields (SETUP.EXE stops with internal error 2); write "
+                "ROOT,SUBKEY[,VALUE]");
+    return;
+  }
+  if (ReadRegistryRoot(check.root) == RegistryRoot::Unknown) {
+    const std::string upper = UpperCaseAscii(check.root);
+    checked.Add(line, Severity::Error, "check-reg-key",
+                "CheckRegKey root " + Quoted(check.root) + " is not a root SETUP.EXE knows (internal error 2); " +
+                    (ReadRegistryRoot(upper) != RegistryRoot::Unknown
+                         ? "roots are written in capitals: " + upper
+                         : std::string("write HKLM, HKCU, HKCR, HKU or HKCC")));
+    return;
+  }
+  if (check.subkey.empty())
+    checked.Add(line, Severity::Warning, "check-reg-key",
+                "CheckRegKey names no subkey, so the root itself always counts as present; write ROOT,SUBKEY[,VALUE]");
+}
+
+void CheckPlatforms(CheckedDataFile& checked) {
+  const std::string& platforms = checked.Data().GetPlatforms();
+  if (platforms.empty()) return;
+  const int line = checked.KeyLine("Platforms");
+  const char* const kFormat = "write FAMILY:MAJOR.MINOR[:SERVICEPACK] entries such as NT:5.0,9X:4.10";
+  std::string rest = platforms;
+  std::vector<std::string> seen;
+  while (!rest.empty()) {
+    std::string entry;
+    if (!NextField(rest, entry, ",", QuoteMode::Remove)) {
+      checked.Add(line, Severity::Error, "platforms",
+                  "Platforms cannot be split at its commas (a quote is not closed), so every Windows is refused; " +
+                      std::string(kFormat));
+      return;
+    }
+    const size_t colon = entry.find(':');
+    if (colon == std::string::npos || colon == 0) {
+      checked.Add(line, Severity::Warning, "platforms",
+                  "Platforms entry " + Quoted(entry) + " has no FAMILY: part and is skipped; " + kFormat);
+      continue;
+    }
+    const std::string family = entry.substr(0, colon);
+    if (!EqualsNoCase(family, "NT") && !EqualsNoCase(family, "9X")) {
+      checked.Add(line, Severity::Warning, "platforms",
+                  "Platforms entry " + Quoted(entry) + " names no family SETUP.EXE knows and is skipped; the "
+                  "families are NT and 9X");
+      continue;
+    }
+    bool repeated = false;
+    for (const std::string& earlier : seen) repeated = repeated || EqualsNoCase(earlier, family);
+    seen.push_back(family);
+    if (repeated) {
+      checked.Add(line, Severity::Warning, "platforms",
+                  "Platforms names the family " + family + " again in " + Quoted(entry) +
+                      "; only its first entry counts: remove this one");
+      continue;
+    }
+    PlatformRequirement requirement;
+    if (FindPlatformRequirement(entry, family, requirement) == PlatformVerdict::BadNumber)
+      checked.Add(line, Severity::Error, "platforms",
+                  "Platforms entry " + Quoted(entry) + " holds a version that is not a number (SETUP.EXE stops with "
+                  "internal error 8 on that family); " + kFormat);
+  }
+}
+
+void CheckInformationValues(CheckedDataFile& checked) {
+  const SetupDataFile& data = checked.Data();
+  uint32_t parts[3] = {0, 0, 0};
+  if (!data.GetMsiVersion().empty() && !ReadMsiVersion(data.GetMsiVersion(), parts))
+    checked.Add(checked.KeyLine("MsiVersion"), Severity::Error, "msi-version",
+                "MsiVersion " + Quoted(data.GetMsiVersion()) +
+                    " is not a version SETUP.EXE can read (internal error); write MAJOR[.MINOR[.BUILD]], such as 2.0");
+
+  const std::string& allow = data.GetAllowNTServer();
+  if (!allow.empty() && !ForbidsNtServer(allow) && !EqualsNoCase(allow, "YES") && !EqualsNoCase(allow, "TRUE") &&
+      allow != "1")
+    checked.Add(checked.KeyLine("AllowNTServer"), Severity::Warning, "allow-nt-server",
+                "AllowNTServer " + Quoted(allow) + " allows NT Server: only FALSE, NO or 0 refuse it; write NO to "
+                "refuse servers or YES to allow them");
+
+  struct Download {
+    const char* urlKey;
+    const std::string& url;
+    const char* pinKey;
+    const std::string& pin;
+  } const downloads[] = {
+      {"NTMsiInstaller", data.GetNTMsiInstaller(), "NTMsiInstallerSHA256", data.GetNTMsiInstallerSHA256()},
+      {"9xMsiInstaller", data.Get9xMsiInstaller(), "9xMsiInstallerSHA256", data.Get9xMsiInstallerSHA256()},
+  };
+  for (const Download& download : downloads) {
+    HttpAddress address;
+    if (!download.url.empty() && ParseHttpUrl(download.url, address) != UrlParse::Ok)
+      checked.Add(checked.KeyLine(download.urlKey), Severity::Error, "installer-url",
+                  std::string(download.urlKey) + " " + Quoted(download.url) +
+                      " is not an address the setup can download from (it speaks plain HTTP only); write "
+                      "http://host[:port]/path and pin the file with " + download.pinKey);
+    if (!download.pin.empty() && !IsSha256Text(download.pin))
+      checked.Add(checked.KeyLine(download.pinKey), Severity::Error, "sha256",
+                  std::string(download.pinKey) + " is not 64 hexadecimal digits, so every download counts as failed; "
+                  "write the file's SHA-256 (sha256sum prints it)");
+  }
+}
+
+void CheckNestedInstallValue(CheckedDataFile& checked) {
+  const std::string& value = checked.Data().GetNestedInstall();
+  if (value.empty()) return;
+  const int line = checked.KeyLine("NestedInstall");
+  NestedInstallValue nested;
+  if (!ReadNestedInstall(value, nested)) {
+    checked.Add(line, Severity::Error, "nested-install",
+                "NestedInstall cannot be read, so SETUP.EXE skips the nested setup; write "
+                "PRODUCTCODE,DATAFILE [ARGUMENTS][,ONEREBOOT|NOUPDATE]");
+    return;
+  }
+  if (!IsBracedGuid(nested.productCode))
+    checked.Add(line, Severity::Error, "nested-install",
+                "NestedInstall product code " + Quoted(nested.productCode) +
+                    " is not a GUID in braces; write the nested package's ProductCode, such as "
+                    "{0B1C2D3E-4F5A-4B6C-9D7E-8F9A0B1C2D3E}");
+  if (NestedDataFileWord(nested.arguments).empty())
+    checked.Add(line, Severity::Error, "nested-install",
+                "NestedInstall names no data file, so SETUP.EXE skips the nested setup; write "
+                "PRODUCTCODE,DATAFILE [ARGUMENTS][,FLAGS]");
+  std::string rest = value;
+  std::string flags;
+  for (int field = 0; field < 3; ++field) NextField(rest, flags, ",", QuoteMode::Remove);
+  while (!flags.empty()) {
+    std::string flag;
+    if (!NextField(flags, flag, "|", QuoteMode::Remove)) break;
+    if (!EqualsNoCase(flag, "ONEREBOOT") && !EqualsNoCase(flag, "NOUPDATE"))
+      checked.Add(line, Severity::Warning, "nested-install",
+                  "NestedInstall flag " + Quoted(flag) + " is not one SETUP.EXE knows and is ignored; write ONEREBOOT, "
+                  "NOUPDATE or ONEREBOOT|NOUPDATE");
+  }
+}
+
+void CheckProductCodeLists(CheckedDataFile& checked) {
+  for (const char* section : {"PreviousVersionUninstall", "IncompatibleAppExit", "IncompatibleAppUninstall"}) {
+    for (const IniSourceLine* line : checked.Entries(section)) {
+      std::string entry = line->value;
+      TrimBlanks(entry);
+      if (IsBareGuid(entry))
+        checked.Add(line->number, Severity::Error, "product-code",
+                    "the product code " + Quoted(entry) + " needs its braces: the Uninstall key of a Windows Installer "
+                    "product is {" + entry + "}");
+      else if (!entry.empty() && entry[0] == '{' && !IsBracedGuid(entry))
+        checked.Add(line->number, Severity::Error, "product-code",
+                    Quoted(entry) + " is not a well-formed product code; write a GUID in braces such as "
+                    "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}");
+    }
+  }
+}
+
+void CheckShutdownEntries(CheckedDataFile& checked) {
+  for (const IniSourceLine* line : checked.Entries("ShutdownApplication")) {
+    std::string entry = line->value;
+    TrimBlanks(entry);
+    ShutdownEntry shutdown;
+    if (!ReadShutdownEntry(entry, shutdown)) {
+      checked.Add(line->number, Severity::Error, "shutdown-entry",
+                  "this entry names no window class, so no program is closed; write "
+                  "WINDOWCLASS[,TIMEOUT[,MESSAGE[,WPARAM[,LPARAM]]]]");
+      continue;
+    }
+    std::string rest = entry;
+    std::string field;
+    NextField(rest, field, ",", QuoteMode::Remove);
+    static const char* const kNames[] = {"TIMEOUT", "MESSAGE", "WPARAM", "LPARAM"};
+    for (const char* name : kNames) {
+      if (rest.empty()) break;
+      std::string before = rest;
+      NextField(before, field, ",", QuoteMode::Remove);
+      int number = 0;
+      if (NextNumberField(rest, number)) continue;
+      checked.Add(line->number, Severity::Warning, "shutdown-entry",
+                  std::string(name) + " " + Quoted(field) + " is not a number: SETUP.EXE stops reading the entry "
+                  "there and takes 0 for it and what follows; write a decimal number (TIMEOUT in milliseconds)");
+      break;
+    }
+  }
+}
+
+void CheckUpgradeEntries(CheckedDataFile& checked) {
+  const char* const kFormat = "write UNINSTALLKEY,RANGES,ACTION such as {6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D},1.0-1.9,REMOVE";
+  for (const IniSourceLine* line : checked.Entries("UpgradeConditions")) {
+    std::string rest = line->value;
+    TrimBlanks(rest);
+    std::string key, ranges, action;
+    if (!NextField(rest, key, ",", QuoteMode::Remove) || !NextField(rest, ranges, ",", QuoteMode::Remove) ||
+        !NextField(rest, action, ",", QuoteMode::Remove)) {
+      checked.Add(line->number, Severity::Error, "upgrade-entry",
+                  "this condition cannot be split into fields (internal error 25); " + std::string(kFormat));
+      continue;
+    }
+    std::string bound;
+    if (FindUnreadableVersionBound(ranges, bound)) {
+      checked.Add(line->number, Severity::Error, "upgrade-entry",
+                  "the version " + Quoted(bound) + " in the ranges cannot be read, so the condition never matches; "
+                  "write ranges such as 1.0-1.9;2.1 without blanks");
+      continue;
+    }
+    if (ReadUpgradeAction(action) == UpgradeAction::Invalid)
+      checked.Add(line->number, Severity::Error, "upgrade-entry",
+                  "the action " + Quoted(action) + " is neither LEAVE nor REMOVE (internal error 25 when the condition "
+                  "matches); " + kFormat);
+    else if (IsBareGuid(key))
+      checked.Add(line->number, Severity::Error, "product-code",
+                  "the product code " + Quoted(key) + " needs its braces: write {" + key + "}");
+  }
+}
+
+void CheckLaunchEntries(CheckedDataFile& checked) {
+  for (const IniSourceLine* line : checked.Entries("LaunchApplications")) {
+    if (line->keyLine && (line->key.find(',') != std::string::npos || IsBracedGuid(line->key))) {
+      checked.Add(line->number, Severity::Warning, "launch-equals",
+                  "this line holds '=', so SETUP.EXE reads it as KEY=VALUE and launches " + Quoted(line->value) +
+                      " instead of the component; put a name and '=' in front: Launch1=" + line->key + "=" +
+                      line->value);
+      continue;
+    }
+    std::string componentCode;
+    std::string arguments;
+    switch (ReadPostInstallEntry(line->value, componentCode, arguments)) {
+      case PostInstallEntryRead::Malformed:
+        checked.Add(line->number, Severity::Error, "launch-entry",
+                    "this entry cannot be split into fields (SETUP.EXE stops with internal error 26); write "
+                    "COMPONENTCODE,ARGUMENTS");
+        continue;
+      case PostInstallEntryRead::Skip:
+        checked.Add(line->number, Severity::Warning, "launch-entry",
+                    "this entry names no component and is skipped; write COMPONENTCODE,ARGUMENTS");
+        continue;
+      case PostInstallEntryRead::Use:
+        break;
+    }
+    if (!IsBracedGuid(componentCode))
+      checked.Add(line->number, Severity::Error, "launch-entry",
+                  "the component code " + Quoted(componentCode) + " is not a GUID in braces, so nothing is started; "
+                  "write the ComponentId of the program's component, such as {2D3E4F5A-6B7C-4D8E-9F0A-1B2C3D4E5F60}");
+  }
+}
+
+}  // namespace
+
+void CheckedDataFile::Add(int line, Severity severity, const char* code, const std::string& message) {
+  findings_.push_back(Finding{file_, line, severity, code, message});
+}
+
+int CheckedDataFile::KeyLine(const std::string& key) const {
+  for (const IniSourceLine& line : lines_) {
+    if (line.section == kInformation && line.keyLine && line.key == key) return line.number;
+  }
+  return 0;
+}
+
+int CheckedDataFile::HeaderLine(const std::string& section) const {
+  for (const IniSourceLine& line : lines_) {
+    if (line.header && line.section == section) return line.number;
+  }
+  return 0;
+}
+
+std::vector<const IniSourceLine*> CheckedDataFile::Entries(const std::string& section) const {
+  std::vector<const IniSourceLine*> entries;
+  for (const IniSourceLine& line : lines_) {
+    if (line.header || line.section != section) continue;
+    std::string value = line.value;
+    TrimBlanks(value);
+    if (!value.empty()) entries.push_back(&line);
+  }
+  return entries;
+}
+
+bool IsBracedGuid(const std::string& text) {
+  static const char kShape[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
+  if (text.size() != sizeof kShape - 1) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (kShape[i] == 'X' ? !IsHex(text[i]) : text[i] != kShape[i]) return false;
+  }
+  return true;
+}
+
+bool CheckNamesAndRequiredContent(CheckedDataFile& checked) {
+  CheckUnknownNames(checked);
+  bool complete = true;
+  if (checked.HeaderLine(kInformation) == 0) {
+    checked.Add(0, Severity::Error, "missing-section",
+                "there is no [ProductInformation] section (SETUP.EXE stops with Error Code: 0001.80040065); add it "
+                "with PackageName=");
+    complete = false;
+  } else if (checked.KeyLine("PackageName") == 0) {
+    checked.Add(checked.HeaderLine(kInformation), Severity::Error, "missing-key",
+                "[ProductInformation] has no PackageName (SETUP.EXE stops with Error Code: 0001.80040066); add "
+                "PackageName=<the package>.msi");
+    complete = false;
+  }
+  if (checked.HeaderLine("ProductFeatures") == 0) {
+    checked.Add(0, Severity::Error, "missing-section",
+                "there is no [ProductFeatures] section (SETUP.EXE stops with Error Code: 0001.80040065); add it with "
+                "the package's features, one per line");
+    complete = false;
+  }
+  return complete;
+}
+
+void CheckValueFormats(CheckedDataFile& checked) {
+  CheckCheckRegKey(checked);
+  CheckPlatforms(checked);
+  CheckInformationValues(checked);
+  CheckNestedInstallValue(checked);
+  CheckProductCodeLists(checked);
+  CheckShutdownEntries(checked);
+  CheckUpgradeEntries(checked);
+  CheckLaunchEntries(checked);
+}
+
+}  // namespace kq

@@ -1,0 +1,64 @@
+#include "check/finding.h"
+
+#include <cstdio>
+
+namespace kq {
+
+namespace {
+
+const char* SeverityName(Severity severity) { return severity == Severity::Error ? "error" : "warning"; }
+
+void AppendJsonString(std::string& out, const std::string& text) {
+  out += '"';
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
+}  // namespace
+
+std::string FormatFinding(const Finding& finding) {
+  std::string text = finding.file;
+  if (finding.line > 0) text += ":" + std::to_string(finding.line);
+  return text + ": " + SeverityName(finding.severity) + ": " + finding.message;
+}
+
+std::string FindingsToJson(const Findings& findings) {
+  std::string out = "[";
+  for (size_t i = 0; i < findings.size(); ++i) {
+    const Finding& finding = findings[i];
+    out += i == 0 ? "\n  {" : ",\n  {";
+    out += "\"file\": ";
+    AppendJsonString(out, finding.file);
+    out += ", \"line\": " + (finding.line > 0 ? std::to_string(finding.line) : std::string("null"));
+    out += ", \"severity\": ";
+    AppendJsonString(out, SeverityName(finding.severity));
+    out += ", \"code\": ";
+    AppendJsonString(out, finding.code);
+    out += ", \"message\": ";
+    AppendJsonString(out, finding.message);
+    out += "}";
+  }
+  out += findings.empty() ? "]\n" : "\n]\n";
+  return out;
+}
+
+bool HasError(const Findings& findings) {
+  for (const Finding& finding : findings) {
+    if (finding.severity == Severity::Error) return true;
+  }
+  return false;
+}
+
+}  // namespace kq

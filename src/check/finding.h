@@ -1,0 +1,34 @@
+#pragma once
+// One thing the setup checker found in a medium, and the two ways it is
+// written out: "FILE:LINE: SEVERITY: MESSAGE" lines for people and editors,
+// and a JSON array for scripts.
+#include <string>
+#include <vector>
+
+namespace kq {
+
+enum class Severity {
+  Error,    // SETUP.EXE would fail or do the wrong thing
+  Warning,  // likely a mistake
+};
+
+struct Finding {
+  std::string file;  // relative to the medium, with backslashes: "nested\SETUP.INI"
+  int line = 0;      // 1-based; 0 when the finding concerns no line
+  Severity severity = Severity::Error;
+  std::string code;  // stable short identifier of the kind of finding
+  std::string message;
+};
+
+using Findings = std::vector<Finding>;
+
+// "FILE:LINE: SEVERITY: MESSAGE" (no ":LINE" for line 0), without a line end.
+std::string FormatFinding(const Finding& finding);
+
+// The findings as a JSON array of {"file", "line", "severity", "code",
+// "message"} objects, "line" null for line 0. The texts must be UTF-8.
+std::string FindingsToJson(const Findings& findings);
+
+bool HasError(const Findings& findings);
+
+}  // namespace kq

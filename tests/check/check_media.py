@@ -1,0 +1,145 @@
+"""Small media for the setup checker, one publisher's mistake each.
+
+Shared by the host table (setupcheck) and the Wine comparison (SETUPCHK.EXE).
+Each case is a SETUP.INI (or a change of the base one), extra files, and the
+findings it must give as (code, file, line) triples.
+"""
+import hashlib
+import shutil
+import subprocess
+from dataclasses import dataclass, field
+from pathlib import Path
+
+SOURCE_ROOT = Path(__file__).resolve().parents[2]
+PRODUCT = "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}"   # the demo product
+WELCOME = "{2D3E4F5A-6B7C-4D8E-9F0A-1B2C3D4E5F60}"   # its welcome program's component
+NESTED = "{0B1C2D3E-4F5A-4B6C-9D7E-8F9A0B1C2D3E}"    # the nested product
+OTHER = "{11111111-2222-4333-8444-555555555555}"
+
+BASE = f"""[ProductInformation]
+PackageName=KorvaneDemo.msi
+MsiVersion=2.0
+[ProductFeatures]
+Complete
+[LaunchApplications]
+{WELCOME},--welcome
+"""
+
+
+@dataclass
+class Case:
+    name: str
+    ini: str | bytes
+    expected: set            # {(code, file, line or None)}
+    files: dict = field(default_factory=dict)  # medium-relative name -> bytes, or "nested" for a nested setup
+    codepage: int | None = None
+
+
+def with_line(number: int, text: str) -> str:
+    """BASE with its line `number` (1-based) replaced."""
+    lines = BASE.splitlines()
+    lines[number - 1] = text
+    return "\n".join(lines) + "\n"
+
+
+def plus(*extra: str) -> str:
+    return BASE + "\n".join(extra) + "\n"
+
+
+NESTED_INI = f"""[ProductInformation]
+PackageName=Nested.msi
+Platfroms=NT:5.0
+[ProductFeatures]
+Complete
+"""
+
+CASES = [
+    Case("demo medium", "DEMO", set()),
+    Case("no ProductFeatures", BASE.replace("[ProductFeatures]\nComplete\n", ""),
+         {("missing-section", "SETUP.INI", None)}),
+    Case("PackageName misspelt", with_line(2, "PackageNmae=KorvaneDemo.msi"),
+         {("unknown-key", "SETUP.INI", 2), ("missing-key", "SETUP.INI", 1)}),
+    Case("section misspelt", BASE.replace("[ProductFeatures]", "[ProductFeature]"),
+         {("unknown-section", "SETUP.INI", 4), ("missing-section", "SETUP.INI", None)}),
+    Case("bad section header", with_line(1, "[ProductInformation"), {("load", "SETUP.INI", 1)}),
+    Case("CheckRegKey root in lower case", plus("[ProductInformation]", "CheckRegKey=hklm,Software\\Korvane"),
+         {("check-reg-key", "SETUP.INI", 9)}),
+    Case("Platforms number", with_line(3, "Platforms=NT:5.x"), {("platforms", "SETUP.INI", 3)}),
+    Case("MsiVersion text", with_line(3, "MsiVersion=two"), {("msi-version", "SETUP.INI", 3)}),
+    Case("MsiVersion below the package's", with_line(3, "MsiVersion=1.10"), {("msi-version-low", "SETUP.INI", 3)}),
+    Case("AllowNTServer N", plus("[ProductInformation]", "AllowNTServer=N"),
+         {("allow-nt-server", "SETUP.INI", 9)}),
+    Case("https redistributable", with_line(3, "NTMsiInstaller=https://example.invalid/InstMsiW.exe"),
+         {("installer-url", "SETUP.INI", 3)}),
+    Case("short pin", with_line(3, "NTMsiInstallerSHA256=abc123"), {("sha256", "SETUP.INI", 3)}),
+    Case("redistributable unlike its pin", with_line(3, "NTMsiInstallerSHA256=" + "0" * 64),
+         {("redistributable-pin", "SETUP.INI", 3)}, files={"INSNTMSI.EXE": b"MZ redistributable"}),
+    Case("shutdown timeout", plus("[ShutdownApplication]", "KorvaneMain,5s"), {("shutdown-entry", "SETUP.INI", 9)}),
+    Case("upgrade action", plus("[UpgradeConditions]", f"{PRODUCT},,LEAVE", f"{OTHER},1.0-1.9,KEEP"),
+         {("upgrade-entry", "SETUP.INI", 10)}),
+    Case("upgrade range", plus("[UpgradeConditions]", f"{PRODUCT},,LEAVE", f"{OTHER},1.0 - 1.9,REMOVE"),
+         {("upgrade-entry", "SETUP.INI", 10)}),
+    Case("upgrade without the own product", plus("[UpgradeConditions]", f"{OTHER},1.0-1.9,REMOVE"),
+         {("upgrade-own-product", "SETUP.INI", 8)}),
+    Case("launch entry with '='", with_line(7, f"{WELCOME},/user=Pat"), {("launch-equals", "SETUP.INI", 7)}),
+    Case("launch component not in the package", with_line(7, f"{OTHER},--welcome"),
+         {("unknown-component", "SETUP.INI", 7)}),
+    Case("feature not in the package", with_line(5, "complete"), {("unknown-feature", "SETUP.INI", 5)}),
+    Case("comment in a list", with_line(5, "Complete\n; the only feature"),
+         {("comment-entry", "SETUP.INI", 6), ("unknown-feature", "SETUP.INI", 6)}),
+    Case("own product as earlier version", plus("[PreviousVersionUninstall]", PRODUCT), {("own-product", "SETUP.INI", 9)}),
+    Case("product code without braces", plus("[IncompatibleAppExit]", OTHER.strip("{}")),
+         {("product-code", "SETUP.INI", 9)}),
+    Case("package missing", with_line(2, "PackageName=Missing.msi"), {("package-missing", "SETUP.INI", 2)}),
+    Case("package not a database", BASE, {("package-unreadable", "SETUP.INI", 2)},
+         files={"KorvaneDemo.msi": b"not a package\r\n"}),
+    Case("nested data file missing", with_line(3, f"NestedInstall={NESTED},Tools\\SETUP.INI,ONEREBOOT"),
+         {("nested-data-file", "SETUP.INI", 3)}),
+    Case("nested setup", with_line(3, f"NestedInstall={OTHER},nested\\SETUP.INI,ONEREBOOT"),
+         {("nested-product-code", "SETUP.INI", 3), ("unknown-key", "nested\\SETUP.INI", 3)},
+         files={"nested": NESTED_INI}),
+    Case("character outside the code page", "\ufeff; Продукт Korvane\n" + BASE, {("encoding", "SETUP.INI", 1)}),
+]
+
+
+def build_packages(work: Path) -> dict:
+    """The demo package and a nested one (another product code), built with wixl."""
+    work.mkdir(parents=True, exist_ok=True)
+    (work / "readme.txt").write_text("Korvane Demo\r\n")
+    (work / "welcome.exe").write_bytes(b"MZ welcome")
+    wxs = (SOURCE_ROOT / "tools" / "demo" / "product.wxs").read_text()
+    packages = {}
+    for name, code in (("KorvaneDemo.msi", PRODUCT), ("Nested.msi", NESTED)):
+        source = work / (name + ".wxs")
+        source.write_text(wxs.replace(PRODUCT, code))
+        subprocess.run(["wixl", "-o", name, source.name], cwd=work, check=True, capture_output=True)
+        packages[name] = work / name
+    return packages
+
+
+def lay_out(case: Case, folder: Path, packages: dict) -> Path:
+    """The case's medium in `folder`: SETUP.INI (CR LF), the demo package, extra files."""
+    folder.mkdir(parents=True, exist_ok=True)
+    shutil.copy(packages["KorvaneDemo.msi"], folder / "KorvaneDemo.msi")
+    ini = case.ini
+    if ini == "DEMO":
+        ini = (SOURCE_ROOT / "tools" / "demo" / "SETUP.INI").read_text()
+    if isinstance(ini, str):
+        ini = ini.replace("\n", "\r\n").encode("utf-8")
+    (folder / "SETUP.INI").write_bytes(ini)
+    for name, content in case.files.items():
+        if name == "nested":
+            (folder / "nested").mkdir()
+            shutil.copy(packages["Nested.msi"], folder / "nested" / "Nested.msi")
+            (folder / "nested" / "SETUP.INI").write_bytes(content.replace("\n", "\r\n").encode())
+        else:
+            (folder / name).write_bytes(content)
+    return folder
+
+
+def triples(findings: list) -> set:
+    return {(f["code"], f["file"], f["line"]) for f in findings}
+
+
+def sha256(data: bytes) -> str:
+    return hashlib.sha256(data).hexdigest()

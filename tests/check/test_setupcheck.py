@@ -1,0 +1,52 @@
+"""setupcheck over small media, one publisher's mistake each (see check_media)."""
+import json
+import os
+import subprocess
+from pathlib import Path
+
+import pytest
+
+import check_media as media
+
+SETUPCHECK = Path(os.environ.get("KQ_SETUPCHECK", media.SOURCE_ROOT / "build/host/src/check/setupcheck"))
+
+
+def setupcheck(*args) -> subprocess.CompletedProcess:
+    return subprocess.run([str(SETUPCHECK), *map(str, args)], capture_output=True, text=True, timeout=60)
+
+
+@pytest.fixture(scope="session")
+def packages(tmp_path_factory):
+    return media.build_packages(tmp_path_factory.mktemp("packages"))
+
+
+@pytest.mark.parametrize("case", media.CASES, ids=lambda c: c.name)
+def test_finding(case, packages, tmp_path):
+    folder = media.lay_out(case, tmp_path / "medium", packages)
+    result = setupcheck("--json", folder)
+    findings = json.loads(result.stdout)
+    assert media.triples(findings) == case.expected, result.stdout
+    errors = any(f["severity"] == "error" for f in findings)
+    assert result.returncode == (1 if errors else 0), result.stderr
+    # The text form says the same, one finding per line.
+    text = setupcheck(folder).stdout.splitlines()
+    assert text == [f'{f["file"]}{":" + str(f["line"]) if f["line"] else ""}: {f["severity"]}: {f["message"]}'
+                    for f in findings]
+
+
+def test_code_page_of_the_targets(packages, tmp_path):
+    """Cyrillic text fails for Western targets and passes for Cyrillic ones."""
+    case = next(c for c in media.CASES if c.name == "character outside the code page")
+    folder = media.lay_out(case, tmp_path / "medium", packages)
+    assert setupcheck("--codepage", 1252, folder).returncode == 1
+    assert setupcheck("--codepage", 1251, folder).returncode == 0
+
+
+def test_cannot_run(tmp_path):
+    assert setupcheck(tmp_path / "absent").returncode == 2
+    assert setupcheck("--codepage", "x", tmp_path).returncode == 2
+    assert setupcheck().returncode == 2
+    # A folder without the data file is a finding, not a failure to run.
+    result = setupcheck("--json", tmp_path, "Lang\\DE.INI")
+    assert result.returncode == 1
+    assert media.triples(json.loads(result.stdout)) == {("data-file-missing", "Lang\\DE.INI", None)}
