@@ -1,12 +1,40 @@
 #!/bin/bash
-# Source rules that the compiler cannot see. The program's top (src/app:
-# WinMain, the dialog, the run sequence) is included by nothing below it.
+# Source rules that the compiler cannot see.
+# - The program's top (src/app: WinMain, the dialog, the run sequence) is
+#   included by nothing below it.
+# - Narrow text is ANSI text, and on the NT family it reaches the file,
+#   process and shell-link calls only through the wide/ANSI layer
+#   (src/sys/wide_ansi.*): no such call by its ANSI or macro name, no ANSI
+#   entry point looked up by name, and no IShellLinkA text call elsewhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 status=0
 if hits=$(git grep -n '#include "app/' -- src ':!src/app'); then
   echo "FAIL: code below src/app includes it:"
   echo "$hits"
+  status=1
+fi
+
+file_calls='CreateFile|DeleteFile|FindFirstFile|FindNextFile|CreateDirectory|RemoveDirectory|CopyFile|CopyFileEx'
+file_calls+='|MoveFile|MoveFileEx|SetFileAttributes|GetFileAttributes|GetFileAttributesEx|GetShortPathName'
+file_calls+='|GetLongPathName|GetFullPathName|GetTempPath|GetTempFileName|SearchPath|GetCurrentDirectory'
+file_calls+='|SetCurrentDirectory|GetSystemDirectory|GetWindowsDirectory|LoadLibrary|LoadLibraryEx|GetModuleHandle'
+file_calls+='|GetModuleFileName|GetCommandLine|CreateProcess|ShellExecute|ShellExecuteEx|WinExec'
+file_calls+='|SHGetPathFromIDList|SHGetSpecialFolderPath|OpenFile|_lopen|_lcreat'
+link_calls='SetPath|GetPath|SetArguments|GetArguments|SetDescription|GetDescription|SetWorkingDirectory'
+link_calls+='|GetWorkingDirectory|SetIconLocation|GetIconLocation|SetRelativePath'
+layer=(':!src/sys/wide_ansi.h' ':!src/sys/wide_ansi.cpp')
+# String literals and comments are blanked first, so that log texts such as
+# "GetSystemDirectory() failed" do not count; lookups by name are checked on
+# the literals themselves.
+calls=$(git grep -n -E "\\b($file_calls)A?[[:space:]]*\\(|->($link_calls)[[:space:]]*\\(" -- src "${layer[@]}" |
+  sed -E 's/"([^"\\]|\\.)*"/""/g; s#//.*$##' |
+  grep -E ":.*(\\b($file_calls)A?[[:space:]]*\\(|->($link_calls)[[:space:]]*\\()" |
+  grep -v -E '\bGetCommandLine\(\) const' || true)
+lookups=$(git grep -n -E "\"($file_calls)A\"" -- src "${layer[@]}" || true)
+if [ -n "$calls$lookups" ]; then
+  echo "FAIL: file, process or shell-link calls outside src/sys/wide_ansi.* (use its wrapped calls):"
+  printf '%s\n' "$calls" "$lookups" | grep -v '^$'
   status=1
 fi
 exit $status

@@ -76,23 +76,23 @@ Result ReadText(Read read, Result moreData, std::string& text) {
   }
 }
 
-// Opens a file through a wide Windows Installer call on the NT family: the
-// name converted with the OEM code page, and once more with the ANSI code
-// page when that fails. `failed` receives the empty-conversion case.
+// Opens a package for reading through a wide Windows Installer call on the
+// NT family: the name converted with the ANSI code page, and, this being a
+// look-up, once more with the OEM code page when that fails.
+// `conversionFailed` receives the empty-conversion case.
 template <typename Call>
 UINT CallWithWidePath(const std::string& path, Call call, bool& conversionFailed) {
   conversionFailed = false;
-  std::wstring wide = ToWideOem(path.c_str());
-  if (wide.empty()) wide = ToWideAnsi(path.c_str());
-  if (wide.empty()) {
+  const std::wstring ansi = ToWideAnsi(path.c_str());
+  if (ansi.empty()) {
     conversionFailed = true;
     return ERROR_INVALID_PARAMETER;
   }
-  UINT result = call(wide.c_str());
+  const UINT result = call(ansi.c_str());
   if (result == ERROR_SUCCESS) return result;
-  wide = ToWideAnsi(path.c_str());
-  if (wide.empty()) return result;
-  return call(wide.c_str());
+  const std::wstring oem = ToWideOem(path.c_str());
+  if (oem.empty() || oem == ansi) return result;
+  return call(oem.c_str());
 }
 
 uint32_t FromWin32(UINT result) { return 0x80070000u | result; }
@@ -114,8 +114,7 @@ FARPROC MsiLibrary::Lookup(const char* entryPoint) const {
 int MsiLibrary::LoadMsiDll() {
   if (msiModule) return 1;
   SetupLog("Attempting to load MSI.DLL");
-  const std::string folder = SystemFolderPath();
-  if (!folder.empty()) msiModule.Reset(LoadLibraryA((folder + "MSI.DLL").c_str()));
+  msiModule.Reset(LoadSystemLibrary("MSI.DLL"));
   if (msiModule) return 1;
   SetupLog("Failed to load MSI.DLL");
   return 0;

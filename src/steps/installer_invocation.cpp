@@ -69,7 +69,7 @@ int SetupEngine::HasNestedInstall(int* rebootsSuppressed) {
   if (msiLibrary.IsProductInstalled(nested.productCode.c_str()) && nested.noUpdate) return 0;
 
   WIN32_FIND_DATAA found;
-  ScopedFind dataFile(FindFirstFileA((setupFolder + NestedDataFileWord(nested.arguments)).c_str(), &found));
+  ScopedFind dataFile(FindFirstFileByName(setupFolder + NestedDataFileWord(nested.arguments), found));
   if (!dataFile) return 0;
 
   if (rebootsSuppressed != nullptr) *rebootsSuppressed = AreRebootsSuppressed(attached, nested.oneReboot) ? 1 : 0;

@@ -10,6 +10,7 @@
 #include "sys/setup_log.h"
 #include "sys/temp_copy_folder.h"
 #include "sys/temp_folder.h"
+#include "sys/wide_ansi.h"
 
 namespace kq {
 
@@ -19,24 +20,10 @@ constexpr uint32_t kLocationTempCopy = 18;
 
 enum TempCopyMarker { kNoCopyYet = 0, kRunningFromCopy = 1, kNoCopy = 2 };
 
-std::string TempFilesFolder() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(sizeof buffer, buffer);
-  if (length == 0 || length >= sizeof buffer) return std::string();
-  return std::string(buffer, length);
-}
-
-std::string ShortPathOf(const std::string& path) {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
-  if (length == 0 || length >= sizeof buffer) return std::string();
-  return std::string(buffer, length);
-}
-
 // A folder CreateTempFolder made: KIESxxxx directly inside the user's
 // temporary-files folder, in the long or the short spelling of either.
 bool IsOwnTempCopy(const std::string& folder) {
-  const std::string temp = TempFilesFolder();
+  const std::string temp = TempFolderPath();
   if (temp.empty()) return false;
   if (IsTempCopyFolder(folder, temp)) return true;
   const std::string shortFolder = ShortPathOf(folder);
@@ -78,7 +65,7 @@ void SetupEngine::RemoveTempFolder() {
   DeleteFolderContents(setupFolder);
   std::string folder = setupFolder;
   if (EndsWithBackslash(folder)) folder.pop_back();
-  if (!RemoveDirectoryA(folder.c_str())) {
+  if (!RemoveFolderByName(folder)) {
     SetupLogF("Failed to remove directory: \"%s\", Error code = 0x%08X", folder.c_str(),
               static_cast<unsigned>(GetLastError()));
     LogForDeletion(folder);

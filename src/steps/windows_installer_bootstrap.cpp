@@ -19,6 +19,7 @@
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
 #include "sys/temp_folder.h"
+#include "sys/wide_ansi.h"
 
 namespace kq {
 
@@ -83,19 +84,18 @@ int SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
       platformId, platformId == kPlatformWindows9x ? data.Get9xMsiInstaller() : data.GetNTMsiInstaller());
   if (address.empty()) return 0;
 
-  char folder[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(sizeof folder, folder);
-  if (length == 0 || length >= sizeof folder) return 0;
-  char file[MAX_PATH + 1] = {};
-  if (GetTempFileNameA(folder, "MSI", 0, file) == 0) return 0;
-  SetupLogF("Downloading the Windows Installer from %s to %s", address.c_str(), file);
+  const std::string folder = TempFolderPath();
+  if (folder.empty()) return 0;
+  std::string file;
+  if (!CreateTempFileIn(folder, "MSI", file)) return 0;
+  SetupLogF("Downloading the Windows Installer from %s to %s", address.c_str(), file.c_str());
 
   int result;
   {
     KQHTTP client;
     result = client.SetURL(address);
     if (result == KQHTTP_SUCCESS) {
-      result = client.DoGetIntoFile(file, &SetupEngine::UpdateDownloadProgress,
+      result = client.DoGetIntoFile(file.c_str(), &SetupEngine::UpdateDownloadProgress,
                                     reinterpret_cast<uintptr_t>(ownerWindow), kProgressIntervalMs, false, nullptr);
     }
     client.Close();
@@ -107,7 +107,7 @@ int SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
   }
   if (result != KQHTTP_SUCCESS) {
     // Nothing of a failed or refused download is ever started; it goes.
-    if (!DeleteFileA(file)) LogForDeletion(file);
+    if (!DeleteFileByName(file)) LogForDeletion(file);
     return 0;
   }
   localPath = file;

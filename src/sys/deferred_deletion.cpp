@@ -18,32 +18,12 @@ namespace {
 bool g_moveFileExReplaced = false;
 MoveFileExFunction g_moveFileExReplacement = nullptr;
 
-MoveFileExFunction FindMoveFileEx(const std::string& systemFolder) {
-  if (g_moveFileExReplaced) return g_moveFileExReplacement;
-  // KERNEL32.DLL is loaded in every process; only its own copy is asked.
-  HMODULE kernel = GetModuleHandleA((systemFolder + "KERNEL32.DLL").c_str());
-  if (kernel == nullptr) return nullptr;
-  return reinterpret_cast<MoveFileExFunction>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExA")));
-}
-
-std::string WindowsFolderPath() {
-  char buffer[MAX_PATH] = {};
-  const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::string();
-  std::string folder(buffer, length);
-  AppendBackslash(folder);
-  return folder;
-}
-
-std::string ShortPathOf(const std::string& path) {
-  const DWORD needed = GetShortPathNameA(path.c_str(), nullptr, 0);
-  if (needed == 0) return std::string();
-  std::string shortPath(needed, '\0');
-  const DWORD length = GetShortPathNameA(path.c_str(), &shortPath[0], needed);
-  if (length == 0 || length >= needed) return std::string();
-  shortPath.resize(length);
-  return shortPath;
+// MoveFileEx(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT), or the test's
+// replacement. `available` is false when there is no such entry point.
+bool DeleteAtRestart(const std::string& path, bool& available) {
+  if (!g_moveFileExReplaced) return DeleteAtRestartByName(path, available);
+  available = g_moveFileExReplacement != nullptr;
+  return available && g_moveFileExReplacement(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 void AddWininitRename(const std::string& wininit, const std::string& path) {
@@ -82,8 +62,10 @@ void LogForDeletion(const std::string& path) {
     SetupLog("GetSystemDirectory() failed in LogForDeletion()");
     return;
   }
-  if (MoveFileExFunction moveFileEx = FindMoveFileEx(systemFolder)) {
-    if (moveFileEx(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+  bool available = false;
+  const bool scheduled = DeleteAtRestart(path, available);
+  if (available) {
+    if (scheduled) {
       SetupLogF("Scheduled \"%s\" for deletion using MoveFileEx()", path.c_str());
       return;
     }

@@ -7,6 +7,7 @@
 
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
+#include "sys/wide_ansi.h"
 
 // The headers offer SHA-256 only to builds for XP SP3 and later; the
 // provider is asked at run time, and a system without it fails the hash.
@@ -49,9 +50,8 @@ bool ComputeFileSha256(const std::string& path, std::string& digest) {
   if (!CryptCreateHash(provider.Get(), CALG_SHA_256, 0, 0, &rawHash)) return Fail("CryptCreateHash", path);
   ScopedGeneric<CryptHashTraits> hash(rawHash);
 
-  ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) return Fail("CreateFileA", path);
+  ScopedFile file = OpenFileByName(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+  if (!file) return Fail("CreateFile", path);
   std::vector<BYTE> buffer(64 * 1024);
   for (;;) {
     DWORD read = 0;

@@ -55,8 +55,8 @@ void SetupLog(const char* text) {
 
   AutoLock hold(LogLock());
   const DWORD access = IsWindowsNT() ? (FILE_APPEND_DATA | SYNCHRONIZE) : GENERIC_WRITE;
-  ScopedFile file(CreateFileA(kSetupLogPath, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFile file =
+      OpenFileByName(kSetupLogPath, access, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (!file) return;
   SetFilePointer(file.Get(), 0, nullptr, FILE_END);
   DWORD written = 0;

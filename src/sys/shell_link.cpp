@@ -61,15 +61,10 @@ bool Check(HWND owner, HRESULT hr, uint32_t code) {
   return false;
 }
 
-// One text field of the link, through a getter that fills a MAX_PATH buffer.
-template <typename Getter>
-bool ReadField(HWND owner, uint32_t code, std::string* value, Getter getter) {
+// One text field of the link, when asked for.
+bool ReadField(HWND owner, IShellLinkA* link, ShellLinkField field, uint32_t code, std::string* value) {
   if (value == nullptr) return true;
-  char buffer[MAX_PATH + 1] = {};
-  if (!Check(owner, getter(buffer, MAX_PATH), code)) return false;
-  buffer[MAX_PATH] = '\0';
-  *value = buffer;
-  return true;
+  return Check(owner, GetShellLinkText(link, field, *value), code);
 }
 
 bool FileExists(HWND owner, const std::string& path) {
@@ -99,9 +94,10 @@ bool CreateShellLink(HWND owner, const std::string& target, const std::string& l
   ComPtr<IShellLinkA> link;
   ComPtr<IPersistFile> file;
   return NewShellLink(owner, link, file, kShortcutCreateObject, kShortcutCreateFileInterface) &&
-         Check(owner, link->SetPath(target.c_str()), kShortcutSetPath) &&
-         Check(owner, link->SetArguments(arguments.c_str()), kShortcutSetArguments) &&
-         Check(owner, link->SetDescription(description.c_str()), kShortcutSetDescription) &&
+         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Path, target), kShortcutSetPath) &&
+         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Arguments, arguments), kShortcutSetArguments) &&
+         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Description, description),
+               kShortcutSetDescription) &&
          Check(owner, SavePersistFile(file.Get(), linkPath, TRUE), kShortcutSave);
 }
 
@@ -116,12 +112,9 @@ bool ReadShellLink(HWND owner, const std::string& linkPath, std::string* target,
   // deleted since) would open the shell's search window; only the fields
   // are wanted here.
   return Check(owner, link->Resolve(owner, SLR_ANY_MATCH | SLR_NO_UI), kShortcutResolve) &&
-         ReadField(owner, kShortcutGetPath, target,
-                   [&](char* buffer, int size) { return link->GetPath(buffer, size, nullptr, 0); }) &&
-         ReadField(owner, kShortcutGetArguments, arguments,
-                   [&](char* buffer, int size) { return link->GetArguments(buffer, size); }) &&
-         ReadField(owner, kShortcutGetDescription, description,
-                   [&](char* buffer, int size) { return link->GetDescription(buffer, size); });
+         ReadField(owner, link.Get(), ShellLinkField::Path, kShortcutGetPath, target) &&
+         ReadField(owner, link.Get(), ShellLinkField::Arguments, kShortcutGetArguments, arguments) &&
+         ReadField(owner, link.Get(), ShellLinkField::Description, kShortcutGetDescription, description);
 }
 
 }  // namespace kq

@@ -1,6 +1,6 @@
 #pragma once
 // Shortcut files through the shell's link object (IShellLinkA and its
-// IPersistFile), created in-process: COM must be initialized on the calling
+// IPersistFile; the text fields go through sys/wide_ansi.h), created in-process: COM must be initialized on the calling
 // thread. Failures show the shortcut error box (see ShowShortcutErrorBox)
 // and return false; a missing file or one that cannot be loaded fails
 // without a box.

@@ -7,6 +7,7 @@
 #include "sys/mbcs_path.h"
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
+#include "sys/wide_ansi.h"
 
 namespace kq {
 
@@ -15,6 +16,10 @@ namespace {
 constexpr DWORD kResettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 bool IsFolder(const WIN32_FIND_DATAA& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+bool IsReparsePoint(const WIN32_FIND_DATAA& entry) {
+  return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
 
 // "." and "..", and every folder the medium hides by a leading dot.
 bool IsDotName(const WIN32_FIND_DATAA& entry) { return entry.cFileName[0] == '.'; }
@@ -32,10 +37,10 @@ bool FitsAnsiPath(const std::string& path) {
 class FolderSearch {
  public:
   explicit FolderSearch(const std::string& folder)
-      : find_(FindFirstFileA((folder + "*.*").c_str(), &entry_)) {}
+      : find_(FindFirstFileByName(folder + "*.*", entry_)) {}
   bool Started() const { return find_.IsValid(); }
   const WIN32_FIND_DATAA& Entry() const { return entry_; }
-  bool Next() { return FindNextFileA(find_.Get(), &entry_) != FALSE; }
+  bool Next() { return FindNextFileByName(find_, entry_); }
 
  private:
   WIN32_FIND_DATAA entry_ = {};
@@ -46,18 +51,16 @@ class FolderSearch {
 
 bool CreateTempFolder(std::string& path) {
   path.clear();
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(sizeof buffer, buffer);
-  if (length == 0 || length >= sizeof buffer) return false;
-  std::string temp(buffer, length);
-  if (!CreateDirectoryA(temp.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  std::string temp = TempFolderPath();
+  if (temp.empty()) return false;
+  if (!CreateFolderByName(temp) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
   AppendBackslash(temp);
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   for (int remaining = 100; --remaining > 0;) {
     const std::string candidate = Format("%sKIES%04X", temp.c_str(), static_cast<unsigned>(std::rand() % 0xFFFF));
     if (candidate.size() + 1 >= MAX_PATH) return false;
-    if (CreateDirectoryA(candidate.c_str(), nullptr)) {
+    if (CreateFolderByName(candidate)) {
       path = candidate + "\\";
       return true;
     }
@@ -74,8 +77,15 @@ bool CopyFolderTree(const std::string& source, const std::string& target) {
     std::string from = source + entry.cFileName;
     std::string to = target + entry.cFileName;
     if (!FitsAnsiPath(from) || !FitsAnsiPath(to)) continue;
+    if (IsFolder(entry) && IsReparsePoint(entry)) {
+      // A link or junction may point back up the tree (a loop copies
+      // without end) or out of the medium: the copy holds the medium's own
+      // folders only.
+      SetupLogF("Not copying \"%s\": the folder is a link or junction", from.c_str());
+      continue;
+    }
     if (IsFolder(entry)) {
-      if (!CreateDirectoryA(to.c_str(), nullptr)) {
+      if (!CreateFolderByName(to)) {
         SetupLogF("Failed to create directory: \"%s\", Error code = 0x%08X", to.c_str(),
                   static_cast<unsigned>(GetLastError()));
         return false;
@@ -83,7 +93,7 @@ bool CopyFolderTree(const std::string& source, const std::string& target) {
       from += '\\';
       to += '\\';
       if (!CopyFolderTree(from, to)) return false;
-    } else if (!CopyFileA(from.c_str(), to.c_str(), TRUE)) {
+    } else if (!CopyFileByName(from, to, true)) {
       SetupLogF("Failed to copy file: \"%s\" to \"%s\", Error code = 0x%08X", from.c_str(), to.c_str(),
                 static_cast<unsigned>(GetLastError()));
       return false;
@@ -106,10 +116,10 @@ void DeleteFolderContents(const std::string& folder) {
         const DWORD reset = attributes & ~kResettableAttributes;
         SetupLogF("Resetting file attributes for \"%s\" from 0x%08X to 0x%08X", path.c_str(),
                   static_cast<unsigned>(attributes), static_cast<unsigned>(reset));
-        if (!SetFileAttributesA(path.c_str(), reset))
+        if (!SetFileAttributesByName(path, reset))
           SetupLogF("Failed to set file attributes. Error code = 0x%08X", static_cast<unsigned>(GetLastError()));
       }
-      if (!DeleteFileA(path.c_str())) {
+      if (!DeleteFileByName(path)) {
         SetupLogF("Failed to delete file: \"%s\", Error code = 0x%08X", path.c_str(),
                   static_cast<unsigned>(GetLastError()));
         LogForDeletion(path);
@@ -118,8 +128,8 @@ void DeleteFolderContents(const std::string& folder) {
     }
     // A junction or symbolic link is removed as itself: emptying it would
     // delete the files of the folder it points to.
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) DeleteFolderContents(path + "\\");
-    if (!RemoveDirectoryA(path.c_str())) {
+    if (!IsReparsePoint(entry)) DeleteFolderContents(path + "\\");
+    if (!RemoveFolderByName(path)) {
       SetupLogF("Failed to remove directory: \"%s\", Error code = 0x%08X", path.c_str(),
                 static_cast<unsigned>(GetLastError()));
       LogForDeletion(path);

@@ -3,8 +3,8 @@
 // "KIESxxxx" under the user's temporary-files folder, a file-by-file copy of
 // a folder tree into it, the deletion of a tree, and the scheduling of what
 // cannot be deleted now for the next restart of Windows. Every failure is
-// logged and goes no further. Paths are multibyte text of at most MAX_PATH
-// characters; anything longer is skipped with a log line.
+// logged and goes no further. Paths are ANSI text (see sys/wide_ansi.h) of
+// at most MAX_PATH characters; anything longer is skipped with a log line.
 #include <windows.h>
 
 #include <string>
@@ -18,7 +18,9 @@ bool CreateTempFolder(std::string& path);
 
 // Copies every file and folder of `source` into `target` (both ending with a
 // backslash), refusing to overwrite an existing file and skipping folders
-// whose names begin with ".". Fails at the first file or folder that cannot
+// whose names begin with "." and folders that are reparse points (links and
+// junctions, with a log line; a file link is copied as the file it points
+// to). Fails at the first file or folder that cannot
 // be copied.
 bool CopyFolderTree(const std::string& source, const std::string& target);
 
@@ -30,13 +32,14 @@ bool CopyFolderTree(const std::string& source, const std::string& target);
 void DeleteFolderContents(const std::string& folder);
 
 // Schedules a file or an empty folder for deletion at the next restart:
-// MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT, or, when that is missing or
+// MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT, or, when that is missing or
 // fails (the 9x family), a "NUL=<short path>" line in the [Rename] section
 // of WININIT.INI in the Windows folder.
 void LogForDeletion(const std::string& path);
 
-// Test seam: replaces the MoveFileExA that LogForDeletion looks up in
-// KERNEL32.DLL; null stands for an entry point that is missing. Restore
+// Test seam: replaces the MoveFileEx call that LogForDeletion makes
+// through DeleteAtRestartByName; null stands for an entry point that is
+// missing. Restore
 // with RestoreMoveFileEx.
 using MoveFileExFunction = BOOL(WINAPI*)(LPCSTR existingName, LPCSTR newName, DWORD flags);
 void ReplaceMoveFileExForTesting(MoveFileExFunction function);

@@ -1,8 +1,6 @@
 #include "sys/wide_ansi.h"
 
-#include <shlobj.h>
-
-#include <cstdlib>
+#include <climits>
 #include <vector>
 
 #include "sys/mbcs_path.h"
@@ -41,6 +39,13 @@ std::wstring ToWide(UINT codePage, const char* text, size_t bufferChars) {
   return std::wstring(buffer.data());
 }
 
+// A wide result with no ANSI form: the call "failed" for the caller.
+template <typename Result>
+Result NoTranslation(Result failure) {
+  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+  return failure;
+}
+
 }  // namespace
 
 DWORD PlatformId() {
@@ -61,28 +66,33 @@ bool IsWindowsNT() { return PlatformId() == VER_PLATFORM_WIN32_NT; }
 uint32_t UserAnsiCodePage() { return QueryCodePage(kDefaultAnsiCodePage); }
 uint32_t UserOemCodePage() { return QueryCodePage(kDefaultOemCodePage); }
 
-std::wstring ToWideAnsi(const char* text, size_t bufferChars) {
-  return ToWide(UserAnsiCodePage(), text, bufferChars);
-}
+std::wstring ToWideAnsi(const char* text, size_t bufferChars) { return ToWide(CP_ACP, text, bufferChars); }
 
-std::wstring ToWideOem(const char* text, size_t bufferChars) {
-  return ToWide(UserOemCodePage(), text, bufferChars);
-}
+std::wstring ToWideOem(const char* text, size_t bufferChars) { return ToWide(CP_OEMCP, text, bufferChars); }
 
-std::string ToNarrowOem(const wchar_t* text, size_t bufferChars) {
+std::string ToNarrowAnsi(const wchar_t* text, size_t bufferChars) {
   if (text == nullptr || bufferChars == 0 || bufferChars > INT_MAX) return std::string();
-  const UINT codePage = UserOemCodePage();
-  const int needed = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0 || static_cast<size_t>(needed) > bufferChars) return std::string();
+  BOOL usedDefault = FALSE;
+  const int needed = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, &usedDefault);
+  if (needed <= 0 || usedDefault || static_cast<size_t>(needed) > bufferChars) return std::string();
   std::vector<char> buffer(static_cast<size_t>(needed));
-  if (WideCharToMultiByte(codePage, 0, text, -1, buffer.data(), needed, nullptr, nullptr) != needed)
+  if (WideCharToMultiByte(CP_ACP, 0, text, -1, buffer.data(), needed, nullptr, &usedDefault) != needed ||
+      usedDefault)
     return std::string();
-  return std::string(buffer.data());
+  // A best-fit look-alike (a for ā) passes the default-character test; only
+  // the way back shows it.
+  std::string narrow(buffer.data());
+  if (ToWide(CP_ACP, narrow.c_str(), kCommandLineChars) != text) return std::string();
+  return narrow;
 }
 
-std::string SystemFolderPath() {
+namespace {
+
+// A folder the system reports into a MAX_PATH buffer, with a backslash.
+template <typename Query>
+std::string FolderFrom(Query query) {
   char buffer[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryA(buffer, MAX_PATH);
+  const UINT length = query(buffer, MAX_PATH);
   if (length == 0) return std::string();
   if (length >= MAX_PATH) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -93,15 +103,31 @@ std::string SystemFolderPath() {
   return folder;
 }
 
+}  // namespace
+
+// The two system folders are read through the ANSI calls on both families:
+// GetProcFromLibrary needs the system folder before any wide entry point can
+// be looked up, and the ANSI call's result is ANSI text by the rule.
+std::string SystemFolderPath() {
+  return FolderFrom([](char* buffer, UINT size) { return GetSystemDirectoryA(buffer, size); });
+}
+
+std::string WindowsFolderPath() {
+  return FolderFrom([](char* buffer, UINT size) { return GetWindowsDirectoryA(buffer, size); });
+}
+
+HMODULE LoadSystemLibrary(const char* library) {
+  if (library == nullptr || *library == '\0') return nullptr;
+  const std::string folder = SystemFolderPath();
+  if (folder.empty()) return nullptr;
+  return LoadLibraryA((folder + library).c_str());
+}
+
 FARPROC GetProcFromLibrary(const char* library, const char* entryPoint) {
   InterlockedIncrement(&g_procLookups);
-  if (library == nullptr || *library == '\0' || entryPoint == nullptr || *entryPoint == '\0')
-    return nullptr;
-  std::string path = SystemFolderPath();
-  if (path.empty()) return nullptr;
-  path += library;
+  if (entryPoint == nullptr || *entryPoint == '\0') return nullptr;
   // Never released: the entry points stay valid for the life of the process.
-  HMODULE module = LoadLibraryA(path.c_str());
+  HMODULE module = LoadSystemLibrary(library);
   if (module == nullptr) return nullptr;
   return GetProcAddress(module, entryPoint);
 }
@@ -115,27 +141,109 @@ Fn LookUpWide(const char* library, const char* entryPoint) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcFromLibrary(library, entryPoint)));
 }
 
-// Calls `call` with the OEM conversion of `text`, and once more with the ANSI
-// conversion when `failed` says the first result is the failure value.
+template <typename Fn>
+Fn LookUpKernel(const char* entryPoint) {
+  return LookUpWide<Fn>("KERNEL32.DLL", entryPoint);
+}
+
+// Calls `call` with the ANSI conversion of `text`; a name that does not
+// convert is handed over empty, so the call fails as for a missing file.
+template <typename Call>
+auto WithAnsi(const std::string& text, size_t bufferChars, Call call) -> decltype(call(std::wstring())) {
+  return call(ToWideAnsi(text.c_str(), bufferChars));
+}
+
+// For look-ups only: the ANSI conversion, then the OEM one when `failed`
+// says the first result is the failure value and the OEM name differs.
 template <typename Result, typename Call, typename Failed>
-Result WithOemThenAnsi(const std::string& text, size_t bufferChars, Call call, Failed failed) {
-  std::wstring wide = ToWideOem(text.c_str(), bufferChars);
-  Result result = call(wide);
+Result WithAnsiThenOem(const std::string& text, size_t bufferChars, Call call, Failed failed) {
+  const std::wstring ansi = ToWideAnsi(text.c_str(), bufferChars);
+  Result result = call(ansi);
   if (!failed(result)) return result;
-  wide = ToWideAnsi(text.c_str(), bufferChars);
-  return call(wide);
+  const std::wstring oem = ToWideOem(text.c_str(), bufferChars);
+  if (oem.empty() || oem == ansi) return result;
+  return call(oem);
+}
+
+// Copies a wide find record to the narrow one: the ANSI long name, or the
+// short name when the long one has no ANSI form. False when neither has.
+bool NarrowFindData(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& found) {
+  found = WIN32_FIND_DATAA{};
+  found.dwFileAttributes = wide.dwFileAttributes;
+  found.ftCreationTime = wide.ftCreationTime;
+  found.ftLastAccessTime = wide.ftLastAccessTime;
+  found.ftLastWriteTime = wide.ftLastWriteTime;
+  found.nFileSizeHigh = wide.nFileSizeHigh;
+  found.nFileSizeLow = wide.nFileSizeLow;
+  found.dwReserved0 = wide.dwReserved0;
+  std::string name = ToNarrowAnsi(wide.cFileName, MAX_PATH);
+  if (name.empty()) {
+    const std::string shortName = ToNarrowAnsi(wide.cAlternateFileName, sizeof found.cAlternateFileName);
+    if (shortName.empty()) return false;
+    SetupLogF("The name of \"%s\" has characters that the ANSI code page cannot hold; using its short name",
+              shortName.c_str());
+    name = shortName;
+  }
+  lstrcpynA(found.cFileName, name.c_str(), MAX_PATH);
+  const std::string alternate = ToNarrowAnsi(wide.cAlternateFileName, sizeof found.cAlternateFileName);
+  lstrcpynA(found.cAlternateFileName, alternate.c_str(), sizeof found.cAlternateFileName);
+  return true;
+}
+
+using FindNextFileWFn = BOOL(WINAPI*)(HANDLE, LPWIN32_FIND_DATAW);
+
+// The next entry whose name has an ANSI form (long or short); the others
+// cannot be named by this program and are passed over with a log line.
+bool NextNamedEntry(FindNextFileWFn findNextFileW, HANDLE search, WIN32_FIND_DATAW& wide,
+                    WIN32_FIND_DATAA& found) {
+  while (!NarrowFindData(wide, found)) {
+    SetupLog("Skipping a file whose name the ANSI code page cannot hold and that has no short name");
+    if (findNextFileW == nullptr || !findNextFileW(search, &wide)) return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 bool DeleteFileByName(const std::string& fileName) {
   if (!IsWindowsNT()) return DeleteFileA(fileName.c_str()) != FALSE;
-  using DeleteFileWFn = BOOL(WINAPI*)(LPCWSTR);
-  auto deleteFileW = LookUpWide<DeleteFileWFn>("KERNEL32.DLL", "DeleteFileW");
+  auto deleteFileW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR)>("DeleteFileW");
   if (deleteFileW == nullptr) return false;
-  return WithOemThenAnsi<BOOL>(
-             fileName, kPathBufferChars, [&](const std::wstring& name) { return deleteFileW(name.c_str()); },
-             [](BOOL ok) { return ok == FALSE; }) != FALSE;
+  return WithAnsi(fileName, kPathBufferChars, [&](const std::wstring& name) { return deleteFileW(name.c_str()); }) !=
+         FALSE;
+}
+
+bool CreateFolderByName(const std::string& folder) {
+  if (!IsWindowsNT()) return CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
+  auto createDirectoryW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR, LPSECURITY_ATTRIBUTES)>("CreateDirectoryW");
+  if (createDirectoryW == nullptr) return false;
+  return WithAnsi(folder, kPathBufferChars,
+                  [&](const std::wstring& name) { return createDirectoryW(name.c_str(), nullptr); }) != FALSE;
+}
+
+bool RemoveFolderByName(const std::string& folder) {
+  if (!IsWindowsNT()) return RemoveDirectoryA(folder.c_str()) != FALSE;
+  auto removeDirectoryW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR)>("RemoveDirectoryW");
+  if (removeDirectoryW == nullptr) return false;
+  return WithAnsi(folder, kPathBufferChars,
+                  [&](const std::wstring& name) { return removeDirectoryW(name.c_str()); }) != FALSE;
+}
+
+bool CopyFileByName(const std::string& from, const std::string& to, bool failIfExists) {
+  if (!IsWindowsNT()) return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+  auto copyFileW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR, LPCWSTR, BOOL)>("CopyFileW");
+  if (copyFileW == nullptr) return false;
+  const std::wstring wideFrom = ToWideAnsi(from.c_str());
+  const std::wstring wideTo = ToWideAnsi(to.c_str());
+  return copyFileW(wideFrom.c_str(), wideTo.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+}
+
+bool SetFileAttributesByName(const std::string& fileName, DWORD attributes) {
+  if (!IsWindowsNT()) return SetFileAttributesA(fileName.c_str(), attributes) != FALSE;
+  auto setAttributesW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR, DWORD)>("SetFileAttributesW");
+  if (setAttributesW == nullptr) return false;
+  return WithAnsi(fileName, kPathBufferChars,
+                  [&](const std::wstring& name) { return setAttributesW(name.c_str(), attributes); }) != FALSE;
 }
 
 ScopedFile OpenFileByName(const std::string& fileName, DWORD access, DWORD shareMode, DWORD creation,
@@ -143,40 +251,125 @@ ScopedFile OpenFileByName(const std::string& fileName, DWORD access, DWORD share
   if (!IsWindowsNT())
     return ScopedFile(CreateFileA(fileName.c_str(), access, shareMode, nullptr, creation, flags, nullptr));
   using CreateFileWFn = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
-  auto createFileW = LookUpWide<CreateFileWFn>("KERNEL32.DLL", "CreateFileW");
+  auto createFileW = LookUpKernel<CreateFileWFn>("CreateFileW");
   if (createFileW == nullptr) return ScopedFile();
-  HANDLE handle = WithOemThenAnsi<HANDLE>(
-      fileName, kPathBufferChars,
-      [&](const std::wstring& name) {
-        return createFileW(name.c_str(), access, shareMode, nullptr, creation, flags, nullptr);
-      },
-      [](HANDLE h) { return h == INVALID_HANDLE_VALUE; });
-  return ScopedFile(handle);
+  auto open = [&](const std::wstring& name) {
+    return createFileW(name.c_str(), access, shareMode, nullptr, creation, flags, nullptr);
+  };
+  // Only a read of a file that exists is a look-up: anything else could
+  // create or change a file under the wrong name.
+  if (creation != OPEN_EXISTING || access != GENERIC_READ) return ScopedFile(WithAnsi(fileName, kPathBufferChars, open));
+  return ScopedFile(WithAnsiThenOem<HANDLE>(fileName, kPathBufferChars, open,
+                                            [](HANDLE h) { return h == INVALID_HANDLE_VALUE; }));
 }
 
 ScopedFind FindFirstFileByName(const std::string& pattern, WIN32_FIND_DATAA& found) {
   found = WIN32_FIND_DATAA{};
   if (!IsWindowsNT()) return ScopedFind(FindFirstFileA(pattern.c_str(), &found));
-  using FindFirstFileWFn = HANDLE(WINAPI*)(LPCWSTR, LPWIN32_FIND_DATAW);
-  auto findFirstFileW = LookUpWide<FindFirstFileWFn>("KERNEL32.DLL", "FindFirstFileW");
+  auto findFirstFileW = LookUpKernel<HANDLE(WINAPI*)(LPCWSTR, LPWIN32_FIND_DATAW)>("FindFirstFileW");
   if (findFirstFileW == nullptr) return ScopedFind();
-  WIN32_FIND_DATAW wideFound = {};
-  HANDLE handle = WithOemThenAnsi<HANDLE>(
-      pattern, kPathBufferChars,
-      [&](const std::wstring& name) { return findFirstFileW(name.c_str(), &wideFound); },
-      [](HANDLE h) { return h == INVALID_HANDLE_VALUE; });
-  ScopedFind result(handle);
-  if (result) {
-    found.dwFileAttributes = wideFound.dwFileAttributes;
-    found.ftCreationTime = wideFound.ftCreationTime;
-    found.ftLastAccessTime = wideFound.ftLastAccessTime;
-    found.ftLastWriteTime = wideFound.ftLastWriteTime;
-    found.nFileSizeHigh = wideFound.nFileSizeHigh;
-    found.nFileSizeLow = wideFound.nFileSizeLow;
-    const std::string name = ToNarrowOem(wideFound.cFileName);
-    lstrcpynA(found.cFileName, name.c_str(), MAX_PATH);
+  WIN32_FIND_DATAW wide = {};
+  ScopedFind search(WithAnsiThenOem<HANDLE>(
+      pattern, kPathBufferChars, [&](const std::wstring& name) { return findFirstFileW(name.c_str(), &wide); },
+      [](HANDLE h) { return h == INVALID_HANDLE_VALUE; }));
+  if (!search) return search;
+  if (!NextNamedEntry(LookUpKernel<FindNextFileWFn>("FindNextFileW"), search.Get(), wide, found)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return ScopedFind();
   }
-  return result;
+  return search;
+}
+
+bool FindNextFileByName(const ScopedFind& search, WIN32_FIND_DATAA& found) {
+  if (!IsWindowsNT()) return FindNextFileA(search.Get(), &found) != FALSE;
+  auto findNextFileW = LookUpKernel<FindNextFileWFn>("FindNextFileW");
+  if (findNextFileW == nullptr) return false;
+  WIN32_FIND_DATAW wide = {};
+  if (!findNextFileW(search.Get(), &wide)) return false;
+  return NextNamedEntry(findNextFileW, search.Get(), wide, found);
+}
+
+std::string TempFolderPath() {
+  if (!IsWindowsNT()) {
+    char buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(sizeof buffer, buffer);
+    if (length == 0 || length >= sizeof buffer) return std::string();
+    return std::string(buffer, length);
+  }
+  auto getTempPathW = LookUpKernel<DWORD(WINAPI*)(DWORD, LPWSTR)>("GetTempPathW");
+  if (getTempPathW == nullptr) return std::string();
+  wchar_t wide[kPathBufferChars + 1] = {};
+  const DWORD length = getTempPathW(kPathBufferChars + 1, wide);
+  if (length == 0 || length > kPathBufferChars) return std::string();
+  std::string folder = ToNarrowAnsi(wide);
+  if (folder.empty()) {
+    SetupLog("The temporary-files folder has characters that the ANSI code page cannot hold");
+    // Its short form is plain ASCII on every file system that makes one.
+    auto getShortPathW = LookUpKernel<DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD)>("GetShortPathNameW");
+    wchar_t shortForm[kPathBufferChars] = {};
+    if (getShortPathW != nullptr) {
+      const DWORD shortLength = getShortPathW(wide, shortForm, kPathBufferChars);
+      if (shortLength > 0 && shortLength < kPathBufferChars) folder = ToNarrowAnsi(shortForm);
+    }
+    if (folder.empty()) return NoTranslation(std::string());
+  }
+  return folder;
+}
+
+bool CreateTempFileIn(const std::string& folder, const char* prefix, std::string& path) {
+  path.clear();
+  if (!IsWindowsNT()) {
+    char buffer[MAX_PATH + 1] = {};
+    if (GetTempFileNameA(folder.c_str(), prefix, 0, buffer) == 0) return false;
+    path = buffer;
+    return true;
+  }
+  auto getTempFileNameW = LookUpKernel<UINT(WINAPI*)(LPCWSTR, LPCWSTR, UINT, LPWSTR)>("GetTempFileNameW");
+  if (getTempFileNameW == nullptr) return false;
+  const std::wstring wideFolder = ToWideAnsi(folder.c_str());
+  const std::wstring widePrefix = ToWideAnsi(prefix);
+  wchar_t wide[MAX_PATH + 1] = {};
+  if (getTempFileNameW(wideFolder.c_str(), widePrefix.c_str(), 0, wide) == 0) return false;
+  // The folder was ANSI text and the name the system adds is ASCII.
+  path = ToNarrowAnsi(wide);
+  return !path.empty();
+}
+
+std::string ShortPathOf(const std::string& path) {
+  if (!IsWindowsNT()) {
+    char buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
+    if (length == 0 || length >= sizeof buffer) return std::string();
+    return std::string(buffer, length);
+  }
+  auto getShortPathW = LookUpKernel<DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD)>("GetShortPathNameW");
+  if (getShortPathW == nullptr) return std::string();
+  const std::wstring wide = ToWideAnsi(path.c_str());
+  wchar_t buffer[kPathBufferChars] = {};
+  const DWORD length = getShortPathW(wide.c_str(), buffer, kPathBufferChars);
+  if (length == 0 || length >= kPathBufferChars) return std::string();
+  return ToNarrowAnsi(buffer);
+}
+
+bool DeleteAtRestartByName(const std::string& path, bool& available) {
+  available = false;
+  if (!IsWindowsNT()) {
+    // KERNEL32.DLL is loaded in every process; only its own copy is asked.
+    // The 9x family has the entry point but fails it.
+    HMODULE kernel = GetModuleHandleA((SystemFolderPath() + "KERNEL32.DLL").c_str());
+    auto moveFileExA = kernel == nullptr ? nullptr
+                                         : reinterpret_cast<BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD)>(
+                                               reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExA")));
+    if (moveFileExA == nullptr) return false;
+    available = true;
+    return moveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  }
+  auto moveFileExW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR, LPCWSTR, DWORD)>("MoveFileExW");
+  if (moveFileExW == nullptr) return false;
+  available = true;
+  return WithAnsi(path, kPathBufferChars, [&](const std::wstring& name) {
+           return moveFileExW(name.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+         }) != FALSE;
 }
 
 bool CreateProcessFromCommandLine(const std::string& commandLine, ScopedHandle& process) {
@@ -194,24 +387,22 @@ bool CreateProcessFromCommandLine(const std::string& commandLine, ScopedHandle& 
     using CreateProcessWFn = BOOL(WINAPI*)(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
                                            BOOL, DWORD, LPVOID, LPCWSTR, LPSTARTUPINFOW,
                                            LPPROCESS_INFORMATION);
-    auto createProcessW = LookUpWide<CreateProcessWFn>("KERNEL32.DLL", "CreateProcessW");
+    auto createProcessW = LookUpKernel<CreateProcessWFn>("CreateProcessW");
     if (createProcessW == nullptr) {
       SetupLogF("Failed to load CreateProcess entry point. Error Code = %08X",
                 static_cast<unsigned>(GetLastError()));
       return false;
     }
-    started = WithOemThenAnsi<BOOL>(
-        commandLine, kCommandLineChars,
-        [&](const std::wstring& wide) {
-          // CreateProcessW may write into its command-line buffer.
-          std::vector<wchar_t> buffer(wide.begin(), wide.end());
-          buffer.push_back(L'\0');
-          STARTUPINFOW startup = {};
-          startup.cb = sizeof startup;
-          return createProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                &startup, &info);
-        },
-        [](BOOL ok) { return ok == FALSE; });
+    // One conversion only: a second reading of the command line could start
+    // another program.
+    const std::wstring wide = ToWideAnsi(commandLine.c_str(), kCommandLineChars);
+    // CreateProcessW may write into its command-line buffer.
+    std::vector<wchar_t> buffer(wide.begin(), wide.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    started = createProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &info);
   }
   if (!started) return false;
   ScopedHandle thread(info.hThread);  // not needed: closed at once
@@ -226,8 +417,7 @@ std::string GetProgramPath(ModulePathCaller caller) {
     if (length == 0 || length >= MAX_PATH) return std::string();
     return std::string(buffer, length);
   }
-  using GetModuleFileNameWFn = DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD);
-  auto getModuleFileNameW = LookUpWide<GetModuleFileNameWFn>("KERNEL32.DLL", "GetModuleFileNameW");
+  auto getModuleFileNameW = LookUpKernel<DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD)>("GetModuleFileNameW");
   if (getModuleFileNameW == nullptr) {
     SetupLogF(caller == ModulePathCaller::Engine
                   ? "Failed to load entry point of GetModuleFileNameW. Error Code = %08X"
@@ -239,7 +429,17 @@ std::string GetProgramPath(ModulePathCaller caller) {
   const DWORD length = getModuleFileNameW(nullptr, wide, kPathBufferChars);
   // A path that filled the buffer was cut short; treat it as unconvertible.
   if (length >= kPathBufferChars) wide[0] = L'\0';
-  std::string path = ToNarrowOem(wide);
+  std::string path = ToNarrowAnsi(wide);
+  if (path.empty() && wide[0] != L'\0') {
+    // A medium whose folder has characters outside the ANSI code page is
+    // still reachable through its short name.
+    auto getShortPathW = LookUpKernel<DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD)>("GetShortPathNameW");
+    wchar_t shortForm[kPathBufferChars] = {};
+    if (getShortPathW != nullptr) {
+      const DWORD shortLength = getShortPathW(wide, shortForm, kPathBufferChars);
+      if (shortLength > 0 && shortLength < kPathBufferChars) path = ToNarrowAnsi(shortForm);
+    }
+  }
   if (path.empty()) SetupLog("Failed to convert Unicode module filename to MBCS");
   return path;
 }
@@ -249,14 +449,13 @@ std::string GetProgramCommandLine() {
     const char* text = GetCommandLineA();
     return text != nullptr ? std::string(text) : std::string();
   }
-  using GetCommandLineWFn = LPWSTR(WINAPI*)();
-  auto getCommandLineW = LookUpWide<GetCommandLineWFn>("KERNEL32.DLL", "GetCommandLineW");
+  auto getCommandLineW = LookUpKernel<LPWSTR(WINAPI*)()>("GetCommandLineW");
   if (getCommandLineW == nullptr) {
     SetupLogF("Failed to load GetCommandLineW entry point. Error Code = %08X",
               static_cast<unsigned>(GetLastError()));
     return std::string();
   }
-  std::string text = ToNarrowOem(getCommandLineW(), kCommandLineChars);
+  std::string text = ToNarrowAnsi(getCommandLineW(), kCommandLineChars);
   if (text.empty()) SetupLog("Failed to convert Unicode command line to MBCS");
   return text;
 }
@@ -275,23 +474,106 @@ HRESULT GetPathFromIdList(const void* idList, std::string& path) {
   if (getPathW == nullptr) return HRESULT_FROM_WIN32(GetLastError());
   wchar_t wide[kPathBufferChars] = {};
   if (!getPathW(pidl, wide)) return static_cast<HRESULT>(0x80004005);
-  path = ToNarrowOem(wide);
+  path = ToNarrowAnsi(wide);
   if (path.empty()) return static_cast<HRESULT>(0x80070057);
   return S_OK;
 }
 
 HRESULT LoadPersistFile(IPersistFile* file, const std::string& fileName, DWORD mode) {
   if (file == nullptr) return E_POINTER;
-  return WithOemThenAnsi<HRESULT>(
+  return WithAnsiThenOem<HRESULT>(
       fileName, kPathBufferChars, [&](const std::wstring& name) { return file->Load(name.c_str(), mode); },
       [](HRESULT hr) { return FAILED(hr); });
 }
 
 HRESULT SavePersistFile(IPersistFile* file, const std::string& fileName, BOOL remember) {
   if (file == nullptr) return E_POINTER;
-  return WithOemThenAnsi<HRESULT>(
-      fileName, kPathBufferChars, [&](const std::wstring& name) { return file->Save(name.c_str(), remember); },
-      [](HRESULT hr) { return FAILED(hr); });
+  return WithAnsi(fileName, kPathBufferChars,
+                  [&](const std::wstring& name) { return file->Save(name.c_str(), remember); });
+}
+
+namespace {
+
+// Defined here rather than taken from libuuid (see shell_link.cpp).
+constexpr GUID kIidShellLinkW = {0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// The wide face of the same link object, released when it goes.
+class WideShellLink {
+ public:
+  explicit WideShellLink(IShellLinkA* link) {
+    if (link == nullptr) {
+      result_ = E_POINTER;
+      return;
+    }
+    result_ = link->QueryInterface(kIidShellLinkW, reinterpret_cast<void**>(&link_));
+  }
+  ~WideShellLink() {
+    if (link_ != nullptr) link_->Release();
+  }
+  WideShellLink(const WideShellLink&) = delete;
+  WideShellLink& operator=(const WideShellLink&) = delete;
+  HRESULT Result() const { return result_; }
+  IShellLinkW* operator->() const { return link_; }
+
+ private:
+  IShellLinkW* link_ = nullptr;
+  HRESULT result_ = E_FAIL;
+};
+
+// Each field is at most a path long; the 9x shell's own limit.
+constexpr int kShellLinkChars = MAX_PATH;
+
+}  // namespace
+
+HRESULT SetShellLinkText(IShellLinkA* link, ShellLinkField field, const std::string& text) {
+  if (link == nullptr) return E_POINTER;
+  if (!IsWindowsNT()) {
+    switch (field) {
+      case ShellLinkField::Path: return link->SetPath(text.c_str());
+      case ShellLinkField::Arguments: return link->SetArguments(text.c_str());
+      case ShellLinkField::Description: return link->SetDescription(text.c_str());
+    }
+    return E_INVALIDARG;
+  }
+  WideShellLink wideLink(link);
+  if (FAILED(wideLink.Result())) return wideLink.Result();
+  const std::wstring wide = ToWideAnsi(text.c_str(), kCommandLineChars);
+  if (wide.empty() && !text.empty()) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  switch (field) {
+    case ShellLinkField::Path: return wideLink->SetPath(wide.c_str());
+    case ShellLinkField::Arguments: return wideLink->SetArguments(wide.c_str());
+    case ShellLinkField::Description: return wideLink->SetDescription(wide.c_str());
+  }
+  return E_INVALIDARG;
+}
+
+HRESULT GetShellLinkText(IShellLinkA* link, ShellLinkField field, std::string& text) {
+  text.clear();
+  if (link == nullptr) return E_POINTER;
+  if (!IsWindowsNT()) {
+    char buffer[kShellLinkChars + 1] = {};
+    HRESULT hr = E_INVALIDARG;
+    switch (field) {
+      case ShellLinkField::Path: hr = link->GetPath(buffer, kShellLinkChars, nullptr, 0); break;
+      case ShellLinkField::Arguments: hr = link->GetArguments(buffer, kShellLinkChars); break;
+      case ShellLinkField::Description: hr = link->GetDescription(buffer, kShellLinkChars); break;
+    }
+    if (SUCCEEDED(hr)) text = buffer;
+    return hr;
+  }
+  WideShellLink wideLink(link);
+  if (FAILED(wideLink.Result())) return wideLink.Result();
+  wchar_t buffer[kShellLinkChars + 1] = {};
+  HRESULT hr = E_INVALIDARG;
+  switch (field) {
+    case ShellLinkField::Path: hr = wideLink->GetPath(buffer, kShellLinkChars, nullptr, 0); break;
+    case ShellLinkField::Arguments: hr = wideLink->GetArguments(buffer, kShellLinkChars); break;
+    case ShellLinkField::Description: hr = wideLink->GetDescription(buffer, kShellLinkChars); break;
+  }
+  if (FAILED(hr)) return hr;
+  text = ToNarrowAnsi(buffer, kShellLinkChars + 1);
+  if (text.empty() && buffer[0] != L'\0') return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  return hr;
 }
 
 }  // namespace kq

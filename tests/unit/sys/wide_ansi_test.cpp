@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "sys/mbcs_path.h"
 
@@ -55,12 +56,36 @@ TEST(WideAnsi, CodePagesOfTheUserLocale) {
   EXPECT_EQ(UserOemCodePage(), 437u);
 }
 
-TEST(WideAnsi, ConversionsUseTheirOwnCodePage) {
-  // Byte 0x80 is the euro sign in code page 1252 and C-cedilla in 437.
-  EXPECT_EQ(ToWideAnsi("a\x80"), L"a\x20AC");
-  EXPECT_EQ(ToWideOem("a\x80"), L"a\x00C7");
-  EXPECT_EQ(ToNarrowOem(L"\x00C7x"), "\x80x");
-  EXPECT_EQ(ToNarrowOem(L"\x3042"), "?");  // not in 437: the best-fit or default character
+TEST(WideAnsi, ConversionsFollowTheAnsiCodePageAndRefuseLookAlikes) {
+  // 1252 and 437 give é as E9 and 82, and byte 80 as the euro sign and Ç.
+  struct ToWideCase {
+    const char* narrow;
+    const wchar_t* ansi;
+    const wchar_t* oem;
+  };
+  const ToWideCase toWide[] = {
+      {"Caf\xE9", L"Caf\x00E9", L"Caf\x0398"},
+      {"Caf\x82", L"Caf\x201A", L"Caf\x00E9"},
+      {"a\x80", L"a\x20AC", L"a\x00C7"},
+      {"", L"", L""},
+  };
+  for (const ToWideCase& c : toWide) {
+    EXPECT_EQ(ToWideAnsi(c.narrow), c.ansi) << c.narrow;
+    EXPECT_EQ(ToWideOem(c.narrow), c.oem) << c.narrow;
+  }
+  struct ToNarrowCase {
+    const wchar_t* wide;
+    const char* ansi;  // "" where the code page has no exact form
+  };
+  const ToNarrowCase toNarrow[] = {
+      {L"C:\\Caf\x00E9\\SETUP.EXE", "C:\\Caf\xE9\\SETUP.EXE"},
+      {L"TARGETDIR=C:\\B\x00FCro", "TARGETDIR=C:\\B\xFCro"},
+      {L"\x20AC", "\x80"},
+      {L"\x3042", ""},           // not in 1252
+      {L"Caf\x00E9 \x0101", ""},  // ā would come back as its look-alike a
+      {L"C:\\\x0423\x0441\x0442", ""},
+  };
+  for (const ToNarrowCase& c : toNarrow) EXPECT_EQ(ToNarrowAnsi(c.wide), c.ansi);
 }
 
 TEST(WideAnsi, ConversionsRespectThe260CharacterBuffer) {
@@ -68,10 +93,10 @@ TEST(WideAnsi, ConversionsRespectThe260CharacterBuffer) {
   const std::string tooLong(260, 'n');
   EXPECT_EQ(ToWideAnsi(fits.c_str()).size(), 259u);
   EXPECT_EQ(ToWideOem(tooLong.c_str()), L"");
-  EXPECT_EQ(ToNarrowOem(std::wstring(259, L'w').c_str()).size(), 259u);
-  EXPECT_EQ(ToNarrowOem(std::wstring(260, L'w').c_str()), "");
+  EXPECT_EQ(ToNarrowAnsi(std::wstring(259, L'w').c_str()).size(), 259u);
+  EXPECT_EQ(ToNarrowAnsi(std::wstring(260, L'w').c_str()), "");
   EXPECT_EQ(ToWideAnsi(nullptr), L"");
-  EXPECT_EQ(ToNarrowOem(nullptr), "");
+  EXPECT_EQ(ToNarrowAnsi(nullptr), "");
   // Longer buffers are for command lines.
   EXPECT_EQ(ToWideAnsi(tooLong.c_str(), kCommandLineChars).size(), 260u);
 }
@@ -100,25 +125,28 @@ TEST(WideAnsi, SystemLibrariesComeOnlyFromTheSystemFolder) {
   DeleteFileA(planted.c_str());
 }
 
-TEST(WideAnsi, OpensByOemNameFirstThenByAnsiName) {
+TEST(WideAnsi, NamesAreAnsiTextAndOnlyReadsTryTheOemName) {
   const std::string folder = TestFolder();
   const std::wstring wideFolder = Widen(folder);
-  // "\x80" names C-cedilla through the OEM code page, the euro sign through ANSI.
+  // "\x80" names the euro sign through ANSI, C-cedilla through OEM.
   WriteWideNamedFile(wideFolder + L"\x00C7" L"both.txt", "oem");
   WriteWideNamedFile(wideFolder + L"\x20AC" L"both.txt", "ansi");
-  WriteWideNamedFile(wideFolder + L"\x20AC" L"only.txt", "ansi-only");
+  WriteWideNamedFile(wideFolder + L"\x00C7" L"oemonly.txt", "oem-only");
 
   const unsigned long lookupsBefore = ProcLookupCount();
   {
     ScopedFile both = OpenFileByName(folder + "\x80" "both.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(both.IsValid());
-    // The 9x family opens with the ANSI name directly.
-    EXPECT_EQ(ReadContent(both.Get()), ExpectNtFamily() ? "oem" : "ansi");
-    ScopedFile only = OpenFileByName(folder + "\x80" "only.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+    EXPECT_EQ(ReadContent(both.Get()), "ansi");
+    // A read of a name written in OEM text is still found on NT.
+    ScopedFile oem = OpenFileByName(folder + "\x80" "oemonly.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(oem.IsValid(), ExpectNtFamily());
+    // Writing never takes the OEM reading: it makes the euro-sign file.
+    ScopedFile made = OpenFileByName(folder + "\x80" "oemonly.txt", GENERIC_WRITE, 0, OPEN_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL);
-    ASSERT_TRUE(only.IsValid());
-    EXPECT_EQ(ReadContent(only.Get()), "ansi-only");
+    ASSERT_TRUE(made.IsValid());
   }
   if (ExpectNtFamily()) {
     EXPECT_GT(ProcLookupCount(), lookupsBefore);
@@ -127,20 +155,32 @@ TEST(WideAnsi, OpensByOemNameFirstThenByAnsiName) {
   }
 
   WIN32_FIND_DATAA found;
-  ScopedFind find = FindFirstFileByName(folder + "\x80" "only.txt", found);
+  ScopedFind find = FindFirstFileByName(folder + "\x80" "both.txt", found);
   ASSERT_TRUE(find.IsValid());
-  // Found names come back through the OEM code page on NT, where the euro
-  // sign has no code; the 9x family reports the ANSI name itself.
-  if (!ExpectNtFamily()) {
-    EXPECT_STREQ(found.cFileName, "\x80" "only.txt");
-  }
-  EXPECT_EQ(found.nFileSizeLow, 9u);
+  EXPECT_STREQ(found.cFileName, "\x80" "both.txt");
+  EXPECT_EQ(found.nFileSizeLow, 4u);
 
-  EXPECT_TRUE(DeleteFileByName(folder + "\x80" "only.txt"));
-  EXPECT_FALSE(DeleteFileByName(folder + "\x80" "only.txt"));
+  // Deleting never takes the OEM reading either.
+  EXPECT_TRUE(DeleteFileByName(folder + "\x80" "oemonly.txt"));
+  EXPECT_FALSE(DeleteFileByName(folder + "\x80" "oemonly.txt"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  DeleteFileW((wideFolder + L"\x00C7" L"both.txt").c_str());
-  DeleteFileW((wideFolder + L"\x20AC" L"both.txt").c_str());
+  EXPECT_NE(GetFileAttributesW((wideFolder + L"\x00C7" L"oemonly.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  for (const wchar_t* name : {L"\x00C7" L"both.txt", L"\x20AC" L"both.txt", L"\x00C7" L"oemonly.txt"})
+    DeleteFileW((wideFolder + name).c_str());
+}
+
+TEST(WideAnsi, FoundNamesOutsideTheAnsiCodePageComeAsShortNames) {
+  if (!ExpectNtFamily()) GTEST_SKIP() << "the 9x family has no such names";
+  const std::string folder = TestFolder() + "dbcs\\";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  WriteWideNamedFile(Widen(folder) + L"\x30BD\x30D5\x30C8.msi", "x");
+  WIN32_FIND_DATAA found;
+  ScopedFind find = FindFirstFileByName(folder + "*.msi", found);
+  ASSERT_TRUE(find.IsValid());
+  const std::string name = found.cFileName;
+  EXPECT_NE(name.find('~'), std::string::npos) << name;
+  EXPECT_TRUE(DeleteFileByName(folder + name)) << name;
+  RemoveDirectoryA(folder.c_str());
 }
 
 TEST(WideAnsi, NamesOf260CharactersOrMoreFailOnTheWidePath) {
@@ -208,26 +248,48 @@ void NewShellLink(ComRef<IShellLinkA>& link, ComRef<IPersistFile>& file) {
   ASSERT_EQ(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p)), S_OK);
 }
 
-TEST(WideAnsi, ShortcutsAreSavedAndLoadedByOemThenAnsiName) {
+TEST(WideAnsi, ShortcutsKeepTheirTextAndAreLoadedByAnsiThenOemName) {
   ComScope com;
   const std::string folder = TestFolder();
+  const std::string target = "C:\\Caf\xE9\\SETUP.EXE";
+  const std::string arguments = "TARGETDIR=C:\\B\xFCro /~-";
   {
     ComRef<IShellLinkA> link;
     ComRef<IPersistFile> file;
     NewShellLink(link, file);
-    ASSERT_EQ(link->SetPath("C:\\windows\\notepad.exe"), S_OK);
+    // S_FALSE: the target does not exist here.
+    ASSERT_TRUE(SUCCEEDED(SetShellLinkText(link.p, ShellLinkField::Path, target)));
+    ASSERT_EQ(SetShellLinkText(link.p, ShellLinkField::Arguments, arguments), S_OK);
+    ASSERT_EQ(SetShellLinkText(link.p, ShellLinkField::Description, "KORVANE"), S_OK);
     ASSERT_EQ(SavePersistFile(file.p, folder + "kq link.lnk", TRUE), S_OK);
-    // Saved under the euro sign's wide name, reachable only through ANSI.
-    ASSERT_EQ(file->Save((Widen(folder) + L"\x20AC" L"only.lnk").c_str(), TRUE), S_OK);
+    // Saved under C-cedilla's wide name, reachable only through OEM.
+    ASSERT_EQ(file->Save((Widen(folder) + L"\x00C7" L"oem.lnk").c_str(), TRUE), S_OK);
   }
-  for (const char* name : {"kq link.lnk", "\x80" "only.lnk"}) {
+  std::vector<std::string> names = {"kq link.lnk"};
+  if (ExpectNtFamily()) names.push_back("\x80" "oem.lnk");
+  for (const std::string& name : names) {
     ComRef<IShellLinkA> link;
     ComRef<IPersistFile> file;
     NewShellLink(link, file);
     ASSERT_EQ(LoadPersistFile(file.p, folder + name, STGM_READ), S_OK) << name;
-    char target[MAX_PATH] = {};
-    ASSERT_EQ(link->GetPath(target, MAX_PATH, nullptr, 0), S_OK);
-    EXPECT_STRCASEEQ(target, "C:\\windows\\notepad.exe") << name;
+    std::string text;
+    ASSERT_EQ(GetShellLinkText(link.p, ShellLinkField::Path, text), S_OK);
+    EXPECT_STRCASEEQ(text.c_str(), target.c_str()) << name;
+    ASSERT_EQ(GetShellLinkText(link.p, ShellLinkField::Arguments, text), S_OK);
+    EXPECT_EQ(text, arguments) << name;
+  }
+  if (ExpectNtFamily()) {
+    // The shortcut file holds the characters themselves.
+    ComRef<IShellLinkW> wide;
+    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                               reinterpret_cast<void**>(&wide.p)),
+              S_OK);
+    ComRef<IPersistFile> file;
+    ASSERT_EQ(wide->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p)), S_OK);
+    ASSERT_EQ(file->Load((Widen(folder) + L"kq link.lnk").c_str(), STGM_READ), S_OK);
+    wchar_t args[MAX_PATH] = {};
+    ASSERT_EQ(wide->GetArguments(args, MAX_PATH), S_OK);
+    EXPECT_STREQ(args, L"TARGETDIR=C:\\B\x00FCro /~-");
   }
   ComRef<IShellLinkA> link;
   ComRef<IPersistFile> file;
@@ -235,7 +297,7 @@ TEST(WideAnsi, ShortcutsAreSavedAndLoadedByOemThenAnsiName) {
   EXPECT_TRUE(FAILED(LoadPersistFile(file.p, folder + "no such.lnk", STGM_READ)));
   EXPECT_EQ(LoadPersistFile(nullptr, folder + "kq link.lnk", STGM_READ), E_POINTER);
   DeleteFileA((folder + "kq link.lnk").c_str());
-  DeleteFileW((Widen(folder) + L"\x20AC" L"only.lnk").c_str());
+  DeleteFileW((Widen(folder) + L"\x00C7" L"oem.lnk").c_str());
 }
 
 }  // namespace
