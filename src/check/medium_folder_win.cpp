@@ -1,11 +1,12 @@
 #include <windows.h>
 
 #include "check/medium_folder.h"
+#include "sys/wide_ansi.h"
 
 namespace kq {
 
 bool MediumFolder::Exists() const {
-  const DWORD attributes = GetFileAttributesA(root_.c_str());
+  const DWORD attributes = FileAttributesByName(root_);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -13,7 +14,7 @@ bool MediumFolder::FindFile(const std::string& relative, std::string& path) cons
   std::string full = WindowsName(root_);
   if (!full.empty() && full.back() != '\\') full += '\\';
   full += WindowsName(relative);
-  const DWORD attributes = GetFileAttributesA(full.c_str());
+  const DWORD attributes = FileAttributesByName(full);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
   path = full;
   return true;

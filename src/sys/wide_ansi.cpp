@@ -246,6 +246,15 @@ bool SetFileAttributesByName(const std::string& fileName, DWORD attributes) {
                   [&](const std::wstring& name) { return setAttributesW(name.c_str(), attributes); }) != FALSE;
 }
 
+DWORD FileAttributesByName(const std::string& fileName) {
+  if (!IsWindowsNT()) return GetFileAttributesA(fileName.c_str());
+  auto getAttributesW = LookUpKernel<DWORD(WINAPI*)(LPCWSTR)>("GetFileAttributesW");
+  if (getAttributesW == nullptr) return INVALID_FILE_ATTRIBUTES;
+  return WithAnsiThenOem<DWORD>(
+      fileName, kPathBufferChars, [&](const std::wstring& name) { return getAttributesW(name.c_str()); },
+      [](DWORD attributes) { return attributes == INVALID_FILE_ATTRIBUTES; });
+}
+
 ScopedFile OpenFileByName(const std::string& fileName, DWORD access, DWORD shareMode, DWORD creation,
                           DWORD flags) {
   if (!IsWindowsNT())

@@ -92,6 +92,10 @@ bool RemoveFolderByName(const std::string& folder);
 bool CopyFileByName(const std::string& from, const std::string& to, bool failIfExists);
 bool SetFileAttributesByName(const std::string& fileName, DWORD attributes);
 
+// GetFileAttributes; INVALID_FILE_ATTRIBUTES when the name is not found
+// (also by its OEM name).
+DWORD FileAttributesByName(const std::string& fileName);
+
 // CreateFile. An existing file opened only for reading is also tried by its
 // OEM name.
 ScopedFile OpenFileByName(const std::string& fileName, DWORD access, DWORD shareMode,
