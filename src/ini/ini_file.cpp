@@ -95,7 +95,9 @@ void CIniFile::ReadLines(CTCharStream& stream, std::string& currentSection, std:
       if (error == kIniErrorNoUnicodeTranslation)
         throw CKqIniFileException(CKqIniFileException::kCategoryFile, error,
                                   "Line " + std::to_string(lineCounter + 1) + " of " + fileName_ +
-                                      " is not UTF-8 or holds a character that the ANSI code page cannot represent.");
+                                      (stream.GetEncoding() == CTCharStream::kEncodingUtf16 ? " is not UTF-16"
+                                                                                           : " is not UTF-8") +
+                                      " or holds a character that the ANSI code page cannot represent.");
       throw CKqIniFileException(CKqIniFileException::kCategoryFile, error, readError);
     }
     if (length < 0) return;

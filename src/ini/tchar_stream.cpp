@@ -14,6 +14,71 @@ constexpr unsigned char kUtf8Bom[3] = {0xEF, 0xBB, 0xBF};
 // Longest line accepted: the length must fit the signed 32-bit result.
 constexpr size_t kMaxLineChars = LONG_MAX / 2;
 
+bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+void AppendUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// UTF-16 code units to UTF-8; false on a surrogate without its partner.
+bool Utf16ToUtf8(const std::u16string& units, std::string& utf8) {
+  utf8.clear();
+  for (size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (IsHighSurrogate(c) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+      return false;
+    }
+    AppendUtf8(c, utf8);
+  }
+  return true;
+}
+
+// UTF-8 (as AnsiToUtf8 makes it) to UTF-16LE bytes; false on anything that
+// is not well-formed UTF-8.
+bool Utf8ToUtf16Bytes(const std::string& utf8, std::string& bytes) {
+  auto put = [&](char32_t unit) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  };
+  for (size_t i = 0; i < utf8.size();) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || i + length > utf8.size()) return false;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(utf8[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (c > 0x10FFFF || IsHighSurrogate(c) || IsLowSurrogate(c)) return false;
+    if (c >= 0x10000) {
+      put(0xD800 + ((c - 0x10000) >> 10));
+      put(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      put(c);
+    }
+    i += length;
+  }
+  return true;
+}
+
 }  // namespace
 
 CTCharStream::~CTCharStream() { Close(); }
@@ -86,6 +151,7 @@ bool CTCharStream::ReadLine(char* buffer, long* length) {
   bool complete = false;    // the line feed was seen
   bool cut = false;         // a carriage return or NUL ended the text
   line_.clear();
+  units_.clear();
 
   // Zero-filled with room for a terminator, as the chunk is examined as text.
   unsigned char chunk[kChunkBytes + 2];
@@ -133,20 +199,15 @@ bool CTCharStream::ReadLine(char* buffer, long* length) {
         const unsigned wide = chunk[2 * i] | (static_cast<unsigned>(chunk[2 * i + 1]) << 8);
         if (wide == '\r' || wide == 0) {
           cut = true;
-        } else if (wide > 0xFF) {
-          // No narrow form: the line cannot be read.
-          file_->Seek(lineStart);
-          position_ = lineStart;
-          return Fail(kIniErrorInvalidData, length);
         } else {
-          line_.push_back(static_cast<char>(wide));
+          units_.push_back(static_cast<char16_t>(wide));
         }
       }
       characters += complete ? end + 1 : end;
       if (complete) used = static_cast<uint32_t>(2 * (end + 1));
     }
     lineBytes += used;
-    if (line_.size() > kMaxLineChars) {
+    if (line_.size() > kMaxLineChars || units_.size() > kMaxLineChars / 3) {
       file_->Seek(lineStart);
       position_ = lineStart;
       return Fail(kIniErrorInvalidData, length);
@@ -164,7 +225,14 @@ bool CTCharStream::ReadLine(char* buffer, long* length) {
     *length = -1;
     return true;
   }
-  if (encoding_ == kEncodingUtf8) {
+  // UTF-16 goes the way UTF-8 goes: through the wide form into the ANSI
+  // code page, refusing what the code page cannot hold.
+  if (encoding_ == kEncodingUtf16 && !Utf16ToUtf8(units_, line_)) {
+    file_->Seek(lineStart);
+    position_ = lineStart;
+    return Fail(kIniErrorNoUnicodeTranslation, length);
+  }
+  if (encoding_ == kEncodingUtf8 || encoding_ == kEncodingUtf16) {
     std::string ansi;
     if (!Utf8ToAnsi(line_, ansi)) {
       file_->Seek(lineStart);
@@ -205,12 +273,10 @@ bool CTCharStream::WriteLine(const std::string& text) {
     }
     bytes += "\r\n";
   } else if (encoding_ == kEncodingUtf16) {
-    // Each byte becomes the UTF-16LE character of the same value, the
-    // inverse of what ReadLine does.
-    bytes.reserve(2 * text.size() + 4);
-    for (char c : text) {
-      bytes.push_back(c);
-      bytes.push_back('\0');
+    std::string utf8;
+    if (!AnsiToUtf8(text, utf8) || !Utf8ToUtf16Bytes(utf8, bytes)) {
+      SetIniLastError(kIniErrorNoUnicodeTranslation);
+      return false;
     }
     bytes.append("\r\0\n\0", 4);
   } else {

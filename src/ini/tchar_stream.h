@@ -1,10 +1,9 @@
 #pragma once
 // Line-oriented access to an INI file in ANSI, UTF-16LE (with the byte
 // order mark FF FE) or UTF-8 (with the byte order mark EF BB BF). Reading
-// converts UTF-16LE to narrow text (characters up to U+00FF map to the byte
-// of the same value) and UTF-8 to the ANSI code page (through the wide
-// form); writing converts back and ends every line with CR LF in the file's
-// encoding.
+// converts UTF-16LE and UTF-8 alike to the ANSI code page (through the wide
+// form), refusing a character the code page cannot hold exactly; writing
+// converts back and ends every line with CR LF in the file's encoding.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -40,16 +39,17 @@ class CTCharStream {
   //   false, *length > capacity: the line needs that many characters; the
   //          stream stands again at the start of the line;
   //   false, *length == 0: failure, the reason in the last error (6 not open,
-  //          13 bad arguments or a UTF-16 character above U+00FF, 1113 a
-  //          UTF-8 line that is not UTF-8 or holds a character the ANSI code
-  //          page cannot represent, else the read error); the stream stands
+  //          13 bad arguments, 1113 a UTF-8 or UTF-16 line that is not
+  //          well formed or holds a character the ANSI code page cannot
+  //          represent, else the read error); the stream stands
   //          at the start of the line.
   // A line's text ends at its first carriage return or NUL; what follows up
   // to the line feed is dropped.
   bool ReadLine(char* buffer, long* length);
 
   // Appends the text and CR LF. False when closed, not open for writing,
-  // when the text is not valid in the ANSI code page of a UTF-8 file (1113),
+  // when the text is not valid in the ANSI code page of a UTF-8 or UTF-16
+  // file (1113),
   // or when the write fails.
   bool WriteLine(const std::string& text);
 
@@ -67,6 +67,7 @@ class CTCharStream {
   int encoding_ = kEncodingNone;
   uint64_t position_ = 0;  // byte position of the next read
   std::string line_;       // reused accumulator
+  std::u16string units_;   // the code units of a UTF-16 line
 };
 
 }  // namespace kq

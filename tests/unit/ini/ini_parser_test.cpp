@@ -163,9 +163,10 @@ TEST_F(ParserTest, FailuresOfTheFileItself) {
 
   files_.SetFile("wide.ini", Utf16File("[S]\r\na=1\r\n") + std::string("b\0=\0\x42\x30\r\0\n\0", 10));
   e = ExpectIniException([&] { ini_.Load("wide.ini"); });
-  EXPECT_EQ(e.Message(), "Failed to read line from file:wide.ini");
+  EXPECT_EQ(e.Message(),
+            "Line 3 of wide.ini is not UTF-16 or holds a character that the ANSI code page cannot represent.");
   EXPECT_EQ(e.Category(), 4u);
-  EXPECT_EQ(e.Code(), 13u);
+  EXPECT_EQ(e.Code(), 1113u);
   EXPECT_EQ(e.SectionName(), "S");
   EXPECT_EQ(e.LineText(), "");
   EXPECT_EQ(e.LineNumber(), 2);

@@ -1,10 +1,11 @@
-// SETUP.INI saved as UTF-8 with a byte order mark: read into the ANSI code
-// page through the wide form, written back the same way, and a character
+// SETUP.INI saved as UTF-8 with a byte order mark or as UTF-16: read into
+// the ANSI code page through the wide form, written back the same way, and a character
 // the code page cannot hold stops the load at its line. Runs in both builds
 // with code page 1252 (under Wine the system's conversion, on the host
 // iconv's); the double-byte cases set the host's code page to 932.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,33 @@ TEST_F(Utf8IniTest, CharacterTheCodePageCannotHoldStopsTheLoadAtItsLine) {
   }
 }
 
+// UTF-16LE bytes with the byte order mark, from code units.
+std::string Utf16(std::initializer_list<char16_t> units) {
+  std::string bytes("\xFF\xFE", 2);
+  for (char16_t unit : units) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+TEST_F(Utf8IniTest, Utf16GoesThroughTheAnsiCodePageLikeUtf8) {
+  // € is U+20AC, byte 80 in code page 1252: no longer U+0080.
+  const std::string file = Utf16({'[', 'S', ']', '\r', '\n', 'k', '=', 0x20AC, 0xE9, '\r', '\n'});
+  files_.SetFile("u.ini", file);
+  ini_.Load("u.ini");
+  EXPECT_EQ(ValueOf(ini_, "S", "k"), "\x80\xE9");
+  ini_.Save();
+  EXPECT_EQ(Saved(), file);
+  for (char16_t bad : {char16_t{0x30BD}, char16_t{0xD800}}) {  // ソ; half a surrogate pair
+    files_.SetFile("u.ini", Utf16({'[', 'S', ']', '\n', 'A', '=', '1', '\n', 'k', '=', bad, '\n'}));
+    CKqIniFileException e = ExpectIniException([&] { ini_.Load("u.ini"); });
+    EXPECT_EQ(e.Code(), 1113u);
+    EXPECT_EQ(e.Message(),
+              "Line 3 of u.ini is not UTF-16 or holds a character that the ANSI code page cannot represent.");
+  }
+}
+
 TEST_F(Utf8IniTest, AnsiSaveThatWouldReadBackAsUtf8IsRefused) {
   files_.SetFile("u.ini", "[A]\r\n[$$$unnamed$$$]\r\n" + kBom + "k=x\r\n");
   ini_.Load("u.ini");
@@ -160,6 +188,15 @@ TEST_F(Utf8IniDoubleByteTest, JapaneseNamesReadAndWriteBack) {
   // A character outside 932 (é) is refused, not replaced.
   files_.SetFile("u.ini", kBom + "[S]\r\nk=Caf\xC3\xA9\r\n");
   EXPECT_EQ(ExpectIniException([&] { ini_.Load("u.ini"); }).Code(), 1113u);
+}
+
+TEST_F(Utf8IniDoubleByteTest, Utf16JapaneseNamesReadAndWriteBack) {
+  const std::string file = Utf16({'[', 'S', ']', '\r', '\n', 'P', '=', 0x30BD, 0x30D5, 0x30C8, '.', 'm', 's', 'i', '\r', '\n'});
+  files_.SetFile("u.ini", file);
+  ini_.Load("u.ini");
+  EXPECT_EQ(ValueOf(ini_, "S", "P"), kSoft932 + ".msi");
+  ini_.Save();
+  EXPECT_EQ(Saved(), file);
 }
 
 TEST_F(Utf8IniDoubleByteTest, BracketTrailBytesDoNotEndOrSpoilASectionName) {

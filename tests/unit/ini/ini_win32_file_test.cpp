@@ -81,12 +81,13 @@ TEST_F(Win32IniFileTest, Utf16FilesAreReadAndWrittenAsUtf16) {
   EXPECT_EQ(ReadBytes(name_), Utf16File("[Startup]\r\nName=Caf\xE9\r\n[Rename]\r\nNUL=C:\\x\r\n"));
 }
 
-TEST_F(Win32IniFileTest, CharacterAboveU00FFFailsTheLoad) {
+TEST_F(Win32IniFileTest, CharacterTheAnsiCodePageCannotHoldFailsTheLoadAtItsLine) {
   WriteBytes(name_, Utf16File("[S]\r\n") + std::string("k\0=\0\x42\x30\r\0\n\0", 10));
   CIniFile ini;
   CKqIniFileException e = ExpectIniException([&] { ini.Load(name_); });
-  EXPECT_EQ(e.Message(), "Failed to read line from file:" + name_);
-  EXPECT_EQ(e.Code(), 13u);
+  EXPECT_EQ(e.Message(), "Line 2 of " + name_ +
+                             " is not UTF-16 or holds a character that the ANSI code page cannot represent.");
+  EXPECT_EQ(e.Code(), 1113u);
   EXPECT_EQ(e.LineNumber(), 1);
   EXPECT_EQ(ini.GetSections().GetCount(), 0u);
   EXPECT_EQ(ini.GetFileName(), "");

@@ -126,11 +126,11 @@ TEST_F(StreamTest, Utf16EdgeCases) {
   Open(std::string("\xFF\xFE" "a\0\x0A\x01" "b\0\n\0", 10));
   long length = 10;
   char buffer[11];
-  EXPECT_FALSE(stream_.ReadLine(buffer, &length));  // U+010A has no narrow form
+  EXPECT_FALSE(stream_.ReadLine(buffer, &length));  // U+010A is not in code page 1252
   EXPECT_EQ(length, 0);
 }
 
-TEST_F(StreamTest, CharacterAboveU00FFFailsAndLeavesThePositionAtTheLine) {
+TEST_F(StreamTest, CharacterTheCodePageCannotHoldFailsAndLeavesThePositionAtTheLine) {
   Open(Utf16File("ok\n") + std::string("x\0\x42\x30\n\0", 6) + Utf16File("after").substr(2));
   char buffer[64];
   long length = 63;
@@ -138,10 +138,10 @@ TEST_F(StreamTest, CharacterAboveU00FFFailsAndLeavesThePositionAtTheLine) {
   length = 63;
   EXPECT_FALSE(stream_.ReadLine(buffer, &length));
   EXPECT_EQ(length, 0);
-  EXPECT_EQ(GetIniLastError(), kIniErrorInvalidData);
+  EXPECT_EQ(GetIniLastError(), kIniErrorNoUnicodeTranslation);
   length = 63;  // still the same line, not the next one
   EXPECT_FALSE(stream_.ReadLine(buffer, &length));
-  EXPECT_EQ(GetIniLastError(), kIniErrorInvalidData);
+  EXPECT_EQ(GetIniLastError(), kIniErrorNoUnicodeTranslation);
 }
 
 TEST_F(StreamTest, RejectsBadCallsWithTheirErrors) {
