@@ -28,9 +28,10 @@ bool VersionNumber::Read(const char* text) {
       part = static_cast<uint16_t>(*p++ - 'a');
     } else if (*p >= 'A' && *p <= 'Z') {
       part = static_cast<uint16_t>(*p++ - 'A');
-    } else {
-      break;  // this part and every later one stay 0
+    } else if (*p != '.') {
+      break;  // any other character ends the reading: the rest stay 0
     }
+    // A second dot leaves this part 0; the next part skips it.
   }
   for (int i = 0; i < 4; ++i) parts_[i] = parts[i];
   return true;

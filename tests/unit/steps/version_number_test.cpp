@@ -25,7 +25,8 @@ TEST(VersionNumber, LenientReader) {
       {"007.010", "7.10.0.0"},
       {"1a2", "1.0.2.0"},      // a letter is a part of its own
       {"1.Z", "1.25.0.0"},     // upper case counts like lower case
-      {"1..2", "1.0.0.0"},     // only one dot is skipped: the second ends it
+      {"2..1", "2.0.1.0"},     // a second dot is skipped by the part after it
+      {"1...2", "1.0.0.2"},
       {"1-2", "1.0.0.0"},
       {"1.2.", "1.2.0.0"},
       {"1.é", "1.0.0.0"},      // a byte above 0x7F is no letter
@@ -87,6 +88,7 @@ TEST(VersionNumber, Ranges) {
       {"1.0", "1.0-1.9", true},
       {"2.0", "2.0", true},                     // a single version is both bounds
       {"2.0.0.1", "2.0", false},
+      {"2.0.1.0", "2..1", true},
       {"0.0", "-1.0", true},                    // no version information compares as 0.0.0.0
       {"1.0.0.1", "-1.0", false},
       {"7.0", "5-", true},
