@@ -1,4 +1,5 @@
-// The SHA-256 of a file through CryptoAPI, against the FIPS 180-2 vectors.
+// The SHA-256 of a file, read in 64 KB pieces: the last one partial, and a
+// file whose size is a whole number of pieces.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -30,6 +31,7 @@ TEST(FileSha256, KnownDigestsAcrossReadBlocks) {
       {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
       {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
       {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+      {std::string(128 * 1024, 'a'), "b44ffb72fcc259676bd80495fef1b44b808ca8f1ffe1b1706a4d7911b0e31f11"},
   };
   for (const auto& c : cases) {
     const std::string path = WriteTempFile(c.content);
