@@ -9,7 +9,7 @@
 // Prints "ms=<download time> bytes=<file size> peak_kb=<peak working set>".
 // The two recv loops show what the client's 4096-byte pieces and its
 // two-byte header reads cost against the bare socket.
-#include <winsock2.h>
+#include <winsock.h>
 #include <windows.h>
 #include <psapi.h>
 #include <urlmon.h>

@@ -13,7 +13,7 @@ add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 add_link_options(-fno-use-linker-plugin)
 
 add_library(kq_platform_libs INTERFACE)
-target_link_libraries(kq_platform_libs INTERFACE kernel32 user32 advapi32 shell32 ole32 uuid ws2_32)
+target_link_libraries(kq_platform_libs INTERFACE kernel32 user32 advapi32 shell32 ole32 uuid wsock32)
 
 # GoogleTest from the sources Debian's googletest package installs, built by
 # the same cross compiler. The win32 thread model has no std::mutex, so a

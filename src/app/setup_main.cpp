@@ -14,8 +14,9 @@ constexpr DWORD kRebootThreadWaitMs = 10000;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The progress bar of the dialog template is a common control.
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
+  // InitCommonControlsEx needs the COMCTL32 of Internet Explorer 3 or later,
+  // which a bare NT 4.0 lacks; the first version registers the same class.
+  InitCommonControls();
 
   uint32_t code;
   {

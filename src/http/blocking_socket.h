@@ -3,7 +3,7 @@
 // SocketResult and writes one trace line when it fails; sends and receives
 // first wait for readiness with select(), bounded in whole seconds. The
 // class does not start Winsock (KQHTTP does).
-#include <winsock2.h>
+#include <winsock.h>
 
 #include "http/socket_result.h"
 

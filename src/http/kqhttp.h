@@ -7,7 +7,7 @@
 // it into a file with progress reports. Every operation returns a KQHTTP
 // result code and traces through DebugMgr; nothing throws. The objects of a
 // process share one Winsock start-up, counted by constructor and destructor.
-#include <winsock2.h>
+#include <winsock.h>
 #include <windows.h>
 
 #include <cstdint>

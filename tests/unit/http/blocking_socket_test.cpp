@@ -1,6 +1,6 @@
 // CBlockingSocket under Wine against a listening socket of the test's own on
 // 127.0.0.1: the life cycle, the readiness waits and the error mapping.
-#include <winsock2.h>
+#include <winsock.h>
 
 #include <gtest/gtest.h>
 
