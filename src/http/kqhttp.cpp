@@ -184,6 +184,9 @@ int KQHTTP::CheckReadHeader(int depth) {
       r = ResponseAllRight();
       if (r == KQHTTP_SUCCESS) {
         requestPending = false;
+        int32_t length = -1;
+        bodyLength = FindContentLength(HeaderText(), length) == ContentLength::Found ? length : -1;
+        bodyReceived = 0;
         return KQHTTP_SUCCESS;
       }
       if (r == KQHTTP_ServerUrlNotFound) {
@@ -272,14 +275,39 @@ int KQHTTP::DoGetIntoBuffer(char* buffer, int capacity, int* received) {
   *received = -1;
   int result = CheckReadHeader(0);
   if (result != KQHTTP_SUCCESS) return result;
-  const int s = socket.Receive(buffer, capacity, timeoutSeconds, received);
-  if (s != Socket_Success) {
-    result = MapBlockSockErrToKQHTTPErr(s);
-    DebugMgr::DebugOutput(20, "KQHTTP::DoGetIntoBuffer: socket error %ld. \"%s\"\n", static_cast<long>(s),
-                          BlockSockErrName(s).c_str());
-  }
+  result = ReceiveBody(buffer, capacity, received);
   DebugMgr::DebugOutput(40, "KQHTTP::DoGetIntoBuffer bytes received = %ld\n", static_cast<long>(*received));
   return result;
+}
+
+int KQHTTP::ReceiveBody(char* buffer, int capacity, int* received) {
+  // Once the announced body is in, only what has already arrived is looked
+  // at: a server may hold the connection open long after the last byte.
+  const bool complete = bodyLength >= 0 && bodyReceived == bodyLength;
+  const int s = socket.Receive(buffer, capacity, complete ? 0 : timeoutSeconds, received);
+  if (complete) {
+    if (s == Socket_Success && *received > 0) {
+      DebugMgr::DebugError("KQHTTP::DoGetIntoBuffer: body longer than the %ld bytes announced.\n",
+                           static_cast<long>(bodyLength));
+      *received = -1;
+      return KQHTTP_Error;
+    }
+    *received = 0;  // nothing more, or the close: the end either way
+    return KQHTTP_SUCCESS;
+  }
+  if (s != Socket_Success) {
+    DebugMgr::DebugOutput(20, "KQHTTP::DoGetIntoBuffer: socket error %ld. \"%s\"\n", static_cast<long>(s),
+                          BlockSockErrName(s).c_str());
+    return MapBlockSockErrToKQHTTPErr(s);
+  }
+  bodyReceived += *received;
+  if (bodyLength >= 0 && bodyReceived > bodyLength) {
+    DebugMgr::DebugError("KQHTTP::DoGetIntoBuffer: body longer than the %ld bytes announced.\n",
+                         static_cast<long>(bodyLength));
+    *received = -1;
+    return KQHTTP_Error;
+  }
+  return KQHTTP_SUCCESS;
 }
 
 int KQHTTP::Close() {

@@ -37,6 +37,9 @@ class KQHTTP {
   int GetDownloadFileSize(int* size);
   // Makes the request when none is open, then receives up to `capacity`
   // body bytes; `received` is 0 at the end of the body, -1 after a failure.
+  // A body with a Content-Length ends once that many bytes have arrived,
+  // without waiting for the server to close; bytes beyond it that have
+  // already arrived fail the read. Without one, the body ends at the close.
   int DoGetIntoBuffer(char* buffer, int capacity, int* received);
   // Closes the connection if one is open; the next read makes a new request.
   int Close();
@@ -70,6 +73,7 @@ class KQHTTP {
   int SendRequest();
   int ReadHttpHeader(int timeout);
   int ResponseAllRight();
+  int ReceiveBody(char* buffer, int capacity, int* received);
   std::string HeaderText() const;
   int PerformFileDownload();
   int ReportProgress(int totalSize, int bytesSoFar, int status);
@@ -93,6 +97,8 @@ class KQHTTP {
   std::string localPath;
   std::vector<char> headerBuffer;  // kHeaderBufferSize bytes once the first header is read
   int headerLength = 0;
+  int bodyLength = -1;  // the open response's Content-Length, -1 when it has none
+  int64_t bodyReceived = 0;
   int bytesPerSecond = -1;
 };
 

@@ -115,6 +115,20 @@ def silent(seconds: float):
     return handler
 
 
+def held_open(raw: bytes, seconds: float):
+    """Sends `raw`, then keeps the connection open for `seconds` or until the
+    client closes it."""
+    def handler(conn, path):
+        conn.sendall(raw)
+        conn.settimeout(seconds)
+        try:
+            while conn.recv(4096):
+                pass
+        except socket.timeout:
+            pass
+    return handler
+
+
 def cut_body(announced: int, sent: int):
     body = body_bytes(sent)
 

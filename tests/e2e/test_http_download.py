@@ -8,7 +8,7 @@ import time
 
 import pytest
 
-from http_server import LoopbackServer, body_bytes, cut_body, fixed, response, serve_file, silent
+from http_server import LoopbackServer, body_bytes, cut_body, fixed, held_open, response, serve_file, silent
 
 FIXED_HEADERS = ("User-Agent: Mozilla/1.22 (Windows; U; 32bit)\r\nAccept: */*\r\nAccept: image/gif\r\n"
                  "Accept: image/x-xbitmap\r\nAccept: image/jpeg\r\n\r\n")
@@ -179,6 +179,19 @@ class TestMisbehavingServers:
         server.route("/long", fixed(response("200 OK", ["Content-Length: 10"], b"x" * 5000)))
         got = probe(prefix, "get", server.url("/long"), prefix.drive_c / "dl_long.bin")
         assert (got["result"], got["status"]) == (-1, 102)
+
+    @pytest.mark.parametrize("headers, body, result, received", [
+        (["Content-Length: 5000"], body_bytes(5000), 0, 5000),  # ends at the length, not at the close
+        ([], body_bytes(5000), 5, 5000),                          # without a length only the close ends it
+        (["Content-Length: 10"], b"x" * 5000, -1, 0),             # more than announced
+    ], ids=["length", "close", "longer"])
+    def test_body_end_with_the_server_holding_the_connection_open(self, prefix, server, headers, body, result,
+                                                                   received):
+        server.route("/held", held_open(response("200 OK", headers, body), 30))
+        began = time.monotonic()
+        got = probe(prefix, "body", server.url("/held"), "--timeout", "2")
+        assert (got["result"], got["bytes"]) == (result, received), got["out"]
+        assert time.monotonic() - began < 20, "the client waited for the server to close"
 
     def test_refused_connection_and_bad_addresses(self, prefix):
         with socket.socket() as s:

@@ -10,12 +10,13 @@ stands in for the redistributable and records its command line.
 import hashlib
 import re
 import shutil
+import time
 import uuid
 from pathlib import Path
 
 import pytest
 
-from http_server import LoopbackServer, cut_body, fixed, response, serve_file, silent
+from http_server import LoopbackServer, cut_body, fixed, held_open, response, serve_file, silent
 from test_msi_library import log_bodies
 
 SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
@@ -111,6 +112,16 @@ class TestDownload:
         body = log_bodies(prefix)
         assert f"Downloading the Windows Installer from {server.url('/msi/instmsiw.exe')} to {m[1]}" in body
         assert "The downloaded Windows Installer has the expected SHA-256" in body
+
+    def test_a_server_holding_on_after_the_whole_body_does_not_stop_the_start(self, prefix, medium, server):
+        payload = prefix.tools.child.read_bytes()
+        server.route("/held.exe", held_open(response("200 OK", [f"Content-Length: {len(payload)}"], payload), 30))
+        lay_out(prefix, medium, f"NTMsiInstaller={server.url('/held.exe')}\r\n")
+        record = prefix.drive_c / f"record_{uuid.uuid4().hex[:6]}.txt"
+        began = time.monotonic()
+        _, out = bootstrap(prefix, medium, "/qn", env={"KQCHILD_RECORD": prefix.win_path(record)})
+        assert "installed exit=0" in out and record.exists(), out
+        assert time.monotonic() - began < 20, "the run waited for the server to close"
 
     def test_a_wrong_hash_is_a_failed_download(self, prefix, medium, server):
         payload = prefix.tools.child.read_bytes()
