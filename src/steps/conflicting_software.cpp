@@ -144,11 +144,14 @@ int SetupEngine::HasProductRegistryKey() {
   const HKEY root = PredefinedKey(ReadRegistryRoot(check.root));
   if (root == nullptr) RaiseInternalError(kLocationProductRegistryKey, kErrorUnknownName);
 
-  CRegistryKey key;
-  if (key.Open(root, check.subkey.c_str(), KEY_READ) != ERROR_SUCCESS) return 0;
-  DWORD size = 0;
-  if (!check.valueName.empty() && key.QueryValueSize(check.valueName.c_str(), size) != ERROR_SUCCESS) return 0;
-  return 1;
+  // Own view first; a 64-bit product's keys are only in the 64-bit view.
+  for (REGSAM access : ReadAccessByView()) {
+    CRegistryKey key;
+    if (key.Open(root, check.subkey.c_str(), access) != ERROR_SUCCESS) continue;
+    DWORD size = 0;
+    if (check.valueName.empty() || key.QueryValueSize(check.valueName.c_str(), size) == ERROR_SUCCESS) return 1;
+  }
+  return 0;
 }
 
 }  // namespace kq

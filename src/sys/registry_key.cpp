@@ -94,4 +94,9 @@ bool HasWow64RegistryView() {
   return answer != 0;
 }
 
+std::vector<REGSAM> ReadAccessByView() {
+  if (!HasWow64RegistryView()) return {KEY_READ};
+  return {KEY_READ, KEY_READ | KEY_WOW64_64KEY};
+}
+
 }  // namespace kq

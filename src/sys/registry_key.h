@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sys/scoped_handle.h"
 
@@ -50,5 +51,10 @@ std::string ExpandEnvironmentText(const std::string& text);
 // HKEY_LOCAL_MACHINE\SOFTWARE has a 64-bit view of its own that only
 // KEY_WOW64_64KEY reaches. Systems without IsWow64Process have one view.
 bool HasWow64RegistryView();
+
+// The read access of each registry view a lookup goes through, in order:
+// the program's own view, then, on 64-bit Windows, the 64-bit view, where a
+// 64-bit product writes its keys under HKEY_LOCAL_MACHINE\SOFTWARE.
+std::vector<REGSAM> ReadAccessByView();
 
 }  // namespace kq

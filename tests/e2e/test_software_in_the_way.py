@@ -541,3 +541,15 @@ class TestSixtyFourBitWindows:
         pfx.wine(["reg", "add", key, "/v", "DisplayName", "/d", "Tool 32", "/f", "/reg:32"])
         _, lines = run_probe(pfx, disk, "command=KqSixtyFour")
         assert lines == [("command", "0|Tool 32|")], "the 32-bit entry has no command"
+
+    def test_a_product_registry_key_in_either_view_is_found(self, win64_prefix):
+        pfx = win64_prefix
+        disk = pfx.drive_c / "medium64"
+        disk.mkdir(exist_ok=True)
+        key = r"HKLM\Software\KqProduct64"
+        pfx.wine(["reg", "add", key, "/v", "Path", "/d", r"C:\KQ64", "/f", "/reg:64"])
+        pfx.wine(["reg", "add", key, "/v", "Own", "/d", r"C:\KQ32", "/f", "/reg:32"])
+        # Path only in the 64-bit view, Own only in the program's own view.
+        for value, expected in {"Path": "1", "Own": "1", "Missing": "0"}.items():
+            write_ini(disk, f"CheckRegKey=HKLM,Software\\KqProduct64,{value}\r\n")
+            assert run_probe(pfx, disk, "regkey")[1] == [("regkey", expected)], value
