@@ -119,3 +119,23 @@ def test_a_name_clash_in_the_copy_gives_marker_2_and_leaves_no_folder(prefix, me
     assert sorted(p.name for p in medium.iterdir()) == [
         "Product.msi", "README.TXT", "SETUP.EXE", "SETUP.INI", "readme.txt"]
     assert "Failed to copy file: " in prefix.setup_log()
+
+
+def test_a_folder_link_loop_on_the_medium_is_not_followed(prefix, medium, user_temp):
+    place_setup(prefix, medium)
+    (medium / "data").mkdir()
+    (medium / "data" / "file.txt").write_bytes(b"data")
+    (medium / "data" / "loop").symlink_to(medium / "data", target_is_directory=True)
+    # A file link is copied as the file it points to.
+    (medium / "data" / "file link.txt").symlink_to(medium / "data" / "file.txt")
+    steps = run(prefix, medium, "copy")
+    copy = prefix.drive_c.joinpath(*steps["copy"]["folder"][3:].rstrip("\\").split("\\"))
+    try:
+        assert steps["copy"]["marker"] == "1", "the run goes on from its copy"
+        assert sorted(p.name for p in (copy / "data").iterdir()) == ["file link.txt", "file.txt"]
+        assert (copy / "data" / "file link.txt").read_bytes() == b"data"
+        assert not (copy / "data" / "file link.txt").is_symlink()
+        windows_medium = prefix.win_path(medium)
+        assert f'Not copying "{windows_medium}\\data\\loop": the folder is a link or junction' in prefix.setup_log()
+    finally:
+        shutil.rmtree(copy, ignore_errors=True)
