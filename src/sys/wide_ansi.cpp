@@ -146,13 +146,6 @@ Fn LookUpKernel(const char* entryPoint) {
   return LookUpWide<Fn>("KERNEL32.DLL", entryPoint);
 }
 
-// Calls `call` with the ANSI conversion of `text`; a name that does not
-// convert is handed over empty, so the call fails as for a missing file.
-template <typename Call>
-auto WithAnsi(const std::string& text, size_t bufferChars, Call call) -> decltype(call(std::wstring())) {
-  return call(ToWideAnsi(text.c_str(), bufferChars));
-}
-
 // For look-ups only: the ANSI conversion, then the OEM one when `failed`
 // says the first result is the failure value and the OEM name differs.
 template <typename Result, typename Call, typename Failed>
@@ -205,45 +198,51 @@ bool NextNamedEntry(FindNextFileWFn findNextFileW, HANDLE search, WIN32_FIND_DAT
 
 }  // namespace
 
+namespace {
+
+// The shape of the calls that take names and answer TRUE or FALSE: the ANSI
+// call on the 9x family; on NT the wide entry point, looked up and called
+// with the ANSI conversions of the names.
+template <typename WideFn, typename AnsiCall, typename WideCall>
+bool CallByName(const char* entryPoint, AnsiCall ansiCall, WideCall wideCall) {
+  if (!IsWindowsNT()) return ansiCall() != FALSE;
+  auto wide = LookUpKernel<WideFn>(entryPoint);
+  return wide != nullptr && wideCall(wide) != FALSE;
+}
+
+std::wstring Wide(const std::string& name) { return ToWideAnsi(name.c_str()); }
+
+}  // namespace
+
 bool DeleteFileByName(const std::string& fileName) {
-  if (!IsWindowsNT()) return DeleteFileA(fileName.c_str()) != FALSE;
-  auto deleteFileW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR)>("DeleteFileW");
-  if (deleteFileW == nullptr) return false;
-  return WithAnsi(fileName, kPathBufferChars, [&](const std::wstring& name) { return deleteFileW(name.c_str()); }) !=
-         FALSE;
+  return CallByName<BOOL(WINAPI*)(LPCWSTR)>(
+      "DeleteFileW", [&] { return DeleteFileA(fileName.c_str()); },
+      [&](auto deleteFileW) { return deleteFileW(Wide(fileName).c_str()); });
 }
 
 bool CreateFolderByName(const std::string& folder) {
-  if (!IsWindowsNT()) return CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
-  auto createDirectoryW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR, LPSECURITY_ATTRIBUTES)>("CreateDirectoryW");
-  if (createDirectoryW == nullptr) return false;
-  return WithAnsi(folder, kPathBufferChars,
-                  [&](const std::wstring& name) { return createDirectoryW(name.c_str(), nullptr); }) != FALSE;
+  return CallByName<BOOL(WINAPI*)(LPCWSTR, LPSECURITY_ATTRIBUTES)>(
+      "CreateDirectoryW", [&] { return CreateDirectoryA(folder.c_str(), nullptr); },
+      [&](auto createDirectoryW) { return createDirectoryW(Wide(folder).c_str(), nullptr); });
 }
 
 bool RemoveFolderByName(const std::string& folder) {
-  if (!IsWindowsNT()) return RemoveDirectoryA(folder.c_str()) != FALSE;
-  auto removeDirectoryW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR)>("RemoveDirectoryW");
-  if (removeDirectoryW == nullptr) return false;
-  return WithAnsi(folder, kPathBufferChars,
-                  [&](const std::wstring& name) { return removeDirectoryW(name.c_str()); }) != FALSE;
+  return CallByName<BOOL(WINAPI*)(LPCWSTR)>(
+      "RemoveDirectoryW", [&] { return RemoveDirectoryA(folder.c_str()); },
+      [&](auto removeDirectoryW) { return removeDirectoryW(Wide(folder).c_str()); });
 }
 
 bool CopyFileByName(const std::string& from, const std::string& to, bool failIfExists) {
-  if (!IsWindowsNT()) return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
-  auto copyFileW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR, LPCWSTR, BOOL)>("CopyFileW");
-  if (copyFileW == nullptr) return false;
-  const std::wstring wideFrom = ToWideAnsi(from.c_str());
-  const std::wstring wideTo = ToWideAnsi(to.c_str());
-  return copyFileW(wideFrom.c_str(), wideTo.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+  const BOOL noOverwrite = failIfExists ? TRUE : FALSE;
+  return CallByName<BOOL(WINAPI*)(LPCWSTR, LPCWSTR, BOOL)>(
+      "CopyFileW", [&] { return CopyFileA(from.c_str(), to.c_str(), noOverwrite); },
+      [&](auto copyFileW) { return copyFileW(Wide(from).c_str(), Wide(to).c_str(), noOverwrite); });
 }
 
 bool SetFileAttributesByName(const std::string& fileName, DWORD attributes) {
-  if (!IsWindowsNT()) return SetFileAttributesA(fileName.c_str(), attributes) != FALSE;
-  auto setAttributesW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR, DWORD)>("SetFileAttributesW");
-  if (setAttributesW == nullptr) return false;
-  return WithAnsi(fileName, kPathBufferChars,
-                  [&](const std::wstring& name) { return setAttributesW(name.c_str(), attributes); }) != FALSE;
+  return CallByName<BOOL(WINAPI*)(LPCWSTR, DWORD)>(
+      "SetFileAttributesW", [&] { return SetFileAttributesA(fileName.c_str(), attributes); },
+      [&](auto setAttributesW) { return setAttributesW(Wide(fileName).c_str(), attributes); });
 }
 
 DWORD FileAttributesByName(const std::string& fileName) {
@@ -267,7 +266,7 @@ ScopedFile OpenFileByName(const std::string& fileName, DWORD access, DWORD share
   };
   // Only a read of a file that exists is a look-up: anything else could
   // create or change a file under the wrong name.
-  if (creation != OPEN_EXISTING || access != GENERIC_READ) return ScopedFile(WithAnsi(fileName, kPathBufferChars, open));
+  if (creation != OPEN_EXISTING || access != GENERIC_READ) return ScopedFile(open(Wide(fileName)));
   return ScopedFile(WithAnsiThenOem<HANDLE>(fileName, kPathBufferChars, open,
                                             [](HANDLE h) { return h == INVALID_HANDLE_VALUE; }));
 }
@@ -376,9 +375,7 @@ bool DeleteAtRestartByName(const std::string& path, bool& available) {
   auto moveFileExW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR, LPCWSTR, DWORD)>("MoveFileExW");
   if (moveFileExW == nullptr) return false;
   available = true;
-  return WithAnsi(path, kPathBufferChars, [&](const std::wstring& name) {
-           return moveFileExW(name.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-         }) != FALSE;
+  return moveFileExW(Wide(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
 bool CreateProcessFromCommandLine(const std::string& commandLine, ScopedHandle& process) {
@@ -497,8 +494,7 @@ HRESULT LoadPersistFile(IPersistFile* file, const std::string& fileName, DWORD m
 
 HRESULT SavePersistFile(IPersistFile* file, const std::string& fileName, BOOL remember) {
   if (file == nullptr) return E_POINTER;
-  return WithAnsi(fileName, kPathBufferChars,
-                  [&](const std::wstring& name) { return file->Save(name.c_str(), remember); });
+  return file->Save(Wide(fileName).c_str(), remember);
 }
 
 namespace {
