@@ -278,19 +278,6 @@ TEST(WideAnsi, ShortcutsKeepTheirTextAndAreLoadedByAnsiThenOemName) {
     ASSERT_EQ(GetShellLinkText(link.p, ShellLinkField::Arguments, text), S_OK);
     EXPECT_EQ(text, arguments) << name;
   }
-  if (ExpectNtFamily()) {
-    // The shortcut file holds the characters themselves.
-    ComRef<IShellLinkW> wide;
-    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                               reinterpret_cast<void**>(&wide.p)),
-              S_OK);
-    ComRef<IPersistFile> file;
-    ASSERT_EQ(wide->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p)), S_OK);
-    ASSERT_EQ(file->Load((Widen(folder) + L"kq link.lnk").c_str(), STGM_READ), S_OK);
-    wchar_t args[MAX_PATH] = {};
-    ASSERT_EQ(wide->GetArguments(args, MAX_PATH), S_OK);
-    EXPECT_STREQ(args, L"TARGETDIR=C:\\B\x00FCro /~-");
-  }
   ComRef<IShellLinkA> link;
   ComRef<IPersistFile> file;
   NewShellLink(link, file);
