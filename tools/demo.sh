@@ -126,6 +126,10 @@ run_setup() {
   if [ -f "$drive_c/SETUP.LOG" ]; then tr -d '\r' < "$drive_c/SETUP.LOG"; else echo "(no log)"; fi
 }
 
+echo "demo: checking the medium with setupcheck..."
+cmake --preset host >/dev/null && cmake --build --preset host --target setupcheck >/dev/null
+build/host/src/check/setupcheck "$medium" || echo "demo: setupcheck found errors (above); installing anyway"
+
 run_setup "First run" "$work/dialog.png" "${arguments[@]}"
 
 if [ "$demo_product" = 1 ]; then

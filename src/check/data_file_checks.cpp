@@ -100,7 +100,7 @@ void CheckCheckRegKey(CheckedDataFile& checked) {
     return;
   }
   if (check.subkey.empty())
-    checked.Add(line, Severity::Warning, "check-reg-key",
+    checked.Add(line, Severity::Warning, "check-reg-key-root",
                 "CheckRegKey names no subkey, so the root itself always counts as present; write ROOT,SUBKEY[,VALUE]");
 }
 
@@ -121,13 +121,13 @@ void CheckPlatforms(CheckedDataFile& checked) {
     }
     const size_t colon = entry.find(':');
     if (colon == std::string::npos || colon == 0) {
-      checked.Add(line, Severity::Warning, "platforms",
+      checked.Add(line, Severity::Warning, "platforms-skipped",
                   "Platforms entry " + Quoted(entry) + " has no FAMILY: part and is skipped; " + kFormat);
       continue;
     }
     const std::string family = entry.substr(0, colon);
     if (!EqualsNoCase(family, "NT") && !EqualsNoCase(family, "9X")) {
-      checked.Add(line, Severity::Warning, "platforms",
+      checked.Add(line, Severity::Warning, "platforms-skipped",
                   "Platforms entry " + Quoted(entry) + " names no family SETUP.EXE knows and is skipped; the "
                   "families are NT and 9X");
       continue;
@@ -136,7 +136,7 @@ void CheckPlatforms(CheckedDataFile& checked) {
     for (const std::string& earlier : seen) repeated = repeated || EqualsNoCase(earlier, family);
     seen.push_back(family);
     if (repeated) {
-      checked.Add(line, Severity::Warning, "platforms",
+      checked.Add(line, Severity::Warning, "platforms-skipped",
                   "Platforms names the family " + family + " again in " + Quoted(entry) +
                       "; only its first entry counts: remove this one");
       continue;
@@ -214,7 +214,7 @@ void CheckNestedInstallValue(CheckedDataFile& checked) {
     std::string flag;
     if (!NextField(flags, flag, "|", QuoteMode::Remove)) break;
     if (!EqualsNoCase(flag, "ONEREBOOT") && !EqualsNoCase(flag, "NOUPDATE"))
-      checked.Add(line, Severity::Warning, "nested-install",
+      checked.Add(line, Severity::Warning, "nested-flag",
                   "NestedInstall flag " + Quoted(flag) + " is not one SETUP.EXE knows and is ignored; write ONEREBOOT, "
                   "NOUPDATE or ONEREBOOT|NOUPDATE");
   }
@@ -258,7 +258,7 @@ void CheckShutdownEntries(CheckedDataFile& checked) {
       NextField(before, field, ",", QuoteMode::Remove);
       int number = 0;
       if (NextNumberField(rest, number)) continue;
-      checked.Add(line->number, Severity::Warning, "shutdown-entry",
+      checked.Add(line->number, Severity::Warning, "shutdown-number",
                   std::string(name) + " " + Quoted(field) + " is not a number: SETUP.EXE stops reading the entry "
                   "there and takes 0 for it and what follows; write a decimal number (TIMEOUT in milliseconds)");
       break;
@@ -313,7 +313,7 @@ void CheckLaunchEntries(CheckedDataFile& checked) {
                     "COMPONENTCODE,ARGUMENTS");
         continue;
       case PostInstallEntryRead::Skip:
-        checked.Add(line->number, Severity::Warning, "launch-entry",
+        checked.Add(line->number, Severity::Warning, "launch-skipped",
                     "this entry names no component and is skipped; write COMPONENTCODE,ARGUMENTS");
         continue;
       case PostInstallEntryRead::Use:

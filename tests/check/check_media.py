@@ -74,7 +74,7 @@ CASES = [
     Case("short pin", with_line(3, "NTMsiInstallerSHA256=abc123"), {("sha256", "SETUP.INI", 3)}),
     Case("redistributable unlike its pin", with_line(3, "NTMsiInstallerSHA256=" + "0" * 64),
          {("redistributable-pin", "SETUP.INI", 3)}, files={"INSNTMSI.EXE": b"MZ redistributable"}),
-    Case("shutdown timeout", plus("[ShutdownApplication]", "KorvaneMain,5s"), {("shutdown-entry", "SETUP.INI", 9)}),
+    Case("shutdown timeout", plus("[ShutdownApplication]", "KorvaneMain,5s"), {("shutdown-number", "SETUP.INI", 9)}),
     Case("upgrade action", plus("[UpgradeConditions]", f"{PRODUCT},,LEAVE", f"{OTHER},1.0-1.9,KEEP"),
          {("upgrade-entry", "SETUP.INI", 10)}),
     Case("upgrade range", plus("[UpgradeConditions]", f"{PRODUCT},,LEAVE", f"{OTHER},1.0 - 1.9,REMOVE"),
