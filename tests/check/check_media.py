@@ -55,6 +55,7 @@ Complete
 
 CASES = [
     Case("demo medium", "DEMO", set()),
+    Case("UTF-16 data file", ("\ufeff" + BASE.replace("\n", "\r\n")).encode("utf-16-le"), set()),
     Case("no ProductFeatures", BASE.replace("[ProductFeatures]\nComplete\n", ""),
          {("missing-section", "SETUP.INI", None)}),
     Case("PackageName misspelt", with_line(2, "PackageNmae=KorvaneDemo.msi"),
