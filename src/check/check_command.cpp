@@ -71,11 +71,9 @@ int RunSetupCheck(int argc, char** argv, ConsoleText console) {
   if (positional == 0) return UsageError("no medium folder given");
   const MediumFolder medium(folder);
   if (!medium.Exists()) return UsageError("the medium folder " + folder + " does not exist");
-#ifndef _WIN32
   // The INI library converts UTF-8 and UTF-16 text to the code page of the
   // target systems, as SETUP.EXE does there.
-  SetHostAnsiCodePage(options.codePage);
-#endif
+  SetTextCodePage(options.codePage);
 
   Findings findings = CheckMedium(medium, dataFile, options);
   if (json || console == ConsoleText::Utf8) {

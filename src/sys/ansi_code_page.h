@@ -32,6 +32,11 @@ bool Utf8FitsCodePage(const std::string& utf8, unsigned codePage);
 // The code page's text as UTF-8; false when it is not valid in the code page.
 bool CodePageToUtf8(const std::string& text, unsigned codePage, std::string& utf8);
 
+// The code page that the functions above use in place of the system's (0
+// gives the system's back): the setup checker reads setup data as the
+// target systems would. SETUP.EXE itself never calls it.
+void SetTextCodePage(unsigned codePage);
+
 #ifndef _WIN32
 // Host build only: the code page SystemAnsiCodePage() reports. Tests set it
 // to 932, 936, 949 or 950 to run the multibyte paths of portable code.

@@ -48,6 +48,8 @@ unsigned SystemAnsiCodePage() { return g_hostCodePage; }
 
 void SetHostAnsiCodePage(unsigned codePage) { g_hostCodePage = codePage == 0 ? 1252 : codePage; }
 
+void SetTextCodePage(unsigned codePage) { SetHostAnsiCodePage(codePage); }
+
 bool IsSystemLeadByte(unsigned char byte) { return IsLeadByte(byte, g_hostCodePage); }
 
 bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {

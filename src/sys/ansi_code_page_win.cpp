@@ -45,24 +45,30 @@ bool FromWide(UINT codePage, const std::wstring& wide, std::string& text) {
          !usedDefault;
 }
 
+// CP_ACP unless the setup checker reads text for other systems.
+UINT g_textCodePage = CP_ACP;
+
 }  // namespace
 
-unsigned SystemAnsiCodePage() { return GetACP(); }
+unsigned SystemAnsiCodePage() { return g_textCodePage == CP_ACP ? GetACP() : g_textCodePage; }
 
-bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
+void SetTextCodePage(unsigned codePage) { g_textCodePage = codePage == 0 ? CP_ACP : codePage; }
+
+bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(g_textCodePage, byte) != FALSE; }
 
 bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {
   std::wstring wide;
   std::wstring back;
   // The way back must give the same characters: some code pages map
   // several characters to one byte sequence.
-  if (ToWide(CP_UTF8, utf8, wide) && FromWide(CP_ACP, wide, ansi) && ToWide(CP_ACP, ansi, back) && back == wide)
+  if (ToWide(CP_UTF8, utf8, wide) && FromWide(g_textCodePage, wide, ansi) && ToWide(g_textCodePage, ansi, back) &&
+      back == wide)
     return true;
   ansi.clear();
   return false;
 }
 
-bool AnsiToUtf8(const std::string& ansi, std::string& utf8) { return CodePageToUtf8(ansi, CP_ACP, utf8); }
+bool AnsiToUtf8(const std::string& ansi, std::string& utf8) { return CodePageToUtf8(ansi, g_textCodePage, utf8); }
 
 bool IsKnownCodePage(unsigned codePage) { return IsValidCodePage(codePage) != FALSE; }
 
