@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "sys/format.h"
 #include "sys/mbcs_path.h"
 #include "sys/setup_log.h"
 #include "sys/shell_link.h"
@@ -25,6 +26,43 @@ bool DeleteShortcutFile(const std::string& path) {
       return false;
     }
     Sleep(100);
+  }
+}
+
+// Renames the shortcut to "<path>.<number>.old", a name no file has. The
+// extension is no shortcut's, so the shell does not start it at a logon
+// should it outlive the next restart.
+bool MoveAside(const std::string& path, std::string& aside) {
+  const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+  for (DWORD n = 0; n < 100; ++n) {
+    aside = Format("%s.%08X.old", path.c_str(), static_cast<unsigned>(seed + n));
+    if (MoveFileByName(path, aside)) return true;
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+  }
+  return false;
+}
+
+// Removes our shortcut at the shared path. What cannot be deleted is never
+// scheduled for deletion under the shared path itself: another setup (or
+// this one) may put a new shortcut there before the restart, and that one
+// must survive it. It is moved aside under a name of its own, which is then
+// deleted or, failing that, scheduled.
+void RemoveShortcutFile(const std::string& path) {
+  if (DeleteShortcutFile(path)) return;
+  std::string aside;
+  if (!MoveAside(path, aside)) {
+    SetupLogF("Failed to move \"%s\" aside, Error code = 0x%08X; it stays", path.c_str(),
+              static_cast<unsigned>(GetLastError()));
+    return;
+  }
+  SetupLogF("Moved \"%s\" to \"%s\"", path.c_str(), aside.c_str());
+  // The copy aside is ours alone: a read-only attribute does not keep it.
+  SetFileAttributesByName(aside, FILE_ATTRIBUTE_NORMAL);
+  if (!DeleteFileByName(aside)) {
+    SetupLogF("Failed to delete file: \"%s\", Error code = 0x%08X", aside.c_str(),
+              static_cast<unsigned>(GetLastError()));
+    LogForDeletion(aside);
   }
 }
 
@@ -69,7 +107,7 @@ int HookReboot(HWND owner, const std::string& tag, const std::string& restartPro
   if (ReadShellLink(owner, path, nullptr, nullptr, &description)) {
     // Case-sensitive: the tag is ours exactly or it belongs to another setup.
     if (description != tag) return 0;
-    DeleteShortcutFile(path);
+    RemoveShortcutFile(path);
   }
   return CreateShellLink(owner, restartProgram, path, restartArguments, tag) ? 1 : 0;
 }
@@ -79,9 +117,7 @@ int UnhookReboot(HWND owner, const std::string& tag) {
   if (path.empty()) return 0;
   std::string description;
   if (!ReadShellLink(owner, path, nullptr, nullptr, &description) || description != tag) return 0;
-  // A shortcut that stays would start the setup again at the next logon:
-  // what cannot be deleted now goes before that logon.
-  if (!DeleteShortcutFile(path)) LogForDeletion(path);
+  RemoveShortcutFile(path);
   return 1;
 }
 

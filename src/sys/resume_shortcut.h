@@ -18,8 +18,12 @@ constexpr const char kResumeShortcutName[] = "KORVANE Install Exec Setup.lnk";
 int HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
                const std::string& restartArguments);
 
-// 1 when a resume shortcut carrying exactly this tag was found and deleted
-// (whether or not the deletion succeeded), 0 otherwise.
+// 1 when a resume shortcut carrying exactly this tag was found and removed,
+// 0 otherwise. A shortcut that cannot be deleted is moved aside under a name
+// of its own (which is deleted or scheduled for deletion at the restart);
+// the shared path itself is never scheduled, so a newer shortcut placed
+// there later survives the restart. The same holds for HookReboot's
+// replacement of its own old shortcut.
 int UnhookReboot(HWND owner, const std::string& tag);
 
 // The per-user Startup folder (no trailing backslash); false after the

@@ -254,6 +254,15 @@ DWORD FileAttributesByName(const std::string& fileName) {
       [](DWORD attributes) { return attributes == INVALID_FILE_ATTRIBUTES; });
 }
 
+bool MoveFileByName(const std::string& existingName, const std::string& newName) {
+  if (!IsWindowsNT()) return MoveFileA(existingName.c_str(), newName.c_str()) != FALSE;
+  auto moveFileW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR, LPCWSTR)>("MoveFileW");
+  if (moveFileW == nullptr) return false;
+  const std::wstring wideFrom = ToWideAnsi(existingName.c_str());
+  const std::wstring wideTo = ToWideAnsi(newName.c_str());
+  return moveFileW(wideFrom.c_str(), wideTo.c_str()) != FALSE;
+}
+
 ScopedFile OpenFileByName(const std::string& fileName, DWORD access, DWORD shareMode, DWORD creation,
                           DWORD flags) {
   if (!IsWindowsNT())

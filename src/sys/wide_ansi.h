@@ -91,6 +91,8 @@ bool CreateFolderByName(const std::string& folder);
 bool RemoveFolderByName(const std::string& folder);
 bool CopyFileByName(const std::string& from, const std::string& to, bool failIfExists);
 bool SetFileAttributesByName(const std::string& fileName, DWORD attributes);
+// Renames a file; fails when `newName` exists.
+bool MoveFileByName(const std::string& existingName, const std::string& newName);
 
 // GetFileAttributes; INVALID_FILE_ATTRIBUTES when the name is not found
 // (also by its OEM name).

@@ -332,3 +332,36 @@ class TestFinalRestart:
         in_order(log_bodies(gui_prefix), "Initiating reboot so the product will be functional",
                  "Worker thread exiting with status code: 00000669")
         assert {"Initiating Reboot...", "Reboot initiated."} <= set(log_bodies(gui_prefix))
+
+    def test_a_locked_shortcut_is_moved_aside_and_a_newer_one_survives_the_restart(
+            self, gui_prefix, medium, package, stand_in, startup_folder, build_msi):
+        """A resume shortcut that cannot be deleted is moved aside, and only
+        that name waits for the restart: a newer shortcut at the shared path,
+        placed by the next run, survives it."""
+        write_ini(medium, f"NestedInstall={new_guid()},Nested.ini\r\n")
+        write_ini(medium, name="Nested.ini", package="Nested.msi")
+        build_msi(medium / "Nested.msi", new_guid())
+        session_manager = r"HKLM\System\CurrentControlSet\Control\Session Manager"
+        gui_prefix.reg_delete(session_manager, "PendingFileRenameOperations")
+        stand_in.configure(exit_code=3010)
+        assert run_setup(gui_prefix, medium, "/qb-").exit_code == 460393
+        shortcut = startup_folder / SHORTCUT
+        shortcut.chmod(0o444)  # read-only: Windows refuses to delete it, not to rename it
+
+        # The next start resumes at the nested setup and removes the shortcut it resumed from.
+        gui_prefix.clear_setup_log()
+        stand_in.configure(exit_code=0)
+        run_setup(gui_prefix, medium, "/qb-")
+        moved = [line for line in log_bodies(gui_prefix) if line.startswith('Moved "')]
+        assert len(moved) == 1 and moved[0].endswith('.old"'), log_bodies(gui_prefix)
+        aside = moved[0].split('" to "')[1][:-1].rsplit("\\", 1)[1]
+        assert not (startup_folder / aside).exists() and not shortcut.exists()
+        pending = (gui_prefix.reg_query(session_manager, "PendingFileRenameOperations") or "").split("\\0")
+        assert not any(entry.endswith(SHORTCUT) for entry in pending), pending
+
+        # A new run places a new shortcut at the shared path; the restart keeps it.
+        stand_in.configure(exit_code=3010)
+        assert run_setup(gui_prefix, medium, "/qb-").exit_code == 460393
+        assert shortcut.exists()
+        gui_prefix.wine(["wineboot", "--restart"], check=False)
+        assert shortcut.exists()
