@@ -6,6 +6,7 @@
 #include "sys/setup_exit_code.h"
 #include "app/worker_thread.h"
 #include "sys/messages.h"
+#include "sys/session_end.h"
 #include "sys/setup_log.h"
 
 namespace kq {
@@ -16,6 +17,23 @@ constexpr DWORD kEndDialogPauseMs = 200;
 constexpr DWORD kQueryEndSessionPauseMs = 2000;
 constexpr DWORD kPostedResultWaitMs = 2000;
 constexpr DWORD kPollMs = 10;
+// How long WM_ENDSESSION waits for the worker. Every step stops at its next
+// check once the session ends, so the worker normally finishes within a few
+// seconds; should it not (a call that does not return), the process ends
+// anyway with the code the worker would have chosen, well before Windows
+// gives up on the session's end.
+constexpr DWORD kFinishWaitMs = 20000;
+
+BOOL CALLBACK CloseIfBox(HWND window, LPARAM) {
+  char className[16] = {};
+  if (GetClassNameA(window, className, sizeof className) == 0 || lstrcmpA(className, "#32770") != 0) return TRUE;
+  const WORD button = GetDlgItem(window, IDCANCEL) != nullptr ? IDCANCEL
+                      : GetDlgItem(window, IDNO) != nullptr   ? IDNO
+                                                              : IDOK;
+  SetupLog("UI Closing a message box of the worker: the session is ending");
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  return TRUE;
+}
 
 }  // namespace
 
@@ -71,6 +89,15 @@ INT_PTR SetupDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Enter and Esc would end the modal loop with IDOK or IDCANCEL while
       // the worker still runs and uses the engine: ignore them.
       return (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) ? TRUE : FALSE;
+    case WM_SETUPDIALOGTITLE: {
+      std::string title;
+      {
+        AutoLock hold(titleLock_);
+        title = title_;
+      }
+      SetWindowTextA(window_, title.c_str());
+      return TRUE;
+    }
     case WM_ENDSETUPDIALOG:
       SetupLog("UI Received WM_ENDSETUPDIALOG message");
       Sleep(kEndDialogPauseMs);
@@ -101,8 +128,7 @@ void SetupDialog::OnInitDialog() {
 void SetupDialog::OnShowWindow() {
   if (workerThread_) return;
   engine_.reset(new SetupEngine(window_, endSessionEvent_.Get()));
-  DWORD threadId = 0;
-  workerThread_.Reset(CreateThread(nullptr, 0, WorkerThread, this, 0, &threadId));
+  workerThread_.Reset(CreateThread(nullptr, 0, WorkerThread, this, 0, &workerThreadId_));
   if (!workerThread_) {
     SetupLogF("Failed to start the worker thread. Error Code = %08X", static_cast<unsigned>(GetLastError()));
     EndWithCode(kExitUnexpected);
@@ -127,11 +153,45 @@ void SetupDialog::OnQueryEndSession() {
   SetupLog("UI Received WM_QUERYENDSESSION message");
   Sleep(kQueryEndSessionPauseMs);
   SetEvent(endSessionEvent_.Get());
+  NoteSessionEnding();
+  CloseWorkerBoxes();
+}
+
+// A box the worker shows (a step's question or error) would hold it until
+// someone answers; at the end of the session nobody will. Each is ended with
+// its Cancel, No or OK button; the worker then sees the session ending and
+// ignores the answer.
+void SetupDialog::CloseWorkerBoxes() {
+  if (workerThreadId_ != 0) EnumThreadWindows(workerThreadId_, CloseIfBox, 0);
+}
+
+// Waits for the worker's finish event for at most kFinishWaitMs while still
+// answering the messages other threads send to the dialog (a box of the
+// worker's that closes re-enables its owner, the dialog, with a sent
+// message): a worker that does send one is never held up by this wait.
+bool SetupDialog::WaitForFinish() {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD waited = GetTickCount() - start;
+    if (waited >= kFinishWaitMs) return false;
+    HANDLE finish = finishEvent_.Get();
+    const DWORD result = MsgWaitForMultipleObjects(1, &finish, FALSE, kFinishWaitMs - waited, QS_SENDMESSAGE);
+    if (result == WAIT_OBJECT_0) return true;
+    if (result != WAIT_OBJECT_0 + 1) return false;
+    MSG sent;
+    PeekMessageA(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
 }
 
 void SetupDialog::OnEndSession(bool ending) {
   SetupLog("UI Received WM_ENDSESSION message");
-  WaitForSingleObject(finishEvent_.Get(), INFINITE);
+  if (!WaitForFinish()) {
+    const uint32_t code = resumeHookInPlace_ != 0 ? kExitIntermediateReboot : kExitRebootInitiated;
+    SetupLogF("UI Finish event was not signalled within %u ms; exiting with %08X",
+              static_cast<unsigned>(kFinishWaitMs), static_cast<unsigned>(code));
+    if (ending) ExitProcess(code);
+    return;
+  }
   SetupLog("UI Finish event was signalled");
   // The worker posts its result just after setting the event; give it a
   // moment to arrive rather than let the session end take the process down
@@ -150,6 +210,14 @@ void SetupDialog::OnEndSession(bool ending) {
     // exit code of its choosing; leave now with the run's own.
     if (ending) ExitProcess(result_);
   }
+}
+
+void SetupDialog::PostTitle(const std::string& title) {
+  {
+    AutoLock hold(titleLock_);
+    title_ = title;
+  }
+  PostMessageA(window_, WM_SETUPDIALOGTITLE, 0, 0);
 }
 
 void SetupDialog::EndWithCode(uint32_t code) {

@@ -9,14 +9,18 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "steps/setup_engine.h"
+#include "sys/lock.h"
 #include "sys/scoped_handle.h"
 
 namespace kq {
 
 // Posted by the worker with wParam 0 and lParam the run's SetupExitCode.
 constexpr UINT WM_ENDSETUPDIALOG = WM_USER + 1;
+// Posted by the worker when it has set a new title (PostTitle).
+constexpr UINT WM_SETUPDIALOGTITLE = WM_USER + 2;
 
 class SetupDialog {
  public:
@@ -36,6 +40,13 @@ class SetupDialog {
   SetupEngine* GetEngine() const { return engine_.get(); }
   HANDLE GetEndSessionEvent() const { return endSessionEvent_.Get(); }
   HANDLE GetFinishEvent() const { return finishEvent_.Get(); }
+  // The worker never waits for the dialog's thread (which may itself be
+  // waiting for the worker at the end of a session): the title travels in a
+  // posted message, the window is shown and hidden with ShowWindowAsync.
+  void PostTitle(const std::string& title);
+  // Whether a resume shortcut of this run is in place, for an end of
+  // session that the worker does not finish in time.
+  void NoteResumeHook(bool inPlace) { InterlockedExchange(&resumeHookInPlace_, inPlace ? 1 : 0); }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -46,6 +57,8 @@ class SetupDialog {
   void OnQueryEndSession();
   void OnEndSession(bool ending);
   void EndWithCode(uint32_t code);
+  void CloseWorkerBoxes();
+  bool WaitForFinish();
   // A dialog procedure's answer to a message that has a result of its own.
   INT_PTR Answer(LONG_PTR result);
 
@@ -56,7 +69,11 @@ class SetupDialog {
   ScopedHandle endSessionEvent_;
   ScopedHandle finishEvent_;
   ScopedHandle workerThread_;
+  DWORD workerThreadId_ = 0;
   HICON icon_ = nullptr;  // a shared resource icon: never destroyed
+  CriticalSection titleLock_;
+  std::string title_;  // under titleLock_
+  volatile LONG resumeHookInPlace_ = 0;
   uint32_t result_ = 0;
 };
 

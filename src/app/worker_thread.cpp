@@ -1,36 +1,37 @@
-#include "app/worker_thread.h"
-
-#include <objbase.h>
-
+// The run sequence: every step in its order, the reboot policy, and the one
+// exit code every ending is turned into. Portable: it reaches the engine and
+// the system only through RunSteps, so that the unit tests can run it.
 #include <string>
 #include <vector>
 
 #include "app/reboot_policy.h"
-#include "app/setup_dialog.h"
-#include "sys/setup_exit_code.h"
+#include "app/run_steps.h"
 #include "config/next_field.h"
 #include "config/setup_command_line.h"
-#include "steps/setup_engine.h"
-#include "sys/child_process.h"
-#include "sys/instance_mutex.h"
+#include "sys/internal_error.h"
 #include "sys/mbcs_path.h"
 #include "sys/messages.h"
-#include "sys/reboot_thread.h"
-#include "sys/resume_shortcut.h"
+#include "sys/session_end.h"
+#include "sys/setup_exit_code.h"
 #include "sys/setup_log.h"
-#include "sys/wide_ansi.h"
 
 namespace kq {
 
 namespace {
 
+// The internal-error location of the program's path and command line.
+constexpr uint32_t kLocationCommandLine = 23;
+
+// MessageBox answers (winuser.h).
+constexpr int kAnswerYes = 6;
+
 // One run of the setup: the state the worker keeps from start to end.
 class RunSequence {
  public:
-  explicit RunSequence(SetupDialog* dialog) : dialog_(dialog) {}
+  RunSequence(RunSteps* steps, SetupCommandLine* commandLine) : steps_(steps), commandLine_(commandLine) {}
 
   // Runs the sequence to its ending and returns the code it ended with.
-  uint32_t Run() { return CatchSetupExitCode([this] { Body(); }); }
+  uint32_t Run();
 
   // Bookkeeping for every ending: the resume shortcut, the instance mutex,
   // the temporary copy, and the result for the dialog.
@@ -51,19 +52,22 @@ class RunSequence {
   // Removes it again when this run placed it, logging `reason` first.
   void Unhook(const char* reason, const std::string& tag);
   // Waits for the current child process; true when a reboot was detected.
-  bool WaitForChild(uint32_t* exitCode);
-  HWND Window() const { return dialog_ != nullptr ? dialog_->GetWindow() : nullptr; }
+  bool WaitForChild(uint32_t* exitCode) { return steps_->WaitForChild(exitCode); }
+  // Between steps: once Windows has asked to end the session, nothing more
+  // is started; the run ends with its reboot code.
+  void StopIfSessionEnds() {
+    if (steps_->SessionEnding()) throw SessionEnd();
+  }
 
-  SetupDialog* dialog_;
-  SetupEngine* engine_ = nullptr;
-  SetupCommandLine commandLine_;
+  RunSteps* steps_;
+  SetupCommandLine* commandLine_;  // lives as long as the run: the engine keeps a pointer to it
   std::string setupFolder_;
   std::string argumentText_;
   std::string intermediateTag_;
   std::string finalTag_;
   std::string restartProgram_;
   std::string restartArguments_;
-  ScopedHandle instanceMutex_;
+  bool instanceMutex_ = false;
   bool hookInPlace_ = false;
   int installMode_ = kModeDefault;
   int previousVersionsDone_ = 0;
@@ -74,41 +78,58 @@ class RunSequence {
   uint32_t nestedExitCode_ = 0;
 };
 
+uint32_t RunSequence::Run() {
+  return CatchSetupExitCode([this] {
+    try {
+      Body();
+    } catch (const SessionEnd&) {
+      // The session ends under a step that was not waiting for a child: a
+      // resume shortcut in place will start the setup again (460393);
+      // without one, this run is over as far as it goes (1641).
+      SetupLog("Exiting due to the end of the Windows session");
+      RaiseSetupExitCode(hookInPlace_ ? kExitIntermediateReboot : kExitRebootInitiated);
+    }
+  });
+}
+
 void RunSequence::Body() {
   StartUp();
+  StopIfSessionEnds();
   // A resume after a final reboot: only the nested installer is left.
-  if (UnhookReboot(Window(), finalTag_)) {
+  if (steps_->UnhookReboot(finalTag_)) {
     SetupLog("Starting the SETUP process at launching the nested installation");
-    ShowWindow(Window(), SW_HIDE);
+    steps_->ShowDialog(false);
     nestedInstall_ = 1;
     NestedInstallerAndEnd();
   }
   SetupLog("Starting the SETUP process from the beginning");
   // A shortcut left behind by an interrupted earlier run.
-  UnhookReboot(Window(), intermediateTag_);
+  steps_->UnhookReboot(intermediateTag_);
   FromTheBeginning();
   NestedInstallerAndEnd();
 }
 
 void RunSequence::StartUp() {
-  if (dialog_ == nullptr) {
+  if (steps_ == nullptr) {
     SetupLog("Invalid parameter to WorkerThread()");
     RaiseSetupExitCode(kExitInvalidHandle);
   }
-  engine_ = dialog_->GetEngine();
-  if (engine_ == nullptr) {
+  if (!steps_->HasEngine()) {
     SetupLog("Invalid pointer in parameter to WorkerThread()");
     RaiseSetupExitCode(kExitInvalidHandle);
   }
-  SetupLogF("User default ANSI code page: %ld", static_cast<long>(UserAnsiCodePage()));
-  SetupLogF("User default OEM code page: %ld", static_cast<long>(UserOemCodePage()));
+  SetupLogF("User default ANSI code page: %ld", static_cast<long>(steps_->UserAnsiCodePage()));
+  SetupLogF("User default OEM code page: %ld", static_cast<long>(steps_->UserOemCodePage()));
 
-  const std::string moduleName = GetProgramPath(ModulePathCaller::RunSequence);
+  const std::string moduleName = steps_->ProgramPath();
   SetupLogF("Module filename = %s", moduleName.c_str());
+  // Without it the setup folder would be "\" and the setup data would come
+  // from the root of the current drive.
+  if (moduleName.empty()) RaiseInternalError(kLocationCommandLine, kErrorPointer);
   setupFolder_ = FolderOf(moduleName);
   AppendBackslash(setupFolder_);
 
-  argumentText_ = GetProgramCommandLine();
+  argumentText_ = steps_->ProgramCommandLine();
   SetupLogF("Setup command line = %s", argumentText_.c_str());
   std::string programName;
   if (!NextField(argumentText_, programName, " ", QuoteMode::Remove)) {
@@ -118,18 +139,18 @@ void RunSequence::StartUp() {
 
   // A command line that does not parse leaves the object empty; the run
   // goes on with it (the setup data then is the default file's, if any).
-  commandLine_.Parse(setupFolder_.c_str(), argumentText_.c_str());
+  commandLine_->Parse(setupFolder_.c_str(), argumentText_.c_str());
 
-  const std::string& dataFileName = commandLine_.GetDataFileName();
-  SetWindowTextA(Window(), (GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName).c_str());
-  ShowWindow(Window(), commandLine_.GetUiLevel() == kUiQuiet ? SW_HIDE : SW_SHOWNORMAL);
+  const std::string& dataFileName = commandLine_->GetDataFileName();
+  steps_->SetTitle(GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName);
+  steps_->ShowDialog(commandLine_->GetUiLevel() != kUiQuiet);
 
-  engine_->SetCommandLine(&commandLine_);
-  installMode_ = commandLine_.GetInstallMode();
+  steps_->SetCommandLine(commandLine_);
+  installMode_ = commandLine_->GetInstallMode();
   intermediateTag_ = dataFileName + ".Intermediate";
   finalTag_ = dataFileName + ".Final";
 
-  instanceMutex_ = CreateInstanceMutex(dataFileName);
+  instanceMutex_ = steps_->CreateInstanceMutex(dataFileName);
   if (!instanceMutex_) {
     SetupLog("Another instance of the same install is currently running");
     RaiseSetupExitCode(kExitSuccess);
@@ -137,46 +158,51 @@ void RunSequence::StartUp() {
 }
 
 void RunSequence::FromTheBeginning() {
-  if (engine_->IsPromptForCDMutexSet() == 1) {
+  if (steps_->IsPromptForCDMutexSet() == 1) {
     SetupLog("Found __MsiPromptForCD mutex");
     RaiseSetupExitCode(kExitSuccess);
   }
-  if (engine_->IsPlatformQualified() == 0) {
+  if (steps_->IsPlatformQualified() == 0) {
     SetupLog("");
     RaiseSetupExitCode(kExitPlatformUnsupported);
   }
-  engine_->CheckIncompatibleApplications();
-  engine_->CopySetupToTempFolder();
+  steps_->CheckIncompatibleApplications();
+  StopIfSessionEnds();
+  steps_->CopySetupToTempFolder();
+  StopIfSessionEnds();
 
-  restartProgram_ = commandLine_.GetSetupFolder() + "SETUP.EXE";
-  restartArguments_ = MakeRestartArguments(argumentText_, commandLine_.GetTempCopyMarker());
+  restartProgram_ = commandLine_->GetSetupFolder() + "SETUP.EXE";
+  restartArguments_ = MakeRestartArguments(argumentText_, commandLine_->GetTempCopyMarker());
 
   Hook(intermediateTag_);
-  engine_->UninstallIncompatibleApplications();
+  steps_->UninstallIncompatibleApplications();
   Unhook("Unhooking reboot after uninstalling incompatible applications", intermediateTag_);
+  StopIfSessionEnds();
 
-  engine_->CheckUpgradeConditions();
-  engine_->ShutDownApplications();
+  steps_->CheckUpgradeConditions();
+  steps_->ShutDownApplications();
+  StopIfSessionEnds();
 
-  if (!commandLine_.GetReinstallMode().empty() || installMode_ == kModeRepair) {
+  if (!commandLine_->GetReinstallMode().empty() || installMode_ == kModeRepair) {
     previousVersionsDone_ = 1;
     // The package lives in the data file's folder, which is the setup
     // folder unless the data file was named with a folder of its own.
-    engine_->LoadProductInformation(
-        (engine_->GetPackageFolder() + commandLine_.GetSetupDataFile().GetPackageName()).c_str());
+    steps_->LoadProductInformation(steps_->GetPackageFolder() + commandLine_->GetSetupDataFile().GetPackageName());
   } else {
     Hook(intermediateTag_);
-    previousVersionsDone_ = engine_->UninstallPreviousVersions();
+    previousVersionsDone_ = steps_->UninstallPreviousVersions();
     Unhook("Unhooking reboot after uninstalling previous versions", intermediateTag_);
   }
+  StopIfSessionEnds();
 
-  if (engine_->IsInstallerVersionCurrent() == 0) InstallWindowsInstaller();
+  if (steps_->IsInstallerVersionCurrent() == 0) InstallWindowsInstaller();
 
   if (previousVersionsDone_ == 0) {
     SetupLog("Attempting to uninstall previous versions again");
     Hook(intermediateTag_);
-    engine_->UninstallPreviousVersions();
+    steps_->UninstallPreviousVersions();
     Unhook("Unhooking reboot after uninstalling previous versions", intermediateTag_);
+    StopIfSessionEnds();
   }
 
   if (installMode_ == kModeDefault) Maintenance();
@@ -184,22 +210,22 @@ void RunSequence::FromTheBeginning() {
 }
 
 void RunSequence::InstallWindowsInstaller() {
-  if (engine_->HasInstallPrivileges() == 0) {
+  if (steps_->HasInstallPrivileges() == 0) {
     SetupLog("User does not have the required privileges to install");
     RaiseSetupExitCode(kExitPrivilegeNotHeld);
   }
   Hook(intermediateTag_);
-  engine_->InstallWindowsInstaller();
+  steps_->InstallWindowsInstaller();
   if (WaitForChild(nullptr)) {
     SetupLog("Reboot signalled after installing the Windows Installer");
-    const int uiLevel = commandLine_.GetUiLevel();
+    const int uiLevel = commandLine_->GetUiLevel();
     if (uiLevel == kUiBasic || uiLevel == kUiBasicNoModal || uiLevel == kUiQuiet) {
       SetupLog("The Windows Installer was installed silently, so reboots were suppressed");
       std::string properties;
-      commandLine_.AppendProperties(properties);
+      commandLine_->AppendProperties(properties);
       if (properties.find("REBOOT=") == std::string::npos) {
         SetupLog("Initiating a reboot, so the Windows Installer will be functional");
-        StartRebootThread();
+        steps_->StartRebootThread();
         RaiseSetupExitCode(kExitIntermediateReboot);
       }
     } else {
@@ -208,25 +234,27 @@ void RunSequence::InstallWindowsInstaller() {
     }
   }
   Unhook("Unhooking reboot after running the Windows installer", intermediateTag_);
-  if (engine_->IsInstallerVersionCurrent() == 0) {
+  if (steps_->IsInstallerVersionCurrent() == 0) {
     SetupLog("The Windows Installer installation did not complete successfully");
     RaiseSetupExitCode(kExitUserExit);
   }
+  StopIfSessionEnds();
 }
 
 void RunSequence::Maintenance() {
   SetupLog("Install mode is the default");
-  if (engine_->HasProductRegistryKey() == 0) return;
+  if (steps_->HasProductRegistryKey() == 0) return;
   SetupLog("Found the product registry key");
-  if (engine_->IsCurrentVersionInstalled() == 0) return;
+  if (steps_->IsCurrentVersionInstalled() == 0) return;
   SetupLog("The current version of the product is already installed");
-  if (engine_->HasRunFromSourceFeatures() == 1) {
+  if (steps_->HasRunFromSourceFeatures() == 1) {
     SetupLog("Exiting due to some features being run from source");
     RaiseSetupExitCode(kExitSuccess);
   }
+  StopIfSessionEnds();
   SetupLog("Launching the maintenance installer");
-  engine_->RunMaintenanceInstaller();
-  ShowWindow(Window(), SW_HIDE);
+  steps_->RunMaintenanceInstaller();
+  steps_->ShowDialog(false);
   if (WaitForChild(nullptr)) {
     SetupLog("Exiting due to reboot after running the maintenance installer");
     RaiseSetupExitCode(kExitRebootInitiated);
@@ -238,14 +266,15 @@ void RunSequence::Maintenance() {
 void RunSequence::MainInstallation() {
   if (installMode_ == kModeDefault || installMode_ == kModeInstall) {
     SetupLog("Install mode is default or configure");
-    nestedInstall_ = engine_->HasNestedInstall(&rebootsSuppressed_);
+    nestedInstall_ = steps_->HasNestedInstall(&rebootsSuppressed_);
     if (nestedInstall_ != 0 && rebootsSuppressed_ == 0) {
       SetupLog("Hooking reboot before running the main installation");
       Hook(finalTag_);
     }
   }
-  engine_->RunMainInstaller(rebootsSuppressed_);
-  ShowWindow(Window(), SW_HIDE);
+  StopIfSessionEnds();
+  steps_->RunMainInstaller(rebootsSuppressed_);
+  steps_->ShowDialog(false);
   if (WaitForChild(&mainExitCode_)) {
     SetupLog("Reboot signaled after running the main installation");
     if (rebootsSuppressed_ == 0) {
@@ -267,20 +296,21 @@ void RunSequence::MainInstallation() {
     SetupLog("Exiting due to failure after running the main installation");
     RaiseSetupExitCode(mainExitCode_);
   }
-  if (engine_->IsCurrentVersionInstalled() == 0) RaiseSetupExitCode(kExitUserExit);
+  if (steps_->IsCurrentVersionInstalled() == 0) RaiseSetupExitCode(kExitUserExit);
 }
 
 void RunSequence::NestedInstallerAndEnd() {
   if (nestedInstall_ != 0) {
+    StopIfSessionEnds();
     SetupLog("Launching the nested installer");
-    if (engine_->LaunchNestedInstaller() != 0) {
+    if (steps_->LaunchNestedInstaller() != 0) {
       SetupLog("Nested installer was launched");
       if (WaitForChild(&nestedExitCode_)) {
         if (nestedExitCode_ == kExitIntermediateReboot) {
           SetupLog("Exiting due to intermediate reboot after launching the nested installer");
           // The nested setup runs from our temporary copy and restarts from
           // there after the reboot: keep the copy.
-          commandLine_.SetTempCopyMarker(2);
+          commandLine_->SetTempCopyMarker(2);
         } else {
           SetupLog("Exiting due to reboot after launching the nested installer");
         }
@@ -292,79 +322,74 @@ void RunSequence::NestedInstallerAndEnd() {
 }
 
 void RunSequence::FinalRebootOrEnd() {
+  StopIfSessionEnds();
   if (rebootRequired_ && WantsFinalReboot(argumentText_)) {
     SetupLog("Initiating reboot so the product will be functional");
-    if (AsksBeforeFinalReboot(argumentText_, commandLine_.GetUiLevel())) {
+    if (AsksBeforeFinalReboot(argumentText_, commandLine_->GetUiLevel())) {
       std::string productName;
-      engine_->GetProductName(productName);
+      steps_->GetProductName(productName);
       std::string text = GetMessageTextOr(kMsgRestart, "You must restart your system.");
       SubstitutePlaceholders({"_PRODUCT_NAME_," + productName}, text);
-      const int answer = MessageBoxA(Window(), text.c_str(), GetMessageTextOr(kMsgWarning, "Warning").c_str(),
-                                     MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND);
-      if (answer == IDNO) RaiseSetupExitCode(kExitUserExit);
+      const int answer = steps_->AskToRestart(text, GetMessageTextOr(kMsgWarning, "Warning"));
+      // A box closed because the session ends is no answer.
+      StopIfSessionEnds();
+      if (answer == 0) SetupLog("The restart question could not be shown, so Windows is not restarted");
+      // Only a Yes restarts Windows: a question nobody saw is no consent.
+      if (answer != kAnswerYes) RaiseSetupExitCode(kExitUserExit);
     }
-    StartRebootThread();
+    steps_->StartRebootThread();
     RaiseSetupExitCode(kExitRebootInitiated);
   }
-  engine_->LaunchPostInstallApplications();
+  steps_->LaunchPostInstallApplications();
   SetupLog("Exiting normally");
   RaiseSetupExitCode(kExitSuccess);
 }
 
 void RunSequence::Hook(const std::string& tag) {
-  hookInPlace_ = HookReboot(Window(), tag, restartProgram_, restartArguments_) != 0;
+  hookInPlace_ = steps_->HookReboot(tag, restartProgram_, restartArguments_) != 0;
 }
 
 void RunSequence::Unhook(const char* reason, const std::string& tag) {
   if (!hookInPlace_) return;
   SetupLog(reason);
-  UnhookReboot(Window(), tag);
+  steps_->UnhookReboot(tag);
   hookInPlace_ = false;
-}
-
-bool RunSequence::WaitForChild(uint32_t* exitCode) {
-  return WaitForChildOrReboot(CurrentChildProcess(), dialog_->GetEndSessionEvent(), false, exitCode) != 0;
 }
 
 void RunSequence::Finish(uint32_t code) {
   if (hookInPlace_ && code != kExitRebootInitiated && code != kExitIntermediateReboot) {
     SetupLog("Unhooking reboot due to error or normal exit");
-    UnhookReboot(Window(), intermediateTag_);
-    UnhookReboot(Window(), finalTag_);
+    steps_->UnhookReboot(intermediateTag_);
+    steps_->UnhookReboot(finalTag_);
     hookInPlace_ = false;
   }
   if (instanceMutex_) {
-    ReleaseMutex(instanceMutex_.Get());
-    instanceMutex_.Close();
+    steps_->ReleaseInstanceMutex();
+    instanceMutex_ = false;
   }
   SetupLogF("Worker thread exiting with status code: %08X", static_cast<unsigned>(code));
-  if (dialog_ == nullptr) return;
-  if (!hookInPlace_ && engine_ != nullptr && code != kExitIntermediateReboot) {
+  if (steps_ == nullptr) return;
+  if (!hookInPlace_ && steps_->HasEngine() && code != kExitIntermediateReboot) {
     // Cleaning up must not keep the dialog waiting forever: whatever it
     // raises is already logged by the step.
     CatchSetupExitCode([this] {
-      engine_->RemoveTempFolder();
+      steps_->RemoveTempFolder();
       RaiseSetupExitCode(kExitSuccess);
     });
   }
   SetupLog("Setting Finish Event...");
-  SetEvent(dialog_->GetFinishEvent());
+  steps_->SetFinishEvent();
   SetupLog("Sending WM_ENDSETUPDIALOG message...");
-  PostMessageA(dialog_->GetWindow(), WM_ENDSETUPDIALOG, 0, static_cast<LPARAM>(code));
+  steps_->PostResult(code);
 }
 
 }  // namespace
 
-DWORD WINAPI WorkerThread(void* parameter) {
-  SetupLog("Worker thread starting...");
-  const HRESULT com = CoInitialize(nullptr);
-  uint32_t code = kExitUnexpected;
-  {
-    RunSequence run(static_cast<SetupDialog*>(parameter));
-    code = run.Run();
-    run.Finish(code);
-  }
-  if (SUCCEEDED(com)) CoUninitialize();
+uint32_t RunSetup(RunSteps* steps) {
+  SetupCommandLine commandLine(steps != nullptr ? steps->DataFileOpener() : PlatformFileOpener());
+  RunSequence run(steps, &commandLine);
+  const uint32_t code = run.Run();
+  run.Finish(code);
   return code;
 }
 

@@ -1,5 +1,7 @@
 #include "steps/step_message_box.h"
 
+#include "sys/session_end.h"
+
 namespace kq {
 
 namespace {
@@ -13,7 +15,12 @@ MessageBoxFunction g_messageBox = SystemMessageBox;
 }  // namespace
 
 int ShowStepMessageBox(HWND owner, const char* text, const char* caption, UINT style) {
-  return g_messageBox(owner, text, caption, style);
+  // At the end of the session nobody answers, and the dialog closes a box
+  // that is already up: its answer means nothing then.
+  StopIfSessionEnding();
+  const int answer = g_messageBox(owner, text, caption, style);
+  StopIfSessionEnding();
+  return answer;
 }
 
 MessageBoxFunction SetStepMessageBox(MessageBoxFunction function) {

@@ -17,6 +17,7 @@
 #include "sys/file_sha256.h"
 #include "sys/messages.h"
 #include "sys/scoped_handle.h"
+#include "sys/session_end.h"
 #include "sys/setup_log.h"
 #include "sys/temp_folder.h"
 #include "sys/wide_ansi.h"
@@ -135,6 +136,8 @@ bool SetupEngine::IsDownloadTrusted(const std::string& localPath) const {
 
 int KQ_CDECL SetupEngine::UpdateDownloadProgress(const char* /*localPath*/, int totalSize, int bytesSoFar, int status,
                                                  int /*bytesPerSecond*/, uintptr_t callbackData) {
+  // A download stops when the session ends.
+  if (IsSessionEnding()) return ProgressAbort;
   const HWND bar = GetDlgItem(reinterpret_cast<HWND>(callbackData), kProgressBarId);
   if (bar == nullptr) return ProgressContinue;
   // The bar belongs to the dialog's thread, which may itself be waiting for

@@ -1,5 +1,6 @@
 #include "sys/child_process.h"
 
+#include "sys/session_end.h"
 #include "sys/setup_exit_code.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
@@ -29,6 +30,8 @@ bool IsRebootExitCode(uint32_t exitCode) {
 }
 
 bool StartChildProcess(const std::string& commandLine, CommandLineLogging logging, ScopedHandle& process) {
+  // Nothing new starts while the session ends.
+  StopIfSessionEnding();
   if (logging == CommandLineLogging::Log) SetupLogF("Command Line = %s", commandLine.c_str());
   return CreateProcessFromCommandLine(commandLine, process);
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "sys/run_platform.h"
+#include "sys/session_end.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
 
@@ -16,6 +17,8 @@ uint32_t UserLocale() { return static_cast<uint32_t>(GetUserDefaultLCID()); }
 void Log(const char* line) { SetupLog(line); }
 
 void ShowErrorBox(WindowHandle owner, const char* caption, const char* text) {
+  // Nobody answers a box at the end of the session.
+  if (IsSessionEnding()) return;
   MessageBoxA(static_cast<HWND>(owner), text, caption, MB_ICONERROR);
 }
 

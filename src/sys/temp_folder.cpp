@@ -6,6 +6,7 @@
 #include "sys/format.h"
 #include "sys/mbcs_path.h"
 #include "sys/scoped_handle.h"
+#include "sys/session_end.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
 
@@ -72,6 +73,10 @@ bool CopyFolderTree(const std::string& source, const std::string& target) {
   FolderSearch search(source);
   if (!search.Started()) return true;  // nothing to copy
   do {
+    if (IsSessionEnding()) {
+      SetupLog("The copy stops: the session is ending");
+      return false;
+    }
     const WIN32_FIND_DATAA& entry = search.Entry();
     if (IsFolder(entry) && IsDotName(entry)) continue;
     std::string from = source + entry.cFileName;

@@ -261,6 +261,45 @@ class TestEndOfSession:
                  "UI Dequeued WM_ENDSETUPDIALOG message")
         assert result.exit_code == 1641
 
+    def end_session_within_30_s(self, gui_prefix, proc):
+        """Ends the session as a logoff does; returns the run's result once
+        both the setup and the end of the session have completed."""
+        started = time.time()
+        # --shutdown: no "next logon" afterwards, which would start what the
+        # Startup folder holds.
+        gui_prefix.wine(["wineboot", "--end-session", "--shutdown"], check=False, timeout=60)
+        result = gui_prefix.finish(proc, timeout=60)
+        assert time.time() - started < 30
+        return result
+
+    def test_end_of_session_during_the_temporary_copy(self, gui_prefix, medium, package, stand_in, startup_folder):
+        write_ini(medium)
+        for i in range(20_000):
+            (medium / f"f{i:05d}.txt").write_bytes(b"x")
+        proc = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qb-"], env={"KQSETUP": "LOG"})
+        wait_for_log(gui_prefix, 'Copying "')
+        result = self.end_session_within_30_s(gui_prefix, proc)
+        assert result.exit_code == 1641
+        in_order(log_bodies(gui_prefix), "The copy stops: the session is ending",
+                 "Exiting due to the end of the Windows session", "Worker thread exiting with status code: 00000669",
+                 "UI Finish event was signalled")
+        assert stand_in.calls() == [] and temp_copies(gui_prefix) == []
+
+    def test_end_of_session_during_a_steps_message_box(self, gui_prefix, medium, package, startup_folder):
+        """No usable Windows Installer and none on the medium: message 13
+        waits for an answer, with the resume shortcut in place."""
+        write_ini(medium, "NTMsiInstaller=http://127.0.0.1:1/f\r\n")
+        proc = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qb"],
+                                env={"KQSETUP": "LOG", "WINEDLLOVERRIDES": "msi="})
+        assert gui_prefix.answer("Warning", "none")["found"]
+        result = self.end_session_within_30_s(gui_prefix, proc)
+        assert result.exit_code == 460393
+        in_order(log_bodies(gui_prefix), "UI Closing a message box of the worker: the session is ending",
+                 "Exiting due to the end of the Windows session", "Worker thread exiting with status code: 00070669")
+        assert (startup_folder / SHORTCUT).exists(), "the setup resumes at the next logon"
+        for copy in temp_copies(gui_prefix):
+            shutil.rmtree(copy)
+
 
 class TestProgressDialog:
     @pytest.mark.parametrize("locale, status, shot", [

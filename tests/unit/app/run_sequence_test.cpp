@@ -1,0 +1,408 @@
+// Every ending of the run sequence in one table: the real worker_thread.cpp
+// runs against stand-in steps (RunSteps) that answer as each row says and
+// keep a pretend Startup folder and temporary copy. Each row gives the
+// inputs, the exit code, the shortcut left for the next logon, what became
+// of the copy, and the log lines that tell the story, in order.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <deque>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/run_steps.h"
+#include "config/setup_command_line.h"
+#include "ini/memory_file_opener.h"
+#include "sys/format.h"
+#include "sys/messages.h"
+#include "sys/session_end.h"
+#include "sys/setup_exit_code.h"
+#include "sys/setup_log.h"
+#include "sys/recording_platform.h"
+
+namespace kq {
+
+// The host build has no setup log and no user locale: the run's lines go to
+// the recording platform, its texts are the English ones.
+void SetupLog(const char* text) { RunLog(text != nullptr ? text : ""); }
+void SetupLogF(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  char line[1024];
+  vsnprintf(line, sizeof line, format, arguments);
+  va_end(arguments);
+  RunLog(line);
+}
+std::string GetMessageTextOr(uint32_t id, const char* fallback) {
+  std::string text;
+  return GetMessageTextForLocale(0x0409, id, text) ? text : fallback;
+}
+
+namespace {
+
+using testing_support::RecordingPlatform;
+
+constexpr const char kProgram[] = "C:\\MEDIUM\\SETUP.EXE";
+constexpr const char kIntermediate[] = "SETUP.INI.Intermediate";
+constexpr const char kFinal[] = "SETUP.INI.Final";
+
+struct Wait {
+  bool reboot;
+  uint32_t exitCode;
+};
+
+// One row: what the stand-ins answer, and what the run must end with.
+struct Row {
+  explicit Row(const char* rowName) : name(rowName) {}
+  Row& Args(const char* text) { return arguments = text, *this; }
+  Row& Answer(const char* step, int value) { return answers[step] = value, *this; }
+  Row& Waits(std::vector<Wait> list) { return waits = std::move(list), *this; }
+  Row& Shortcut(const char* tag) { return startupShortcut = tag, *this; }
+  Row& Path(const char* path) { return programPath = path, *this; }
+  // `step` raises `code` (or, with kThrowOther, something that is no code).
+  Row& Raises(const char* step, uint32_t code) { return raiseAt = step, raised = code, *this; }
+  // Windows asks to end the session while `step` runs.
+  Row& SessionEndsDuring(const char* step) { return sessionEndsAt = step, *this; }
+  Row& Restart(int answer) { return restartAnswer = answer, *this; }
+  Row& NoEngine() { return hasEngine = false, *this; }
+
+  Row& Ends(uint32_t code) { return expectedCode = code, *this; }
+  Row& Leaves(const char* tag) { return expectedShortcut = tag, *this; }
+  Row& Copy(const char* state) { return expectedCopy = state, *this; }
+  Row& RebootThread() { return expectedRebootThread = true, *this; }
+  Row& Logs(std::vector<std::string> lines) { return expectedLines = std::move(lines), *this; }
+
+  std::string name;
+  std::string arguments = "/qb-";
+  std::map<std::string, int> answers;
+  std::vector<Wait> waits;
+  std::string startupShortcut;
+  std::string programPath = kProgram;
+  std::string raiseAt;
+  uint32_t raised = 0;
+  std::string sessionEndsAt;
+  int restartAnswer = 6;  // IDYES
+  bool hasEngine = true;
+
+  uint32_t expectedCode = 0;
+  std::string expectedShortcut;
+  std::string expectedCopy = "removed";
+  bool expectedRebootThread = false;
+  std::vector<std::string> expectedLines;
+};
+
+constexpr uint32_t kThrowOther = 0xDEADu;
+
+// The steps as the row has them answer. A step not named answers as on a
+// first installation that goes well.
+class StandInSteps : public RunSteps {
+ public:
+  explicit StandInSteps(const Row& row) : row_(row), shortcut_(row.startupShortcut), waits_(row.waits.begin(), row.waits.end()) {
+    opener_.SetFile("C:\\MEDIUM\\SETUP.INI", "[ProductInformation]\r\nPackageName=Product.msi\r\n[ProductFeatures]\r\nMain\r\n");
+  }
+
+  bool HasEngine() override { return row_.hasEngine; }
+  std::string ProgramPath() override { return row_.programPath; }
+  std::string ProgramCommandLine() override { return std::string(kProgram) + " " + row_.arguments; }
+  uint32_t UserAnsiCodePage() override { return 1252; }
+  uint32_t UserOemCodePage() override { return 437; }
+  IniFileOpener& DataFileOpener() override { return opener_; }
+
+  void SetTitle(const std::string& title) override { title_ = title; }
+  void ShowDialog(bool visible) override { visible_ = visible; }
+  bool SessionEnding() override { return sessionEnding_; }
+  int AskToRestart(const std::string&, const std::string&) override {
+    Step("AskToRestart");
+    return row_.restartAnswer;
+  }
+  void SetFinishEvent() override { finishSet_ = true; }
+  void PostResult(uint32_t code) override { posted_.push_back(code); }
+
+  bool CreateInstanceMutex(const std::string&) override { return Answer("CreateInstanceMutex", 1) != 0; }
+  void ReleaseInstanceMutex() override { mutexReleased_ = true; }
+  int HookReboot(const std::string& tag, const std::string& program, const std::string& arguments) override {
+    Step("HookReboot");
+    if (!shortcut_.empty() && shortcut_ != tag) return 0;
+    shortcut_ = tag;
+    restartProgram_ = program;
+    restartArguments_ = arguments;
+    return 1;
+  }
+  int UnhookReboot(const std::string& tag) override {
+    if (shortcut_ != tag) return 0;
+    shortcut_.clear();
+    return 1;
+  }
+  void StartRebootThread() override { rebootThread_ = true; }
+  bool WaitForChild(uint32_t* exitCode) override {
+    Step("WaitForChild");
+    Wait wait{false, 0};
+    if (!waits_.empty()) {
+      wait = waits_.front();
+      waits_.pop_front();
+    }
+    if (sessionEnding_) wait.reboot = true;  // the end-session event ends every wait
+    if (exitCode != nullptr) *exitCode = wait.exitCode;
+    // Without a slot, an exit code that is no reboot ends the run (Part of
+    // WaitForChildOrReboot).
+    if (exitCode == nullptr && !wait.reboot && wait.exitCode != 0) RaiseSetupExitCode(wait.exitCode);
+    return wait.reboot;
+  }
+
+  void SetCommandLine(SetupCommandLine* commandLine) override { commandLine_ = commandLine; }
+  int IsPromptForCDMutexSet() override { return Answer("IsPromptForCDMutexSet", 0); }
+  int IsPlatformQualified() override { return Answer("IsPlatformQualified", 1); }
+  void CheckIncompatibleApplications() override { Step("CheckIncompatibleApplications"); }
+  void CopySetupToTempFolder() override {
+    Step("CopySetupToTempFolder");
+    if (commandLine_->GetTempCopyMarker() != 0) return;
+    commandLine_->SetTempCopyMarker(1);
+    commandLine_->SetSetupFolder("C:\\TEMP\\KIES0001\\");
+    copy_ = "kept";
+  }
+  void UninstallIncompatibleApplications() override { Step("UninstallIncompatibleApplications"); }
+  void CheckUpgradeConditions() override { Step("CheckUpgradeConditions"); }
+  void ShutDownApplications() override { Step("ShutDownApplications"); }
+  std::string GetPackageFolder() override { return "C:\\MEDIUM\\"; }
+  void LoadProductInformation(const std::string& packagePath) override { packagePath_ = packagePath; }
+  int UninstallPreviousVersions() override { return Answer("UninstallPreviousVersions", 1); }
+  int IsInstallerVersionCurrent() override {
+    // The row's answer before the engine's installation, then "current"
+    // unless the row says it stays old.
+    return installerInstalled_ ? Answer("IsInstallerVersionCurrentAfter", 1) : Answer("IsInstallerVersionCurrent", 1);
+  }
+  int HasInstallPrivileges() override { return Answer("HasInstallPrivileges", 1); }
+  void InstallWindowsInstaller() override {
+    installerInstalled_ = true;
+    Step("InstallWindowsInstaller");
+  }
+  int HasProductRegistryKey() override { return Answer("HasProductRegistryKey", 0); }
+  int IsCurrentVersionInstalled() override { return Answer("IsCurrentVersionInstalled", 1); }
+  int HasRunFromSourceFeatures() override { return Answer("HasRunFromSourceFeatures", 0); }
+  void RunMaintenanceInstaller() override { Step("RunMaintenanceInstaller"); }
+  int HasNestedInstall(int* rebootsSuppressed) override {
+    *rebootsSuppressed = Answer("RebootsSuppressed", 0);
+    return Answer("HasNestedInstall", 0);
+  }
+  void RunMainInstaller(int) override { Step("RunMainInstaller"); }
+  int LaunchNestedInstaller() override { return Answer("LaunchNestedInstaller", 1); }
+  void LaunchPostInstallApplications() override { Step("LaunchPostInstallApplications"); }
+  void GetProductName(std::string& name) override { name = "KQ Demo"; }
+  void RemoveTempFolder() override {
+    if (commandLine_ != nullptr && commandLine_->GetTempCopyMarker() == 1 && copy_ == "kept") copy_ = "removed";
+  }
+
+  const std::string& Shortcut() const { return shortcut_; }
+  // "none" when no copy was made.
+  const std::string& Copy() const { return copy_; }
+  bool RebootThreadStarted() const { return rebootThread_; }
+  bool FinishSet() const { return finishSet_; }
+  const std::vector<uint32_t>& Posted() const { return posted_; }
+  bool MutexReleased() const { return mutexReleased_; }
+  bool Visible() const { return visible_; }
+  const std::string& Title() const { return title_; }
+  const std::string& RestartArguments() const { return restartArguments_; }
+  const std::string& RestartProgram() const { return restartProgram_; }
+
+ private:
+  int Answer(const char* step, int otherwise) {
+    Step(step);
+    auto found = row_.answers.find(step);
+    return found != row_.answers.end() ? found->second : otherwise;
+  }
+  // Where a row's session end or raise happens.
+  void Step(const std::string& step) {
+    if (step == row_.sessionEndsAt) sessionEnding_ = true;
+    if (step != row_.raiseAt) return;
+    if (row_.raised == kThrowOther) throw std::runtime_error("not a setup exit code");
+    if (row_.raised == kExitRebootInitiated && sessionEnding_) throw SessionEnd();  // a step's box closed
+    RaiseSetupExitCode(row_.raised);
+  }
+
+  const Row& row_;
+  MemoryFileOpener opener_;
+  std::string shortcut_;
+  std::deque<Wait> waits_;
+  SetupCommandLine* commandLine_ = nullptr;
+  std::string copy_ = "none";
+  std::string packagePath_;
+  std::string title_;
+  std::string restartProgram_;
+  std::string restartArguments_;
+  std::vector<uint32_t> posted_;
+  bool visible_ = false;
+  bool sessionEnding_ = false;
+  bool installerInstalled_ = false;
+  bool rebootThread_ = false;
+  bool finishSet_ = false;
+  bool mutexReleased_ = false;
+};
+
+const Wait kReboot{true, 3010};
+
+std::vector<Row> Endings() {
+  const uint32_t kIntermediateReboot = kExitIntermediateReboot;
+  return {
+      Row("a first installation").Logs({"Starting the SETUP process from the beginning",
+                                        "Install mode is the default", "Install mode is default or configure",
+                                        "Exiting normally", "Worker thread exiting with status code: 00000000"}),
+      Row("no engine").NoEngine().Ends(kExitInvalidHandle).Copy("none").Logs(
+          {"Invalid pointer in parameter to WorkerThread()"}),
+      Row("no module file name").Args("/qb").Path("").Ends(0x80004003u).Copy("none").Logs(
+          {"Module filename = ", "Internal Error", "Error Code: 0017.80004003"}),
+      Row("another instance").Answer("CreateInstanceMutex", 0).Copy("none").Logs(
+          {"Another instance of the same install is currently running"}),
+      Row("a disk prompt of the Windows Installer").Answer("IsPromptForCDMutexSet", 1).Copy("none").Logs(
+          {"Found __MsiPromptForCD mutex"}),
+      Row("a platform that does not qualify").Answer("IsPlatformQualified", 0).Ends(kExitPlatformUnsupported)
+          .Copy("none").Logs({""}),
+      Row("no privileges for the engine").Answer("IsInstallerVersionCurrent", 0).Answer("HasInstallPrivileges", 0)
+          .Ends(kExitPrivilegeNotHeld).Logs({"User does not have the required privileges to install"}),
+      Row("the engine asks for a reboot, full UI").Args("").Answer("IsInstallerVersionCurrent", 0)
+          .Waits({kReboot}).Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept")
+          .Logs({"Reboot signalled after installing the Windows Installer",
+                 "Exiting due to reboot after installing the Windows Installer"}),
+      Row("the engine asks for a reboot, /qb").Args("/qb").Answer("IsInstallerVersionCurrent", 0).Waits({kReboot})
+          .Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept").RebootThread()
+          .Logs({"The Windows Installer was installed silently, so reboots were suppressed",
+                 "Initiating a reboot, so the Windows Installer will be functional"}),
+      Row("the engine asks for a reboot, /qb with a REBOOT property").Args("/qb REBOOT=ReallySuppress")
+          .Answer("IsInstallerVersionCurrent", 0).Waits({kReboot})
+          .Logs({"The Windows Installer was installed silently, so reboots were suppressed",
+                 "Unhooking reboot after running the Windows installer", "Exiting normally"}),
+      Row("the engine is still not usable").Answer("IsInstallerVersionCurrent", 0)
+          .Answer("IsInstallerVersionCurrentAfter", 0).Ends(kExitUserExit)
+          .Logs({"Unhooking reboot after running the Windows installer",
+                 "The Windows Installer installation did not complete successfully"}),
+      Row("the engine fails").Answer("IsInstallerVersionCurrent", 0).Waits({{false, 1603}}).Ends(kExitFailure)
+          .Logs({"Unhooking reboot due to error or normal exit"}),
+      Row("previous versions removed on the second attempt").Answer("UninstallPreviousVersions", 0)
+          .Logs({"Attempting to uninstall previous versions again",
+                 "Unhooking reboot after uninstalling previous versions", "Exiting normally"}),
+      Row("a reinstall mode: no removal of previous versions").Args("/qb- REINSTALLMODE=vomus")
+          .Logs({"Install mode is default or configure", "Exiting normally"}),
+      Row("features run from source").Answer("HasProductRegistryKey", 1).Answer("HasRunFromSourceFeatures", 1)
+          .Logs({"The current version of the product is already installed",
+                 "Exiting due to some features being run from source"}),
+      Row("maintenance").Answer("HasProductRegistryKey", 1)
+          .Logs({"Launching the maintenance installer", "Exiting after running the maintenance installer"}),
+      Row("maintenance asks for a reboot").Answer("HasProductRegistryKey", 1).Waits({kReboot})
+          .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after running the maintenance installer"}),
+      Row("the main installation fails").Waits({{false, 1603}}).Ends(kExitFailure)
+          .Logs({"Exiting due to failure after running the main installation"}),
+      Row("the product is not installed afterwards").Answer("HasProductRegistryKey", 0)
+          .Answer("IsCurrentVersionInstalled", 0).Ends(kExitUserExit).Logs({"Install mode is default or configure"}),
+      Row("the main installation reboots").Waits({kReboot}).Ends(kExitRebootInitiated)
+          .Logs({"Reboot signaled after running the main installation",
+                 "Exiting due to final reboot after running the main installation"}),
+      Row("the main installation reboots before a nested setup").Answer("HasNestedInstall", 1).Waits({kReboot})
+          .Ends(kIntermediateReboot).Leaves(kFinal).Copy("kept")
+          .Logs({"Hooking reboot before running the main installation",
+                 "Exiting due to intermediate reboot after running the main installation"}),
+      Row("a nested setup after the main installation").Answer("HasNestedInstall", 1)
+          .Logs({"Unhooking reboot after installing product", "Launching the nested installer",
+                 "Nested installer was launched", "Exiting normally"}),
+      Row("a nested setup that reboots").Answer("HasNestedInstall", 1).Waits({{false, 0}, kReboot})
+          .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after launching the nested installer"}),
+      Row("a nested setup ending with 460393").Answer("HasNestedInstall", 1)
+          .Waits({{false, 0}, {true, kExitIntermediateReboot}}).Ends(kExitRebootInitiated).Copy("kept")
+          .Logs({"Exiting due to intermediate reboot after launching the nested installer"}),
+      Row("a resume at the nested setup").Shortcut(kFinal).Copy("none")
+          .Logs({"Starting the SETUP process at launching the nested installation", "Launching the nested installer",
+                 "Exiting normally"}),
+      Row("a leftover intermediate shortcut is removed").Shortcut(kIntermediate)
+          .Logs({"Starting the SETUP process from the beginning", "Exiting normally"}),
+      Row("suppressed reboot, restart answered Yes").Answer("HasNestedInstall", 1).Answer("RebootsSuppressed", 1)
+          .Waits({kReboot}).Ends(kExitRebootInitiated).RebootThread()
+          .Logs({"Reboots were suppressed, so a reboot will be required later",
+                 "Initiating reboot so the product will be functional"}),
+      Row("suppressed reboot, restart answered No").Answer("HasNestedInstall", 1).Answer("RebootsSuppressed", 1)
+          .Waits({kReboot}).Restart(7).Ends(kExitUserExit)
+          .Logs({"Initiating reboot so the product will be functional"}),
+      Row("suppressed reboot, the question cannot be shown").Answer("HasNestedInstall", 1)
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitUserExit)
+          .Logs({"Initiating reboot so the product will be functional",
+                 "The restart question could not be shown, so Windows is not restarted"}),
+      Row("suppressed reboot, /qn does not ask").Args("/qn").Answer("HasNestedInstall", 1)
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootInitiated).RebootThread()
+          .Logs({"Initiating reboot so the product will be functional"}),
+      Row("suppressed reboot, REBOOT=S").Args("/qb- REBOOT=S").Answer("HasNestedInstall", 1)
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Logs({"Exiting normally"}),
+      Row("a step ends the run with the shortcut in place").Raises("UninstallIncompatibleApplications", 1602)
+          .Ends(kExitUserExit).Logs({"Unhooking reboot due to error or normal exit"}),
+      Row("a removal reboots").Raises("UninstallIncompatibleApplications", kIntermediateReboot)
+          .Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept"),
+      Row("an internal error of a step").Raises("RunMainInstaller", 0x8004006Au).Ends(0x8004006Au),
+      Row("anything else that is thrown").Raises("CheckUpgradeConditions", kThrowOther).Ends(kExitUnexpected),
+      Row("the session ends during the copy").SessionEndsDuring("CopySetupToTempFolder").Ends(kExitRebootInitiated)
+          .Logs({"Exiting due to the end of the Windows session", "Worker thread exiting with status code: 00000669"}),
+      Row("the session ends during a step's box, the shortcut in place").SessionEndsDuring("InstallWindowsInstaller")
+          .Raises("InstallWindowsInstaller", kExitRebootInitiated).Answer("IsInstallerVersionCurrent", 0)
+          .Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept")
+          .Logs({"Exiting due to the end of the Windows session"}),
+      Row("the session ends during the main installation").SessionEndsDuring("RunMainInstaller")
+          .Ends(kExitRebootInitiated).Logs({"Exiting due to final reboot after running the main installation"}),
+      Row("the session ends before the restart question").Answer("HasNestedInstall", 1)
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).SessionEndsDuring("AskToRestart").Restart(7)
+          .Ends(kExitRebootInitiated).Logs({"Exiting due to the end of the Windows session"}),
+  };
+}
+
+// The expected lines appear in this order; others may lie between.
+::testing::AssertionResult InOrder(const std::vector<std::string>& log, const std::vector<std::string>& lines) {
+  size_t at = 0;
+  for (const std::string& line : lines) {
+    while (at < log.size() && log[at] != line) ++at;
+    if (at == log.size()) {
+      std::string all;
+      for (const std::string& logged : log) all += "\n  " + logged;
+      return ::testing::AssertionFailure() << "missing or out of order: \"" << line << "\" in" << all;
+    }
+    ++at;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(RunSequenceEndings, EveryEndingOfTheTable) {
+  for (const Row& row : Endings()) {
+    SCOPED_TRACE(row.name);
+    RecordingPlatform platform;
+    platform.SetCommandLine(std::string(kProgram) + " " + row.arguments);
+    StandInSteps steps(row);
+    const uint32_t code = RunSetup(&steps);
+    EXPECT_EQ(code, row.expectedCode);
+    EXPECT_EQ(steps.Shortcut(), row.expectedShortcut);
+    EXPECT_EQ(steps.Copy(), row.expectedCopy);
+    EXPECT_EQ(steps.RebootThreadStarted(), row.expectedRebootThread);
+    EXPECT_TRUE(InOrder(platform.LogLines(), row.expectedLines));
+    // Every ending reaches the dialog, after the finish event.
+    EXPECT_TRUE(steps.FinishSet());
+    EXPECT_EQ(steps.Posted(), std::vector<uint32_t>{code});
+  }
+}
+
+TEST(RunSequenceEndings, WithoutADialog) {
+  RecordingPlatform platform;
+  EXPECT_EQ(RunSetup(nullptr), kExitInvalidHandle);
+  EXPECT_TRUE(InOrder(platform.LogLines(), {"Invalid parameter to WorkerThread()",
+                                            "Worker thread exiting with status code: 00000006"}));
+}
+
+TEST(RunSequenceEndings, WhatTheDialogAndTheShortcutReceive) {
+  RecordingPlatform platform;
+  Row row = Row("before a nested setup").Answer("HasNestedInstall", 1).Waits({kReboot});
+  StandInSteps steps(row);
+  ASSERT_EQ(RunSetup(&steps), kExitIntermediateReboot);
+  EXPECT_EQ(steps.Title(), "Setup - SETUP.INI");
+  EXPECT_FALSE(steps.Visible()) << "hidden once the main installation runs";
+  EXPECT_TRUE(steps.MutexReleased());
+  // The copy is made before the first hook: the shortcut starts the copy,
+  // and tells it that it runs from one.
+  EXPECT_EQ(steps.RestartProgram(), "C:\\TEMP\\KIES0001\\SETUP.EXE");
+  EXPECT_EQ(steps.RestartArguments(), "/qb- /~");
+}
+
+}  // namespace
+}  // namespace kq
