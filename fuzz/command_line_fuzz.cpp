@@ -1,8 +1,9 @@
 // Feeds arbitrary argument text to SetupCommandLine::Parse, with the setup
 // data files held in memory, and checks: no crash or overrun (the sanitizers),
 // a refused command line leaves the object exactly as a new one, an accepted
-// one has its fields in range and loaded setup data, and the only internal
-// error the text can cause is an unbalanced quote (location 23, 0x8004006B).
+// one has its fields in range and loaded setup data, a refused one names a
+// word of the text, and the only internal error the text can cause is an
+// unbalanced quote (location 23, 0x8004006B).
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -79,8 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(code == kq::kErrorTokenize);
     return 0;
   }
+  // The raw look that decides the dialog and the boxes reads any text.
+  Check(kq::UiLevelOfCommandLine(arguments) <= kq::kUiQuiet);
   if (!accepted) {
     Check(Snapshot(line) == fresh);
+    Check(!line.GetRefusedArgument().empty() && arguments.find(line.GetRefusedArgument()) != std::string::npos);
     return 0;
   }
   Check(line.GetSetupDataFile().IsLoaded());

@@ -1,6 +1,7 @@
 #include "app/reboot_policy.h"
 
 #include "config/setup_command_line.h"
+#include "sys/quiet_ui.h"
 
 namespace kq {
 
@@ -22,16 +23,19 @@ std::string MakeRestartArguments(const std::string& argumentText, int tempCopyMa
   return arguments;
 }
 
-bool WantsFinalReboot(const std::string& argumentText) {
+bool WantsFinalReboot(const std::string& argumentText, int rebootMode) {
+  if (rebootMode == kRebootSuppress || rebootMode == kRebootReallySuppress) return false;
   return !Contains(argumentText, "REBOOT=S") && !Contains(argumentText, "REBOOT=R");
 }
 
 bool AsksBeforeFinalReboot(const std::string& argumentText, int uiLevel) {
-  if (uiLevel == kUiQuiet) return false;
-  for (const char* asking : {"/QF", "/QR", "/QB+", "/QN+"}) {
-    if (Contains(argumentText, asking)) return true;
+  if (ShowsNoBoxes(uiLevel)) return false;
+  for (const char* prefix : {"/", "-"}) {
+    for (const char* asking : {"QF", "QR", "QB+", "QN+"}) {
+      if (Contains(argumentText, (prefix + std::string(asking)).c_str())) return true;
+    }
   }
-  return !Contains(argumentText, "/Q");
+  return !Contains(argumentText, "/Q") && !Contains(argumentText, "-Q");
 }
 
 }  // namespace kq

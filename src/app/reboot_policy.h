@@ -14,13 +14,15 @@ std::string MakeRestartArguments(const std::string& argumentText, int tempCopyMa
 
 // Whether the setup restarts Windows itself after a main installation that
 // needed a reboot it suppressed: not when the argument text sets REBOOT=S or
-// REBOOT=R (case-sensitive, as msiexec's own property values are written).
-bool WantsFinalReboot(const std::string& argumentText);
+// REBOOT=R (case-sensitive, as msiexec's own property values are written),
+// nor when the parsed command line's reboot mode says Suppress or
+// ReallySuppress (2 or 3), which /norestart sets as well.
+bool WantsFinalReboot(const std::string& argumentText, int rebootMode);
 
 // Whether the user is asked before that restart. "/QF", "/QR", "/QB+" and
-// "/QN+" ask; any other "/Q" does not; no "/Q" asks (case-sensitive tests).
-// A run at UI level 7 (/qn in any letter case) never asks: a modal question
-// would block an unattended installation forever.
+// "/QN+" ask; any other "/Q" does not; no "/Q" asks (case-sensitive tests,
+// with "-" as well as "/"). A run at UI level 5 or 7 (ShowsNoBoxes) never
+// asks: a modal question would block an unattended installation forever.
 bool AsksBeforeFinalReboot(const std::string& argumentText, int uiLevel);
 
 }  // namespace kq

@@ -7,6 +7,8 @@
 #include "app/worker_thread.h"
 #include "sys/messages.h"
 #include "sys/session_end.h"
+#include "sys/quiet_ui.h"
+#include "sys/run_platform.h"
 #include "sys/setup_log.h"
 
 namespace kq {
@@ -41,7 +43,8 @@ SetupDialog::SetupDialog(HINSTANCE instance)
     : instance_(instance),
       endSessionEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       finishEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      icon_(LoadIconA(instance, MAKEINTRESOURCEA(IDI_SETUP_ICON))) {}
+      icon_(LoadIconA(instance, MAKEINTRESOURCEA(IDI_SETUP_ICON))),
+      hidden_(HiddenDialogCommandLine(CurrentRunPlatform().processCommandLine())) {}
 
 SetupDialog::~SetupDialog() = default;
 
@@ -77,7 +80,12 @@ INT_PTR SetupDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnInitDialog();
       return TRUE;  // focus the default way
     case WM_SHOWWINDOW:
-      OnShowWindow();
+      StartWorker();
+      return FALSE;
+    case WM_WINDOWPOSCHANGING:
+      // The template is visible and the modal loop shows the dialog when
+      // its queue first runs empty: a hidden run takes every show away.
+      if (hidden_) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
       return FALSE;
     case WM_PAINT:
       return OnPaint() ? TRUE : FALSE;
@@ -123,9 +131,11 @@ void SetupDialog::OnInitDialog() {
   text_ = GetDlgItem(window_, IDC_STATUS_TEXT);
   SetWindowTextA(text_, GetMessageTextOr(kMsgPleaseWait, "Please wait while setup loads....").c_str());
   SetWindowTextA(window_, GetMessageTextOr(kMsgSetup, "Setup").c_str());
+  // A hidden dialog gets no WM_SHOWWINDOW to start the run from.
+  if (hidden_) StartWorker();
 }
 
-void SetupDialog::OnShowWindow() {
+void SetupDialog::StartWorker() {
   if (workerThread_) return;
   engine_.reset(new SetupEngine(window_, endSessionEvent_.Get()));
   workerThread_.Reset(CreateThread(nullptr, 0, WorkerThread, this, 0, &workerThreadId_));

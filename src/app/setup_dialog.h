@@ -1,7 +1,8 @@
 #pragma once
 // SetupDialog: the setup's only window, a small modal dialog saying "Please
 // wait while setup loads....". It owns the SetupEngine, starts the worker
-// thread the first time it is shown, ends when the worker posts
+// thread the first time it is shown (at once, and never shown, when the
+// command line asks for UI level 7), ends when the worker posts
 // WM_ENDSETUPDIALOG, and carries the run through an end of the Windows
 // session: it tells the worker the session is ending and holds the process
 // until the worker has finished its bookkeeping.
@@ -52,7 +53,7 @@ class SetupDialog {
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnInitDialog();
-  void OnShowWindow();
+  void StartWorker();
   bool OnPaint();
   void OnQueryEndSession();
   void OnEndSession(bool ending);
@@ -75,6 +76,8 @@ class SetupDialog {
   std::string title_;  // under titleLock_
   volatile LONG resumeHookInPlace_ = 0;
   uint32_t result_ = 0;
+  // UI level 7: the dialog stays hidden from its creation to its end.
+  bool hidden_ = false;
 };
 
 }  // namespace kq

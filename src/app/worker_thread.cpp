@@ -25,6 +25,10 @@ constexpr uint32_t kLocationCommandLine = 23;
 // MessageBox answers (winuser.h).
 constexpr int kAnswerYes = 6;
 
+// A command line that cannot be used: location 24 with HRESULT_FROM_WIN32(1639).
+constexpr uint32_t kLocationRefusedCommandLine = 24;
+constexpr uint32_t kErrorRefusedCommandLine = 0x80070000u | kExitInvalidCommandLine;
+
 // One run of the setup: the state the worker keeps from start to end.
 class RunSequence {
  public:
@@ -137,9 +141,14 @@ void RunSequence::StartUp() {
     RaiseSetupExitCode(kExitInvalidCommandLine);
   }
 
-  // A command line that does not parse leaves the object empty; the run
-  // goes on with it (the setup data then is the default file's, if any).
-  commandLine_->Parse(setupFolder_.c_str(), argumentText_.c_str());
+  // A command line that cannot be used ends the run as MSIEXEC ends it for
+  // the same mistake, before anything takes the instance mutex.
+  if (!commandLine_->Parse(setupFolder_.c_str(), argumentText_.c_str())) {
+    SetupLogF("Invalid command line argument: %s", commandLine_->GetRefusedArgument().c_str());
+    ReportInternalError(kLocationRefusedCommandLine, kErrorRefusedCommandLine);
+    RaiseSetupExitCode(kExitInvalidCommandLine);
+  }
+  SetupLogF("UI level = %d", commandLine_->GetUiLevel());
 
   const std::string& dataFileName = commandLine_->GetDataFileName();
   steps_->SetTitle(GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName);
@@ -323,7 +332,7 @@ void RunSequence::NestedInstallerAndEnd() {
 
 void RunSequence::FinalRebootOrEnd() {
   StopIfSessionEnds();
-  if (rebootRequired_ && WantsFinalReboot(argumentText_)) {
+  if (rebootRequired_ && WantsFinalReboot(argumentText_, commandLine_->GetRebootMode())) {
     SetupLog("Initiating reboot so the product will be functional");
     if (AsksBeforeFinalReboot(argumentText_, commandLine_->GetUiLevel())) {
       std::string productName;

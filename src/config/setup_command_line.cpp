@@ -49,19 +49,6 @@ bool NextOptionArgument(std::string& rest, std::string& argument) {
   return true;
 }
 
-// UI level of a /q suffix, 0 when the suffix is not one of /q's.
-int UiLevelFromSuffix(const std::string& suffix) {
-  const std::string s = UpperAscii(suffix);
-  if (s.empty() || s == "N") return kUiQuiet;
-  if (s == "F") return kUiFull;
-  if (s == "R") return kUiReduced;
-  if (s == "B") return kUiBasic;
-  if (s == "B+") return kUiBasicModalEnd;
-  if (s == "B-") return kUiBasicNoModal;
-  if (s == "N+") return kUiNoneModalEnd;
-  return 0;
-}
-
 }  // namespace
 
 void SetupCommandLine::Reset() {
@@ -83,7 +70,7 @@ void SetupCommandLine::Reset() {
   passThroughOptions_.clear();
   properties_.clear();
   tempCopyMarker_ = 0;
-  rebootMode_ = 0;
+  rebootMode_ = kRebootNone;
 }
 
 void SetupCommandLine::SetSetupFolder(const char* folder) {
@@ -109,6 +96,7 @@ bool SetupCommandLine::Parse(const char* setupFolder, const char* argumentText) 
   }
   // A second Parse starts from nothing rather than adding to the first.
   Reset();
+  refusedArgument_.clear();
   setupFolder_ = setupFolder;
   std::string rest = argumentText;
   TrimBlanks(rest);
@@ -123,6 +111,7 @@ bool SetupCommandLine::Parse(const char* setupFolder, const char* argumentText) 
     if (token.empty()) continue;
     if (!HandleArgument(accepted, token, rest)) {
       Reset();
+      refusedArgument_ = token;
       return false;
     }
     ++accepted;
@@ -131,9 +120,10 @@ bool SetupCommandLine::Parse(const char* setupFolder, const char* argumentText) 
 }
 
 bool SetupCommandLine::HandleArgument(int index, const std::string& token, std::string& rest) {
-  if (token[0] == '/') {
+  // MSIEXEC takes "-" as well as "/" before an option.
+  if (token[0] == '/' || token[0] == '-') {
     if (index == 0) LoadDefaultDataFile();
-    return HandleOption(token.substr(1), rest);
+    return HandleOption(token[0], token.substr(1), rest);
   }
   if (index == 0) {
     // Only the first word may name the setup data file.
@@ -175,16 +165,16 @@ bool SetupCommandLine::HandlePropertyWord(const std::string& word, std::string& 
 bool SetupCommandLine::AddProperty(const std::string& name, const std::string& value) {
   properties_.push_back(name + "=" + value);
   if (name == "REBOOT") {
-    if (rebootMode_ != 0) return false;
+    if (rebootMode_ != kRebootNone) return false;
     const char first = value.empty() ? '\0' : ToUpperAscii(value[0]);
     if (first == 'F') {
-      rebootMode_ = 1;
+      rebootMode_ = kRebootForce;
     } else if (first == 'S') {
-      rebootMode_ = 2;
+      rebootMode_ = kRebootSuppress;
     } else if (first == 'R') {
-      rebootMode_ = 3;
+      rebootMode_ = kRebootReallySuppress;
     } else if (value == "\"\"") {
-      rebootMode_ = 4;
+      rebootMode_ = kRebootEmpty;
     } else {
       return false;
     }
@@ -195,8 +185,34 @@ bool SetupCommandLine::AddProperty(const std::string& name, const std::string& v
   return true;
 }
 
-bool SetupCommandLine::HandleOption(const std::string& option, std::string& rest) {
+// Windows Installer 3.0's option words, each the same as an option of the
+// older letters: /quiet and /passive are UI levels (UiLevelOfOption),
+// /norestart and /forcerestart the REBOOT property, /uninstall /x,
+// /package /i, /log /l*, /help /?. The words are matched whole, before the
+// first letter selects an option, so /package is not /p nor /log /l.
+bool SetupCommandLine::HandleOptionWord(const std::string& word, std::string& rest, bool& handled) {
+  handled = true;
+  std::string lower = word;
+  for (char& c : lower) c = ToLowerAscii(c);
+  if (lower == "quiet" || lower == "passive") {
+    uiLevel_ = UiLevelOfOption(lower);
+    return true;
+  }
+  if (lower == "norestart") return AddProperty("REBOOT", "ReallySuppress");
+  if (lower == "forcerestart") return AddProperty("REBOOT", "Force");
+  if (lower == "uninstall") return HandleOption('/', "x", rest);
+  if (lower == "package") return HandleOption('/', "i", rest);
+  if (lower == "log") return HandleOption('/', "l*", rest);
+  if (lower == "help") return true;
+  handled = false;
+  return false;
+}
+
+bool SetupCommandLine::HandleOption(char prefix, const std::string& option, std::string& rest) {
   if (option.empty()) return false;
+  bool handled = false;
+  const bool accepted = HandleOptionWord(option, rest, handled);
+  if (handled) return accepted;
   const std::string suffix = option.substr(1);
   const bool noLanguageOrTransforms = languageOrTransformOption_ == 0;
   switch (ToLowerAscii(option[0])) {
@@ -247,7 +263,7 @@ bool SetupCommandLine::HandleOption(const std::string& option, std::string& rest
       installMode_ = installMode_ == kModeAdministrative ? kModeAdministrativePatch : kModePatch;
       return NextOptionArgument(rest, modeArgument_);
     case 'q': {
-      const int level = UiLevelFromSuffix(suffix);
+      const int level = UiLevelOfOption(option);
       if (level == 0) return false;
       uiLevel_ = level;
       return true;
@@ -273,7 +289,7 @@ bool SetupCommandLine::HandleOption(const std::string& option, std::string& rest
     case 'h':
       return true;
     default:
-      passThroughOptions_.push_back("/" + option);
+      passThroughOptions_.push_back(prefix + option);
       return true;
   }
 }

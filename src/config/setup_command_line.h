@@ -8,8 +8,13 @@
 #include <vector>
 
 #include "config/setup_data_file.h"
+#include "sys/quiet_ui.h"
 
 namespace kq {
+
+// UI levels: see sys/quiet_ui.h. Reboot modes: the REBOOT property's value
+// began with F, S or R (either case), or was "" (two quote characters).
+enum RebootMode { kRebootNone, kRebootForce, kRebootSuppress, kRebootReallySuppress, kRebootEmpty };
 
 class SetupCommandLine {
  public:
@@ -18,7 +23,8 @@ class SetupCommandLine {
   explicit SetupCommandLine(IniFileOpener& opener = PlatformFileOpener()) : setupDataFile_(opener) {}
 
   // Parses the argument text (the command line without the program name).
-  // False when an argument is refused; the object is then reset. Raises
+  // An option begins with "/" or "-". False when an argument is refused; the
+  // object is then reset and GetRefusedArgument names the word. Raises
   // internal error 23 when either argument is missing, the folder is empty,
   // or the text cannot be split into words (an unbalanced quote).
   bool Parse(const char* setupFolder, const char* argumentText);
@@ -40,6 +46,8 @@ class SetupCommandLine {
   int GetUiLevel() const { return uiLevel_; }
   const std::string& GetReinstallMode() const { return reinstallMode_; }
   int GetTempCopyMarker() const { return tempCopyMarker_; }
+  // The word the last Parse refused (empty when it accepted the text).
+  const std::string& GetRefusedArgument() const { return refusedArgument_; }
   int GetRebootMode() const { return rebootMode_; }
   const std::string& GetModeArgument() const { return modeArgument_; }
   const std::string& GetPackagePath() const { return packagePath_; }
@@ -64,7 +72,8 @@ class SetupCommandLine {
 
  private:
   bool HandleArgument(int index, const std::string& token, std::string& rest);
-  bool HandleOption(const std::string& option, std::string& rest);
+  bool HandleOption(char prefix, const std::string& option, std::string& rest);
+  bool HandleOptionWord(const std::string& word, std::string& rest, bool& handled);
   bool HandlePropertyWord(const std::string& word, std::string& rest);
   bool AddProperty(const std::string& name, const std::string& value);
   void LoadDefaultDataFile();
@@ -87,13 +96,12 @@ class SetupCommandLine {
   std::vector<std::string> passThroughOptions_;
   std::vector<std::string> properties_;
   int tempCopyMarker_ = 0;
-  int rebootMode_ = 0;
+  int rebootMode_ = kRebootNone;
+  std::string refusedArgument_;
 };
 
-// Install modes and UI levels as the fields hold them.
+// Install modes as the field holds them.
 enum InstallMode { kModeDefault, kModeInstall, kModeRepair, kModeUninstall, kModeAdvertise,
                    kModeAdministrative, kModePatch, kModeAdministrativePatch };
-enum UiLevel { kUiNone, kUiFull, kUiReduced, kUiBasicModalEnd, kUiBasic, kUiBasicNoModal,
-               kUiNoneModalEnd, kUiQuiet };
 
 }  // namespace kq

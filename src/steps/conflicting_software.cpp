@@ -129,7 +129,7 @@ int SetupEngine::CheckUpgradeConditions() {
   }
   if (met) return 1;
   // An upgrade package without its base cannot install: the user is told
-  // even when the UI is silent.
+  // at every UI level that allows a box (a quiet run logs the message).
   ShowSoftwareMessage(ownerWindow, kMsgNoUpgradeVersion, kMsgError, MB_OK | MB_ICONERROR);
   RaiseSetupExitCode(kExitFailure);
 }

@@ -1,6 +1,8 @@
 #include "steps/step_message_box.h"
 
 #include "sys/session_end.h"
+#include "sys/quiet_ui.h"
+#include "sys/run_platform.h"
 
 namespace kq {
 
@@ -15,6 +17,10 @@ MessageBoxFunction g_messageBox = SystemMessageBox;
 }  // namespace
 
 int ShowStepMessageBox(HWND owner, const char* text, const char* caption, UINT style) {
+  if (QuietCommandLine(CurrentRunPlatform().processCommandLine())) {
+    LogUnshownBox(caption, text);
+    return 0;
+  }
   // At the end of the session nobody answers, and the dialog closes a box
   // that is already up: its answer means nothing then.
   StopIfSessionEnding();

@@ -57,7 +57,7 @@ void SetupEngine::InstallWindowsInstaller() {
     if (version.empty()) version = kDefaultMsiVersion;
     std::string caption;
     GetMessageText(kMsgWarning, caption);
-    // Shown whatever the UI level: a silent run must still say why it failed.
+    // Shown at every UI level that allows a box; a quiet run logs it.
     ShowStepMessageBox(ownerWindow, InstallerVersionText(version).c_str(), caption.c_str(),
                        MB_ICONERROR | MB_SETFOREGROUND);
     RaiseSetupExitCode(kExitFailure);

@@ -20,15 +20,6 @@ std::string MessageOrEnglish(uint32_t locale, uint32_t id, const char* english) 
 
 }  // namespace
 
-bool QuietCommandLine(const std::string& commandLine) {
-  static const char* const kQuietSwitches[] = {"/qn",  "/Qn",  "/QN",  "/qN",
-                                               "/qb-", "/Qb-", "/QB-", "/qB-"};
-  for (const char* quiet : kQuietSwitches) {
-    if (commandLine.find(quiet) != std::string::npos) return true;
-  }
-  return false;
-}
-
 std::string FormatInternalErrorText(const std::string& messageTemplate, uint32_t location,
                                     uint32_t hresult) {
   return Format(messageTemplate.c_str(), static_cast<unsigned>(location & 0xFFFFu),
@@ -43,17 +34,21 @@ void RaiseInternalError(uint32_t location, uint32_t hresult, WindowHandle owner)
   RaiseInternalError(location, hresult);
 }
 
-void RaiseInternalError(uint32_t location, uint32_t hresult) {
+void ReportInternalError(uint32_t location, uint32_t hresult) {
   const RunPlatform& platform = CurrentRunPlatform();
-  if (!QuietCommandLine(platform.processCommandLine())) {
-    const uint32_t locale = platform.userLocale();
-    const std::string text = FormatInternalErrorText(
-        MessageOrEnglish(locale, kMsgErrorCode, "Error Code: %04X.%08X"), location, hresult);
-    const std::string caption = MessageOrEnglish(locale, kMsgInternalError, "Internal Error");
-    platform.log("Internal Error");
-    platform.log(text.c_str());
-    platform.showErrorBox(g_owner, caption.c_str(), text.c_str());
-  }
+  const uint32_t locale = platform.userLocale();
+  const std::string text = FormatInternalErrorText(
+      MessageOrEnglish(locale, kMsgErrorCode, "Error Code: %04X.%08X"), location, hresult);
+  // In a quiet run the log is the only witness.
+  platform.log("Internal Error");
+  platform.log(text.c_str());
+  if (QuietCommandLine(platform.processCommandLine())) return;
+  const std::string caption = MessageOrEnglish(locale, kMsgInternalError, "Internal Error");
+  platform.showErrorBox(g_owner, caption.c_str(), text.c_str());
+}
+
+void RaiseInternalError(uint32_t location, uint32_t hresult) {
+  ReportInternalError(location, hresult);
   RaiseSetupExitCode(hresult);
 }
 

@@ -1,20 +1,19 @@
 #pragma once
-// The one way a component gives up on an impossible situation: tell the user
-// (unless the command line asks for a quiet UI), log it, and end the run with
-// the HRESULT as the setup exit code.
+// The one way a component gives up on an impossible situation: log it, tell
+// the user (unless the command line asks for a quiet UI), and end the run
+// with the HRESULT as the setup exit code.
 #include <cstdint>
 #include <string>
 
+#include "sys/quiet_ui.h"
 #include "sys/run_platform.h"
 
 namespace kq {
 
 // Location 0 with code 0 and a window only records that window as the owner
 // of later error boxes and returns. Every other call ends the run (raises a
-// SetupExitCode with `hresult`) after showing "Error Code: %04X.%08X" in an
-// "Internal Error" box owned by the recorded window, unless the process
-// command line holds /qn or /qb- in one of the spellings QuietCommandLine
-// accepts. The `owner` of a call that ends the run is not used.
+// SetupExitCode with `hresult`) after ReportInternalError. The `owner` of a
+// call that ends the run is not used.
 void RaiseInternalError(uint32_t location, uint32_t hresult, WindowHandle owner);
 
 // The form used by components, which never register an owner.
@@ -27,10 +26,11 @@ constexpr uint32_t kErrorTokenize = 0x8004006Bu;      // a text could not be spl
 constexpr uint32_t kErrorNotLoaded = 0x80070005u;     // setup data read before it was loaded
 constexpr uint32_t kErrorInvalidArgument = 0x80070057u;
 
-// Whether the raw process command line asks for a UI without error boxes:
-// one of "/qn", "/Qn", "/QN", "/qN", "/qb-", "/Qb-", "/QB-", "/qB-" anywhere
-// in it (so /qn+ counts as well).
-bool QuietCommandLine(const std::string& commandLine);
+// Logs "Internal Error" and "Error Code: %04X.%08X", then shows the same
+// texts in a box owned by the recorded window unless the process command
+// line is quiet (QuietCommandLine). For an ending whose exit code is not the
+// HRESULT itself.
+void ReportInternalError(uint32_t location, uint32_t hresult);
 
 // The body of the box, formatted from the template of message 3.
 std::string FormatInternalErrorText(const std::string& messageTemplate, uint32_t location,

@@ -4,6 +4,7 @@ packages and Wine's own msiexec where the Windows Installer matters, and a
 stand-in msiexec where a test needs a chosen exit code.
 """
 import os
+import re
 import shutil
 import subprocess
 import time
@@ -113,7 +114,8 @@ def needs_final_restart(gui_prefix, medium, build_msi, stand_in):
     suppresses reboots, so that the setup restarts Windows at the very end.
     The product is really installed (the stand-in MSIEXEC installs nothing),
     and the nested setup's data names no package: it ends with an internal
-    error, which the outer setup only logs. Yields the command line."""
+    error (a box at the UI levels that show boxes), which the outer setup
+    only logs. Yields the command line."""
     code = new_guid()
     product = build_msi(medium / "Product.msi", code, name="KQ Restart")
     stand_in.restore()
@@ -166,7 +168,8 @@ class TestInstallation:
     def test_missing_setup_ini_is_internal_error_1(self, gui_prefix, medium):
         result = run_setup(gui_prefix, medium, "/qn")
         assert result.exit_code == 2  # the file does not exist
-        assert "Internal Error" not in log_bodies(gui_prefix)
+        in_order(log_bodies(gui_prefix), "Internal Error", "Error Code: 0001.00000002",  # and no box
+                 "Worker thread exiting with status code: 00000002")
 
         gui_prefix.clear_setup_log()
         proc = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE")], env={"KQSETUP": "LOG"})
@@ -344,11 +347,107 @@ class TestProgressDialog:
                  "The Windows Installer installation did not complete successfully")
 
 
+# Each ends at a box that Parts of the run show at any UI level: the upgrade
+# base is missing (message 7), the platform is not listed (message 5), the
+# Windows Installer can be neither run from the medium nor downloaded
+# (message 13). (SETUP.INI lines, environment, caption, first text line, code)
+BOX_ENDINGS = {
+    "upgrade": (f"[UpgradeConditions]\r\n{{00000000-0000-0000-0000-000000000001}},,LEAVE\r\n", {}, "Error",
+                "Setup cannot find a valid version of this software to upgrade.", 1603),
+    "platform": ("", {}, "Error", "This program does not support the operating system detected.", 1633),
+    "download": ("", {"WINEDLLOVERRIDES": "msi="}, "Warning",
+                 "Setup requires at least version 1.10 of the Windows Installer to run.", 1603),
+}
+
+
+def box_ending_medium(medium, scenario):
+    more, env, caption, text, code = BOX_ENDINGS[scenario]
+    information = {"platform": "Platforms=NT:99.0\r\n",
+                   "download": "NTMsiInstaller=http://127.0.0.1:1/f\r\n"}.get(scenario, "")
+    write_ini(medium, information, more)
+    return env, caption, text, code
+
+
+def watched(result):
+    """(dialogs, visible) from runner.exe --watch."""
+    found = re.search(r"watch dialogs=(\d+) visible=(\d+)", result.stdout)
+    return int(found[1]), int(found[2])
+
+
+class TestQuietRuns:
+    @pytest.mark.parametrize("scenario", sorted(BOX_ENDINGS))
+    @pytest.mark.parametrize("ui", ["/qn", "/passive"])
+    def test_no_box_at_levels_5_and_7_the_message_goes_to_the_log(self, gui_prefix, medium, scenario, ui):
+        env, caption, text, code = box_ending_medium(medium, scenario)
+        result = run_setup(gui_prefix, medium, ui, env=env, timeout=90)  # a box would wait: a time-out
+        assert result.exit_code == code
+        in_order(log_bodies(gui_prefix), caption, text, f"Worker thread exiting with status code: {code:08X}")
+
+    @pytest.mark.parametrize("scenario", sorted(BOX_ENDINGS))
+    def test_qb_still_shows_the_box(self, gui_prefix, medium, scenario):
+        env, caption, text, code = box_ending_medium(medium, scenario)
+        proc = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qb"], env={"KQSETUP": "LOG", **env})
+        box = gui_prefix.answer(caption, "ok")
+        assert box["found"] and box["text"].startswith(text)
+        assert gui_prefix.finish(proc).exit_code == code
+
+    def test_a_refused_argument_ends_with_1639_and_says_which(self, gui_prefix, medium):
+        write_ini(medium)
+        result = run_setup(gui_prefix, medium, "/qn /i", timeout=60)
+        assert result.exit_code == 1639
+        body = log_bodies(gui_prefix)
+        in_order(body, "Invalid command line argument: /i", "Internal Error", "Error Code: 0018.80070667",
+                 "Worker thread exiting with status code: 00000667")
+        assert "Another instance of the same install is currently running" not in body
+
+        gui_prefix.clear_setup_log()
+        proc = gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "REBOOT=Maybe"], env={"KQSETUP": "LOG"})
+        box = gui_prefix.answer("Internal Error", "ok")
+        assert box["found"] and box["text"] == "Error Code: 0018.80070667"
+        assert gui_prefix.finish(proc).exit_code == 1639
+        assert "Invalid command line argument: REBOOT=Maybe" in log_bodies(gui_prefix)
+
+    def test_the_dialog_is_never_visible_at_level_7(self, gui_prefix, medium, package, stand_in):
+        """Watched from the setup's start, every millisecond, with a main
+        installation that takes a second; /qb, watched alike, shows it."""
+        write_ini(medium)
+        stand_in.configure(exit_code=1603, wait_ms=1000)
+        for ui, visible in (("/qn", 0), ("-QUIET", 0), ("/qb", 1)):
+            result = gui_prefix.run([medium / "SETUP.EXE", ui], env={"KQSETUP": "LOG"}, watch=True)
+            assert result.exit_code == 1603
+            assert watched(result) == (1, visible), ui
+
+
+class TestOptionSpellings:
+    @pytest.mark.parametrize("arguments, options, level", [
+        ("-qn", "/qn", 7),
+        ("/quiet", "/qn", 7),
+        ("/passive", "/qb-", 5),
+        ("/qb /norestart", "/qb REBOOT=ReallySuppress", 4),
+        (r"/qn /log C:\\kq.log", r"/qn /L* C:\\kq.log", 7),
+    ])
+    def test_msiexec_gets_the_older_spelling(self, gui_prefix, medium, package, stand_in, arguments, options,
+                                              level):
+        write_ini(medium)
+        result = run_setup(gui_prefix, medium, arguments)
+        assert result.exit_code == 1602  # the stand-in installs nothing
+        assert stand_in.calls() == [
+            rf'C:\windows\system32\MSIEXEC.EXE /i "{gui_prefix.win_path(medium)}\Product.msi" {options}']
+        assert f"UI level = {level}" in log_bodies(gui_prefix)
+
+    def test_uninstall_is_x(self, gui_prefix, medium, package, stand_in):
+        write_ini(medium)
+        code = new_guid()
+        run_setup(gui_prefix, medium, f"/quiet /uninstall {code}")
+        assert stand_in.calls() == [rf"C:\windows\system32\MSIEXEC.EXE /x {code} /qn"]
+
+
 # Last in the file: the restart really runs Wine's end of session in the
 # prefix, which may end the prefix's helper processes.
 class TestFinalRestart:
     def test_restart_question_answered_no(self, gui_prefix, needs_final_restart):
-        proc = gui_prefix.start(needs_final_restart + ["/qb-"], env={"KQSETUP": "LOG"})
+        proc = gui_prefix.start(needs_final_restart + ["/qb"], env={"KQSETUP": "LOG"})
+        assert gui_prefix.answer("Internal Error", "ok")["found"]  # the nested setup's, at /qb
         box = gui_prefix.answer("Warning", "no")
         result = gui_prefix.finish(proc)
         assert box["found"]
@@ -359,12 +458,13 @@ class TestFinalRestart:
                  "Launching the nested installer", "Initiating reboot so the product will be functional")
         assert "Initiating Reboot..." not in body
 
-    @pytest.mark.parametrize("ui, answer", [("/qb-", "yes"), ("/qn", None)])
+    @pytest.mark.parametrize("ui, answer", [("/qb", "yes"), ("/qn", None)])
     def test_restart_answered_yes_or_not_asked_under_qn(self, gui_prefix, needs_final_restart, ui, answer):
-        """/qb- (lower case, so no "/Q") asks; /qn never asks: a question
+        """/qb (lower case, so no "/Q") asks; /qn never asks: a question
         would block an unattended installation."""
         proc = gui_prefix.start(needs_final_restart + [ui], env={"KQSETUP": "LOG"})
         if answer:
+            assert gui_prefix.answer("Internal Error", "ok")["found"]  # the nested setup's, at /qb
             assert gui_prefix.answer("Warning", answer)["found"]
         result = gui_prefix.finish(proc, timeout=90)
         assert result.exit_code == 1641

@@ -303,11 +303,11 @@ class TestIncompatibleProducts:
 # --- upgrade conditions ----------------------------------------------------------------
 
 class TestUpgradeConditions:
-    def test_a_missing_upgrade_base_is_told_even_when_silent(self, pfx, disk, build_msi, install):
+    def test_a_missing_upgrade_base_is_told(self, pfx, disk, build_msi, install):
         base = new_guid()
         install(build_msi(disk / "base.msi", base, name="KQ Base", version="2.0.0"))
         write_ini(disk, UpgradeConditions=[f"{new_guid()},,LEAVE", f"{base},1.0-1.9;3.0-,LEAVE"])
-        run = Interactive(pfx, disk, "upgrade", arguments="/qn")
+        run = Interactive(pfx, disk, "upgrade", arguments="/qb")
         run.answer("Error", "ok")
         result, lines = run.finish()
         assert result.exit_code == 1603

@@ -156,7 +156,7 @@ class TestDownload:
             server.route("/f", routes[behaviour])
         lay_out(prefix, medium, f"NTMsiInstaller={url}\r\nMsiVersion=2.0\r\n" if behaviour == "404"
                 else f"NTMsiInstaller={url}\r\n")
-        result, out = bootstrap(prefix, medium, "/qn")
+        result, out = bootstrap(prefix, medium, "/qb")
         assert result.exit_code == 1603, out
         shown = box(out)
         version = "2.0" if behaviour == "404" else "1.10"

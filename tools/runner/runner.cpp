@@ -1,4 +1,4 @@
-// runner.exe [--cwd <folder>] [--timeout <ms>] [--stats] [<command line...>]
+// runner.exe [--cwd <folder>] [--timeout <ms>] [--stats] [--watch] [<command line...>]
 // Starts the command line (the rest of its own command line, or when that is
 // empty the exact text of the environment variable KQRUN_CMDLINE, which a
 // test uses to control quoting byte for byte) with CreateProcess, waits for it and prints
@@ -6,6 +6,9 @@
 // status would cut to its low 8 bits. Exits 0 when the code was read, 125
 // when the program could not be started or did not end in time. With --stats it
 // first prints "stats elapsed_ms=N peak_working_set=N peak_private=N" for benchmarks.
+// With --watch it looks at the program's top-level dialogs (class #32770)
+// every millisecond from its start and first prints "watch dialogs=N
+// visible=M": how many it had, and how many of those were ever visible.
 #include <windows.h>
 #include <psapi.h>
 
@@ -13,8 +16,36 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
+
+// The dialogs of one process, and which of them were ever seen visible.
+struct DialogWatch {
+  DWORD processId;
+  std::vector<HWND> seen;
+  std::vector<HWND> visible;
+};
+
+void Remember(std::vector<HWND>& list, HWND window) {
+  for (HWND known : list) {
+    if (known == window) return;
+  }
+  list.push_back(window);
+}
+
+BOOL CALLBACK WatchWindow(HWND window, LPARAM parameter) {
+  auto* watch = reinterpret_cast<DialogWatch*>(parameter);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  char className[16] = {};
+  if (processId != watch->processId || GetClassNameA(window, className, sizeof className) == 0 ||
+      std::strcmp(className, "#32770") != 0)
+    return TRUE;
+  Remember(watch->seen, window);
+  if (IsWindowVisible(window)) Remember(watch->visible, window);
+  return TRUE;
+}
 
 // The raw command line after the runner's own arguments.
 const char* SkipArgument(const char* p) {
@@ -50,6 +81,7 @@ int main() {
   std::string cwd;
   DWORD timeout = INFINITE;
   bool stats = false;
+  bool watch = false;
   for (;;) {
     const char* save = p;
     std::string arg = NextArgument(p);
@@ -57,6 +89,8 @@ int main() {
       cwd = NextArgument(p);
     } else if (arg == "--stats") {
       stats = true;
+    } else if (arg == "--watch") {
+      watch = true;
     } else if (arg == "--timeout") {
       timeout = static_cast<DWORD>(std::strtoul(NextArgument(p).c_str(), nullptr, 10));
     } else {
@@ -104,7 +138,16 @@ int main() {
   SIZE_T peakWorkingSet = 0;
   SIZE_T peakPrivate = 0;
   DWORD wait = WAIT_TIMEOUT;
-  if (stats) {
+  DialogWatch dialogs = {info.dwProcessId, {}, {}};
+  if (watch) {
+    for (;;) {
+      EnumWindows(WatchWindow, reinterpret_cast<LPARAM>(&dialogs));
+      wait = WaitForSingleObject(info.hProcess, 1);
+      if (wait != WAIT_TIMEOUT || (timeout != INFINITE && GetTickCount() - started >= timeout)) break;
+    }
+    std::printf("watch dialogs=%u visible=%u\n", static_cast<unsigned>(dialogs.seen.size()),
+                static_cast<unsigned>(dialogs.visible.size()));
+  } else if (stats) {
     for (;;) {
       PROCESS_MEMORY_COUNTERS memory = {};
       memory.cb = sizeof memory;

@@ -252,6 +252,9 @@ std::vector<Row> Endings() {
           {"Invalid pointer in parameter to WorkerThread()"}),
       Row("no module file name").Args("/qb").Path("").Ends(0x80004003u).Copy("none").Logs(
           {"Module filename = ", "Internal Error", "Error Code: 0017.80004003"}),
+      Row("a refused command line").Args("/qn /i").Ends(kExitInvalidCommandLine).Copy("none").Logs(
+          {"Invalid command line argument: /i", "Internal Error", "Error Code: 0018.80070667",
+           "Worker thread exiting with status code: 00000667"}),
       Row("another instance").Answer("CreateInstanceMutex", 0).Copy("none").Logs(
           {"Another instance of the same install is currently running"}),
       Row("a disk prompt of the Windows Installer").Answer("IsPromptForCDMutexSet", 1).Copy("none").Logs(
@@ -314,17 +317,24 @@ std::vector<Row> Endings() {
                  "Exiting normally"}),
       Row("a leftover intermediate shortcut is removed").Shortcut(kIntermediate)
           .Logs({"Starting the SETUP process from the beginning", "Exiting normally"}),
-      Row("suppressed reboot, restart answered Yes").Answer("HasNestedInstall", 1).Answer("RebootsSuppressed", 1)
+      Row("suppressed reboot, restart answered Yes").Args("/qb").Answer("HasNestedInstall", 1)
+          .Answer("RebootsSuppressed", 1)
           .Waits({kReboot}).Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Reboots were suppressed, so a reboot will be required later",
                  "Initiating reboot so the product will be functional"}),
-      Row("suppressed reboot, restart answered No").Answer("HasNestedInstall", 1).Answer("RebootsSuppressed", 1)
+      Row("suppressed reboot, restart answered No").Args("/qb").Answer("HasNestedInstall", 1)
+          .Answer("RebootsSuppressed", 1)
           .Waits({kReboot}).Restart(7).Ends(kExitUserExit)
           .Logs({"Initiating reboot so the product will be functional"}),
-      Row("suppressed reboot, the question cannot be shown").Answer("HasNestedInstall", 1)
+      Row("suppressed reboot, the question cannot be shown").Args("/qb").Answer("HasNestedInstall", 1)
           .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitUserExit)
           .Logs({"Initiating reboot so the product will be functional",
                  "The restart question could not be shown, so Windows is not restarted"}),
+      Row("suppressed reboot, /passive does not ask").Args("/passive").Answer("HasNestedInstall", 1)
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootInitiated).RebootThread()
+          .Logs({"Initiating reboot so the product will be functional"}),
+      Row("suppressed reboot, /norestart").Args("/qb /norestart").Answer("HasNestedInstall", 1)
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Logs({"Exiting normally"}),
       Row("suppressed reboot, /qn does not ask").Args("/qn").Answer("HasNestedInstall", 1)
           .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Initiating reboot so the product will be functional"}),
@@ -344,7 +354,7 @@ std::vector<Row> Endings() {
           .Logs({"Exiting due to the end of the Windows session"}),
       Row("the session ends during the main installation").SessionEndsDuring("RunMainInstaller")
           .Ends(kExitRebootInitiated).Logs({"Exiting due to final reboot after running the main installation"}),
-      Row("the session ends before the restart question").Answer("HasNestedInstall", 1)
+      Row("the session ends before the restart question").Args("/qb").Answer("HasNestedInstall", 1)
           .Answer("RebootsSuppressed", 1).Waits({kReboot}).SessionEndsDuring("AskToRestart").Restart(7)
           .Ends(kExitRebootInitiated).Logs({"Exiting due to the end of the Windows session"}),
   };

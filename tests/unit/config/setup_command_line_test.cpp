@@ -97,23 +97,49 @@ TEST_F(SetupCommandLineTest, ParsesAcceptedAndRefusedCommandLines) {
       {"/m mif.txt /j p.msi", false, ""},
       {"/m mif.txt /p fix.msp", false, ""},
       {"/m a.mif /m b.mif", false, ""},
-      {"/norestart /qb", true, "SETUP.INI| /qb /norestart"},
       {"/? /h /H", true, "SETUP.INI|"},
       {"/~", true, "SETUP.INI| /~"},
       {"/~-", true, "SETUP.INI| /~-"},
       {"/~ /~-", false, ""},
       {"/~x", false, ""},
+      // "-" as well as "/", and Windows Installer 3.0's option words.
+      {"-i p.msi -qn", true, "SETUP.INI| /I p.msi /qn"},
+      {"-L*v a.log -k", true, "SETUP.INI| -k /L*v a.log"},
+      {"-", false, ""},
+      {"/quiet", true, "SETUP.INI| /qn"},
+      {"/PASSIVE", true, "SETUP.INI| /qb-"},
+      {"/norestart /qb", true, "SETUP.INI| /qb REBOOT=ReallySuppress"},
+      {"-forcerestart", true, "SETUP.INI| REBOOT=Force"},
+      {"/norestart REBOOT=S", false, ""},
+      {"/uninstall {1234}", true, "SETUP.INI| /x {1234}"},
+      {"/package p.msi /quiet", true, "SETUP.INI| /I p.msi /qn"},
+      {"/package", false, ""},
+      {"/log \"C:\\a b.log\"", true, "SETUP.INI| /L* \"C:\\a b.log\""},
+      {"/log a.log /l b.log", false, ""},
+      {"/help", true, "SETUP.INI|"},
+      {"/promptrestart p.msp", true, "SETUP.INI| /p p.msp"},  // any other word as before
   };
   for (const ParseCase& c : cases) {
     SCOPED_TRACE(c.arguments);
     SetupCommandLine line(files_);
     ASSERT_EQ(line.Parse(kFolder, c.arguments), c.accepted);
+    EXPECT_EQ(line.GetRefusedArgument().empty(), c.accepted);
     if (c.accepted) {
       EXPECT_EQ(Summary(line), c.summary);
       EXPECT_EQ(line.GetSetupFolder(), kFolder);
       EXPECT_TRUE(line.GetSetupDataFile().IsLoaded());
     }
   }
+}
+
+TEST_F(SetupCommandLineTest, NamesTheRefusedArgument) {
+  SetupCommandLine line(files_);
+  ASSERT_FALSE(line.Parse(kFolder, "/qn REBOOT=Maybe /i p.msi"));
+  EXPECT_EQ(line.GetRefusedArgument(), "REBOOT=Maybe");
+  ASSERT_FALSE(line.Parse(kFolder, "/qn /i"));
+  EXPECT_EQ(line.GetRefusedArgument(), "/i");
+  ASSERT_TRUE(line.Parse(kFolder, "/qn"));
+  EXPECT_EQ(line.GetRefusedArgument(), "");
 }
 
 TEST_F(SetupCommandLineTest, ReadsUiLevelsFromEverySpellingOfQ) {
@@ -123,6 +149,7 @@ TEST_F(SetupCommandLineTest, ReadsUiLevelsFromEverySpellingOfQ) {
   } cases[] = {
       {"/q", 7},  {"/qn", 7},  {"/QN", 7},  {"/qf", 1},  {"/qr", 2},  {"/qb+", 3}, {"/QB+", 3},
       {"/Qb+", 3}, {"/qb", 4}, {"/qb-", 5}, {"/qn+", 6}, {"/qx", 0},  {"/qbb", 0}, {"/qn-", 0},
+      {"-qn", 7},  {"-QB-", 5}, {"/QUIET", 7}, {"-passive", 5}, {"/quiets", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.option);

@@ -53,9 +53,9 @@ TEST_F(InstallerCommandLines, MainInstallation) {
 
 TEST_F(InstallerCommandLines, StandardOptionTailOrder) {
   // Written in another order on the setup's command line.
-  EXPECT_EQ(Main("ALLUSERS=1 /norestart /m mif.txt /L*v \"C:\\a b.log\" /qb- Extra", false),
+  EXPECT_EQ(Main("ALLUSERS=1 /wait /m mif.txt /L*v \"C:\\a b.log\" /qb- Extra", false),
             "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\" /qb- /L*v \"C:\\a b.log\" /m mif.txt"
-            " /norestart Extra ALLUSERS=1");
+            " /wait Extra ALLUSERS=1");
 }
 
 TEST_F(InstallerCommandLines, Maintenance) {

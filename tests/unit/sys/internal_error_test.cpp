@@ -28,19 +28,27 @@ TEST(SetupExitCode, AnythingElseIsAnUnexpectedFailure) {
   EXPECT_EQ(RaisedCode([] {}), 0x8004FFFFu);
 }
 
-TEST(InternalError, QuietSwitchesAreCaseSensitiveSubstrings) {
+TEST(InternalError, QuietMeansUiLevelFiveOrSeven) {
   const struct {
     const char* commandLine;
     bool quiet;
+    bool hidden;  // level 7: the dialog is never shown
   } cases[] = {
-      {"setup.exe /qn", true},   {"setup.exe /Qn", true},  {"setup.exe /QN", true},
-      {"setup.exe /qN", true},   {"setup.exe /qb-", true}, {"setup.exe /Qb-", true},
-      {"setup.exe /QB-", true},  {"setup.exe /qB-", true}, {"setup.exe /qn+", true},
-      {"\"C:\\a b\\setup.exe\" OTHER.INI /qn ALLUSERS=1", true},
-      {"setup.exe /qb", false},  {"setup.exe /qb+", false}, {"setup.exe /q", false},
-      {"setup.exe /qr", false},  {"setup.exe", false},      {"setup.exe -qn", false},
+      {"setup.exe /qn", true, true},   {"setup.exe /Qn", true, true},   {"setup.exe /QN", true, true},
+      {"setup.exe /q", true, true},    {"setup.exe -qn", true, true},   {"setup.exe /quiet", true, true},
+      {"setup.exe -QUIET", true, true}, {"setup.exe /qb-", true, false}, {"setup.exe -QB-", true, false},
+      {"setup.exe /Passive", true, false},
+      {"\"C:\\a b\\setup.exe\" OTHER.INI /qn ALLUSERS=1", true, true},
+      {"setup.exe /qn /qf", false, false},  // the last UI option counts
+      {"setup.exe /qn+", false, false}, {"setup.exe /qb", false, false}, {"setup.exe /qb+", false, false},
+      {"setup.exe /qr", false, false},  {"setup.exe", false, false},     {"setup.exe /qz", false, false},
+      {"setup.exe PROP=\"a /qn\"", false, false},  // quoted text is no option
+      {"setup.exe A/qn", false, false},
   };
-  for (const auto& c : cases) EXPECT_EQ(QuietCommandLine(c.commandLine), c.quiet) << c.commandLine;
+  for (const auto& c : cases) {
+    EXPECT_EQ(QuietCommandLine(c.commandLine), c.quiet) << c.commandLine;
+    EXPECT_EQ(HiddenDialogCommandLine(c.commandLine), c.hidden) << c.commandLine;
+  }
 }
 
 TEST(InternalError, ShowsLogsAndEndsTheRunWithTheCode) {
@@ -73,12 +81,14 @@ TEST(InternalError, FormatsTheLowSixteenBitsOfTheLocation) {
   EXPECT_EQ(platform.Boxes()[3].text, "Error Code: 0000.00000000");
 }
 
-TEST(InternalError, QuietRunsShowAndLogNothing) {
+TEST(InternalError, QuietRunsLogWithoutABox) {
   RecordingPlatform platform;
   platform.SetCommandLine("SETUP.EXE /qn");
-  EXPECT_EQ(RaisedCode([] { RaiseInternalError(1, 2); }), 2u);
+  EXPECT_EQ(RaisedCode([] { RaiseInternalError(1, 0x8004006Cu); }), 0x8004006Cu);
+  EXPECT_NO_THROW(ReportInternalError(24, 0x80070667u));  // reports without ending the run
   EXPECT_TRUE(platform.Boxes().empty());
-  EXPECT_TRUE(platform.LogLines().empty());
+  EXPECT_EQ(platform.LogLines(), (std::vector<std::string>{"Internal Error", "Error Code: 0001.8004006C",
+                                                           "Internal Error", "Error Code: 0018.80070667"}));
 }
 
 TEST(InternalError, UsesTheUserLanguage) {

@@ -1,0 +1,76 @@
+#include "sys/quiet_ui.h"
+
+#include "sys/run_platform.h"
+
+namespace kq {
+
+namespace {
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+int UiLevelOfOption(const std::string& option) {
+  const std::string lower = LowerAscii(option);
+  if (lower == "quiet") return kUiQuiet;
+  if (lower == "passive") return kUiBasicNoModal;
+  if (lower.empty() || lower[0] != 'q') return kUiNone;
+  const std::string suffix = lower.substr(1);
+  if (suffix.empty() || suffix == "n") return kUiQuiet;
+  if (suffix == "f") return kUiFull;
+  if (suffix == "r") return kUiReduced;
+  if (suffix == "b") return kUiBasic;
+  if (suffix == "b+") return kUiBasicModalEnd;
+  if (suffix == "b-") return kUiBasicNoModal;
+  if (suffix == "n+") return kUiNoneModalEnd;
+  return kUiNone;
+}
+
+int UiLevelOfCommandLine(const std::string& commandLine) {
+  int level = kUiNone;
+  size_t i = 0;
+  while (i < commandLine.size()) {
+    while (i < commandLine.size() && IsBlankChar(commandLine[i])) ++i;
+    std::string word;
+    bool quoted = false;
+    for (; i < commandLine.size() && (quoted || !IsBlankChar(commandLine[i])); ++i) {
+      if (commandLine[i] == '"') quoted = !quoted;
+      word += commandLine[i];
+    }
+    if (word.size() > 1 && (word[0] == '/' || word[0] == '-')) {
+      const int found = UiLevelOfOption(word.substr(1));
+      if (found != kUiNone) level = found;
+    }
+  }
+  return level;
+}
+
+bool ShowsNoBoxes(int uiLevel) { return uiLevel == kUiBasicNoModal || uiLevel == kUiQuiet; }
+
+bool QuietCommandLine(const std::string& commandLine) { return ShowsNoBoxes(UiLevelOfCommandLine(commandLine)); }
+
+bool HiddenDialogCommandLine(const std::string& commandLine) {
+  return UiLevelOfCommandLine(commandLine) == kUiQuiet;
+}
+
+void LogUnshownBox(const std::string& caption, const std::string& text) {
+  RunLog(caption);
+  size_t begin = 0;
+  while (begin < text.size()) {
+    size_t end = text.find('\n', begin);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(begin, end - begin);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) RunLog(line);
+    begin = end + 1;
+  }
+}
+
+}  // namespace kq

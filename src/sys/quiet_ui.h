@@ -1,0 +1,43 @@
+#pragma once
+// The UI levels of MSIEXEC's /q options, and the one rule for what a quiet
+// run leaves out. The rule is read from the raw process command line, so
+// that the dialog can be created hidden and an internal error can be kept
+// off the screen before (or without) a parsed command line; the parser
+// decodes the same options with the same function.
+#include <string>
+
+namespace kq {
+
+// UI levels as the command line holds them: 0 none given, 1 /qf, 2 /qr,
+// 3 /qb+, 4 /qb, 5 /qb-, 6 /qn+, 7 /qn.
+enum UiLevel { kUiNone, kUiFull, kUiReduced, kUiBasicModalEnd, kUiBasic, kUiBasicNoModal,
+               kUiNoneModalEnd, kUiQuiet };
+
+// The UI level an option asks for; `option` is the text after its "/" or
+// "-". "quiet" is level 7 and "passive" level 5 (Windows Installer 3.0's
+// words, any letter case); a word beginning with q gives the level of its
+// suffix (none or n 7, f 1, r 2, b 4, b+ 3, b- 5, n+ 6, any case).
+// kUiNone for any other option, and for a q option with another suffix.
+int UiLevelOfOption(const std::string& option);
+
+// The level of the last UI option among the blank-separated words of a
+// command line (quoted text is part of its word); kUiNone when there is
+// none. Only a word that begins with "/" or "-" is an option.
+int UiLevelOfCommandLine(const std::string& commandLine);
+
+// Levels 5 (/qb-, /passive) and 7 (/qn, /quiet) show no message box: what a
+// box would say goes to the log instead.
+bool ShowsNoBoxes(int uiLevel);
+
+// Whether the raw command line asks for one of those levels.
+bool QuietCommandLine(const std::string& commandLine);
+
+// Whether the raw command line asks for level 7, where the progress dialog
+// is never visible.
+bool HiddenDialogCommandLine(const std::string& commandLine);
+
+// Writes the caption, then each line of the text, of a box a quiet run does
+// not show, through the run platform's log.
+void LogUnshownBox(const std::string& caption, const std::string& text);
+
+}  // namespace kq
