@@ -1,5 +1,6 @@
 #!/bin/bash
-# demo.sh [medium-folder [setup arguments...]]
+# demo.sh [--prefix DIR] [--timeout SECONDS] [--answer-after SECONDS]
+#         [medium-folder [setup arguments...]]
 #
 # Installs a small product with SETUP.EXE under Wine, as a user would, and
 # shows what happened: the exit code and its meaning, the setup log, the
@@ -10,11 +11,36 @@
 # copied into it when it has none), with the arguments that follow, so any
 # SETUP.INI can be tried under Wine.
 #
+# --prefix DIR      the Wine prefix to use: made there when DIR does not exist
+#                   (or is empty), reused when it holds one, and kept
+#                   afterwards, so that its registry can be seeded between
+#                   runs (WINEPREFIX=DIR wine reg add ...). Without it, a
+#                   fresh prefix in build/demo/prefix.
+# --timeout S       each run of the setup is ended after S seconds (300).
+# --answer-after S  a message box is invisible under Xvfb: while a run goes
+#                   on, each box is printed (caption and text) and saved as
+#                   a screenshot, and its default button is pressed after S
+#                   seconds (10).
+#
 # On a fresh Debian machine as root it first installs what it needs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
 work=$root/build/demo
+prefix=$work/prefix
+keep_prefix=0
+run_timeout=300
+answer_after=10
+while [ $# -ge 1 ]; do
+  case $1 in
+    --prefix) prefix=$(realpath -m "$2"); keep_prefix=1; shift 2 ;;
+    --timeout) run_timeout=$2; shift 2 ;;
+    --answer-after) answer_after=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
+case "$run_timeout$answer_after" in *[!0-9]*) echo "demo: --timeout and --answer-after take whole seconds" >&2; exit 2 ;; esac
+if [ $# -ge 1 ]; then medium_arg=$(realpath "$1"); fi
+cd "$root"
 mkdir -p "$work"
 
 if ! command -v i686-w64-mingw32-g++ >/dev/null || ! command -v wine >/dev/null || ! command -v wixl >/dev/null; then
@@ -25,7 +51,7 @@ fi
 
 echo "demo: building SETUP.EXE..."
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target setup_exe runner child keepalive -j"$(nproc)" >/dev/null
+cmake --build --preset win32 --target setup_exe runner answer child keepalive -j"$(nproc)" >/dev/null
 setup_exe=$root/build/win32/src/app/SETUP.EXE
 tools_dir=$root/build/win32/tools
 
@@ -34,7 +60,6 @@ for n in $(seq 70 99); do [ -e /tmp/.X$n-lock ] || break; done
 display=:$n
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
-prefix=$work/prefix
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   kill "$xvfb_pid" 2>/dev/null || true
@@ -42,13 +67,24 @@ cleanup() {
 trap cleanup EXIT
 for _ in $(seq 50); do [ -e /tmp/.X11-unix/X${n} ] && break; sleep 0.1; done
 
-echo "demo: making a fresh Wine prefix ($prefix)..."
-KQ_DISPLAY=$display bash tools/wine-session.sh start "$prefix" "$tools_dir/keepalive.exe" >/dev/null
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all DISPLAY=$display WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+if [ "$keep_prefix" = 1 ] && [ -f "$prefix/system.reg" ]; then
+  echo "demo: reusing the Wine prefix $prefix..."
+  export WINEPREFIX=$prefix DISPLAY=$display
+  wineserver -p >/dev/null 2>&1 </dev/null
+  nohup wine "$tools_dir/keepalive.exe" </dev/null >/dev/null 2>&1 &
+else
+  if [ "$keep_prefix" = 1 ] && [ -n "$(ls -A "$prefix" 2>/dev/null)" ]; then
+    echo "demo: $prefix is neither empty nor a Wine prefix; not touching it" >&2; exit 2
+  fi
+  echo "demo: making a fresh Wine prefix ($prefix)..."
+  KQ_DISPLAY=$display bash tools/wine-session.sh start "$prefix" "$tools_dir/keepalive.exe" >/dev/null
+  export WINEPREFIX=$prefix DISPLAY=$display
+fi
 drive_c=$prefix/drive_c
 
 if [ $# -ge 1 ]; then
-  medium=$(realpath "$1"); shift
+  medium=$medium_arg; shift
   [ -f "$medium/SETUP.EXE" ] || cp "$setup_exe" "$medium/SETUP.EXE"
   arguments=("$@")
   demo_product=0
@@ -90,8 +126,30 @@ meaning() {
   esac
 }
 
-# Runs SETUP.EXE through runner.exe (which reads the full 32-bit exit code),
-# screenshots its dialog while it is on the screen, and reports.
+# While the process `$1` runs: prints each message box it shows, saves a
+# screenshot of the screen, and presses the box's default button after
+# $answer_after seconds; nobody could answer it on the Xvfb display.
+watch_boxes() {
+  local pid=$1 count=0 seen
+  while kill -0 "$pid" 2>/dev/null; do
+    seen=$(wine "$tools_dir/answer.exe" --any none 1000 2>/dev/null | tr -d '\r' || true)
+    case $seen in caption=*) ;; *) continue ;; esac
+    count=$((count + 1))
+    echo
+    echo "--- message box $count"
+    sed -n '/^caption=/,/^visible=/p' <<<"$seen" | grep -v '^visible=' || true
+    if import -display "$display" -window root "$work/box$count.png" 2>/dev/null; then
+      echo "screenshot: $work/box$count.png"
+    fi
+    echo "(pressing its default button in $answer_after s)"
+    sleep "$answer_after"
+    wine "$tools_dir/answer.exe" --any default 1000 2>/dev/null | tr -d '\r' | sed -n 's/^pressed=/answered with button /p' || true
+  done
+}
+
+# Runs SETUP.EXE through runner.exe (which reads the full 32-bit exit code
+# and ends the run after the time limit), screenshots its dialog while it is
+# on the screen, answers its message boxes, and reports.
 run_setup() {
   local label=$1 shot=$2; shift 2
   rm -f "$drive_c/SETUP.LOG"
@@ -100,8 +158,10 @@ run_setup() {
   echo
   echo "=== $label: $cmdline"
   KQSETUP=LOG KQCHILD_RECORD='C:\welcome.txt' KQRUN_CMDLINE=$cmdline \
-    wine "$tools_dir/runner.exe" > "$work/runner.out" 2>/dev/null &
+    wine "$tools_dir/runner.exe" --timeout $((run_timeout * 1000)) > "$work/runner.out" 2>/dev/null &
   local pid=$!
+  watch_boxes "$pid" &
+  local watcher=$!
   if [ -n "$shot" ]; then
     # The dialog is on the screen until the installation proper starts.
     local window=""
@@ -118,6 +178,10 @@ run_setup() {
     fi
   fi
   wait "$pid" || true
+  wait "$watcher" || true
+  if grep -q '^timeout' "$work/runner.out"; then
+    echo "the run did not end within $run_timeout s and was stopped"
+  fi
   local code
   code=$(sed -n 's/^exit=0x\([0-9A-Fa-f]*\).*/\1/p' "$work/runner.out" | tail -1)
   code=$((16#${code:-FFFFFFFF}))
