@@ -407,6 +407,13 @@ class TestQuietRuns:
         assert gui_prefix.finish(proc).exit_code == 1639
         assert "Invalid command line argument: REBOOT=Maybe" in log_bodies(gui_prefix)
 
+    def test_a_package_name_typo_leaves_its_internal_error_in_the_log(self, gui_prefix, medium):
+        (medium / "SETUP.INI").write_bytes(b"[ProductInformation]\r\nPackgeName=Product.msi\r\n"
+                                           b"[ProductFeatures]\r\nMain\r\n")
+        result = run_setup(gui_prefix, medium, "/qn", timeout=60)
+        assert result.exit_code & 0xFFFF0000 == 0x80040000
+        in_order(log_bodies(gui_prefix), "Internal Error", f"Error Code: 0001.{result.exit_code:08X}")
+
     def test_the_dialog_is_never_visible_at_level_7(self, gui_prefix, medium, package, stand_in):
         """Watched from the setup's start, every millisecond, with a main
         installation that takes a second; /qb, watched alike, shows it."""
