@@ -34,8 +34,8 @@ const std::vector<std::string>& KnownSections() {
 
 const std::vector<std::string>& KnownInformationKeys() {
   static const std::vector<std::string> kKeys = {
-      "PackageName",    "CheckRegKey",    "Platforms",           "NestedInstall",        "MsiVersion",
-      "AllowNTServer",  "9xMsiInstaller", "NTMsiInstaller",      "9xMsiInstallerSHA256", "NTMsiInstallerSHA256"};
+      "PackageName",   "CheckRegKey",    "Platforms",      "NestedInstall",        "MsiVersion",
+      "AllowNTServer", "9xMsiInstaller", "NTMsiInstaller", "9xMsiInstallerSHA256", "NTMsiInstallerSHA256"};
   return kKeys;
 }
 

@@ -92,11 +92,11 @@ void CheckCheckRegKey(CheckedDataFile& checked) {
   }
   if (ReadRegistryRoot(check.root) == RegistryRoot::Unknown) {
     const std::string upper = UpperCaseAscii(check.root);
-    checked.Add(line, Severity::Error, "check-reg-key",
-                "CheckRegKey root " + Quoted(check.root) + " is not a root SETUP.EXE knows (internal error 2); " +
-                    (ReadRegistryRoot(upper) != RegistryRoot::Unknown
-                         ? "roots are written in capitals: " + upper
-                         : std::string("write HKLM, HKCU, HKCR, HKU or HKCC")));
+    checked.Add(
+        line, Severity::Error, "check-reg-key",
+        "CheckRegKey root " + Quoted(check.root) + " is not a root SETUP.EXE knows (internal error 2); " +
+            (ReadRegistryRoot(upper) != RegistryRoot::Unknown ? "roots are written in capitals: " + upper
+                                                              : std::string("write HKLM, HKCU, HKCR, HKU or HKCC")));
     return;
   }
   if (check.subkey.empty())
@@ -128,8 +128,9 @@ void CheckPlatforms(CheckedDataFile& checked) {
     const std::string family = entry.substr(0, colon);
     if (!EqualsNoCase(family, "NT") && !EqualsNoCase(family, "9X")) {
       checked.Add(line, Severity::Warning, "platforms-skipped",
-                  "Platforms entry " + Quoted(entry) + " names no family SETUP.EXE knows and is skipped; the "
-                  "families are NT and 9X");
+                  "Platforms entry " + Quoted(entry) +
+                      " names no family SETUP.EXE knows and is skipped; the "
+                      "families are NT and 9X");
       continue;
     }
     bool repeated = false;
@@ -144,8 +145,10 @@ void CheckPlatforms(CheckedDataFile& checked) {
     PlatformRequirement requirement;
     if (FindPlatformRequirement(entry, family, requirement) == PlatformVerdict::BadNumber)
       checked.Add(line, Severity::Error, "platforms",
-                  "Platforms entry " + Quoted(entry) + " holds a version that is not a number (SETUP.EXE stops with "
-                  "internal error 8 on that family); " + kFormat);
+                  "Platforms entry " + Quoted(entry) +
+                      " holds a version that is not a number (SETUP.EXE stops with "
+                      "internal error 8 on that family); " +
+                      kFormat);
   }
 }
 
@@ -161,8 +164,9 @@ void CheckInformationValues(CheckedDataFile& checked) {
   if (!allow.empty() && !ForbidsNtServer(allow) && !EqualsNoCase(allow, "YES") && !EqualsNoCase(allow, "TRUE") &&
       allow != "1")
     checked.Add(checked.KeyLine("AllowNTServer"), Severity::Warning, "allow-nt-server",
-                "AllowNTServer " + Quoted(allow) + " allows NT Server: only FALSE, NO or 0 refuse it; write NO to "
-                "refuse servers or YES to allow them");
+                "AllowNTServer " + Quoted(allow) +
+                    " allows NT Server: only FALSE, NO or 0 refuse it; write NO to "
+                    "refuse servers or YES to allow them");
 
   struct Download {
     const char* urlKey;
@@ -179,11 +183,13 @@ void CheckInformationValues(CheckedDataFile& checked) {
       checked.Add(checked.KeyLine(download.urlKey), Severity::Error, "installer-url",
                   std::string(download.urlKey) + " " + Quoted(download.url) +
                       " is not an address the setup can download from (it speaks plain HTTP only); write "
-                      "http://host[:port]/path and pin the file with " + download.pinKey);
+                      "http://host[:port]/path and pin the file with " +
+                      download.pinKey);
     if (!download.pin.empty() && !IsSha256Text(download.pin))
       checked.Add(checked.KeyLine(download.pinKey), Severity::Error, "sha256",
-                  std::string(download.pinKey) + " is not 64 hexadecimal digits, so every download counts as failed; "
-                  "write the file's SHA-256 (sha256sum prints it)");
+                  std::string(download.pinKey) +
+                      " is not 64 hexadecimal digits, so every download counts as failed; "
+                      "write the file's SHA-256 (sha256sum prints it)");
   }
 }
 
@@ -215,8 +221,9 @@ void CheckNestedInstallValue(CheckedDataFile& checked) {
     if (!NextField(flags, flag, "|", QuoteMode::Remove)) break;
     if (!EqualsNoCase(flag, "ONEREBOOT") && !EqualsNoCase(flag, "NOUPDATE"))
       checked.Add(line, Severity::Warning, "nested-flag",
-                  "NestedInstall flag " + Quoted(flag) + " is not one SETUP.EXE knows and is ignored; write ONEREBOOT, "
-                  "NOUPDATE or ONEREBOOT|NOUPDATE");
+                  "NestedInstall flag " + Quoted(flag) +
+                      " is not one SETUP.EXE knows and is ignored; write ONEREBOOT, "
+                      "NOUPDATE or ONEREBOOT|NOUPDATE");
   }
 }
 
@@ -227,12 +234,15 @@ void CheckProductCodeLists(CheckedDataFile& checked) {
       TrimBlanks(entry);
       if (IsBareGuid(entry))
         checked.Add(line->number, Severity::Error, "product-code",
-                    "the product code " + Quoted(entry) + " needs its braces: the Uninstall key of a Windows Installer "
-                    "product is {" + entry + "}");
+                    "the product code " + Quoted(entry) +
+                        " needs its braces: the Uninstall key of a Windows Installer "
+                        "product is {" +
+                        entry + "}");
       else if (!entry.empty() && entry[0] == '{' && !IsBracedGuid(entry))
         checked.Add(line->number, Severity::Error, "product-code",
-                    Quoted(entry) + " is not a well-formed product code; write a GUID in braces such as "
-                    "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}");
+                    Quoted(entry) +
+                        " is not a well-formed product code; write a GUID in braces such as "
+                        "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}");
     }
   }
 }
@@ -259,15 +269,17 @@ void CheckShutdownEntries(CheckedDataFile& checked) {
       int number = 0;
       if (NextNumberField(rest, number)) continue;
       checked.Add(line->number, Severity::Warning, "shutdown-number",
-                  std::string(name) + " " + Quoted(field) + " is not a number: SETUP.EXE stops reading the entry "
-                  "there and takes 0 for it and what follows; write a decimal number (TIMEOUT in milliseconds)");
+                  std::string(name) + " " + Quoted(field) +
+                      " is not a number: SETUP.EXE stops reading the entry "
+                      "there and takes 0 for it and what follows; write a decimal number (TIMEOUT in milliseconds)");
       break;
     }
   }
 }
 
 void CheckUpgradeEntries(CheckedDataFile& checked) {
-  const char* const kFormat = "write UNINSTALLKEY,RANGES,ACTION such as {6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D},1.0-1.9,REMOVE";
+  const char* const kFormat =
+      "write UNINSTALLKEY,RANGES,ACTION such as {6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D},1.0-1.9,REMOVE";
   for (const IniSourceLine* line : checked.Entries("UpgradeConditions")) {
     std::string rest = line->value;
     TrimBlanks(rest);
@@ -281,14 +293,17 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
     std::string bound;
     if (FindUnreadableVersionBound(ranges, bound)) {
       checked.Add(line->number, Severity::Error, "upgrade-entry",
-                  "the version " + Quoted(bound) + " in the ranges cannot be read, so the condition never matches; "
-                  "write ranges such as 1.0-1.9;2.1 without blanks");
+                  "the version " + Quoted(bound) +
+                      " in the ranges cannot be read, so the condition never matches; "
+                      "write ranges such as 1.0-1.9;2.1 without blanks");
       continue;
     }
     if (ReadUpgradeAction(action) == UpgradeAction::Invalid)
       checked.Add(line->number, Severity::Error, "upgrade-entry",
-                  "the action " + Quoted(action) + " is neither LEAVE nor REMOVE (internal error 25 when the condition "
-                  "matches); " + kFormat);
+                  "the action " + Quoted(action) +
+                      " is neither LEAVE nor REMOVE (internal error 25 when the condition "
+                      "matches); " +
+                      kFormat);
     else if (IsBareGuid(key))
       checked.Add(line->number, Severity::Error, "product-code",
                   "the product code " + Quoted(key) + " needs its braces: write {" + key + "}");
@@ -320,9 +335,11 @@ void CheckLaunchEntries(CheckedDataFile& checked) {
         break;
     }
     if (!IsBracedGuid(componentCode))
-      checked.Add(line->number, Severity::Error, "launch-entry",
-                  "the component code " + Quoted(componentCode) + " is not a GUID in braces, so nothing is started; "
-                  "write the ComponentId of the program's component, such as {2D3E4F5A-6B7C-4D8E-9F0A-1B2C3D4E5F60}");
+      checked.Add(
+          line->number, Severity::Error, "launch-entry",
+          "the component code " + Quoted(componentCode) +
+              " is not a GUID in braces, so nothing is started; "
+              "write the ComponentId of the program's component, such as {2D3E4F5A-6B7C-4D8E-9F0A-1B2C3D4E5F60}");
   }
 }
 

@@ -114,7 +114,8 @@ bool MediumChecker::Load(CheckedDataFile& checked, const std::string& path) {
   }
   Findings encoding;
   CheckTextEncoding(bytes, options_.codePage, checked.File(), encoding);
-  for (const Finding& finding : encoding) checked.Add(finding.line, finding.severity, finding.code.c_str(), finding.message);
+  for (const Finding& finding : encoding)
+    checked.Add(finding.line, finding.severity, finding.code.c_str(), finding.message);
   if (HasError(encoding)) return false;
   RecordedIniFile ini;
   try {
@@ -142,13 +143,14 @@ bool MediumChecker::CheckPackage(CheckedDataFile& checked, const std::string& fo
   }
   if (!ReadPackage(path, facts)) {
     checked.Add(line, Severity::Error, "package-unreadable",
-                "the package " + Quoted(packageName) + " does not open as a Windows Installer database with Property, Feature and "
+                "the package " + Quoted(packageName) +
+                    " does not open as a Windows Installer database with Property, Feature and "
                     "Component tables; build it again or name the right file");
     return false;
   }
-  for (const auto& property : {std::make_pair("ProductCode", &facts.productCode),
-                               std::make_pair("ProductName", &facts.productName),
-                               std::make_pair("ProductVersion", &facts.productVersion)}) {
+  for (const auto& property :
+       {std::make_pair("ProductCode", &facts.productCode), std::make_pair("ProductName", &facts.productName),
+        std::make_pair("ProductVersion", &facts.productVersion)}) {
     if (property.second->empty())
       checked.Add(line, Severity::Error, "package-property",
                   "the package " + Quoted(packageName) + " has no " + property.first +
@@ -200,9 +202,10 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
       const std::string version = std::to_string(required[0]) + "." + std::to_string(required[1]);
       checked.Add(checked.KeyLine("MsiVersion"), Severity::Warning, "msi-version-low",
                   "MsiVersion " + data.GetMsiVersion() + " is lower than the Windows Installer " + version +
-                      " the package requires (summary information page count " +
-                      std::to_string(facts.requiredEngine) + "): the engine check passes, then MSIEXEC refuses the "
-                      "package; write MsiVersion=" + version);
+                      " the package requires (summary information page count " + std::to_string(facts.requiredEngine) +
+                      "): the engine check passes, then MSIEXEC refuses the "
+                      "package; write MsiVersion=" +
+                      version);
     }
   }
 
@@ -227,7 +230,8 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
   if (!conditions.empty() && !ownListed)
     checked.Add(checked.HeaderLine("UpgradeConditions"), Severity::Warning, "upgrade-own-product",
                 "[UpgradeConditions] has no entry for the package's own ProductCode, so running the setup again after "
-                "the upgrade fails with 1603 instead of reaching maintenance; add " + facts.productCode + ",,LEAVE");
+                "the upgrade fails with 1603 instead of reaching maintenance; add " +
+                    facts.productCode + ",,LEAVE");
 }
 
 void MediumChecker::CheckRedistributables(CheckedDataFile& checked) {

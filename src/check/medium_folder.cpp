@@ -1,6 +1,6 @@
-#include <cstdio>
-
 #include "check/medium_folder.h"
+
+#include <cstdio>
 
 namespace kq {
 

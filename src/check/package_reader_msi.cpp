@@ -1,6 +1,7 @@
 // The package through MSI.DLL: the database, a view per query, and the
 // summary information.
 #include <windows.h>
+// After windows.h, which they build on.
 #include <msi.h>
 #include <msiquery.h>
 

@@ -116,8 +116,10 @@ void CheckTextEncoding(const std::string& bytes, unsigned codePage, const std::s
       findings.push_back(EncodingError(
           file, static_cast<int>(i) + 1,
           IsUtf8BeyondAscii(lines[i]) || utf16
-              ? "this line holds a character that " + page + " (the target systems' ANSI code page) cannot hold; "
-                "SETUP.EXE stops with a load error: write the text with characters of " + page
+              ? "this line holds a character that " + page +
+                    " (the target systems' ANSI code page) cannot hold; "
+                    "SETUP.EXE stops with a load error: write the text with characters of " +
+                    page
               : std::string("this line is not UTF-8 although the file starts with the UTF-8 byte order mark; "
                             "save the file as UTF-8 again")));
     }
@@ -145,7 +147,8 @@ void CheckTextEncoding(const std::string& bytes, unsigned codePage, const std::s
   if (firstUtf8Line != 0 && allUtf8 && codePage != 65001)
     findings.push_back(Finding{file, firstUtf8Line, Severity::Warning, "utf8-without-bom",
                                "the file reads as UTF-8 but has no byte order mark, so SETUP.EXE takes each byte as a "
-                               "character of " + page + "; save it as UTF-8 with a byte order mark"});
+                               "character of " +
+                                   page + "; save it as UTF-8 with a byte order mark"});
 }
 
 }  // namespace kq
