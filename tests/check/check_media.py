@@ -99,6 +99,8 @@ CASES = [
     Case("nested setup", with_line(3, f"NestedInstall={OTHER},nested\\SETUP.INI,ONEREBOOT"),
          {("nested-product-code", "SETUP.INI", 3), ("unknown-key", "nested\\SETUP.INI", 3)},
          files={"nested": NESTED_INI}),
+    Case("UTF-8 without a byte order mark", "; Café Korvane\n" + BASE, {("utf8-without-bom", "SETUP.INI", 1)}),
+    Case("key set twice", plus("[ProductInformation]", "PackageName=Other.msi"), {("duplicate-key", "SETUP.INI", 9)}),
     Case("character outside the code page", "\ufeff; Продукт Korvane\n" + BASE, {("encoding", "SETUP.INI", 1)}),
 ]
 
