@@ -66,6 +66,36 @@ void RemoveShortcutFile(const std::string& path) {
   }
 }
 
+// The bytes of the last shortcut this process saved, and what it held.
+struct SavedShortcut {
+  std::string key;
+  std::string bytes;
+};
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  ScopedFile file = OpenFileByName(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  if (!file.IsValid()) return false;
+  const DWORD size = GetFileSize(file.Get(), nullptr);
+  if (size == INVALID_FILE_SIZE || size == 0 || size > 65536) return false;
+  bytes.assign(size, '\0');
+  DWORD read = 0;
+  return ReadFile(file.Get(), &bytes[0], size, &read, nullptr) && read == size;
+}
+
+// A new file only: the path is free again once our shortcut was removed.
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+  ScopedFile file = OpenFileByName(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+  if (!file.IsValid()) return false;
+  DWORD written = 0;
+  if (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size()) {
+    return true;
+  }
+  file.Close();
+  DeleteFileByName(path);
+  return false;
+}
+
 }  // namespace
 
 bool FindStartupFolder(HWND owner, std::string& folder) {
@@ -93,10 +123,15 @@ bool FindStartupFolder(HWND owner, std::string& folder) {
 }
 
 std::string ResumeShortcutPath(HWND owner) {
-  std::string path;
-  if (!FindStartupFolder(owner, path)) return std::string();
-  AppendBackslash(path);
-  return path + kResumeShortcutName;
+  // One lookup per process: the shell answers through several calls, and
+  // a run asks about the shortcut up to a dozen times.
+  static std::string found;
+  if (!found.empty()) return found;
+  std::string folder;
+  if (!FindStartupFolder(owner, folder)) return std::string();
+  AppendBackslash(folder);
+  found = folder + kResumeShortcutName;
+  return found;
 }
 
 int HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
@@ -109,7 +144,15 @@ int HookReboot(HWND owner, const std::string& tag, const std::string& restartPro
     if (description != tag) return 0;
     RemoveShortcutFile(path);
   }
-  return CreateShellLink(owner, restartProgram, path, restartArguments, tag) ? 1 : 0;
+  // The shell's save of a link also runs its link processor (under Wine the
+  // menu builder, a process of its own): a shortcut with the contents this
+  // run saved before is written again from its bytes.
+  static SavedShortcut saved;
+  const std::string key = tag + '\n' + restartProgram + '\n' + restartArguments;
+  if (saved.key == key && WriteWholeFile(path, saved.bytes)) return 1;
+  if (!CreateShellLink(owner, restartProgram, path, restartArguments, tag)) return 0;
+  saved.key = ReadWholeFile(path, saved.bytes) ? key : std::string();
+  return 1;
 }
 
 int UnhookReboot(HWND owner, const std::string& tag) {

@@ -80,6 +80,17 @@ TEST_F(ResumeShortcutTest, TheShortcutStartsTheRestartProgramWithTheRestartArgum
   EXPECT_TRUE(platform_.Boxes().empty());
 }
 
+TEST_F(ResumeShortcutTest, ASecondHookWithTheSameContentsWritesTheSameShortcut) {
+  ASSERT_EQ(HookReboot(nullptr, kIntermediate, test::ChildProgram(), "/qb"), 1);
+  const std::string saved = test::ReadWholeFile(path_);
+  ASSERT_EQ(UnhookReboot(nullptr, kIntermediate), 1);
+  ASSERT_EQ(HookReboot(nullptr, kIntermediate, test::ChildProgram(), "/qb"), 1);
+  EXPECT_EQ(test::ReadWholeFile(path_), saved);
+  EXPECT_EQ(Read().arguments, "/qb");
+  EXPECT_EQ(UnhookReboot(nullptr, kIntermediate), 1);
+  EXPECT_FALSE(Exists(path_));
+}
+
 TEST_F(ResumeShortcutTest, TagsKeepSetupsApart) {
   ASSERT_EQ(HookReboot(nullptr, kIntermediate, "C:\\first\\SETUP.EXE", "/qb"), 1);
   // The same tag replaces the shortcut.
