@@ -136,7 +136,9 @@ void RunSequence::StartUp() {
   argumentText_ = steps_->ProgramCommandLine();
   SetupLogF("Setup command line = %s", argumentText_.c_str());
   std::string programName;
-  if (!NextField(argumentText_, programName, " ", QuoteMode::Remove)) {
+  // An empty command line is one that could not be converted to the ANSI
+  // code page: what it asked for is unknown, so nothing is done.
+  if (argumentText_.empty() || !NextField(argumentText_, programName, " ", QuoteMode::Remove)) {
     SetupLog("Failed extracting the program name from the command line");
     RaiseSetupExitCode(kExitInvalidCommandLine);
   }

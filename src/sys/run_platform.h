@@ -13,6 +13,7 @@ namespace kq {
 using WindowHandle = void*;
 
 struct RunPlatform {
+  // The process command line, read only for its switches (the quiet rule).
   std::string (*processCommandLine)();
   uint32_t (*userLocale)();
   void (*log)(const char* line);

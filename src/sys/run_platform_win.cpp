@@ -10,7 +10,8 @@ namespace kq {
 
 namespace {
 
-std::string ProcessCommandLine() { return GetProgramCommandLine(); }
+// Read for its switches only (the quiet rule).
+std::string ProcessCommandLine() { return GetProgramSwitchText(); }
 
 uint32_t UserLocale() { return static_cast<uint32_t>(GetUserDefaultLCID()); }
 

@@ -475,6 +475,19 @@ std::string GetProgramCommandLine() {
   return text;
 }
 
+std::string GetProgramSwitchText() {
+  if (!IsWindowsNT()) return GetProgramCommandLine();
+  auto getCommandLineW = LookUpKernel<LPWSTR(WINAPI*)()>("GetCommandLineW");
+  const wchar_t* wide = getCommandLineW != nullptr ? getCommandLineW() : nullptr;
+  if (wide == nullptr) return std::string();
+  std::string text = ToNarrowAnsi(wide, kCommandLineChars);
+  if (!text.empty()) return text;
+  for (; *wide != L'\0' && text.size() < kCommandLineChars; ++wide) {
+    text.push_back(*wide < 0x80 ? static_cast<char>(*wide) : '?');
+  }
+  return text;
+}
+
 HRESULT GetPathFromIdList(const void* idList, std::string& path) {
   path.clear();
   auto pidl = static_cast<LPCITEMIDLIST>(idList);

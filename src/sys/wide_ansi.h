@@ -137,6 +137,11 @@ std::string GetProgramPath(ModulePathCaller caller);
 
 // The program's command line, converted whole.
 std::string GetProgramCommandLine();
+// The process command line for finding its switches only (the quiet rule):
+// GetProgramCommandLine's text, or, when the ANSI code page cannot hold the
+// command line, the command line with every character outside ASCII read
+// as "?", so its /qn still counts and no look-alike of a switch does.
+std::string GetProgramSwitchText();
 
 // File-system path of a shell item. S_OK, 0x80004005 when the call fails,
 // 0x80070057 when the converted path is empty.

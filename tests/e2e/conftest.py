@@ -88,14 +88,16 @@ class Prefix:
         return result
 
     # --- running programs ------------------------------------------------
-    def run(self, args, env=None, version=None, locale=None, cwd=None, timeout=120, watch=False) -> RunResult:
+    def run(self, args, env=None, version=None, locale=None, cwd=None, timeout=120, watch=False,
+            wide=False) -> RunResult:
         """Runs a Windows program through runner.exe and returns its full exit code.
 
         `args` is a list (joined with Windows quoting where an element has a
         blank) or one ready command-line string. Paths may be Linux paths of
         files inside the prefix or anywhere (Wine maps them through Z:).
         With `watch` the runner also prints how many top-level dialogs the
-        program had and how many of them were ever visible.
+        program had and how many of them were ever visible. With `wide` the
+        command line reaches the program as wide text, as the shell passes it.
         """
         if version:
             self.set_version(version)
@@ -106,6 +108,8 @@ class Prefix:
                 runner_args += ["--cwd", self.win_path(cwd)]
             if watch:
                 runner_args.append("--watch")
+            if wide:
+                runner_args.append("--wide")
             cmd = ["wine"] + [str(a) for a in runner_args]
             # The exact command line travels in the environment: Wine would
             # re-quote it as one argument.

@@ -407,6 +407,19 @@ class TestQuietRuns:
         assert gui_prefix.finish(proc).exit_code == 1639
         assert "Invalid command line argument: REBOOT=Maybe" in log_bodies(gui_prefix)
 
+    def test_an_argument_the_code_page_cannot_hold_ends_with_1639_unseen(self, gui_prefix, medium, stand_in):
+        """Cyrillic on a 1252 system: never a default installation without
+        the /qn that was asked for, and nothing on the screen."""
+        write_ini(medium)
+        result = gui_prefix.run(f'"{gui_prefix.win_path(medium / "SETUP.EXE")}" /qn TARGETDIR=C:\\Программы',
+                                env={"KQSETUP": "LOG"}, watch=True, wide=True, timeout=60)
+        assert result.exit_code == 1639
+        assert watched(result) == (1, 0)
+        assert stand_in.calls() == []
+        in_order(log_bodies(gui_prefix), "Failed to convert Unicode command line to MBCS",
+                 "Failed extracting the program name from the command line",
+                 "Worker thread exiting with status code: 00000667")
+
     def test_a_package_name_typo_leaves_its_internal_error_in_the_log(self, gui_prefix, medium):
         (medium / "SETUP.INI").write_bytes(b"[ProductInformation]\r\nPackgeName=Product.msi\r\n"
                                            b"[ProductFeatures]\r\nMain\r\n")

@@ -6,6 +6,9 @@
 // status would cut to its low 8 bits. Exits 0 when the code was read, 125
 // when the program could not be started or did not end in time. With --stats it
 // first prints "stats elapsed_ms=N peak_working_set=N peak_private=N" for benchmarks.
+// With --wide the command line from KQRUN_CMDLINE is started as wide text
+// (CreateProcessW), as the shell starts programs on NT, so characters that
+// the ANSI code page cannot hold reach the program as they are.
 // With --watch it looks at the program's top-level dialogs (class #32770)
 // every millisecond from its start and first prints "watch dialogs=N
 // visible=M": how many it had, and how many of those were ever visible.
@@ -82,6 +85,7 @@ int main() {
   DWORD timeout = INFINITE;
   bool stats = false;
   bool watch = false;
+  bool wideStart = false;
   for (;;) {
     const char* save = p;
     std::string arg = NextArgument(p);
@@ -91,6 +95,8 @@ int main() {
       stats = true;
     } else if (arg == "--watch") {
       watch = true;
+    } else if (arg == "--wide") {
+      wideStart = true;
     } else if (arg == "--timeout") {
       timeout = static_cast<DWORD>(std::strtoul(NextArgument(p).c_str(), nullptr, 10));
     } else {
@@ -100,6 +106,7 @@ int main() {
   }
   while (*p == ' ') ++p;
   std::string fromEnvironment;
+  std::wstring wideCommandLine;
   if (*p == '\0') {
     // Read wide and converted here: Wine's GetEnvironmentVariableA copies
     // only as many bytes as the value has wide characters, which cuts
@@ -114,6 +121,7 @@ int main() {
         WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &fromEnvironment[0], bytes, nullptr, nullptr);
         fromEnvironment.resize(static_cast<size_t>(bytes) - 1);
       }
+      if (wideStart) wideCommandLine = wide.c_str();
       SetEnvironmentVariableA("KQRUN_CMDLINE", nullptr);  // not for the child
       p = fromEnvironment.c_str();
     }
@@ -125,9 +133,19 @@ int main() {
   std::string commandLine = p;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
+  STARTUPINFOW wideStartup = {};
+  wideStartup.cb = sizeof wideStartup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      cwd.empty() ? nullptr : cwd.c_str(), &startup, &info)) {
+  std::wstring wideCwd(cwd.size() + 1, L'\0');
+  wideCwd.resize(static_cast<size_t>(
+      MultiByteToWideChar(CP_ACP, 0, cwd.c_str(), -1, &wideCwd[0], static_cast<int>(wideCwd.size()))));
+  const BOOL created =
+      !wideCommandLine.empty()
+          ? CreateProcessW(nullptr, &wideCommandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           cwd.empty() ? nullptr : wideCwd.c_str(), &wideStartup, &info)
+          : CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           cwd.empty() ? nullptr : cwd.c_str(), &startup, &info);
+  if (!created) {
     std::printf("start-failed=%lu\n", GetLastError());
     return 125;
   }

@@ -61,6 +61,9 @@ struct Row {
   Row& Waits(std::vector<Wait> list) { return waits = std::move(list), *this; }
   Row& Shortcut(const char* tag) { return startupShortcut = tag, *this; }
   Row& Path(const char* path) { return programPath = path, *this; }
+  // The whole process command line, program name included; "" is what a
+  // command line that the ANSI code page cannot hold comes back as.
+  Row& WholeCommandLine(const char* text) { return wholeCommandLine = text, hasWholeCommandLine = true, *this; }
   // `step` raises `code` (or, with kThrowOther, something that is no code).
   Row& Raises(const char* step, uint32_t code) { return raiseAt = step, raised = code, *this; }
   // Windows asks to end the session while `step` runs.
@@ -80,6 +83,8 @@ struct Row {
   std::vector<Wait> waits;
   std::string startupShortcut;
   std::string programPath = kProgram;
+  std::string wholeCommandLine;
+  bool hasWholeCommandLine = false;
   std::string raiseAt;
   uint32_t raised = 0;
   std::string sessionEndsAt;
@@ -105,7 +110,9 @@ class StandInSteps : public RunSteps {
 
   bool HasEngine() override { return row_.hasEngine; }
   std::string ProgramPath() override { return row_.programPath; }
-  std::string ProgramCommandLine() override { return std::string(kProgram) + " " + row_.arguments; }
+  std::string ProgramCommandLine() override {
+    return row_.hasWholeCommandLine ? row_.wholeCommandLine : std::string(kProgram) + " " + row_.arguments;
+  }
   uint32_t UserAnsiCodePage() override { return 1252; }
   uint32_t UserOemCodePage() override { return 437; }
   IniFileOpener& DataFileOpener() override { return opener_; }
@@ -255,6 +262,10 @@ std::vector<Row> Endings() {
       Row("a refused command line").Args("/qn /i").Ends(kExitInvalidCommandLine).Copy("none").Logs(
           {"Invalid command line argument: /i", "Internal Error", "Error Code: 0018.80070667",
            "Worker thread exiting with status code: 00000667"}),
+      // Never a default installation with none of the options asked for.
+      Row("a command line that could not be converted").WholeCommandLine("").Ends(kExitInvalidCommandLine)
+          .Copy("none").Logs({"Setup command line = ", "Failed extracting the program name from the command line",
+                              "Worker thread exiting with status code: 00000667"}),
       Row("another instance").Answer("CreateInstanceMutex", 0).Copy("none").Logs(
           {"Another instance of the same install is currently running"}),
       Row("a disk prompt of the Windows Installer").Answer("IsPromptForCDMutexSet", 1).Copy("none").Logs(
