@@ -35,6 +35,7 @@ RUNS = 7
 SOURCE = Path(__file__).resolve().parents[1]
 BUILD = Path(os.environ.get("KQ_WIN32_BUILD_DIR", SOURCE / "build" / "win32"))
 PAUSE_MS = 200
+GOAL_MS = 300
 
 
 def start_display():
@@ -129,15 +130,14 @@ def main():
                     ("stand-in alone", direct))
         samples = {name: [] for name, _ in commands}
         peak = {name: (0, 0) for name, _ in commands}
-        codes = set()
+        codes = {name: set() for name, _ in commands}
         prefix.timed(setup)  # warm the file cache and the prefix
         for _ in range(RUNS):
             for name, command in commands:
                 elapsed, working_set, code = prefix.timed(command)
                 samples[name].append(elapsed)
                 peak[name] = tuple(max(a, b) for a, b in zip(peak[name], working_set))
-                if name == "setup":
-                    codes.add(code)
+                codes[name].add(code)
         median = {name: statistics.median(values) for name, values in samples.items()}
         overhead = median["setup"] - median["stand-in alone"]
         copy = median["setup"] - median["setup without the copy"]
@@ -145,8 +145,10 @@ def main():
         print(f"SETUP.EXE start to exit around a stand-in MSIEXEC, {RUNS} runs each (medians, ms):")
         for name, value in median.items():
             print(f"  {name:24s} {value:7.0f}   (all: {sorted(samples[name])})")
-        print(f"exit codes of the setup runs: {sorted(codes)}")
-        print(f"overhead of the setup: {overhead:.0f} ms (goal <= 300 ms); ratio setup / stand-in alone: "
+        # The stand-in exits 0; a floor that could not load MSI.DLL or start
+        # it would show here (0xFFFFFFFF) rather than pass as fast.
+        print(f"exit codes: setup {sorted(codes['setup'])}, the floor {sorted(codes['the floor'])}")
+        print(f"overhead of the setup: {overhead:.0f} ms (goal <= {GOAL_MS} ms); ratio setup / stand-in alone: "
               f"{median['setup'] / max(median['stand-in alone'], 1):.2f}")
         print(f"  the dialog's specified pause: {PAUSE_MS} ms")
         print(f"  the temporary copy of the medium (1 MB, 23 files): {copy:.0f} ms")
@@ -155,6 +157,9 @@ def main():
         print(f"the floor (the same dialog, MSI.DLL, child and {PAUSE_MS} ms pause, nothing else): overhead "
               f"{floor_overhead:.0f} ms; SETUP.EXE's own work above it: {overhead - floor_overhead:.0f} ms; "
               f"ratio setup / floor overhead: {overhead / max(floor_overhead, 1):.2f}")
+        if floor_overhead > GOAL_MS:
+            print(f"  the goal of {GOAL_MS} ms lies below the floor on this machine: a program that does no more "
+                  f"than show this dialog, load MSI.DLL, run the child and pause {PAUSE_MS} ms does not meet it")
         # Under Wine every process carries Wine's own mapped libraries; the
         # stand-in (a bare Windows program) shows that floor.
         # The private bytes leave out the shared images (msi.dll and the
