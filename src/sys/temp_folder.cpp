@@ -27,24 +27,34 @@ bool IsDotName(const WIN32_FIND_DATAA& entry) { return entry.cFileName[0] == '.'
 
 // Paths the ANSI calls accept: shorter than MAX_PATH with room for the
 // backslash a folder gets appended.
+bool IsAnsiPathLength(const std::string& path) { return path.size() + 1 < MAX_PATH; }
+
+bool CannotCopyWhole(const std::string& folder) {
+  SetupLogF("The copy stops: \"%s\" holds a name that the ANSI code page cannot hold and that has no short name",
+            folder.c_str());
+  return false;
+}
+
 bool FitsAnsiPath(const std::string& path) {
-  if (path.size() + 1 < MAX_PATH) return true;
+  if (IsAnsiPathLength(path)) return true;
   SetupLogF("Skipping \"%s\": the path is longer than %d characters", path.c_str(), MAX_PATH - 2);
   return false;
 }
 
 // The entries of one folder, "." and ".." included, in the order the file
-// system gives them.
+// system gives them, and how many entries had no name this program can use.
 class FolderSearch {
  public:
   explicit FolderSearch(const std::string& folder)
-      : find_(FindFirstFileByName(folder + "*.*", entry_)) {}
+      : find_(FindFirstFileByName(folder + "*.*", entry_, &unnamed_)) {}
   bool Started() const { return find_.IsValid(); }
   const WIN32_FIND_DATAA& Entry() const { return entry_; }
-  bool Next() { return FindNextFileByName(find_, entry_); }
+  bool Next() { return FindNextFileByName(find_, entry_, &unnamed_); }
+  int Unnamed() const { return unnamed_; }
 
  private:
   WIN32_FIND_DATAA entry_ = {};
+  int unnamed_ = 0;
   ScopedFind find_;
 };
 
@@ -69,19 +79,29 @@ bool CreateTempFolder(std::string& path) {
   return false;
 }
 
+// A copy that would leave out a file the medium has is no copy to run
+// from: the setup goes on from the medium itself.
 bool CopyFolderTree(const std::string& source, const std::string& target) {
   FolderSearch search(source);
-  if (!search.Started()) return true;  // nothing to copy
+  if (!search.Started()) {
+    // Nothing to copy, unless every entry was one without a usable name.
+    return search.Unnamed() == 0 || CannotCopyWhole(source);
+  }
   do {
     if (IsSessionEnding()) {
       SetupLog("The copy stops: the session is ending");
       return false;
     }
+    if (search.Unnamed() != 0) return CannotCopyWhole(source);
     const WIN32_FIND_DATAA& entry = search.Entry();
     if (IsFolder(entry) && IsDotName(entry)) continue;
     std::string from = source + entry.cFileName;
     std::string to = target + entry.cFileName;
-    if (!FitsAnsiPath(from) || !FitsAnsiPath(to)) continue;
+    if (!IsAnsiPathLength(from) || !IsAnsiPathLength(to)) {
+      SetupLogF("The copy stops: \"%s\" or \"%s\" is longer than %d characters", from.c_str(), to.c_str(),
+                MAX_PATH - 2);
+      return false;
+    }
     if (IsFolder(entry) && IsReparsePoint(entry)) {
       // A link or junction may point back up the tree (a loop copies
       // without end) or out of the medium: the copy holds the medium's own
@@ -104,7 +124,7 @@ bool CopyFolderTree(const std::string& source, const std::string& target) {
       return false;
     }
   } while (search.Next());
-  return true;
+  return search.Unnamed() == 0 || CannotCopyWhole(source);
 }
 
 void DeleteFolderContents(const std::string& folder) {

@@ -188,9 +188,10 @@ using FindNextFileWFn = BOOL(WINAPI*)(HANDLE, LPWIN32_FIND_DATAW);
 // The next entry whose name has an ANSI form (long or short); the others
 // cannot be named by this program and are passed over with a log line.
 bool NextNamedEntry(FindNextFileWFn findNextFileW, HANDLE search, WIN32_FIND_DATAW& wide,
-                    WIN32_FIND_DATAA& found) {
+                    WIN32_FIND_DATAA& found, int* unnamed) {
   while (!NarrowFindData(wide, found)) {
     SetupLog("Skipping a file whose name the ANSI code page cannot hold and that has no short name");
+    if (unnamed != nullptr) ++*unnamed;
     if (findNextFileW == nullptr || !findNextFileW(search, &wide)) return false;
   }
   return true;
@@ -280,7 +281,7 @@ ScopedFile OpenFileByName(const std::string& fileName, DWORD access, DWORD share
                                             [](HANDLE h) { return h == INVALID_HANDLE_VALUE; }));
 }
 
-ScopedFind FindFirstFileByName(const std::string& pattern, WIN32_FIND_DATAA& found) {
+ScopedFind FindFirstFileByName(const std::string& pattern, WIN32_FIND_DATAA& found, int* unnamed) {
   found = WIN32_FIND_DATAA{};
   if (!IsWindowsNT()) return ScopedFind(FindFirstFileA(pattern.c_str(), &found));
   auto findFirstFileW = LookUpKernel<HANDLE(WINAPI*)(LPCWSTR, LPWIN32_FIND_DATAW)>("FindFirstFileW");
@@ -290,20 +291,20 @@ ScopedFind FindFirstFileByName(const std::string& pattern, WIN32_FIND_DATAA& fou
       pattern, kPathBufferChars, [&](const std::wstring& name) { return findFirstFileW(name.c_str(), &wide); },
       [](HANDLE h) { return h == INVALID_HANDLE_VALUE; }));
   if (!search) return search;
-  if (!NextNamedEntry(LookUpKernel<FindNextFileWFn>("FindNextFileW"), search.Get(), wide, found)) {
+  if (!NextNamedEntry(LookUpKernel<FindNextFileWFn>("FindNextFileW"), search.Get(), wide, found, unnamed)) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return ScopedFind();
   }
   return search;
 }
 
-bool FindNextFileByName(const ScopedFind& search, WIN32_FIND_DATAA& found) {
+bool FindNextFileByName(const ScopedFind& search, WIN32_FIND_DATAA& found, int* unnamed) {
   if (!IsWindowsNT()) return FindNextFileA(search.Get(), &found) != FALSE;
   auto findNextFileW = LookUpKernel<FindNextFileWFn>("FindNextFileW");
   if (findNextFileW == nullptr) return false;
   WIN32_FIND_DATAW wide = {};
   if (!findNextFileW(search.Get(), &wide)) return false;
-  return NextNamedEntry(findNextFileW, search.Get(), wide, found);
+  return NextNamedEntry(findNextFileW, search.Get(), wide, found, unnamed);
 }
 
 std::string TempFolderPath() {

@@ -104,9 +104,11 @@ ScopedFile OpenFileByName(const std::string& fileName, DWORD access, DWORD share
                           DWORD creation, DWORD flags);
 
 // FindFirstFile and FindNextFile; `found` receives the ANSI name of the
-// match, or its short name when the long one has no ANSI form.
-ScopedFind FindFirstFileByName(const std::string& pattern, WIN32_FIND_DATAA& found);
-bool FindNextFileByName(const ScopedFind& search, WIN32_FIND_DATAA& found);
+// match, or its short name when the long one has no ANSI form. An entry
+// with neither cannot be named by this program: it is passed over with a
+// log line, and counted in `unnamed` when that is given.
+ScopedFind FindFirstFileByName(const std::string& pattern, WIN32_FIND_DATAA& found, int* unnamed = nullptr);
+bool FindNextFileByName(const ScopedFind& search, WIN32_FIND_DATAA& found, int* unnamed = nullptr);
 
 // The user's temporary-files folder as the system gives it (with its
 // trailing backslash), or empty.
