@@ -460,26 +460,36 @@ std::string GetProgramPath(ModulePathCaller caller) {
   return path;
 }
 
+namespace {
+
+// The process command line as the NT family keeps it, or null (with the
+// system's error code) when GetCommandLineW cannot be found.
+const wchar_t* WideCommandLine() {
+  auto getCommandLineW = LookUpKernel<LPWSTR(WINAPI*)()>("GetCommandLineW");
+  return getCommandLineW != nullptr ? getCommandLineW() : nullptr;
+}
+
+}  // namespace
+
 std::string GetProgramCommandLine() {
   if (!IsWindowsNT()) {
     const char* text = GetCommandLineA();
     return text != nullptr ? std::string(text) : std::string();
   }
-  auto getCommandLineW = LookUpKernel<LPWSTR(WINAPI*)()>("GetCommandLineW");
-  if (getCommandLineW == nullptr) {
+  const wchar_t* wide = WideCommandLine();
+  if (wide == nullptr) {
     SetupLogF("Failed to load GetCommandLineW entry point. Error Code = %08X",
               static_cast<unsigned>(GetLastError()));
     return std::string();
   }
-  std::string text = ToNarrowAnsi(getCommandLineW(), kCommandLineChars);
+  std::string text = ToNarrowAnsi(wide, kCommandLineChars);
   if (text.empty()) SetupLog("Failed to convert Unicode command line to MBCS");
   return text;
 }
 
 std::string GetProgramSwitchText() {
   if (!IsWindowsNT()) return GetProgramCommandLine();
-  auto getCommandLineW = LookUpKernel<LPWSTR(WINAPI*)()>("GetCommandLineW");
-  const wchar_t* wide = getCommandLineW != nullptr ? getCommandLineW() : nullptr;
+  const wchar_t* wide = WideCommandLine();
   if (wide == nullptr) return std::string();
   std::string text = ToNarrowAnsi(wide, kCommandLineChars);
   if (!text.empty()) return text;

@@ -137,8 +137,9 @@ int main() {
   wideStartup.cb = sizeof wideStartup;
   PROCESS_INFORMATION info = {};
   std::wstring wideCwd(cwd.size() + 1, L'\0');
-  wideCwd.resize(static_cast<size_t>(
-      MultiByteToWideChar(CP_ACP, 0, cwd.c_str(), -1, &wideCwd[0], static_cast<int>(wideCwd.size()))));
+  const int cwdChars =
+      MultiByteToWideChar(CP_ACP, 0, cwd.c_str(), -1, &wideCwd[0], static_cast<int>(wideCwd.size()));
+  wideCwd.resize(cwdChars > 0 ? static_cast<size_t>(cwdChars - 1) : 0);
   const BOOL created =
       !wideCommandLine.empty()
           ? CreateProcessW(nullptr, &wideCommandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
