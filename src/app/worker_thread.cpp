@@ -1,13 +1,15 @@
 // The run sequence: every step in its order, the reboot policy, and the one
-// exit code every ending is turned into. Portable: it reaches the engine and
-// the system only through RunSteps, so that the unit tests can run it.
+// exit code every ending is turned into. Portable: it reaches the engine only
+// through SetupSteps and the system only through RunServices, so that the
+// unit tests can run it.
 #include <string>
 #include <vector>
 
 #include "app/reboot_policy.h"
-#include "app/run_steps.h"
+#include "app/run_services.h"
 #include "config/next_field.h"
 #include "config/setup_command_line.h"
+#include "steps/setup_steps.h"
 #include "sys/internal_error.h"
 #include "sys/mbcs_path.h"
 #include "sys/messages.h"
@@ -32,7 +34,8 @@ constexpr uint32_t kErrorRefusedCommandLine = 0x80070000u | kExitInvalidCommandL
 // One run of the setup: the state the worker keeps from start to end.
 class RunSequence {
  public:
-  RunSequence(RunSteps* steps, SetupCommandLine* commandLine) : steps_(steps), commandLine_(commandLine) {}
+  RunSequence(RunServices* services, SetupCommandLine* commandLine)
+      : services_(services), engine_(services != nullptr ? services->Engine() : nullptr), commandLine_(commandLine) {}
 
   // Runs the sequence to its ending and returns the code it ended with.
   uint32_t Run();
@@ -56,14 +59,15 @@ class RunSequence {
   // Removes it again when this run placed it, logging `reason` first.
   void Unhook(const char* reason, const std::string& tag);
   // Waits for the current child process; true when a reboot was detected.
-  bool WaitForChild(uint32_t* exitCode) { return steps_->WaitForChild(exitCode); }
+  bool WaitForChild(uint32_t* exitCode) { return services_->WaitForChild(exitCode); }
   // Between steps: once Windows has asked to end the session, nothing more
   // is started; the run ends with its reboot code.
   void StopIfSessionEnds() {
-    if (steps_->SessionEnding()) throw SessionEnd();
+    if (services_->SessionEnding()) throw SessionEnd();
   }
 
-  RunSteps* steps_;
+  RunServices* services_;
+  SetupSteps* engine_;  // null when the dialog has none
   SetupCommandLine* commandLine_;  // lives as long as the run: the engine keeps a pointer to it
   std::string setupFolder_;
   std::string argumentText_;
@@ -74,9 +78,9 @@ class RunSequence {
   bool instanceMutex_ = false;
   bool hookInPlace_ = false;
   int installMode_ = kModeDefault;
-  int previousVersionsDone_ = 0;
-  int nestedInstall_ = 0;
-  int rebootsSuppressed_ = 0;
+  bool previousVersionsDone_ = false;
+  bool nestedInstall_ = false;
+  bool rebootsSuppressed_ = false;
   bool rebootRequired_ = false;
   uint32_t mainExitCode_ = 0;
   uint32_t nestedExitCode_ = 0;
@@ -100,32 +104,32 @@ void RunSequence::Body() {
   StartUp();
   StopIfSessionEnds();
   // A resume after a final reboot: only the nested installer is left.
-  if (steps_->UnhookReboot(finalTag_)) {
+  if (services_->UnhookReboot(finalTag_)) {
     SetupLog("Starting the SETUP process at launching the nested installation");
-    steps_->ShowDialog(false);
-    nestedInstall_ = 1;
+    services_->ShowDialog(false);
+    nestedInstall_ = true;
     NestedInstallerAndEnd();
   }
   SetupLog("Starting the SETUP process from the beginning");
   // A shortcut left behind by an interrupted earlier run.
-  steps_->UnhookReboot(intermediateTag_);
+  services_->UnhookReboot(intermediateTag_);
   FromTheBeginning();
   NestedInstallerAndEnd();
 }
 
 void RunSequence::StartUp() {
-  if (steps_ == nullptr) {
+  if (services_ == nullptr) {
     SetupLog("Invalid parameter to WorkerThread()");
     RaiseSetupExitCode(kExitInvalidHandle);
   }
-  if (!steps_->HasEngine()) {
+  if (engine_ == nullptr) {
     SetupLog("Invalid pointer in parameter to WorkerThread()");
     RaiseSetupExitCode(kExitInvalidHandle);
   }
-  SetupLogF("User default ANSI code page: %ld", static_cast<long>(steps_->UserAnsiCodePage()));
-  SetupLogF("User default OEM code page: %ld", static_cast<long>(steps_->UserOemCodePage()));
+  SetupLogF("User default ANSI code page: %ld", static_cast<long>(services_->UserAnsiCodePage()));
+  SetupLogF("User default OEM code page: %ld", static_cast<long>(services_->UserOemCodePage()));
 
-  const std::string moduleName = steps_->ProgramPath();
+  const std::string moduleName = services_->ProgramPath();
   SetupLogF("Module filename = %s", moduleName.c_str());
   // Without it the setup folder would be "\" and the setup data would come
   // from the root of the current drive.
@@ -133,7 +137,7 @@ void RunSequence::StartUp() {
   setupFolder_ = FolderOf(moduleName);
   AppendBackslash(setupFolder_);
 
-  argumentText_ = steps_->ProgramCommandLine();
+  argumentText_ = services_->ProgramCommandLine();
   SetupLogF("Setup command line = %s", argumentText_.c_str());
   std::string programName;
   // An empty command line is one that could not be converted to the ANSI
@@ -153,15 +157,15 @@ void RunSequence::StartUp() {
   SetupLogF("UI level = %d", commandLine_->GetUiLevel());
 
   const std::string& dataFileName = commandLine_->GetDataFileName();
-  steps_->SetTitle(GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName);
-  steps_->ShowDialog(commandLine_->GetUiLevel() != kUiQuiet);
+  services_->SetTitle(GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName);
+  services_->ShowDialog(commandLine_->GetUiLevel() != kUiQuiet);
 
-  steps_->SetCommandLine(commandLine_);
+  engine_->SetCommandLine(commandLine_);
   installMode_ = commandLine_->GetInstallMode();
   intermediateTag_ = dataFileName + ".Intermediate";
   finalTag_ = dataFileName + ".Final";
 
-  instanceMutex_ = steps_->CreateInstanceMutex(dataFileName);
+  instanceMutex_ = services_->CreateInstanceMutex(dataFileName);
   if (!instanceMutex_) {
     SetupLog("Another instance of the same install is currently running");
     RaiseSetupExitCode(kExitSuccess);
@@ -169,49 +173,49 @@ void RunSequence::StartUp() {
 }
 
 void RunSequence::FromTheBeginning() {
-  if (steps_->IsPromptForCDMutexSet() == 1) {
+  if (engine_->IsPromptForCDMutexSet()) {
     SetupLog("Found __MsiPromptForCD mutex");
     RaiseSetupExitCode(kExitSuccess);
   }
-  if (steps_->IsPlatformQualified() == 0) {
+  if (!engine_->IsPlatformQualified()) {
     SetupLog("");
     RaiseSetupExitCode(kExitPlatformUnsupported);
   }
-  steps_->CheckIncompatibleApplications();
+  engine_->CheckIncompatibleApplications();
   StopIfSessionEnds();
-  steps_->CopySetupToTempFolder();
+  engine_->CopySetupToTempFolder();
   StopIfSessionEnds();
 
   restartProgram_ = commandLine_->GetSetupFolder() + "SETUP.EXE";
   restartArguments_ = MakeRestartArguments(argumentText_, commandLine_->GetTempCopyMarker());
 
   Hook(intermediateTag_);
-  steps_->UninstallIncompatibleApplications();
+  engine_->UninstallIncompatibleApplications();
   Unhook("Unhooking reboot after uninstalling incompatible applications", intermediateTag_);
   StopIfSessionEnds();
 
-  steps_->CheckUpgradeConditions();
-  steps_->ShutDownApplications();
+  engine_->CheckUpgradeConditions();
+  engine_->ShutDownApplications();
   StopIfSessionEnds();
 
   if (!commandLine_->GetReinstallMode().empty() || installMode_ == kModeRepair) {
-    previousVersionsDone_ = 1;
+    previousVersionsDone_ = true;
     // The package lives in the data file's folder, which is the setup
     // folder unless the data file was named with a folder of its own.
-    steps_->LoadProductInformation(steps_->GetPackageFolder() + commandLine_->GetSetupDataFile().GetPackageName());
+    engine_->LoadProductInformation(engine_->GetPackageFolder() + commandLine_->GetSetupDataFile().GetPackageName());
   } else {
     Hook(intermediateTag_);
-    previousVersionsDone_ = steps_->UninstallPreviousVersions();
+    previousVersionsDone_ = engine_->UninstallPreviousVersions();
     Unhook("Unhooking reboot after uninstalling previous versions", intermediateTag_);
   }
   StopIfSessionEnds();
 
-  if (steps_->IsInstallerVersionCurrent() == 0) InstallWindowsInstaller();
+  if (!engine_->IsInstallerVersionCurrent()) InstallWindowsInstaller();
 
-  if (previousVersionsDone_ == 0) {
+  if (!previousVersionsDone_) {
     SetupLog("Attempting to uninstall previous versions again");
     Hook(intermediateTag_);
-    steps_->UninstallPreviousVersions();
+    engine_->UninstallPreviousVersions();
     Unhook("Unhooking reboot after uninstalling previous versions", intermediateTag_);
     StopIfSessionEnds();
   }
@@ -221,12 +225,12 @@ void RunSequence::FromTheBeginning() {
 }
 
 void RunSequence::InstallWindowsInstaller() {
-  if (steps_->HasInstallPrivileges() == 0) {
+  if (!engine_->HasInstallPrivileges()) {
     SetupLog("User does not have the required privileges to install");
     RaiseSetupExitCode(kExitPrivilegeNotHeld);
   }
   Hook(intermediateTag_);
-  steps_->InstallWindowsInstaller();
+  engine_->InstallWindowsInstaller();
   if (WaitForChild(nullptr)) {
     SetupLog("Reboot signalled after installing the Windows Installer");
     const int uiLevel = commandLine_->GetUiLevel();
@@ -236,7 +240,7 @@ void RunSequence::InstallWindowsInstaller() {
       commandLine_->AppendProperties(properties);
       if (properties.find("REBOOT=") == std::string::npos) {
         SetupLog("Initiating a reboot, so the Windows Installer will be functional");
-        steps_->StartRebootThread();
+        services_->StartRebootThread();
         RaiseSetupExitCode(kExitIntermediateReboot);
       }
     } else {
@@ -245,7 +249,7 @@ void RunSequence::InstallWindowsInstaller() {
     }
   }
   Unhook("Unhooking reboot after running the Windows installer", intermediateTag_);
-  if (steps_->IsInstallerVersionCurrent() == 0) {
+  if (!engine_->IsInstallerVersionCurrent()) {
     SetupLog("The Windows Installer installation did not complete successfully");
     RaiseSetupExitCode(kExitUserExit);
   }
@@ -254,18 +258,18 @@ void RunSequence::InstallWindowsInstaller() {
 
 void RunSequence::Maintenance() {
   SetupLog("Install mode is the default");
-  if (steps_->HasProductRegistryKey() == 0) return;
+  if (!engine_->HasProductRegistryKey()) return;
   SetupLog("Found the product registry key");
-  if (steps_->IsCurrentVersionInstalled() == 0) return;
+  if (!engine_->IsCurrentVersionInstalled()) return;
   SetupLog("The current version of the product is already installed");
-  if (steps_->HasRunFromSourceFeatures() == 1) {
+  if (engine_->HasRunFromSourceFeatures()) {
     SetupLog("Exiting due to some features being run from source");
     RaiseSetupExitCode(kExitSuccess);
   }
   StopIfSessionEnds();
   SetupLog("Launching the maintenance installer");
-  steps_->RunMaintenanceInstaller();
-  steps_->ShowDialog(false);
+  engine_->RunMaintenanceInstaller();
+  services_->ShowDialog(false);
   if (WaitForChild(nullptr)) {
     SetupLog("Exiting due to reboot after running the maintenance installer");
     RaiseSetupExitCode(kExitRebootInitiated);
@@ -277,19 +281,19 @@ void RunSequence::Maintenance() {
 void RunSequence::MainInstallation() {
   if (installMode_ == kModeDefault || installMode_ == kModeInstall) {
     SetupLog("Install mode is default or configure");
-    nestedInstall_ = steps_->HasNestedInstall(&rebootsSuppressed_);
-    if (nestedInstall_ != 0 && rebootsSuppressed_ == 0) {
+    nestedInstall_ = engine_->HasNestedInstall(&rebootsSuppressed_);
+    if (nestedInstall_ && !rebootsSuppressed_) {
       SetupLog("Hooking reboot before running the main installation");
       Hook(finalTag_);
     }
   }
   StopIfSessionEnds();
-  steps_->RunMainInstaller(rebootsSuppressed_);
-  steps_->ShowDialog(false);
+  engine_->RunMainInstaller(rebootsSuppressed_);
+  services_->ShowDialog(false);
   if (WaitForChild(&mainExitCode_)) {
     SetupLog("Reboot signaled after running the main installation");
-    if (rebootsSuppressed_ == 0) {
-      if (nestedInstall_ != 0) {
+    if (!rebootsSuppressed_) {
+      if (nestedInstall_) {
         SetupLog("Exiting due to intermediate reboot after running the main installation");
         RaiseSetupExitCode(kExitIntermediateReboot);
       }
@@ -300,21 +304,21 @@ void RunSequence::MainInstallation() {
     rebootRequired_ = true;
     mainExitCode_ = 0;
   }
-  if (nestedInstall_ != 0 && rebootsSuppressed_ == 0) {
+  if (nestedInstall_ && !rebootsSuppressed_) {
     Unhook("Unhooking reboot after installing product", finalTag_);
   }
   if (mainExitCode_ != 0) {
     SetupLog("Exiting due to failure after running the main installation");
     RaiseSetupExitCode(mainExitCode_);
   }
-  if (steps_->IsCurrentVersionInstalled() == 0) RaiseSetupExitCode(kExitUserExit);
+  if (!engine_->IsCurrentVersionInstalled()) RaiseSetupExitCode(kExitUserExit);
 }
 
 void RunSequence::NestedInstallerAndEnd() {
-  if (nestedInstall_ != 0) {
+  if (nestedInstall_) {
     StopIfSessionEnds();
     SetupLog("Launching the nested installer");
-    if (steps_->LaunchNestedInstaller() != 0) {
+    if (engine_->LaunchNestedInstaller()) {
       SetupLog("Nested installer was launched");
       if (WaitForChild(&nestedExitCode_)) {
         if (nestedExitCode_ == kExitIntermediateReboot) {
@@ -338,67 +342,67 @@ void RunSequence::FinalRebootOrEnd() {
     SetupLog("Initiating reboot so the product will be functional");
     if (AsksBeforeFinalReboot(argumentText_, commandLine_->GetUiLevel())) {
       std::string productName;
-      steps_->GetProductName(productName);
+      engine_->GetProductName(productName);
       std::string text = GetMessageTextOr(kMsgRestart, "You must restart your system.");
       SubstitutePlaceholders({"_PRODUCT_NAME_," + productName}, text);
-      const int answer = steps_->AskToRestart(text, GetMessageTextOr(kMsgWarning, "Warning"));
+      const int answer = services_->AskToRestart(text, GetMessageTextOr(kMsgWarning, "Warning"));
       // A box closed because the session ends is no answer.
       StopIfSessionEnds();
       if (answer == 0) SetupLog("The restart question could not be shown, so Windows is not restarted");
       // Only a Yes restarts Windows: a question nobody saw is no consent.
       if (answer != kAnswerYes) RaiseSetupExitCode(kExitUserExit);
     }
-    steps_->StartRebootThread();
+    services_->StartRebootThread();
     RaiseSetupExitCode(kExitRebootInitiated);
   }
-  steps_->LaunchPostInstallApplications();
+  engine_->LaunchPostInstallApplications();
   SetupLog("Exiting normally");
   RaiseSetupExitCode(kExitSuccess);
 }
 
 void RunSequence::Hook(const std::string& tag) {
-  hookInPlace_ = steps_->HookReboot(tag, restartProgram_, restartArguments_) != 0;
+  hookInPlace_ = services_->HookReboot(tag, restartProgram_, restartArguments_) != 0;
 }
 
 void RunSequence::Unhook(const char* reason, const std::string& tag) {
   if (!hookInPlace_) return;
   SetupLog(reason);
-  steps_->UnhookReboot(tag);
+  services_->UnhookReboot(tag);
   hookInPlace_ = false;
 }
 
 void RunSequence::Finish(uint32_t code) {
   if (hookInPlace_ && code != kExitRebootInitiated && code != kExitIntermediateReboot) {
     SetupLog("Unhooking reboot due to error or normal exit");
-    steps_->UnhookReboot(intermediateTag_);
-    steps_->UnhookReboot(finalTag_);
+    services_->UnhookReboot(intermediateTag_);
+    services_->UnhookReboot(finalTag_);
     hookInPlace_ = false;
   }
   if (instanceMutex_) {
-    steps_->ReleaseInstanceMutex();
+    services_->ReleaseInstanceMutex();
     instanceMutex_ = false;
   }
   SetupLogF("Worker thread exiting with status code: %08X", static_cast<unsigned>(code));
-  if (steps_ == nullptr) return;
-  if (!hookInPlace_ && steps_->HasEngine() && code != kExitIntermediateReboot) {
+  if (services_ == nullptr) return;
+  if (!hookInPlace_ && engine_ != nullptr && code != kExitIntermediateReboot) {
     // Cleaning up must not keep the dialog waiting forever: whatever it
     // raises is already logged by the step.
     CatchSetupExitCode([this] {
-      steps_->RemoveTempFolder();
+      engine_->RemoveTempFolder();
       RaiseSetupExitCode(kExitSuccess);
     });
   }
   SetupLog("Setting Finish Event...");
-  steps_->SetFinishEvent();
+  services_->SetFinishEvent();
   SetupLog("Sending WM_ENDSETUPDIALOG message...");
-  steps_->PostResult(code);
+  services_->PostResult(code);
 }
 
 }  // namespace
 
-uint32_t RunSetup(RunSteps* steps) {
-  SetupCommandLine commandLine(steps != nullptr ? steps->DataFileOpener() : PlatformFileOpener());
-  RunSequence run(steps, &commandLine);
+uint32_t RunSetup(RunServices* services) {
+  SetupCommandLine commandLine(services != nullptr ? services->DataFileOpener() : PlatformFileOpener());
+  RunSequence run(services, &commandLine);
   const uint32_t code = run.Run();
   run.Finish(code);
   return code;

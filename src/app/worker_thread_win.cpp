@@ -1,13 +1,13 @@
 // The worker thread of the program: COM for the thread, and the run sequence
-// (worker_thread.cpp) with the real steps: the dialog's SetupEngine, its
-// window and events, the instance mutex and the resume shortcut.
+// (worker_thread.cpp) with the real services around the dialog's
+// SetupEngine: its window and events, the instance mutex and the resume
+// shortcut.
 #include "app/worker_thread.h"
 
 #include <objbase.h>
 
-#include "app/run_steps.h"
+#include "app/run_services.h"
 #include "app/setup_dialog.h"
-#include "config/setup_command_line.h"
 #include "ini/ini_byte_file.h"
 #include "steps/setup_engine.h"
 #include "sys/child_process.h"
@@ -21,11 +21,11 @@ namespace kq {
 
 namespace {
 
-class DialogRunSteps : public RunSteps {
+class DialogServices : public RunServices {
  public:
-  explicit DialogRunSteps(SetupDialog& dialog) : dialog_(dialog), engine_(dialog.GetEngine()) {}
+  explicit DialogServices(SetupDialog& dialog) : dialog_(dialog) {}
 
-  bool HasEngine() override { return engine_ != nullptr; }
+  SetupSteps* Engine() override { return dialog_.GetEngine(); }
 
   std::string ProgramPath() override { return GetProgramPath(ModulePathCaller::RunSequence); }
   std::string ProgramCommandLine() override { return GetProgramCommandLine(); }
@@ -71,38 +71,10 @@ class DialogRunSteps : public RunSteps {
     return WaitForChildOrReboot(CurrentChildProcess(), dialog_.GetEndSessionEvent(), false, exitCode) != 0;
   }
 
-  void SetCommandLine(SetupCommandLine* commandLine) override { engine_->SetCommandLine(commandLine); }
-  int IsPromptForCDMutexSet() override { return engine_->IsPromptForCDMutexSet(); }
-  int IsPlatformQualified() override { return engine_->IsPlatformQualified(); }
-  void CheckIncompatibleApplications() override { engine_->CheckIncompatibleApplications(); }
-  void CopySetupToTempFolder() override { engine_->CopySetupToTempFolder(); }
-  void UninstallIncompatibleApplications() override { engine_->UninstallIncompatibleApplications(); }
-  void CheckUpgradeConditions() override { engine_->CheckUpgradeConditions(); }
-  void ShutDownApplications() override { engine_->ShutDownApplications(); }
-  std::string GetPackageFolder() override { return engine_->GetPackageFolder(); }
-  void LoadProductInformation(const std::string& packagePath) override {
-    engine_->LoadProductInformation(packagePath.c_str());
-  }
-  int UninstallPreviousVersions() override { return engine_->UninstallPreviousVersions(); }
-  int IsInstallerVersionCurrent() override { return engine_->IsInstallerVersionCurrent(); }
-  int HasInstallPrivileges() override { return engine_->HasInstallPrivileges(); }
-  void InstallWindowsInstaller() override { engine_->InstallWindowsInstaller(); }
-  int HasProductRegistryKey() override { return engine_->HasProductRegistryKey(); }
-  int IsCurrentVersionInstalled() override { return engine_->IsCurrentVersionInstalled(); }
-  int HasRunFromSourceFeatures() override { return engine_->HasRunFromSourceFeatures(); }
-  void RunMaintenanceInstaller() override { engine_->RunMaintenanceInstaller(); }
-  int HasNestedInstall(int* rebootsSuppressed) override { return engine_->HasNestedInstall(rebootsSuppressed); }
-  void RunMainInstaller(int rebootsSuppressed) override { engine_->RunMainInstaller(rebootsSuppressed); }
-  int LaunchNestedInstaller() override { return engine_->LaunchNestedInstaller(); }
-  void LaunchPostInstallApplications() override { engine_->LaunchPostInstallApplications(); }
-  void GetProductName(std::string& name) override { engine_->GetProductName(name); }
-  void RemoveTempFolder() override { engine_->RemoveTempFolder(); }
-
  private:
   HWND Window() const { return dialog_.GetWindow(); }
 
   SetupDialog& dialog_;
-  SetupEngine* engine_;
   ScopedHandle mutex_;
 };
 
@@ -115,8 +87,8 @@ DWORD WINAPI WorkerThread(void* parameter) {
   if (parameter == nullptr) {
     code = RunSetup(nullptr);
   } else {
-    DialogRunSteps steps(*static_cast<SetupDialog*>(parameter));
-    code = RunSetup(&steps);
+    DialogServices services(*static_cast<SetupDialog*>(parameter));
+    code = RunSetup(&services);
   }
   if (SUCCEEDED(com)) CoUninitialize();
   return code;

@@ -29,7 +29,7 @@ bool SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-int SetupEngine::ShutDownApplications() {
+void SetupEngine::ShutDownApplications() {
   SetupLog("Shutting down applications");
   const SetupCommandLine& attached = RequireCommandLine(kLocationShutdown);
   const StringList& entries = attached.GetSetupDataFile().GetShutdownApplication();
@@ -42,25 +42,24 @@ int SetupEngine::ShutDownApplications() {
         RaiseSetupExitCode(kExitUserExit);
     } while (!CloseApplication(entry));
   }
-  return 1;
 }
 
-int SetupEngine::CloseApplication(const std::string& entry) {
+bool SetupEngine::CloseApplication(const std::string& entry) {
   ShutdownEntry shutdown;
-  if (!ReadShutdownEntry(entry, shutdown)) return 0;
-  if (!IsWindowClassPresent(shutdown.windowClass.c_str())) return 1;
+  if (!ReadShutdownEntry(entry, shutdown)) return false;
+  if (!IsWindowClassPresent(shutdown.windowClass.c_str())) return true;
   return CloseWindowByClass(shutdown.windowClass.c_str(), shutdown.waitMs, shutdown.message, shutdown.wParam,
                             shutdown.lParam);
 }
 
-int SetupEngine::IsWindowClassPresent(const char* windowClass) {
-  if (windowClass == nullptr || *windowClass == '\0') return 0;
-  return FindWindowExA(nullptr, nullptr, windowClass, nullptr) != nullptr ? 1 : 0;
+bool SetupEngine::IsWindowClassPresent(const char* windowClass) {
+  if (windowClass == nullptr || *windowClass == '\0') return false;
+  return FindWindowExA(nullptr, nullptr, windowClass, nullptr) != nullptr;
 }
 
-int SetupEngine::CloseWindowByClass(const char* windowClass, int waitMs, int message, int wParam, int lParam) {
+bool SetupEngine::CloseWindowByClass(const char* windowClass, int waitMs, int message, int wParam, int lParam) {
   const HWND window = FindWindowExA(nullptr, nullptr, windowClass, nullptr);
-  if (window == nullptr) return 1;
+  if (window == nullptr) return true;
   const WPARAM w = static_cast<WPARAM>(static_cast<uint32_t>(wParam));
   const LPARAM l = static_cast<LPARAM>(lParam);
   if (message != 0) {
@@ -73,10 +72,10 @@ int SetupEngine::CloseWindowByClass(const char* windowClass, int waitMs, int mes
   }
   const DWORD interval = ShutdownPollInterval(waitMs);
   for (int round = 0; round < kPollRounds; ++round) {
-    if (!IsWindowClassPresent(windowClass)) return 1;
+    if (!IsWindowClassPresent(windowClass)) return true;
     Sleep(interval);
   }
-  return IsWindowClassPresent(windowClass) ? 0 : 1;
+  return !IsWindowClassPresent(windowClass);
 }
 
 }  // namespace kq

@@ -54,7 +54,7 @@ HKEY PredefinedKey(RegistryRoot root) {
 
 }  // namespace
 
-int SetupEngine::CheckIncompatibleApplications() {
+void SetupEngine::CheckIncompatibleApplications() {
   SetupLog("Verifying that no incompatible applications are installed");
   const SetupCommandLine& attached = RequireCommandLine(kLocationIncompatibleExit);
   for (const std::string& entry : attached.GetSetupDataFile().GetIncompatibleAppExit()) {
@@ -64,10 +64,9 @@ int SetupEngine::CheckIncompatibleApplications() {
     if (!IsSilentUiLevel(attached.GetUiLevel())) ShowIncompatibleBlocks(ownerWindow, displayName);
     RaiseSetupExitCode(kExitFailure);
   }
-  return 1;
 }
 
-int SetupEngine::UninstallIncompatibleApplications() {
+void SetupEngine::UninstallIncompatibleApplications() {
   SetupLog("Uninstalling incompatible applications");
   const SetupCommandLine& attached = RequireCommandLine(kLocationIncompatibleUninstall);
   const StringList& entries = attached.GetSetupDataFile().GetIncompatibleAppUninstall();
@@ -90,15 +89,14 @@ int SetupEngine::UninstallIncompatibleApplications() {
       if (!RemoveApplication(command.c_str())) RaiseSetupExitCode(kExitUserExit);
     } while (GetUninstallCommand(entry.c_str(), displayName, command));
   }
-  return 1;
 }
 
-int SetupEngine::CheckUpgradeConditions() {
+void SetupEngine::CheckUpgradeConditions() {
   SetupLog("Checking upgrade conditions");
   SetupCommandLine& attached = RequireCommandLine(kLocationUpgradeConditions);
   SetupDataFile& data = attached.GetSetupDataFile();
   const StringList& conditions = data.GetUpgradeConditions();
-  if (conditions.empty()) return 1;
+  if (conditions.empty()) return;
 
   bool met = false;
   for (size_t i = 0; i < conditions.size(); ++i) {
@@ -127,18 +125,18 @@ int SetupEngine::CheckUpgradeConditions() {
     }
     met = true;
   }
-  if (met) return 1;
+  if (met) return;
   // An upgrade package without its base cannot install: the user is told
   // at every UI level that allows a box (a quiet run logs the message).
   ShowSoftwareMessage(ownerWindow, kMsgNoUpgradeVersion, kMsgError, MB_OK | MB_ICONERROR);
   RaiseSetupExitCode(kExitFailure);
 }
 
-int SetupEngine::HasProductRegistryKey() {
+bool SetupEngine::HasProductRegistryKey() {
   SetupLog("Checking for the product's registry key");
   const SetupCommandLine& attached = RequireCommandLine(kLocationProductRegistryKey);
   const std::string& value = attached.GetSetupDataFile().GetCheckRegKey();
-  if (value.empty()) return 1;
+  if (value.empty()) return true;
   RegistryKeyCheck check;
   if (!ReadRegistryKeyCheck(value, check)) RaiseInternalError(kLocationProductRegistryKey, kErrorTokenize);
   const HKEY root = PredefinedKey(ReadRegistryRoot(check.root));
@@ -149,9 +147,9 @@ int SetupEngine::HasProductRegistryKey() {
     CRegistryKey key;
     if (key.Open(root, check.subkey.c_str(), access) != ERROR_SUCCESS) continue;
     DWORD size = 0;
-    if (check.valueName.empty() || key.QueryValueSize(check.valueName.c_str(), size) == ERROR_SUCCESS) return 1;
+    if (check.valueName.empty() || key.QueryValueSize(check.valueName.c_str(), size) == ERROR_SUCCESS) return true;
   }
-  return 0;
+  return false;
 }
 
 }  // namespace kq

@@ -41,13 +41,13 @@ void StartInstaller(const std::string& commandLine, uint32_t location) {
 
 }  // namespace
 
-int SetupEngine::HasRunFromSourceFeatures() {
+bool SetupEngine::HasRunFromSourceFeatures() {
   SetupLog("Checking if any features are set to run from source");
   const SetupCommandLine& attached = RequireCommandLine(kLocationRunFromSource);
   for (const std::string& feature : attached.GetSetupDataFile().GetProductFeatures()) {
-    if (msiLibrary.IsFeatureRunFromSource(feature.c_str())) return 1;
+    if (msiLibrary.IsFeatureRunFromSource(feature.c_str())) return true;
   }
-  return 0;
+  return false;
 }
 
 void SetupEngine::RunMaintenanceInstaller() {
@@ -58,42 +58,42 @@ void SetupEngine::RunMaintenanceInstaller() {
   StartInstaller(text, kLocationMaintenance);
 }
 
-int SetupEngine::HasNestedInstall(int* rebootsSuppressed) {
+bool SetupEngine::HasNestedInstall(bool* rebootsSuppressed) {
   SetupLog("Checking if a nested install is included");
-  if (rebootsSuppressed != nullptr) *rebootsSuppressed = 0;
+  if (rebootsSuppressed != nullptr) *rebootsSuppressed = false;
   const SetupCommandLine& attached = RequireCommandLine(kLocationHasNestedInstall);
   const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
-  if (value.empty()) return 0;
+  if (value.empty()) return false;
   NestedInstallValue nested;
-  if (!ReadNestedInstall(value, nested)) return 0;
-  if (msiLibrary.IsProductInstalled(nested.productCode.c_str()) && nested.noUpdate) return 0;
+  if (!ReadNestedInstall(value, nested)) return false;
+  if (msiLibrary.IsProductInstalled(nested.productCode.c_str()) && nested.noUpdate) return false;
 
   WIN32_FIND_DATAA found;
   ScopedFind dataFile(FindFirstFileByName(setupFolder + NestedDataFileWord(nested.arguments), found));
-  if (!dataFile) return 0;
+  if (!dataFile) return false;
 
-  if (rebootsSuppressed != nullptr) *rebootsSuppressed = AreRebootsSuppressed(attached, nested.oneReboot) ? 1 : 0;
-  return 1;
+  if (rebootsSuppressed != nullptr) *rebootsSuppressed = AreRebootsSuppressed(attached, nested.oneReboot);
+  return true;
 }
 
-void SetupEngine::RunMainInstaller(int rebootsSuppressed) {
+void SetupEngine::RunMainInstaller(bool rebootsSuppressed) {
   SetupLog("Running installer");
   const SetupCommandLine& attached = RequireCommandLine(kLocationMainInstaller);
   const std::string text =
       MainInstallerCommandLine(SystemFolder(kLocationMainInstaller), packageFolder,
-                               attached.GetSetupDataFile().GetPackageName(), attached, rebootsSuppressed != 0);
+                               attached.GetSetupDataFile().GetPackageName(), attached, rebootsSuppressed);
   StartInstaller(text, kLocationMainInstaller);
 }
 
-int SetupEngine::LaunchNestedInstaller() {
+bool SetupEngine::LaunchNestedInstaller() {
   SetupLog("Launching Nested installer");
   const SetupCommandLine& attached = RequireCommandLine(kLocationNestedInstaller);
   const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
-  if (value.empty()) return 0;
+  if (value.empty()) return false;
   NestedInstallValue nested;
-  if (!ReadNestedInstall(value, nested)) return 0;
+  if (!ReadNestedInstall(value, nested)) return false;
   StartInstaller(NestedInstallerCommandLine(attached, nested.arguments), kLocationNestedInstaller);
-  return 1;
+  return true;
 }
 
 void SetupEngine::LaunchPostInstallApplications() {
@@ -122,9 +122,9 @@ void SetupEngine::LaunchPostInstallApplications() {
   }
 }
 
-int SetupEngine::RemoveApplication(const char* command) {
+bool SetupEngine::RemoveApplication(const char* command) {
   SetupLog("Removing application");
-  if (command == nullptr || *command == '\0') return 0;
+  if (command == nullptr || *command == '\0') return false;
   SetupCommandLine empty;
   const SetupCommandLine& attached = commandLine != nullptr ? *commandLine : empty;
   const RemovalCommand removal = PrepareRemovalCommand(command, attached);
@@ -133,14 +133,14 @@ int SetupEngine::RemoveApplication(const char* command) {
   int reboot = 0;
   {
     ScopedHandle process;
-    if (!StartChildProcess(removal.text, CommandLineLogging::Log, process)) return 0;
+    if (!StartChildProcess(removal.text, CommandLineLogging::Log, process)) return false;
     // Uninstallers other than MSIEXEC often hand over to a second process and
     // exit at once; the five seconds give a reboot they start time to show.
     reboot = WaitForChildOrReboot(process.Get(), endSessionEvent, !removal.installerRemoval, &exitCode);
   }
   if (reboot) RaiseSetupExitCode(kExitIntermediateReboot);
-  if (exitCode == 0) return 1;
-  if (exitCode == kExitUserExit) return 0;
+  if (exitCode == 0) return true;
+  if (exitCode == kExitUserExit) return false;
   RaiseSetupExitCode(exitCode);
 }
 

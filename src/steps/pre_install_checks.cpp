@@ -44,10 +44,10 @@ std::string ReadProductType() {
 
 }  // namespace
 
-int SetupEngine::IsPromptForCDMutexSet() {
+bool SetupEngine::IsPromptForCDMutexSet() {
   SetupLog("Checking if __MsiPromptForCD mutex is set");
   ScopedHandle mutex(OpenMutexA(SYNCHRONIZE, FALSE, kPromptForCdMutex));
-  return mutex ? 1 : 0;
+  return mutex.IsValid();
 }
 
 void SetupEngine::ShowErrorBox(uint32_t messageId) const {
@@ -58,7 +58,7 @@ void SetupEngine::ShowErrorBox(uint32_t messageId) const {
   ShowStepMessageBox(ownerWindow, text.c_str(), caption.c_str(), MB_ICONERROR | MB_SETFOREGROUND);
 }
 
-int SetupEngine::IsPlatformQualified() {
+bool SetupEngine::IsPlatformQualified() {
   SetupLog("Checking if platform qualifies for installation");
   SetupCommandLine& attached = RequireCommandLine(kLocationPlatform);
   const SetupDataFile& data = attached.GetSetupDataFile();
@@ -80,7 +80,7 @@ int SetupEngine::IsPlatformQualified() {
   switch (version.dwPlatformId) {
     case VER_PLATFORM_WIN32s:
       ShowErrorBox(kMsgUnsupportedOs);
-      return 0;
+      return false;
     case VER_PLATFORM_WIN32_WINDOWS:
       family = "9X";
       break;
@@ -90,7 +90,7 @@ int SetupEngine::IsPlatformQualified() {
         SetupLogF("Installation allowed to NT Server = %s", allowNtServer.c_str());
         if (IsServerProductType(ReadProductType())) {
           ShowErrorBox(kMsgNoNtServer);
-          return 0;
+          return false;
         }
       }
       family = "NT";
@@ -111,32 +111,32 @@ int SetupEngine::IsPlatformQualified() {
 
   switch (CheckPlatformList(data.GetPlatforms(), family, running)) {
     case PlatformVerdict::Qualifies:
-      return 1;
+      return true;
     case PlatformVerdict::BadNumber:
       RaiseInternalError(kLocationPlatform, kErrorTokenize);
     case PlatformVerdict::Unsupported:
       break;
   }
   ShowErrorBox(kMsgUnsupportedOs);
-  return 0;
+  return false;
 }
 
-int SetupEngine::IsInstallerVersionCurrent() {
+bool SetupEngine::IsInstallerVersionCurrent() {
   SetupLog("Checking if the Windows Installer is the correct version");
   SetupCommandLine& attached = RequireCommandLine(kLocationInstallerVersion);
   DLLVERSIONINFO installed = {};
-  if (!msiLibrary.GetMsiDllVersion(&installed)) return 0;
+  if (!msiLibrary.GetMsiDllVersion(&installed)) return false;
   const std::string& wanted = attached.GetSetupDataFile().GetMsiVersion();
-  if (wanted.empty()) return 1;
+  if (wanted.empty()) return true;
   uint32_t required[3] = {};
   if (!ReadMsiVersion(wanted, required)) RaiseInternalError(kLocationInstallerVersion, kErrorTokenize);
   const uint32_t present[3] = {installed.dwMajorVersion, installed.dwMinorVersion, installed.dwBuildNumber};
-  return IsVersionAtLeast(present, required) ? 1 : 0;
+  return IsVersionAtLeast(present, required);
 }
 
-int SetupEngine::HasInstallPrivileges() {
+bool SetupEngine::HasInstallPrivileges() {
   SetupLog("Checking if the user has sufficient priviledges to install");
-  return 1;
+  return true;
 }
 
 }  // namespace kq

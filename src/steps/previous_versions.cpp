@@ -18,7 +18,7 @@ constexpr uint32_t kLocationPreviousVersions = 10;
 
 }  // namespace
 
-int SetupEngine::UninstallPreviousVersions() {
+bool SetupEngine::UninstallPreviousVersions() {
   SetupLog("Uninstalling previous versions");
   const SetupCommandLine& attached = RequireCommandLine(kLocationPreviousVersions);
   const SetupDataFile& data = attached.GetSetupDataFile();
@@ -33,18 +33,18 @@ int SetupEngine::UninstallPreviousVersions() {
     if (!GetUninstallCommand(entry.c_str(), displayName, command)) continue;
     // Without the package (typically no Windows Installer yet) the question
     // cannot name the new product: the run sequence asks again later.
-    if (!msiLibrary.LoadProductInformation(package.c_str())) return 0;
+    if (!msiLibrary.LoadProductInformation(package.c_str())) return false;
     RemovePreviousProduct(entry, displayName, command, silent);
   }
 
-  if (!msiLibrary.LoadProductInformation(package.c_str())) return 1;
-  if (!msiLibrary.IsPackageProductInstalled() || !msiLibrary.IsDifferentPackageInstalled()) return 1;
+  if (!msiLibrary.LoadProductInformation(package.c_str())) return true;
+  if (!msiLibrary.IsPackageProductInstalled() || !msiLibrary.IsDifferentPackageInstalled()) return true;
   const std::string entry = msiLibrary.GetProductCode();
   std::string displayName;
   std::string command;
-  if (!GetUninstallCommand(entry.c_str(), displayName, command)) return 1;
+  if (!GetUninstallCommand(entry.c_str(), displayName, command)) return true;
   RemovePreviousProduct(entry, displayName, command, silent);
-  return 1;
+  return true;
 }
 
 void SetupEngine::RemovePreviousProduct(const std::string& entry, std::string displayName, std::string command,

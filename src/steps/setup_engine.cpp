@@ -27,19 +27,19 @@ SetupCommandLine& SetupEngine::RequireCommandLine(uint32_t location) const {
   return *commandLine;
 }
 
-int SetupEngine::LoadProductInformation(const char* packagePath) {
-  return msiLibrary.LoadProductInformation(packagePath);
+bool SetupEngine::LoadProductInformation(const std::string& packagePath) {
+  return msiLibrary.LoadProductInformation(packagePath.c_str()) != 0;
 }
 
-int SetupEngine::IsCurrentVersionInstalled() {
-  return msiLibrary.IsPackageProductInstalled() && !msiLibrary.IsDifferentPackageInstalled() ? 1 : 0;
+bool SetupEngine::IsCurrentVersionInstalled() {
+  return msiLibrary.IsPackageProductInstalled() && !msiLibrary.IsDifferentPackageInstalled();
 }
 
-int SetupEngine::GetProductName(std::string& name) {
+bool SetupEngine::GetProductName(std::string& name) {
   name.clear();
-  if (!msiLibrary.IsProductInfoLoaded()) return 0;
+  if (!msiLibrary.IsProductInfoLoaded()) return false;
   name = msiLibrary.GetProductName();
-  return 1;
+  return true;
 }
 
 }  // namespace kq

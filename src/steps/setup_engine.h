@@ -8,64 +8,60 @@
 
 #include "http/download_progress.h"
 #include "msi/msi_library.h"
+#include "steps/setup_steps.h"
 
 namespace kq {
 
 class SetupCommandLine;
 
-class SetupEngine {
+class SetupEngine : public SetupSteps {
  public:
   // Reads the program's own folder (setupFolder and packageFolder) and
   // registers `ownerWindow` as the owner of internal-error boxes.
   SetupEngine(HWND ownerWindow, HANDLE endSessionEvent);
-  virtual ~SetupEngine();
+  ~SetupEngine() override;
   SetupEngine(const SetupEngine&) = delete;
   SetupEngine& operator=(const SetupEngine&) = delete;
 
   // Attaches the parsed command line (not owned) and appends the folder part
   // of its setup data file name to packageFolder (Lang\SETUP.INI: Lang\).
-  void SetCommandLine(SetupCommandLine* commandLine);
+  void SetCommandLine(SetupCommandLine* commandLine) override;
 
   // --- Pre-install checks -------------------------------------------------
-  // 1 when a Windows Installer disk prompt is in progress.
-  int IsPromptForCDMutexSet();
-  // 1 when this Windows qualifies; 0 after a message box told the user why
-  // not. Sets platformId.
-  int IsPlatformQualified();
-  // 1 when MSI.DLL is present and at least the MsiVersion of SETUP.INI.
-  int IsInstallerVersionCurrent();
-  int HasInstallPrivileges();
+  bool IsPromptForCDMutexSet() override;
+  // Sets platformId; a message box tells the user why a Windows does not
+  // qualify.
+  bool IsPlatformQualified() override;
+  bool IsInstallerVersionCurrent() override;
+  bool HasInstallPrivileges() override;
 
   // --- Product information (forwards to the MsiLibrary) --------------------
-  int LoadProductInformation(const char* packagePath);
-  // 1 when this product is installed from this very package.
-  int IsCurrentVersionInstalled();
-  // The product name into `name`; 0 (and `name` emptied) when no product
-  // information is loaded.
-  int GetProductName(std::string& name);
+  bool LoadProductInformation(const std::string& packagePath) override;
+  bool IsCurrentVersionInstalled() override;
+  bool GetProductName(std::string& name) override;
 
   // --- Installer invocation -----------------------------------------------
-  int HasRunFromSourceFeatures();
-  void RunMaintenanceInstaller();
-  int HasNestedInstall(int* rebootsSuppressed);
-  void RunMainInstaller(int rebootsSuppressed);
-  int LaunchNestedInstaller();
-  void LaunchPostInstallApplications();
-  // 1 when the uninstall command ran and ended with 0; 0 when there was
+  bool HasRunFromSourceFeatures() override;
+  void RunMaintenanceInstaller() override;
+  bool HasNestedInstall(bool* rebootsSuppressed) override;
+  void RunMainInstaller(bool rebootsSuppressed) override;
+  bool LaunchNestedInstaller() override;
+  void LaunchPostInstallApplications() override;
+  // True when the uninstall command ran and ended with 0; false when there was
   // nothing to run, it did not start, or the user cancelled it (1602). A
   // reboot ends the run with 460393, any other exit code with that code.
-  int RemoveApplication(const char* command);
+  bool RemoveApplication(const char* command);
 
   // --- Temporary copy of the setup ------------------------------------------
   // Copies setupFolder into a new temporary folder and works from there
   // (setupFolder and the command line's setup folder follow it, marker 1);
   // nothing when the marker is already set, marker 2 when the copy fails.
   // Internal error 18 without a command line.
-  void CopySetupToTempFolder();
+  void CopySetupToTempFolder() override;
   // With marker 1, deletes setupFolder, scheduling what is in use for the
   // next restart; only a KIESxxxx folder directly inside the user's
   // temporary-files folder is ever deleted.
-  void RemoveTempFolder();
+  void RemoveTempFolder() override;
 
   // --- Windows Installer bootstrap ------------------------------------------
   // Unloads MSI.DLL and starts the Windows Installer redistributable of the
@@ -73,15 +69,15 @@ class SetupEngine {
   // does not carry it, downloaded over HTTP; leaves it as the current child
   // process. When it can be neither started nor downloaded: message 13 (with
   // MsiVersion, else "1.10"), then the run ends with 1603.
-  void InstallWindowsInstaller();
+  void InstallWindowsInstaller() override;
   // Starts `command` (with " /Q" at UI levels 4, 5 and 7) as the current
-  // child process: 1 when it started, 0 when not.
-  int LaunchInstallerProgram(const std::string& command);
-  // Downloads the redistributable into a new "MSI" temporary file: 1 with
-  // `localPath` set, 0 when nothing usable was downloaded (the file is then
+  // child process; true when it started.
+  bool LaunchInstallerProgram(const std::string& command);
+  // Downloads the redistributable into a new "MSI" temporary file: true with
+  // `localPath` set, false when nothing usable was downloaded (the file is then
   // deleted). With NTMsiInstallerSHA256 / 9xMsiInstallerSHA256 set, the file
   // must have that SHA-256.
-  int DownloadWindowsInstaller(std::string& localPath);
+  bool DownloadWindowsInstaller(std::string& localPath);
   // The download's progress callback; `callbackData` is the window whose
   // control 1001 (a progress bar) follows the download: shown with the
   // percentage while reading or complete with a known size, hidden
@@ -90,42 +86,40 @@ class SetupEngine {
                                              int bytesPerSecond, uintptr_t callbackData);
 
   // --- Conflicting software and earlier versions ---------------------------
-  // Each check returns 1 when setup may go on; every other outcome ends the
+  // Each check returns when setup may go on; every other outcome ends the
   // run (1603 when installation is impossible, 1602 when the user declines
   // or a removal does not complete, or what RemoveApplication raises).
   // IncompatibleAppExit: an installed one ends the run (message 11).
-  int CheckIncompatibleApplications();
+  void CheckIncompatibleApplications() override;
   // IncompatibleAppUninstall: each installed one is removed after the user
   // agreed (message 9); never silently.
-  int UninstallIncompatibleApplications();
+  void UninstallIncompatibleApplications() override;
   // UpgradeConditions: one entry must find its product in its version
   // ranges (else message 7, even silently); REMOVE queues the product in
   // PreviousVersionUninstall.
-  int CheckUpgradeConditions();
+  void CheckUpgradeConditions() override;
   // ShutdownApplication: each program's window is closed, asking the user
   // (message 8) while one stays.
-  int ShutDownApplications();
-  // 1 when CheckRegKey is empty or names an existing key (and value).
-  int HasProductRegistryKey();
+  void ShutDownApplications() override;
+  bool HasProductRegistryKey() override;
   // Removes the PreviousVersionUninstall products, then this package's
-  // product when another build of it is installed (message 10). 1 when done;
-  // 0 when the package could not be read while a listed product waited.
-  int UninstallPreviousVersions();
+  // product when another build of it is installed (message 10).
+  bool UninstallPreviousVersions() override;
 
-  // 1 when no window of the entry's class remains; 0 when one does or the
-  // entry has no readable class.
-  int CloseApplication(const std::string& entry);
-  // 1 when the class is non-empty and a top-level window of it exists.
-  int IsWindowClassPresent(const char* windowClass);
+  // True when no window of the entry's class remains; false when one does
+  // or the entry has no readable class.
+  bool CloseApplication(const std::string& entry);
+  // True when the class is non-empty and a top-level window of it exists.
+  bool IsWindowClassPresent(const char* windowClass);
   // Sends the first window of the class the entry's message (WM_CLOSE and
-  // WM_QUIT by default) and waits for the class to go; 1 when it is gone.
-  int CloseWindowByClass(const char* windowClass, int waitMs, int message, int wParam, int lParam);
+  // WM_QUIT by default) and waits for the class to go; true when it is gone.
+  bool CloseWindowByClass(const char* windowClass, int waitMs, int message, int wParam, int lParam);
 
   HWND GetOwnerWindow() const { return ownerWindow; }
   HANDLE GetEndSessionEvent() const { return endSessionEvent; }
   const std::string& GetSetupFolder() const { return setupFolder; }
   void SetSetupFolder(const std::string& folder) { setupFolder = folder; }
-  const std::string& GetPackageFolder() const { return packageFolder; }
+  std::string GetPackageFolder() override { return packageFolder; }
   int GetPlatformId() const { return platformId; }
   MsiLibrary& GetMsiLibrary() { return msiLibrary; }
   SetupCommandLine* GetCommandLine() const { return commandLine; }

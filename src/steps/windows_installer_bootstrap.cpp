@@ -69,26 +69,26 @@ void SetupEngine::InstallWindowsInstaller() {
   if (!started) RaiseInternalError(kLocationBootstrap, kErrorLaunch);
 }
 
-int SetupEngine::LaunchInstallerProgram(const std::string& command) {
+bool SetupEngine::LaunchInstallerProgram(const std::string& command) {
   const SetupCommandLine& attached = RequireCommandLine(kLocationBootstrap);
   std::string text = command;
   if (InstallerRunsSilently(attached.GetUiLevel())) text += " /Q";
   ScopedHandle process;
-  if (!StartChildProcess(text, CommandLineLogging::Log, process)) return 0;
+  if (!StartChildProcess(text, CommandLineLogging::Log, process)) return false;
   SetCurrentChildProcess(std::move(process));
-  return 1;
+  return true;
 }
 
-int SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
+bool SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
   const SetupDataFile& data = RequireCommandLine(kLocationBootstrap).GetSetupDataFile();
   const std::string address = InstallerDownloadAddress(
       platformId, platformId == kPlatformWindows9x ? data.Get9xMsiInstaller() : data.GetNTMsiInstaller());
-  if (address.empty()) return 0;
+  if (address.empty()) return false;
 
   const std::string folder = TempFolderPath();
-  if (folder.empty()) return 0;
+  if (folder.empty()) return false;
   std::string file;
-  if (!CreateTempFileIn(folder, "MSI", file)) return 0;
+  if (!CreateTempFileIn(folder, "MSI", file)) return false;
   SetupLogF("Downloading the Windows Installer from %s to %s", address.c_str(), file.c_str());
 
   int result;
@@ -109,10 +109,10 @@ int SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
   if (result != KQHTTP_SUCCESS) {
     // Nothing of a failed or refused download is ever started; it goes.
     if (!DeleteFileByName(file)) LogForDeletion(file);
-    return 0;
+    return false;
   }
   localPath = file;
-  return 1;
+  return true;
 }
 
 bool SetupEngine::IsDownloadTrusted(const std::string& localPath) const {

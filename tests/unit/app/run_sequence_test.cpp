@@ -1,5 +1,5 @@
 // Every ending of the run sequence in one table: the real worker_thread.cpp
-// runs against stand-in steps (RunSteps) that answer as each row says and
+// runs against stand-in services and steps (RunServices, SetupSteps) that answer as each row says and
 // keep a pretend Startup folder and temporary copy. Each row gives the
 // inputs, the exit code, the shortcut left for the next logon, what became
 // of the copy, and the log lines that tell the story, in order.
@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/run_steps.h"
+#include "app/run_services.h"
 #include "config/setup_command_line.h"
 #include "ini/memory_file_opener.h"
+#include "steps/setup_steps.h"
 #include "sys/format.h"
 #include "sys/messages.h"
 #include "sys/session_end.h"
@@ -102,13 +103,13 @@ constexpr uint32_t kThrowOther = 0xDEADu;
 
 // The steps as the row has them answer. A step not named answers as on a
 // first installation that goes well.
-class StandInSteps : public RunSteps {
+class StandInSteps : public RunServices, public SetupSteps {
  public:
   explicit StandInSteps(const Row& row) : row_(row), shortcut_(row.startupShortcut), waits_(row.waits.begin(), row.waits.end()) {
     opener_.SetFile("C:\\MEDIUM\\SETUP.INI", "[ProductInformation]\r\nPackageName=Product.msi\r\n[ProductFeatures]\r\nMain\r\n");
   }
 
-  bool HasEngine() override { return row_.hasEngine; }
+  SetupSteps* Engine() override { return row_.hasEngine ? this : nullptr; }
   std::string ProgramPath() override { return row_.programPath; }
   std::string ProgramCommandLine() override {
     return row_.hasWholeCommandLine ? row_.wholeCommandLine : std::string(kProgram) + " " + row_.arguments;
@@ -159,8 +160,8 @@ class StandInSteps : public RunSteps {
   }
 
   void SetCommandLine(SetupCommandLine* commandLine) override { commandLine_ = commandLine; }
-  int IsPromptForCDMutexSet() override { return Answer("IsPromptForCDMutexSet", 0); }
-  int IsPlatformQualified() override { return Answer("IsPlatformQualified", 1); }
+  bool IsPromptForCDMutexSet() override { return Answer("IsPromptForCDMutexSet", 0); }
+  bool IsPlatformQualified() override { return Answer("IsPlatformQualified", 1); }
   void CheckIncompatibleApplications() override { Step("CheckIncompatibleApplications"); }
   void CopySetupToTempFolder() override {
     Step("CopySetupToTempFolder");
@@ -173,30 +174,36 @@ class StandInSteps : public RunSteps {
   void CheckUpgradeConditions() override { Step("CheckUpgradeConditions"); }
   void ShutDownApplications() override { Step("ShutDownApplications"); }
   std::string GetPackageFolder() override { return "C:\\MEDIUM\\"; }
-  void LoadProductInformation(const std::string& packagePath) override { packagePath_ = packagePath; }
-  int UninstallPreviousVersions() override { return Answer("UninstallPreviousVersions", 1); }
-  int IsInstallerVersionCurrent() override {
+  bool LoadProductInformation(const std::string& packagePath) override {
+    packagePath_ = packagePath;
+    return true;
+  }
+  bool UninstallPreviousVersions() override { return Answer("UninstallPreviousVersions", 1); }
+  bool IsInstallerVersionCurrent() override {
     // The row's answer before the engine's installation, then "current"
     // unless the row says it stays old.
     return installerInstalled_ ? Answer("IsInstallerVersionCurrentAfter", 1) : Answer("IsInstallerVersionCurrent", 1);
   }
-  int HasInstallPrivileges() override { return Answer("HasInstallPrivileges", 1); }
+  bool HasInstallPrivileges() override { return Answer("HasInstallPrivileges", 1); }
   void InstallWindowsInstaller() override {
     installerInstalled_ = true;
     Step("InstallWindowsInstaller");
   }
-  int HasProductRegistryKey() override { return Answer("HasProductRegistryKey", 0); }
-  int IsCurrentVersionInstalled() override { return Answer("IsCurrentVersionInstalled", 1); }
-  int HasRunFromSourceFeatures() override { return Answer("HasRunFromSourceFeatures", 0); }
+  bool HasProductRegistryKey() override { return Answer("HasProductRegistryKey", 0); }
+  bool IsCurrentVersionInstalled() override { return Answer("IsCurrentVersionInstalled", 1); }
+  bool HasRunFromSourceFeatures() override { return Answer("HasRunFromSourceFeatures", 0); }
   void RunMaintenanceInstaller() override { Step("RunMaintenanceInstaller"); }
-  int HasNestedInstall(int* rebootsSuppressed) override {
-    *rebootsSuppressed = Answer("RebootsSuppressed", 0);
+  bool HasNestedInstall(bool* rebootsSuppressed) override {
+    *rebootsSuppressed = Answer("RebootsSuppressed", 0) != 0;
     return Answer("HasNestedInstall", 0);
   }
-  void RunMainInstaller(int) override { Step("RunMainInstaller"); }
-  int LaunchNestedInstaller() override { return Answer("LaunchNestedInstaller", 1); }
+  void RunMainInstaller(bool) override { Step("RunMainInstaller"); }
+  bool LaunchNestedInstaller() override { return Answer("LaunchNestedInstaller", 1); }
   void LaunchPostInstallApplications() override { Step("LaunchPostInstallApplications"); }
-  void GetProductName(std::string& name) override { name = "KQ Demo"; }
+  bool GetProductName(std::string& name) override {
+    name = "KQ Demo";
+    return true;
+  }
   void RemoveTempFolder() override {
     if (commandLine_ != nullptr && commandLine_->GetTempCopyMarker() == 1 && copy_ == "kept") copy_ = "removed";
   }

@@ -2,6 +2,8 @@
 // directly (run once per Windows version); the steps' internal errors.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "sys/recording_platform.h"
 #include "steps/installed_version.h"
 #include "steps/setup_engine.h"
@@ -132,16 +134,16 @@ TEST(InstalledVersion, FirstReadableSourceDecides) {
 TEST(SoftwareSteps, WithoutACommandLineAreInternalErrors) {
   testing_support::RecordingPlatform platform;
   SetupEngine engine(nullptr, nullptr);
-  const std::pair<uint32_t, int (SetupEngine::*)()> steps[] = {
-      {2, &SetupEngine::HasProductRegistryKey},
-      {10, &SetupEngine::UninstallPreviousVersions},
-      {17, &SetupEngine::CheckIncompatibleApplications},
-      {21, &SetupEngine::UninstallIncompatibleApplications},
-      {22, &SetupEngine::ShutDownApplications},
-      {25, &SetupEngine::CheckUpgradeConditions},
+  const std::pair<uint32_t, std::function<void()>> steps[] = {
+      {2, [&] { engine.HasProductRegistryKey(); }},
+      {10, [&] { engine.UninstallPreviousVersions(); }},
+      {17, [&] { engine.CheckIncompatibleApplications(); }},
+      {21, [&] { engine.UninstallIncompatibleApplications(); }},
+      {22, [&] { engine.ShutDownApplications(); }},
+      {25, [&] { engine.CheckUpgradeConditions(); }},
   };
   for (const auto& step : steps) {
-    EXPECT_EQ(RaisedCode([&] { (engine.*step.second)(); }), 0x80004003u) << step.first;
+    EXPECT_EQ(RaisedCode(step.second), 0x80004003u) << step.first;
     ASSERT_FALSE(platform.Boxes().empty());
     EXPECT_EQ(platform.Boxes().back().text, Format("Error Code: %04X.80004003", step.first));
   }
