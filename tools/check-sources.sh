@@ -1,7 +1,10 @@
 #!/bin/bash
 # Source rules that the compiler cannot see.
-# - The program's top (src/app: WinMain, the dialog, the run sequence) is
-#   included by nothing below it.
+# - Rooms include only themselves and the rooms below them, in this order
+#   (lowest first): text, ini, sys, diag, config, msi, http, steps, check,
+#   app. So the program's top (src/app: WinMain, the dialog, the run
+#   sequence) is included by nothing below it, and nothing below the setup
+#   data (config) reads it.
 # - Narrow text is ANSI text, and on the NT family it reaches the file,
 #   process and shell-link calls only through the wide/ANSI layer
 #   (src/sys/wide_ansi.*): no such call by its ANSI or macro name, no ANSI
@@ -9,9 +12,21 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 status=0
-if hits=$(git grep -n '#include "app/' -- src ':!src/app'); then
-  echo "FAIL: code below src/app includes it:"
-  echo "$hits"
+rooms=(text ini sys diag config msi http steps check app)
+for ((i = 0; i < ${#rooms[@]}; i++)); do
+  room=${rooms[i]}
+  above=("${rooms[@]:i+1}")
+  [ ${#above[@]} -gt 0 ] || continue
+  pattern="#include \"($(IFS='|'; echo "${above[*]}"))/"
+  if hits=$(git grep -n -E "$pattern" -- "src/$room"); then
+    echo "FAIL: src/$room includes a room above it (order: ${rooms[*]}):"
+    echo "$hits"
+    status=1
+  fi
+done
+unknown=$(git ls-files 'src/*' | cut -d/ -f2 | sort -u | grep -v -x -E "$(IFS='|'; echo "${rooms[*]}")" || true)
+if [ -n "$unknown" ]; then
+  echo "FAIL: rooms without a place in the order: $unknown"
   status=1
 fi
 

@@ -7,11 +7,11 @@
 
 #include "app/reboot_policy.h"
 #include "app/run_services.h"
-#include "config/next_field.h"
+#include "text/next_field.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_steps.h"
 #include "sys/internal_error.h"
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 #include "sys/messages.h"
 #include "sys/session_end.h"
 #include "sys/setup_exit_code.h"

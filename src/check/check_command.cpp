@@ -5,7 +5,7 @@
 
 #include "check/medium_check.h"
 #include "config/parse_integer.h"
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 namespace kq {
 

@@ -1,7 +1,7 @@
 #include "check/data_file_checks.h"
 
 #include "check/closest_name.h"
-#include "config/next_field.h"
+#include "text/next_field.h"
 #include "config/parse_integer.h"
 #include "http/http_url.h"
 #include "steps/installer_command_lines.h"

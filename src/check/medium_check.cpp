@@ -9,7 +9,7 @@
 #include "check/package_reader.h"
 #include "check/sha256.h"
 #include "check/text_encoding.h"
-#include "config/next_field.h"
+#include "text/next_field.h"
 #include "steps/installer_command_lines.h"
 #include "steps/platform_list.h"
 #include "steps/windows_installer_rules.h"

@@ -1,6 +1,6 @@
 #include "check/recorded_ini_file.h"
 
-#include "config/next_field.h"
+#include "text/next_field.h"
 
 namespace kq {
 

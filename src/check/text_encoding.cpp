@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 namespace kq {
 

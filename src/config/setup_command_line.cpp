@@ -1,7 +1,7 @@
 #include "config/setup_command_line.h"
 
 #include "sys/internal_error.h"
-#include "config/next_field.h"
+#include "text/next_field.h"
 
 namespace kq {
 

@@ -2,7 +2,7 @@
 
 #include "sys/internal_error.h"
 #include "sys/run_platform.h"
-#include "config/next_field.h"
+#include "text/next_field.h"
 #include "ini/ini_enumerator.h"
 #include "ini/ini_typed_collection.h"
 #include "ini/ini_file.h"

@@ -63,7 +63,8 @@ class IniFileOpener {
 };
 
 // The real file system: Win32 files opened by the wide/ANSI rule on Windows,
-// stdio files on the host.
+// stdio files on the host. Defined by the system layer
+// (sys/platform_file_win.cpp, sys/platform_file_host.cpp).
 IniFileOpener& PlatformFileOpener();
 
 }  // namespace kq

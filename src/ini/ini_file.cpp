@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "config/next_field.h"
-#include "sys/mbcs_path.h"
+#include "text/next_field.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 

@@ -1,6 +1,6 @@
 #include "ini/ini_line.h"
 
-#include "config/next_field.h"
+#include "text/next_field.h"
 
 namespace kq {
 

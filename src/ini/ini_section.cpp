@@ -1,6 +1,6 @@
 #include "ini/ini_section.h"
 
-#include "config/next_field.h"
+#include "text/next_field.h"
 
 namespace kq {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "ini/ini_file.h"
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 

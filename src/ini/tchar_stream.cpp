@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 namespace kq {
 

@@ -4,7 +4,7 @@
 // that marks this product as installed.
 #include "sys/internal_error.h"
 #include "sys/setup_exit_code.h"
-#include "config/next_field.h"
+#include "text/next_field.h"
 #include "config/setup_command_line.h"
 #include "steps/installed_version.h"
 #include "steps/setup_engine.h"

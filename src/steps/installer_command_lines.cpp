@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "config/next_field.h"
+#include "text/next_field.h"
 #include "config/setup_command_line.h"
 #include "sys/format.h"
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 

@@ -1,6 +1,6 @@
 #include "steps/platform_list.h"
 
-#include "config/next_field.h"
+#include "text/next_field.h"
 #include "config/parse_integer.h"
 
 namespace kq {

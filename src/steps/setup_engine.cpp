@@ -2,7 +2,7 @@
 
 #include "sys/internal_error.h"
 #include "config/setup_command_line.h"
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 #include "sys/wide_ansi.h"
 
 namespace kq {

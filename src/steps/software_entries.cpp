@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "config/next_field.h"
+#include "text/next_field.h"
 #include "config/parse_integer.h"
 
 namespace kq {

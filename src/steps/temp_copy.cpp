@@ -6,7 +6,7 @@
 #include "sys/internal_error.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_engine.h"
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 #include "sys/setup_log.h"
 #include "sys/temp_copy_folder.h"
 #include "sys/temp_folder.h"

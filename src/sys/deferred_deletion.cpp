@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "ini/ini_file.h"
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
 #include "sys/temp_folder.h"

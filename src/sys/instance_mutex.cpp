@@ -1,6 +1,6 @@
 #include "sys/instance_mutex.h"
 
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 

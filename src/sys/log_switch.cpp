@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/next_field.h"
+#include "text/next_field.h"
 
 namespace kq {
 

@@ -1,6 +1,6 @@
 #include "sys/messages.h"
 
-#include "config/next_field.h"
+#include "text/next_field.h"
 #include "sys/messages/message_tables.h"
 
 namespace kq {

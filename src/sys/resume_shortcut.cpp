@@ -3,7 +3,7 @@
 #include <shlobj.h>
 
 #include "sys/format.h"
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 #include "sys/setup_log.h"
 #include "sys/shell_link.h"
 #include "sys/temp_folder.h"

@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "sys/format.h"
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 #include "sys/scoped_handle.h"
 #include "sys/session_end.h"
 #include "sys/setup_log.h"

@@ -3,7 +3,7 @@
 #include <climits>
 #include <vector>
 
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 #include "sys/setup_log.h"
 
 namespace kq {

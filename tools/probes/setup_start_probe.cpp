@@ -10,9 +10,9 @@
 #include <string>
 
 #include "sys/setup_exit_code.h"
-#include "config/next_field.h"
+#include "text/next_field.h"
 #include "config/setup_command_line.h"
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 #include "sys/wide_ansi.h"
 
 namespace {

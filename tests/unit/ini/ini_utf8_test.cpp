@@ -13,7 +13,7 @@
 #include "ini/memory_file_opener.h"
 #include "ini/tchar_stream.h"
 #include "ini_test_util.h"
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 namespace kq {
 namespace {

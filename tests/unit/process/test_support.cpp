@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 #include "sys/setup_log.h"
 
 namespace kq {

@@ -5,7 +5,7 @@
 
 #include "config/setup_command_line.h"
 #include "ini/memory_file_opener.h"
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 namespace kq {
 namespace {

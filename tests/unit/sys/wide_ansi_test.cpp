@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 namespace {

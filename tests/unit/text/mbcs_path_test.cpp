@@ -1,8 +1,8 @@
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 
 #include <gtest/gtest.h>
 
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 namespace kq {
 namespace {

@@ -1,4 +1,4 @@
-#include "config/next_field.h"
+#include "text/next_field.h"
 
 #include <gtest/gtest.h>
 

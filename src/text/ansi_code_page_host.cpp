@@ -1,10 +1,10 @@
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 #include <iconv.h>
 
 #include <string>
 
-#include "sys/mbcs_path.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 

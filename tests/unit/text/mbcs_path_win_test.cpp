@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sys/ansi_code_page.h"
-#include "sys/mbcs_path.h"
+#include "text/ansi_code_page.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 namespace kq {
 
