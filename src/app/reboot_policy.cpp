@@ -23,8 +23,12 @@ std::string MakeRestartArguments(const std::string& argumentText, int tempCopyMa
   return arguments;
 }
 
+bool RestartsSuppressed(int rebootMode) {
+  return rebootMode == kRebootSuppress || rebootMode == kRebootReallySuppress;
+}
+
 bool WantsFinalReboot(const std::string& argumentText, int rebootMode) {
-  if (rebootMode == kRebootSuppress || rebootMode == kRebootReallySuppress) return false;
+  if (RestartsSuppressed(rebootMode)) return false;
   return !Contains(argumentText, "REBOOT=S") && !Contains(argumentText, "REBOOT=R");
 }
 

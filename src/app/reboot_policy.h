@@ -12,6 +12,13 @@ namespace kq {
 // copy it runs from.
 std::string MakeRestartArguments(const std::string& argumentText, int tempCopyMarker);
 
+// Whether the command line suppresses restarts: REBOOT set to Suppress or
+// ReallySuppress, or any value starting with S or R in either case, as
+// Windows Installer reads it (/norestart sets ReallySuppress). Then no reboot
+// code of a child ends the run and Windows is never restarted by it; a
+// restart that is needed ends the run with 3010.
+bool RestartsSuppressed(int rebootMode);
+
 // Whether the setup restarts Windows itself after a main installation that
 // needed a reboot it suppressed: not when the argument text sets REBOOT=S or
 // REBOOT=R (case-sensitive, as msiexec's own property values are written),

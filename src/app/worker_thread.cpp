@@ -2,6 +2,7 @@
 // exit code every ending is turned into. Portable: it reaches the engine only
 // through SetupSteps and the system only through RunServices, so that the
 // unit tests can run it.
+#include <new>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ constexpr int kAnswerYes = 6;
 constexpr uint32_t kLocationRefusedCommandLine = 24;
 constexpr uint32_t kErrorRefusedCommandLine = 0x80070000u | kExitInvalidCommandLine;
 
+// Memory ran out somewhere in the run: location 27 with E_OUTOFMEMORY.
+constexpr uint32_t kLocationOutOfMemory = 27;
+constexpr uint32_t kErrorOutOfMemory = 0x8007000Eu;
+
 // One run of the setup: the state the worker keeps from start to end.
 class RunSequence {
  public:
@@ -47,12 +52,15 @@ class RunSequence {
  private:
   [[noreturn]] void Body();
   void StartUp();
+  // Whether this package's product is installed, read from the package.
+  bool IsMainProductInstalled();
   void FromTheBeginning();
   void InstallWindowsInstaller();
   void Maintenance();
   void MainInstallation();
   [[noreturn]] void NestedInstallerAndEnd();
   [[noreturn]] void FinalRebootOrEnd();
+  [[noreturn]] void EndWithRestartRequired();
 
   // Places the resume shortcut with `tag`; remembers whether it is there.
   void Hook(const std::string& tag);
@@ -65,6 +73,12 @@ class RunSequence {
   void StopIfSessionEnds() {
     if (services_->SessionEnding()) throw SessionEnd();
   }
+  // A reboot code that the command line keeps from restarting Windows.
+  bool SuppressesRestart() { return restartsSuppressed_ && !services_->SessionEnding(); }
+  // An ending that claims a restart under way while restarts are suppressed
+  // becomes 3010: a restart is needed and nobody has started it. A resume
+  // shortcut in place stays, so the setup goes on at the next logon.
+  uint32_t HonestRestartCode(uint32_t code);
 
   RunServices* services_;
   SetupSteps* engine_;  // null when the dialog has none
@@ -77,6 +91,8 @@ class RunSequence {
   std::string restartArguments_;
   bool instanceMutex_ = false;
   bool hookInPlace_ = false;
+  bool keepHook_ = false;            // a 3010 ending that the shortcut finishes
+  bool restartsSuppressed_ = false;  // by the command line (REBOOT=S..., R...)
   int installMode_ = kModeDefault;
   bool previousVersionsDone_ = false;
   bool nestedInstall_ = false;
@@ -87,7 +103,7 @@ class RunSequence {
 };
 
 uint32_t RunSequence::Run() {
-  return CatchSetupExitCode([this] {
+  return HonestRestartCode(CatchSetupExitCode([this] {
     try {
       Body();
     } catch (const SessionEnd&) {
@@ -96,23 +112,46 @@ uint32_t RunSequence::Run() {
       // without one, this run is over as far as it goes (1641).
       SetupLog("Exiting due to the end of the Windows session");
       RaiseSetupExitCode(hookInPlace_ ? kExitIntermediateReboot : kExitRebootInitiated);
+    } catch (const std::bad_alloc&) {
+      // What held the memory is unwound by now, so the error can be shown.
+      SetupLog("Out of memory");
+      RaiseInternalError(kLocationOutOfMemory, kErrorOutOfMemory);
     }
-  });
+  }));
+}
+
+uint32_t RunSequence::HonestRestartCode(uint32_t code) {
+  if (code != kExitIntermediateReboot && code != kExitRebootInitiated) return code;
+  if (!SuppressesRestart()) return code;
+  if (hookInPlace_) {
+    SetupLog("Restarts are suppressed, so Windows is not restarted; the setup goes on at the next logon");
+    keepHook_ = true;
+  } else {
+    SetupLog("Restarts are suppressed, so Windows is not restarted");
+  }
+  return kExitRebootRequired;
 }
 
 void RunSequence::Body() {
   StartUp();
   StopIfSessionEnds();
-  // A resume after a final reboot: only the nested installer is left.
+  // A resume after a final reboot: only the nested installer is left, once
+  // the main installation is known to have finished. Cut off (a power loss,
+  // a kill), it left the shortcut behind without the product.
   if (services_->UnhookReboot(finalTag_)) {
     SetupLog("Starting the SETUP process at launching the nested installation");
     services_->ShowDialog(false);
-    nestedInstall_ = true;
-    NestedInstallerAndEnd();
+    if (IsMainProductInstalled()) {
+      nestedInstall_ = true;
+      NestedInstallerAndEnd();
+    }
+    SetupLog("The main installation did not complete; starting the setup from the beginning");
+    services_->ShowDialog(commandLine_->GetUiLevel() != kUiQuiet);
+  } else {
+    SetupLog("Starting the SETUP process from the beginning");
+    // A shortcut left behind by an interrupted earlier run.
+    services_->UnhookReboot(intermediateTag_);
   }
-  SetupLog("Starting the SETUP process from the beginning");
-  // A shortcut left behind by an interrupted earlier run.
-  services_->UnhookReboot(intermediateTag_);
   FromTheBeginning();
   NestedInstallerAndEnd();
 }
@@ -165,11 +204,23 @@ void RunSequence::StartUp() {
   intermediateTag_ = dataFileName + ".Intermediate";
   finalTag_ = dataFileName + ".Final";
 
+  restartsSuppressed_ = RestartsSuppressed(commandLine_->GetRebootMode());
+
+  // The name is shared by every setup of this kind whose data file has this
+  // name, whatever its product: the other one may be another product's, so
+  // this one has done nothing and is to be tried again, as MSIEXEC answers
+  // while another installation runs.
   instanceMutex_ = services_->CreateInstanceMutex(dataFileName);
   if (!instanceMutex_) {
     SetupLog("Another instance of the same install is currently running");
-    RaiseSetupExitCode(kExitSuccess);
+    RaiseSetupExitCode(kExitAlreadyRunning);
   }
+}
+
+bool RunSequence::IsMainProductInstalled() {
+  return engine_->LoadProductInformation(engine_->GetPackageFolder() +
+                                         commandLine_->GetSetupDataFile().GetPackageName()) &&
+         engine_->IsCurrentVersionInstalled();
 }
 
 void RunSequence::FromTheBeginning() {
@@ -233,6 +284,8 @@ void RunSequence::InstallWindowsInstaller() {
   engine_->InstallWindowsInstaller();
   if (WaitForChild(nullptr)) {
     SetupLog("Reboot signalled after installing the Windows Installer");
+    // Ends with 3010 and the shortcut in place (HonestRestartCode).
+    if (SuppressesRestart()) RaiseSetupExitCode(kExitIntermediateReboot);
     const int uiLevel = commandLine_->GetUiLevel();
     if (uiLevel == kUiBasic || uiLevel == kUiBasicNoModal || uiLevel == kUiQuiet) {
       SetupLog("The Windows Installer was installed silently, so reboots were suppressed");
@@ -272,7 +325,7 @@ void RunSequence::Maintenance() {
   services_->ShowDialog(false);
   if (WaitForChild(nullptr)) {
     SetupLog("Exiting due to reboot after running the maintenance installer");
-    RaiseSetupExitCode(kExitRebootInitiated);
+    RaiseSetupExitCode(kExitRebootInitiated);  // 3010 when restarts are suppressed (HonestRestartCode)
   }
   SetupLog("Exiting after running the maintenance installer");
   RaiseSetupExitCode(kExitSuccess);
@@ -287,6 +340,9 @@ void RunSequence::MainInstallation() {
       Hook(finalTag_);
     }
   }
+  // A restart the command line suppresses waits for the end of the run.
+  const bool hookedFinal = nestedInstall_ && !rebootsSuppressed_;
+  if (restartsSuppressed_) rebootsSuppressed_ = true;
   StopIfSessionEnds();
   engine_->RunMainInstaller(rebootsSuppressed_);
   services_->ShowDialog(false);
@@ -304,9 +360,7 @@ void RunSequence::MainInstallation() {
     rebootRequired_ = true;
     mainExitCode_ = 0;
   }
-  if (nestedInstall_ && !rebootsSuppressed_) {
-    Unhook("Unhooking reboot after installing product", finalTag_);
-  }
+  if (hookedFinal) Unhook("Unhooking reboot after installing product", finalTag_);
   if (mainExitCode_ != 0) {
     SetupLog("Exiting due to failure after running the main installation");
     RaiseSetupExitCode(mainExitCode_);
@@ -321,6 +375,13 @@ void RunSequence::NestedInstallerAndEnd() {
     if (engine_->LaunchNestedInstaller()) {
       SetupLog("Nested installer was launched");
       if (WaitForChild(&nestedExitCode_)) {
+        if (SuppressesRestart()) {
+          SetupLog("Reboot signaled by the nested installer; reboots were suppressed, so a reboot will be required later");
+          rebootRequired_ = true;
+          // It may go on at the next logon from our temporary copy.
+          commandLine_->SetTempCopyMarker(2);
+          FinalRebootOrEnd();
+        }
         if (nestedExitCode_ == kExitIntermediateReboot) {
           SetupLog("Exiting due to intermediate reboot after launching the nested installer");
           // The nested setup runs from our temporary copy and restarts from
@@ -338,7 +399,11 @@ void RunSequence::NestedInstallerAndEnd() {
 
 void RunSequence::FinalRebootOrEnd() {
   StopIfSessionEnds();
-  if (rebootRequired_ && WantsFinalReboot(argumentText_, commandLine_->GetRebootMode())) {
+  if (rebootRequired_) {
+    if (!WantsFinalReboot(argumentText_, commandLine_->GetRebootMode())) {
+      SetupLog("Restarts are suppressed, so Windows is not restarted");
+      EndWithRestartRequired();
+    }
     SetupLog("Initiating reboot so the product will be functional");
     if (AsksBeforeFinalReboot(argumentText_, commandLine_->GetUiLevel())) {
       std::string productName;
@@ -348,9 +413,12 @@ void RunSequence::FinalRebootOrEnd() {
       const int answer = services_->AskToRestart(text, GetMessageTextOr(kMsgWarning, "Warning"));
       // A box closed because the session ends is no answer.
       StopIfSessionEnds();
-      if (answer == 0) SetupLog("The restart question could not be shown, so Windows is not restarted");
       // Only a Yes restarts Windows: a question nobody saw is no consent.
-      if (answer != kAnswerYes) RaiseSetupExitCode(kExitUserExit);
+      if (answer != kAnswerYes) {
+        SetupLog(answer == 0 ? "The restart question could not be shown, so Windows is not restarted"
+                             : "The restart was declined, so Windows is not restarted");
+        EndWithRestartRequired();
+      }
     }
     services_->StartRebootThread();
     RaiseSetupExitCode(kExitRebootInitiated);
@@ -358,6 +426,13 @@ void RunSequence::FinalRebootOrEnd() {
   engine_->LaunchPostInstallApplications();
   SetupLog("Exiting normally");
   RaiseSetupExitCode(kExitSuccess);
+}
+
+void RunSequence::EndWithRestartRequired() {
+  // Installed: only the restart is left to whoever runs the setup.
+  engine_->LaunchPostInstallApplications();
+  SetupLog("Exiting normally; a restart is required");
+  RaiseSetupExitCode(kExitRebootRequired);
 }
 
 void RunSequence::Hook(const std::string& tag) {
@@ -372,7 +447,7 @@ void RunSequence::Unhook(const char* reason, const std::string& tag) {
 }
 
 void RunSequence::Finish(uint32_t code) {
-  if (hookInPlace_ && code != kExitRebootInitiated && code != kExitIntermediateReboot) {
+  if (hookInPlace_ && !keepHook_ && code != kExitRebootInitiated && code != kExitIntermediateReboot) {
     SetupLog("Unhooking reboot due to error or normal exit");
     services_->UnhookReboot(intermediateTag_);
     services_->UnhookReboot(finalTag_);

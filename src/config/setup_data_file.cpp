@@ -6,6 +6,7 @@
 #include "ini/ini_enumerator.h"
 #include "ini/ini_typed_collection.h"
 #include "ini/ini_file.h"
+#include "ini/size_limited_opener.h"
 
 namespace kq {
 
@@ -20,6 +21,11 @@ constexpr uint32_t kErrorNoLines = 0x80040067u;
 constexpr uint32_t kErrorEnumeratorWithoutList = 0x80040069u;
 
 constexpr char kProductInformation[] = "ProductInformation";
+
+// Setup data is a few kilobytes. The document takes many times a file's size
+// in memory, so a larger file is refused (internal error 1 with
+// ERROR_FILE_TOO_LARGE) before it can exhaust the process's memory.
+constexpr uint64_t kMaxDataFileBytes = 1024 * 1024;
 
 // Appends the value text of every line of the section `name` (the text after
 // '=' of a key line, the whole of any other line, comments included), trimmed,
@@ -48,12 +54,14 @@ int SetupDataFile::Load(const std::string& folder, const std::string& fileName, 
   sourceFolder_ = folder;
   const std::string path = folder + fileName;
   RunLog("Loading setup data file: " + path);
+  SizeLimitedOpener limited(*opener_, kMaxDataFileBytes);
   try {
-    CIniFile ini(*opener_);
+    CIniFile ini(limited);
     ini.Load(path);
     ReadDocument(ini);
   } catch (const CKqIniFileException& failure) {
     RunLog(failure.Message());
+    if (limited.Refused()) RunLog(path + " is larger than 1 MB, the most setup data this setup reads");
     if (probing) {
       Clear();
       return 0;

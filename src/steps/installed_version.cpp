@@ -12,8 +12,10 @@ int GetInstalledVersion(const char* entry, VersionNumber& version) {
 
   uint32_t packed = 0;
   if (key.QueryValue("Version", packed) == ERROR_SUCCESS) {
+    // Windows Installer writes major << 24 | minor << 16 | build, with a
+    // 16-bit build: 1.2.300 is 0x0102012C.
     version = VersionNumber(static_cast<uint16_t>(packed >> 24), static_cast<uint16_t>((packed >> 16) & 0xFF),
-                            static_cast<uint16_t>((packed >> 8) & 0xFF), static_cast<uint16_t>(packed & 0xFF));
+                            static_cast<uint16_t>(packed & 0xFFFF), 0);
     return 1;
   }
   uint32_t major = 0;

@@ -22,10 +22,11 @@ constexpr uint32_t kExitInvalidHandle = 6;                  // ERROR_INVALID_HAN
 constexpr uint32_t kExitPrivilegeNotHeld = 1314;            // ERROR_PRIVILEGE_NOT_HELD
 constexpr uint32_t kExitUserExit = 1602;                    // ERROR_INSTALL_USEREXIT
 constexpr uint32_t kExitFailure = 1603;                     // ERROR_INSTALL_FAILURE
+constexpr uint32_t kExitAlreadyRunning = 1618;              // ERROR_INSTALL_ALREADY_RUNNING
 constexpr uint32_t kExitPlatformUnsupported = 1633;         // ERROR_INSTALL_PLATFORM_UNSUPPORTED
 constexpr uint32_t kExitInvalidCommandLine = 1639;          // ERROR_INVALID_COMMAND_LINE
 constexpr uint32_t kExitRebootInitiated = 1641;             // ERROR_SUCCESS_REBOOT_INITIATED
-constexpr uint32_t kExitRebootRequired = 3010;              // ERROR_SUCCESS_REBOOT_REQUIRED (children)
+constexpr uint32_t kExitRebootRequired = 3010;              // ERROR_SUCCESS_REBOOT_REQUIRED
 constexpr uint32_t kExitIntermediateReboot = 0x00070000u | kExitRebootInitiated;  // 460393
 constexpr uint32_t kExitUnexpected = 0x8004FFFFu;
 

@@ -10,6 +10,7 @@ import shutil
 import subprocess
 import time
 import uuid
+from contextlib import contextmanager
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -419,6 +420,15 @@ class StandInMsiexec:
         if not self.record.exists():
             return []
         return self.record.read_bytes().decode("latin-1").split("\r\n")[:-1]
+
+    @contextmanager
+    def real(self):
+        """Wine's own msiexec for the time of the block (calls so far are forgotten)."""
+        self.restore()
+        try:
+            yield
+        finally:
+            self.__init__(self.prefix, self.prefix.tools)
 
     def restore(self):
         shutil.copyfile(self.backup, self.target)

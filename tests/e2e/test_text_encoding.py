@@ -11,7 +11,8 @@ import uuid
 import pytest
 
 from test_msi_library import new_guid
-from test_setup_exe import SHORTCUT, UNINSTALL, run_setup, startup_folder, stand_in  # noqa: F401 (fixtures)
+from test_setup_exe import (SHORTCUT, UNINSTALL, install_for_real, run_setup, startup_folder,  # noqa: F401
+                            stand_in)
 
 ENVIRONMENT = r"HKCU\Environment"
 
@@ -121,7 +122,9 @@ def test_resume_shortcut_names_the_accented_medium_and_keeps_the_properties(
         assert "TARGETDIR=C:\\Büro".encode("utf-16-le") in data
         assert "Café\\SETUP.EXE".encode("utf-16-le") in data or b"Caf\xe9\\SETUP.EXE" in data
 
-        # The logon after the reboot opens the shortcut.
+        # The logon after the reboot opens the shortcut; the main
+        # installation had finished before the reboot.
+        install_for_real(gui_prefix, stand_in, medium / "Product.msi")
         gui_prefix.clear_setup_log()
         stand_in.configure(exit_code=0)
         gui_prefix.run(["start", "/wait", gui_prefix.win_path(shortcut)], env={"KQSETUP": "LOG"})

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <deque>
 #include <map>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -100,6 +101,7 @@ struct Row {
 };
 
 constexpr uint32_t kThrowOther = 0xDEADu;
+constexpr uint32_t kThrowBadAlloc = 0xBADu;
 
 // The steps as the row has them answer. A step not named answers as on a
 // first installation that goes well.
@@ -190,14 +192,20 @@ class StandInSteps : public RunServices, public SetupSteps {
     Step("InstallWindowsInstaller");
   }
   bool HasProductRegistryKey() override { return Answer("HasProductRegistryKey", 0); }
-  bool IsCurrentVersionInstalled() override { return Answer("IsCurrentVersionInstalled", 1); }
+  // "InstalledBeforeMain" answers until the main installation has run.
+  bool IsCurrentVersionInstalled() override {
+    return mainRan_ ? Answer("IsCurrentVersionInstalled", 1) : Answer("InstalledBeforeMain", 1);
+  }
   bool HasRunFromSourceFeatures() override { return Answer("HasRunFromSourceFeatures", 0); }
   void RunMaintenanceInstaller() override { Step("RunMaintenanceInstaller"); }
   bool HasNestedInstall(bool* rebootsSuppressed) override {
     *rebootsSuppressed = Answer("RebootsSuppressed", 0) != 0;
     return Answer("HasNestedInstall", 0);
   }
-  void RunMainInstaller(bool) override { Step("RunMainInstaller"); }
+  void RunMainInstaller(bool) override {
+    mainRan_ = true;
+    Step("RunMainInstaller");
+  }
   bool LaunchNestedInstaller() override { return Answer("LaunchNestedInstaller", 1); }
   void LaunchPostInstallApplications() override { Step("LaunchPostInstallApplications"); }
   bool GetProductName(std::string& name) override {
@@ -231,6 +239,7 @@ class StandInSteps : public RunServices, public SetupSteps {
     if (step == row_.sessionEndsAt) sessionEnding_ = true;
     if (step != row_.raiseAt) return;
     if (row_.raised == kThrowOther) throw std::runtime_error("not a setup exit code");
+    if (row_.raised == kThrowBadAlloc) throw std::bad_alloc();
     if (row_.raised == kExitRebootInitiated && sessionEnding_) throw SessionEnd();  // a step's box closed
     RaiseSetupExitCode(row_.raised);
   }
@@ -249,6 +258,7 @@ class StandInSteps : public RunServices, public SetupSteps {
   bool visible_ = false;
   bool sessionEnding_ = false;
   bool installerInstalled_ = false;
+  bool mainRan_ = false;
   bool rebootThread_ = false;
   bool finishSet_ = false;
   bool mutexReleased_ = false;
@@ -273,7 +283,7 @@ std::vector<Row> Endings() {
       Row("a command line that could not be converted").WholeCommandLine("").Ends(kExitInvalidCommandLine)
           .Copy("none").Logs({"Setup command line = ", "Failed extracting the program name from the command line",
                               "Worker thread exiting with status code: 00000667"}),
-      Row("another instance").Answer("CreateInstanceMutex", 0).Copy("none").Logs(
+      Row("another instance").Answer("CreateInstanceMutex", 0).Ends(kExitAlreadyRunning).Copy("none").Logs(
           {"Another instance of the same install is currently running"}),
       Row("a disk prompt of the Windows Installer").Answer("IsPromptForCDMutexSet", 1).Copy("none").Logs(
           {"Found __MsiPromptForCD mutex"}),
@@ -289,10 +299,14 @@ std::vector<Row> Endings() {
           .Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept").RebootThread()
           .Logs({"The Windows Installer was installed silently, so reboots were suppressed",
                  "Initiating a reboot, so the Windows Installer will be functional"}),
-      Row("the engine asks for a reboot, /qb with a REBOOT property").Args("/qb REBOOT=ReallySuppress")
+      Row("the engine asks for a reboot, /qb with a REBOOT property").Args("/qb REBOOT=Force")
           .Answer("IsInstallerVersionCurrent", 0).Waits({kReboot})
           .Logs({"The Windows Installer was installed silently, so reboots were suppressed",
                  "Unhooking reboot after running the Windows installer", "Exiting normally"}),
+      Row("the engine asks for a reboot, restarts suppressed").Args("/qb /norestart")
+          .Answer("IsInstallerVersionCurrent", 0).Waits({kReboot}).Ends(kExitRebootRequired).Leaves(kIntermediate)
+          .Copy("kept").Logs({"Reboot signalled after installing the Windows Installer",
+                              "Restarts are suppressed, so Windows is not restarted; the setup goes on at the next logon"}),
       Row("the engine is still not usable").Answer("IsInstallerVersionCurrent", 0)
           .Answer("IsInstallerVersionCurrentAfter", 0).Ends(kExitUserExit)
           .Logs({"Unhooking reboot after running the Windows installer",
@@ -311,6 +325,9 @@ std::vector<Row> Endings() {
           .Logs({"Launching the maintenance installer", "Exiting after running the maintenance installer"}),
       Row("maintenance asks for a reboot").Answer("HasProductRegistryKey", 1).Waits({kReboot})
           .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after running the maintenance installer"}),
+      Row("maintenance asks for a reboot, restarts suppressed").Args("/qn /norestart")
+          .Answer("HasProductRegistryKey", 1).Waits({kReboot}).Ends(kExitRebootRequired)
+          .Logs({"Restarts are suppressed, so Windows is not restarted"}),
       Row("the main installation fails").Waits({{false, 1603}}).Ends(kExitFailure)
           .Logs({"Exiting due to failure after running the main installation"}),
       Row("the product is not installed afterwards").Answer("HasProductRegistryKey", 0)
@@ -318,6 +335,10 @@ std::vector<Row> Endings() {
       Row("the main installation reboots").Waits({kReboot}).Ends(kExitRebootInitiated)
           .Logs({"Reboot signaled after running the main installation",
                  "Exiting due to final reboot after running the main installation"}),
+      Row("the main installation asks for a reboot, restarts suppressed").Args("/qn /norestart").Waits({kReboot})
+          .Ends(kExitRebootRequired).Logs({"Reboots were suppressed, so a reboot will be required later",
+                                           "Restarts are suppressed, so Windows is not restarted",
+                                           "Exiting normally; a restart is required"}),
       Row("the main installation reboots before a nested setup").Answer("HasNestedInstall", 1).Waits({kReboot})
           .Ends(kIntermediateReboot).Leaves(kFinal).Copy("kept")
           .Logs({"Hooking reboot before running the main installation",
@@ -333,6 +354,13 @@ std::vector<Row> Endings() {
       Row("a resume at the nested setup").Shortcut(kFinal).Copy("none")
           .Logs({"Starting the SETUP process at launching the nested installation", "Launching the nested installer",
                  "Exiting normally"}),
+      // The shortcut of a main installation cut off by a power loss.
+      Row("a resume whose main installation did not complete").Shortcut(kFinal).Answer("InstalledBeforeMain", 0)
+          .Answer("HasNestedInstall", 1)
+          .Logs({"Starting the SETUP process at launching the nested installation",
+                 "The main installation did not complete; starting the setup from the beginning",
+                 "Install mode is default or configure", "Hooking reboot before running the main installation",
+                 "Launching the nested installer", "Exiting normally"}),
       Row("a leftover intermediate shortcut is removed").Shortcut(kIntermediate)
           .Logs({"Starting the SETUP process from the beginning", "Exiting normally"}),
       Row("suppressed reboot, restart answered Yes").Args("/qb").Answer("HasNestedInstall", 1)
@@ -342,26 +370,45 @@ std::vector<Row> Endings() {
                  "Initiating reboot so the product will be functional"}),
       Row("suppressed reboot, restart answered No").Args("/qb").Answer("HasNestedInstall", 1)
           .Answer("RebootsSuppressed", 1)
-          .Waits({kReboot}).Restart(7).Ends(kExitUserExit)
-          .Logs({"Initiating reboot so the product will be functional"}),
+          .Waits({kReboot}).Restart(7).Ends(kExitRebootRequired)
+          .Logs({"Initiating reboot so the product will be functional",
+                 "The restart was declined, so Windows is not restarted", "Exiting normally; a restart is required"}),
       Row("suppressed reboot, the question cannot be shown").Args("/qb").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitUserExit)
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootRequired)
           .Logs({"Initiating reboot so the product will be functional",
                  "The restart question could not be shown, so Windows is not restarted"}),
       Row("suppressed reboot, /passive does not ask").Args("/passive").Answer("HasNestedInstall", 1)
           .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Initiating reboot so the product will be functional"}),
       Row("suppressed reboot, /norestart").Args("/qb /norestart").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Logs({"Exiting normally"}),
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Ends(kExitRebootRequired)
+          .Logs({"Launching the nested installer", "Restarts are suppressed, so Windows is not restarted"}),
+      Row("a nested setup asks for a reboot, restarts suppressed").Args("/qn /norestart")
+          .Answer("HasNestedInstall", 1).Answer("RebootsSuppressed", 1).Waits({{false, 0}, kReboot})
+          .Ends(kExitRebootRequired).Copy("kept")
+          .Logs({"Reboot signaled by the nested installer; reboots were suppressed, so a reboot will be required later",
+                 "Exiting normally; a restart is required"}),
       Row("suppressed reboot, /qn does not ask").Args("/qn").Answer("HasNestedInstall", 1)
           .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Initiating reboot so the product will be functional"}),
       Row("suppressed reboot, REBOOT=S").Args("/qb- REBOOT=S").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Logs({"Exiting normally"}),
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Ends(kExitRebootRequired)
+          .Logs({"Exiting normally; a restart is required"}),
       Row("a step ends the run with the shortcut in place").Raises("UninstallIncompatibleApplications", 1602)
           .Ends(kExitUserExit).Logs({"Unhooking reboot due to error or normal exit"}),
       Row("a removal reboots").Raises("UninstallIncompatibleApplications", kIntermediateReboot)
           .Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept"),
+      Row("a removal reboots, restarts suppressed").Args("/qn REBOOT=ReallySuppress")
+          .Raises("UninstallIncompatibleApplications", kIntermediateReboot).Ends(kExitRebootRequired)
+          .Leaves(kIntermediate).Copy("kept")
+          .Logs({"Restarts are suppressed, so Windows is not restarted; the setup goes on at the next logon",
+                 "Worker thread exiting with status code: 00000BC2"}),
+      Row("the session ends during a removal, restarts suppressed").Args("/qn /norestart")
+          .SessionEndsDuring("UninstallIncompatibleApplications")
+          .Raises("UninstallIncompatibleApplications", kIntermediateReboot).Ends(kIntermediateReboot)
+          .Leaves(kIntermediate).Copy("kept"),
+      Row("memory runs out").Raises("CheckUpgradeConditions", kThrowBadAlloc).Ends(0x8007000Eu)
+          .Logs({"Out of memory", "Worker thread exiting with status code: 8007000E"}),
       Row("an internal error of a step").Raises("RunMainInstaller", 0x8004006Au).Ends(0x8004006Au),
       Row("anything else that is thrown").Raises("CheckUpgradeConditions", kThrowOther).Ends(kExitUnexpected),
       Row("the session ends during the copy").SessionEndsDuring("CopySetupToTempFolder").Ends(kExitRebootInitiated)

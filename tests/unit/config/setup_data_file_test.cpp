@@ -132,6 +132,22 @@ TEST_F(SetupDataFileTest, FailuresEndTheRunWithLocationOneAndTheirCode) {
   }
 }
 
+// A file beyond 1 MB is refused before the parser holds it; one just below
+// loads, however long its lines are.
+TEST_F(SetupDataFileTest, SetupDataOverOneMegabyteIsRefused) {
+  const std::string head = "[ProductInformation]\r\nPackageName=p.msi\r\n[ProductFeatures]\r\n";
+  const std::string filler = "; " + std::string(1000, 'x') + "\r\n";
+  std::string fits = head;
+  while (fits.size() + filler.size() <= 1024 * 1024) fits += filler;
+  EXPECT_EQ(LoadCode(fits), 0u);
+  EXPECT_EQ(LoadCode(fits + filler), 223u);  // ERROR_FILE_TOO_LARGE
+  EXPECT_FALSE(file_.IsLoaded());
+  EXPECT_EQ(platform_.Boxes().back().text, "Error Code: 0001.000000DF");
+  bool named = false;
+  for (const std::string& line : platform_.LogLines()) named |= line.find("is larger than 1 MB") != std::string::npos;
+  EXPECT_TRUE(named);
+}
+
 TEST_F(SetupDataFileTest, MissingFileEndsTheRunUnlessProbing) {
   EXPECT_EQ(RaisedCode([&] { file_.Load(folder_, "NONE.INI", false); }), 2u);
   const std::vector<std::string> log = platform_.LogLines();

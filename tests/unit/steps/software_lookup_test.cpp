@@ -106,10 +106,11 @@ std::string Version(const std::string& entry) {
 
 TEST(InstalledVersion, FirstReadableSourceDecides) {
   Entries e;
-  e.Number(HKEY_LOCAL_MACHINE, "KqVersionPacked", "Version", 0x0105A0FF);
+  // Windows Installer's packing: a 16-bit build (1.2.300).
+  e.Number(HKEY_LOCAL_MACHINE, "KqVersionPacked", "Version", 0x0102012C);
   e.Number(HKEY_LOCAL_MACHINE, "KqVersionPacked", "VersionMajor", 7);
   e.Text(HKEY_LOCAL_MACHINE, "KqVersionPacked", "DisplayVersion", "8.0");
-  EXPECT_EQ(Version("KqVersionPacked"), "1 1.5.160.255");
+  EXPECT_EQ(Version("KqVersionPacked"), "1 1.2.300.0");
 
   e.Number(HKEY_LOCAL_MACHINE, "KqVersionPair", "VersionMajor", 0x10002);
   e.Number(HKEY_LOCAL_MACHINE, "KqVersionPair", "VersionMinor", 3);
