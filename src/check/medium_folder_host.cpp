@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "check/medium_folder.h"
+#include "sys/ansi_code_page.h"
 
 namespace kq {
 
@@ -39,8 +40,11 @@ bool FindEntry(const std::string& folder, const std::string& part, std::string& 
 bool MediumFolder::Exists() const { return IsDirectory(root_); }
 
 bool MediumFolder::FindFile(const std::string& relative, std::string& path) const {
+  // Names in setup data are text of the target systems' ANSI code page, as
+  // SETUP.EXE reads them; this file system names files in UTF-8.
+  std::string name;
+  if (!AnsiToUtf8(WindowsName(relative), name)) return false;
   std::string current = root_;
-  const std::string name = WindowsName(relative);
   size_t begin = 0;
   while (begin <= name.size()) {
     size_t end = name.find('\\', begin);
