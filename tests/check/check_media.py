@@ -9,6 +9,7 @@ import shutil
 import subprocess
 from dataclasses import dataclass, field
 from pathlib import Path
+from urllib.parse import unquote
 
 SOURCE_ROOT = Path(__file__).resolve().parents[2]
 PRODUCT = "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}"   # the demo product
@@ -167,3 +168,25 @@ def triples(findings: list) -> set:
 
 def sha256(data: bytes) -> str:
     return hashlib.sha256(data).hexdigest()
+
+
+def summary(findings: list) -> str:
+    """The line setupcheck writes on standard error after its findings."""
+    counts = [(sum(f["severity"] == kind for f in findings), kind) for kind in ("error", "warning")]
+    return ", ".join(f"{n} {kind}{'' if n == 1 else 's'}" for n, kind in counts if n) or "no findings"
+
+
+def sarif_findings(log: dict) -> list:
+    """A SARIF 2.1.0 log's results as --json findings; every result's rule is declared."""
+    assert log["version"] == "2.1.0"
+    run, = log["runs"]
+    rules = {rule["id"] for rule in run["tool"]["driver"]["rules"] if rule["shortDescription"]["text"]}
+    findings = []
+    for result in run["results"]:
+        assert result["ruleId"] in rules
+        location = result["locations"][0]["physicalLocation"]
+        findings.append({"file": unquote(location["artifactLocation"]["uri"]).replace("/", "\\"),
+                         "line": location.get("region", {}).get("startLine"), "severity": result["level"],
+                         "code": result["ruleId"], "message": result["message"]["text"]})
+    return findings
+
