@@ -354,7 +354,9 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
       version.Read(text.c_str());
       checked.Add(line->number, Severity::Warning, "version-letter",
                   "the version " + Quoted(text) + " holds a letter, which SETUP.EXE reads as its place in the "
-                  "alphabet (a is 0): " + version.ToString() + "; write the bound in numbers, such as 2.0-2.99");
+                  "alphabet (a is 0): " + version.ToString() + "; write it in numbers (" +
+                      std::to_string(version.Major()) + ".0-" + std::to_string(version.Major()) +
+                      ".65535 takes every " + std::to_string(version.Major()) + ".x version)");
     }
   }
 }

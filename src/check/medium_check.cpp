@@ -176,8 +176,8 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
     for (const std::string& feature : facts.features) known += (known.empty() ? "" : ", ") + feature;
     checked.Add(featureLines[i]->number, Severity::Error, "unknown-feature",
                 "the package has no feature " + Quoted(features[i]) +
-                    ", so the check for features installed to run from source, which ends a run without a mode "
-                    "switch with 0 instead of maintenance, never sees the feature meant; " +
+                    ", so the run-from-source check (which ends a second run with 0 instead of maintenance) does "
+                    "not see the feature meant; " +
                     (other.empty() ? "its features are " + known : "feature names are case-sensitive: write " + other));
   }
 
