@@ -119,6 +119,8 @@ CASES = [
     Case("MsiVersion above the package's", with_line(3, "MsiVersion=3.1"), {("msi-version-high", "SETUP.INI", 3)}),
     Case("package name in code page 1252", with_line(2, "PackageName=Comptabilité.msi").encode("cp1252"), set(),
          files={"Comptabilité.msi": "package"}),
+    Case("package name in other capitals", with_line(2, "PackageName=COMPTABILITÉ.MSI").encode("cp1252"), set(),
+         files={"Comptabilité.msi": "package"}),
     Case("package name in UTF-8 without a byte order mark", with_line(2, "PackageName=Comptabilité.msi"),
          {("utf8-without-bom", "SETUP.INI", 2), ("package-missing", "SETUP.INI", 2)},
          files={"Comptabilité.msi": "package"}),
