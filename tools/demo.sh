@@ -22,6 +22,8 @@
 #                   a screenshot, and its default button is pressed after S
 #                   seconds (10).
 #
+# --help            prints this text and changes nothing.
+#
 # On a fresh Debian machine as root it first installs what it needs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,6 +37,7 @@ while [ $# -ge 1 ]; do
     --prefix) prefix=$(realpath -m "$2"); keep_prefix=1; shift 2 ;;
     --timeout) run_timeout=$2; shift 2 ;;
     --answer-after) answer_after=$2; shift 2 ;;
+    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
     *) break ;;
   esac
 done

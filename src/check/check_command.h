@@ -1,15 +1,26 @@
 #pragma once
 // The command line shared by setupcheck and SETUPCHK.EXE:
-//   setupcheck [--json] [--codepage N] MEDIUM_FOLDER [DATAFILE]
-// Exit status 0 without errors (warnings allowed), 1 with at least one, 2
-// when the checker could not run (bad usage, missing folder).
+//   setupcheck [--json | --sarif] [--strict] [--codepage N] MEDIUM_FOLDER [DATAFILE]
+//   setupcheck --init PACKAGE.msi
+// Exit status 0 without errors (warnings allowed unless --strict), 1 with at
+// least one, 2 when the checker could not run (bad usage, missing folder).
+#include <cstdio>
+#include <string>
+
 namespace kq {
 
-enum class ConsoleText {
-  Utf8,  // the host: findings are written as UTF-8
-  Ansi,  // Windows: findings are written in the system's ANSI code page
+// What differs between the two programs: their name, and the text of their
+// command line and of what they write for people.
+struct CheckerConsole {
+  const char* program;  // "setupcheck", "SETUPCHK.EXE"
+  // Whether the command line and text output are UTF-8 (the host) rather than
+  // the system's ANSI code page (Windows).
+  bool utf8;
+  // Writes text for people (usage, findings, the summary), given as UTF-8,
+  // so that the reader of `stream` can read it.
+  void (*write)(std::FILE* stream, const std::string& utf8Text);
 };
 
-int RunSetupCheck(int argc, char** argv, ConsoleText console);
+int RunSetupCheck(int argc, char** argv, const CheckerConsole& console);
 
 }  // namespace kq

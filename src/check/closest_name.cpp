@@ -54,6 +54,11 @@ std::string ClosestName(const std::string& name, const std::vector<std::string>&
   return bestDistance <= allowed ? best : std::string();
 }
 
+std::string NearMissName(const std::string& name, const std::vector<std::string>& known) {
+  const std::string closest = ClosestName(name, known);
+  return !closest.empty() && EditDistance(name, closest) <= 2 ? closest : std::string();
+}
+
 bool EqualsNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

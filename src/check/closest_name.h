@@ -14,6 +14,11 @@ const std::vector<std::string>& KnownInformationKeys();
 // empty when none is close enough to be meant.
 std::string ClosestName(const std::string& name, const std::vector<std::string>& known);
 
+// The known name that `name` misses by letter case or by one or two letters
+// (a swap, a letter too many or too few); empty when there is none. Such a
+// name is almost surely meant as the known one, which then is not read.
+std::string NearMissName(const std::string& name, const std::vector<std::string>& known);
+
 bool EqualsNoCase(const std::string& a, const std::string& b);
 
 }  // namespace kq

@@ -23,6 +23,45 @@ bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || 
 // A GUID without its braces, as a publisher copies it from a tool.
 bool IsBareGuid(const std::string& text) { return IsBracedGuid("{" + text + "}"); }
 
+// The first character of a GUID-shaped text (braces or none, dashes in
+// place) that is not a hexadecimal digit, as a letter O copied for a zero:
+// '\0' when the text is no such near GUID.
+char NonHexInGuid(const std::string& text) {
+  const bool braced = text.size() == 38 && text.front() == '{' && text.back() == '}';
+  const std::string bare = braced ? text.substr(1, 36) : text;
+  if (bare.size() != 36) return '\0';
+  char found = '\0';
+  for (size_t i = 0; i < bare.size(); ++i) {
+    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+    const char c = bare[i];
+    if (dash != (c == '-')) return '\0';
+    const bool alphanumeric = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!dash && !alphanumeric) return '\0';
+    if (!dash && !IsHex(c) && found == '\0') found = c;
+  }
+  return found;
+}
+
+// An Uninstall key name where a product code is expected: a GUID must be
+// whole, braced and hexadecimal, or the key is never found.
+void CheckUninstallKeyName(CheckedDataFile& checked, int line, const std::string& entry) {
+  const char wrong = NonHexInGuid(entry);
+  if (wrong != '\0')
+    checked.Add(line, Severity::Error, "guid-not-hex",
+                Quoted(entry) + " is not a GUID: '" + std::string(1, wrong) +
+                    "' is not a hexadecimal digit (0-9, A-F), so no product is ever found under it; copy the "
+                    "product code again");
+  else if (IsBareGuid(entry))
+    checked.Add(line, Severity::Error, "product-code",
+                "the product code " + Quoted(entry) +
+                    " needs its braces: the Uninstall key of a Windows Installer product is {" + entry + "}");
+  else if (!entry.empty() && entry[0] == '{' && !IsBracedGuid(entry))
+    checked.Add(line, Severity::Error, "product-code",
+                Quoted(entry) +
+                    " is not a well-formed product code; write a GUID in braces such as "
+                    "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}");
+}
+
 std::string KnownList(const std::vector<std::string>& names) {
   std::string list;
   for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
@@ -38,6 +77,13 @@ void CheckUnknownNames(CheckedDataFile& checked) {
       bool known = false;
       for (const std::string& name : KnownSections()) known = known || name == line.section;
       if (known) continue;
+      const std::string meant = NearMissName(line.section, KnownSections());
+      if (!meant.empty()) {
+        checked.Add(line.number, Severity::Error, "misspelt-section",
+                    "SETUP.EXE does not read a section [" + line.section + "] and silently goes on without [" +
+                        meant + "] (names are case-sensitive); write [" + meant + "]");
+        continue;
+      }
       const std::string closest = ClosestName(line.section, KnownSections());
       checked.Add(line.number, Severity::Warning, "unknown-section",
                   "SETUP.EXE does not read a section [" + line.section + "]" +
@@ -57,6 +103,13 @@ void CheckUnknownNames(CheckedDataFile& checked) {
       }
       bool known = false;
       for (const std::string& name : KnownInformationKeys()) known = known || name == line.key;
+      const std::string meant = known ? std::string() : NearMissName(line.key, KnownInformationKeys());
+      if (!meant.empty()) {
+        checked.Add(line.number, Severity::Error, "misspelt-key",
+                    "SETUP.EXE does not read a key " + Quoted(line.key) + " and silently goes on without " + meant +
+                        " (names are case-sensitive); write " + meant);
+        continue;
+      }
       if (!known) {
         const std::string closest = ClosestName(line.key, KnownInformationKeys());
         checked.Add(line.number, Severity::Warning, "unknown-key",
@@ -232,17 +285,7 @@ void CheckProductCodeLists(CheckedDataFile& checked) {
     for (const IniSourceLine* line : checked.Entries(section)) {
       std::string entry = line->value;
       TrimBlanks(entry);
-      if (IsBareGuid(entry))
-        checked.Add(line->number, Severity::Error, "product-code",
-                    "the product code " + Quoted(entry) +
-                        " needs its braces: the Uninstall key of a Windows Installer "
-                        "product is {" +
-                        entry + "}");
-      else if (!entry.empty() && entry[0] == '{' && !IsBracedGuid(entry))
-        checked.Add(line->number, Severity::Error, "product-code",
-                    Quoted(entry) +
-                        " is not a well-formed product code; write a GUID in braces such as "
-                        "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}");
+      CheckUninstallKeyName(checked, line->number, entry);
     }
   }
 }
@@ -304,18 +347,26 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
                       " is neither LEAVE nor REMOVE (internal error 25 when the condition "
                       "matches); " +
                       kFormat);
-    else if (IsBareGuid(key))
-      checked.Add(line->number, Severity::Error, "product-code",
-                  "the product code " + Quoted(key) + " needs its braces: write {" + key + "}");
+    CheckUninstallKeyName(checked, line->number, key);
+    for (const std::string& text : VersionRangeBounds(ranges)) {
+      if (text.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") == std::string::npos) continue;
+      VersionNumber version;
+      version.Read(text.c_str());
+      checked.Add(line->number, Severity::Warning, "version-letter",
+                  "the version " + Quoted(text) + " holds a letter, which SETUP.EXE reads as its place in the "
+                  "alphabet (a is 0): " + version.ToString() + "; write it in numbers (" +
+                      std::to_string(version.Major()) + ".0-" + std::to_string(version.Major()) +
+                      ".65535 takes every " + std::to_string(version.Major()) + ".x version)");
+    }
   }
 }
 
 void CheckLaunchEntries(CheckedDataFile& checked) {
   for (const IniSourceLine* line : checked.Entries("LaunchApplications")) {
     if (line->keyLine && (line->key.find(',') != std::string::npos || IsBracedGuid(line->key))) {
-      checked.Add(line->number, Severity::Warning, "launch-equals",
-                  "this line holds '=', so SETUP.EXE reads it as KEY=VALUE and launches " + Quoted(line->value) +
-                      " instead of the component; put a name and '=' in front: Launch1=" + line->key + "=" +
+      checked.Add(line->number, Severity::Error, "launch-equals",
+                  "this line holds '=', so SETUP.EXE reads it as KEY=VALUE, looks for a component " +
+                      Quoted(line->value) + " and never starts the program; put a name and '=' in front: Launch1=" + line->key + "=" +
                       line->value);
       continue;
     }

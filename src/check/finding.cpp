@@ -61,4 +61,22 @@ bool HasError(const Findings& findings) {
   return false;
 }
 
+std::string FindingsSummary(const Findings& findings) {
+  size_t errors = 0;
+  for (const Finding& finding : findings) errors += finding.severity == Severity::Error ? 1 : 0;
+  const size_t warnings = findings.size() - errors;
+  auto count = [](size_t number, const char* word) {
+    return std::to_string(number) + " " + word + (number == 1 ? "" : "s");
+  };
+  if (findings.empty()) return "no findings";
+  if (errors == 0) return count(warnings, "warning");
+  return count(errors, "error") + (warnings == 0 ? std::string() : ", " + count(warnings, "warning"));
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out;
+  AppendJsonString(out, text);
+  return out;
+}
+
 }  // namespace kq

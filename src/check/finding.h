@@ -31,4 +31,10 @@ std::string FindingsToJson(const Findings& findings);
 
 bool HasError(const Findings& findings);
 
+// "2 errors, 1 warning", "1 error", "no findings".
+std::string FindingsSummary(const Findings& findings);
+
+// The text as a JSON string in quotes; it must be UTF-8.
+std::string JsonString(const std::string& text);
+
 }  // namespace kq

@@ -175,7 +175,9 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
     std::string known;
     for (const std::string& feature : facts.features) known += (known.empty() ? "" : ", ") + feature;
     checked.Add(featureLines[i]->number, Severity::Error, "unknown-feature",
-                "the package has no feature " + Quoted(features[i]) + " (MSIEXEC would fail); " +
+                "the package has no feature " + Quoted(features[i]) +
+                    ", so the run-from-source check (which ends a second run with 0 instead of maintenance) does "
+                    "not see the feature meant; " +
                     (other.empty() ? "its features are " + known : "feature names are case-sensitive: write " + other));
   }
 
@@ -198,14 +200,42 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
   if (facts.requiredEngine > 0 && !data.GetMsiVersion().empty() && ReadMsiVersion(data.GetMsiVersion(), parts)) {
     const uint32_t required[3] = {static_cast<uint32_t>(facts.requiredEngine / 100),
                                   static_cast<uint32_t>(facts.requiredEngine % 100), 0};
+    const std::string version = std::to_string(required[0]) + "." + std::to_string(required[1]);
     if (!IsVersionAtLeast(parts, required)) {
-      const std::string version = std::to_string(required[0]) + "." + std::to_string(required[1]);
       checked.Add(checked.KeyLine("MsiVersion"), Severity::Warning, "msi-version-low",
                   "MsiVersion " + data.GetMsiVersion() + " is lower than the Windows Installer " + version +
                       " the package requires (summary information page count " + std::to_string(facts.requiredEngine) +
                       "): the engine check passes, then MSIEXEC refuses the "
                       "package; write MsiVersion=" +
                       version);
+    } else if (!IsVersionAtLeast(required, parts)) {
+      checked.Add(checked.KeyLine("MsiVersion"), Severity::Warning, "msi-version-high",
+                  "MsiVersion " + data.GetMsiVersion() + " is above the Windows Installer " + version +
+                      " the package requires (summary information page count " + std::to_string(facts.requiredEngine) +
+                      "), so machines that have " + version +
+                      " download and install an engine the package does not need; write MsiVersion=" + version);
+    }
+  }
+
+  if (!facts.upgradeCode.empty()) {
+    auto checkKey = [&](const IniSourceLine& line, const std::string& key, const std::string& section) {
+      if (!EqualsNoCase(key, facts.upgradeCode)) return;
+      checked.Add(line.number, Severity::Error, "upgrade-code",
+                  key + " is the package's UpgradeCode, but [" + section +
+                      "] names Uninstall keys, which for a Windows Installer product are its ProductCode: this "
+                      "entry never matches any installed product; write the ProductCode of the product meant");
+    };
+    for (const char* section : {"PreviousVersionUninstall", "IncompatibleAppExit", "IncompatibleAppUninstall"}) {
+      for (const IniSourceLine* line : checked.Entries(section)) {
+        std::string entry = line->value;
+        TrimBlanks(entry);
+        checkKey(*line, entry, section);
+      }
+    }
+    for (const IniSourceLine* line : checked.Entries("UpgradeConditions")) {
+      std::string rest = line->value;
+      std::string key;
+      if (NextField(rest, key, ",", QuoteMode::Remove)) checkKey(*line, key, "UpgradeConditions");
     }
   }
 

@@ -13,7 +13,8 @@ class MediumFolder {
 
   bool Exists() const;
   // The file system path of an existing file named relative to the medium
-  // ("Lang\SETUP.INI"); false when there is none.
+  // ("Lang\SETUP.INI") in the text of the target systems' ANSI code page
+  // (SetTextCodePage); false when there is none.
   bool FindFile(const std::string& relative, std::string& path) const;
   // The whole file; false when it cannot be read.
   static bool ReadFile(const std::string& path, std::string& bytes);

@@ -26,6 +26,7 @@ bool ReadPackage(const std::string& path, PackageFacts& facts) {
     if (row[0] == "ProductCode") facts.productCode = row[1];
     if (row[0] == "ProductName") facts.productName = row[1];
     if (row[0] == "ProductVersion") facts.productVersion = row[1];
+    if (row[0] == "UpgradeCode") facts.upgradeCode = row[1];
   }
   facts.requiredEngine = database->PageCount();
   return true;

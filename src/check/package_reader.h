@@ -14,6 +14,7 @@ struct PackageFacts {
   std::string productCode;
   std::string productName;
   std::string productVersion;
+  std::string upgradeCode;  // the product family's code: never an Uninstall key name
   std::vector<std::string> features;    // Feature.Feature
   std::vector<std::string> components;  // Component.ComponentId
   // The Windows Installer version the package requires, from the summary

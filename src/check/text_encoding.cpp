@@ -125,6 +125,14 @@ void CheckTextEncoding(const std::string& bytes, unsigned codePage, const std::s
     }
     return;
   }
+  // UTF-16 without its mark: every other byte of ASCII text is zero, and the
+  // INI parser stumbles over the zeros on the first line.
+  if (bytes.size() >= 2 && (bytes[0] == '\0') != (bytes[1] == '\0')) {
+    findings.push_back(EncodingError(file, 1,
+                                     "the file is UTF-16 without a byte order mark, which SETUP.EXE cannot read; "
+                                     "save it as UTF-16 with a byte order mark (\"Unicode\" in Notepad)"));
+    return;
+  }
   const std::vector<std::string> lines = ByteLines(bytes, 0);
   int firstUtf8Line = 0;
   bool allUtf8 = true;

@@ -122,4 +122,14 @@ bool FindUnreadableVersionBound(const std::string& ranges, std::string& bound) {
   return found;
 }
 
+std::vector<std::string> VersionRangeBounds(const std::string& ranges) {
+  std::vector<std::string> bounds;
+  ForEachVersionRange(ranges, [&](const std::string& low, const std::string& high) {
+    if (!low.empty()) bounds.push_back(low);
+    if (!high.empty() && high != low) bounds.push_back(high);
+    return true;
+  });
+  return bounds;
+}
+
 }  // namespace kq

@@ -5,6 +5,7 @@
 // reader and the ranges are tested natively.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kq {
 
@@ -58,5 +59,9 @@ bool IsVersionInRanges(const VersionNumber& version, const std::string& ranges);
 // `bound`; false when every bound reads (IsVersionInRanges then never fails
 // for a bad bound).
 bool FindUnreadableVersionBound(const std::string& ranges, std::string& bound);
+
+// The bounds of the ranges text in order, the missing ones left out and a
+// range's upper bound only when it differs from its lower one.
+std::vector<std::string> VersionRangeBounds(const std::string& ranges);
 
 }  // namespace kq

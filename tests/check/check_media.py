@@ -9,12 +9,14 @@ import shutil
 import subprocess
 from dataclasses import dataclass, field
 from pathlib import Path
+from urllib.parse import unquote
 
 SOURCE_ROOT = Path(__file__).resolve().parents[2]
 PRODUCT = "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}"   # the demo product
 WELCOME = "{2D3E4F5A-6B7C-4D8E-9F0A-1B2C3D4E5F60}"   # its welcome program's component
 NESTED = "{0B1C2D3E-4F5A-4B6C-9D7E-8F9A0B1C2D3E}"    # the nested product
 OTHER = "{11111111-2222-4333-8444-555555555555}"
+UPGRADE = "{0B1C2D3E-4F5A-4B6C-9D7E-8F9A0B1C2D3E}"   # the demo package's UpgradeCode
 
 BASE = f"""[ProductInformation]
 PackageName=KorvaneDemo.msi
@@ -31,7 +33,7 @@ class Case:
     name: str
     ini: str | bytes
     expected: set            # {(code, file, line or None)}
-    files: dict = field(default_factory=dict)  # medium-relative name -> bytes, or "nested" for a nested setup
+    files: dict = field(default_factory=dict)  # medium-relative name -> bytes, "package", or "nested" for a nested setup
     codepage: int | None = None
 
 
@@ -59,9 +61,9 @@ CASES = [
     Case("no ProductFeatures", BASE.replace("[ProductFeatures]\nComplete\n", ""),
          {("missing-section", "SETUP.INI", None)}),
     Case("PackageName misspelt", with_line(2, "PackageNmae=KorvaneDemo.msi"),
-         {("unknown-key", "SETUP.INI", 2), ("missing-key", "SETUP.INI", 1)}),
+         {("misspelt-key", "SETUP.INI", 2), ("missing-key", "SETUP.INI", 1)}),
     Case("section misspelt", BASE.replace("[ProductFeatures]", "[ProductFeature]"),
-         {("unknown-section", "SETUP.INI", 4), ("missing-section", "SETUP.INI", None)}),
+         {("misspelt-section", "SETUP.INI", 4), ("missing-section", "SETUP.INI", None)}),
     Case("bad section header", with_line(1, "[ProductInformation"), {("load", "SETUP.INI", 1)}),
     Case("CheckRegKey root in lower case", plus("[ProductInformation]", "CheckRegKey=hklm,Software\\Korvane"),
          {("check-reg-key", "SETUP.INI", 9)}),
@@ -97,11 +99,31 @@ CASES = [
     Case("nested data file missing", with_line(3, f"NestedInstall={NESTED},Tools\\SETUP.INI,ONEREBOOT"),
          {("nested-data-file", "SETUP.INI", 3)}),
     Case("nested setup", with_line(3, f"NestedInstall={OTHER},nested\\SETUP.INI,ONEREBOOT"),
-         {("nested-product-code", "SETUP.INI", 3), ("unknown-key", "nested\\SETUP.INI", 3)},
+         {("nested-product-code", "SETUP.INI", 3), ("misspelt-key", "nested\\SETUP.INI", 3)},
          files={"nested": NESTED_INI}),
     Case("UTF-8 without a byte order mark", "; Café Korvane\n" + BASE, {("utf8-without-bom", "SETUP.INI", 1)}),
     Case("key set twice", plus("[ProductInformation]", "PackageName=Other.msi"), {("duplicate-key", "SETUP.INI", 9)}),
     Case("character outside the code page", "\ufeff; Продукт Korvane\n" + BASE, {("encoding", "SETUP.INI", 1)}),
+    Case("UTF-16 without a byte order mark", BASE.replace("\n", "\r\n").encode("utf-16-le"), {("encoding", "SETUP.INI", 1)}),
+    Case("UpgradeCode as a condition", plus("[UpgradeConditions]", f"{PRODUCT},,LEAVE", f"{UPGRADE},1.0-1.9,REMOVE"),
+         {("upgrade-code", "SETUP.INI", 10)}),
+    Case("UpgradeCode as software in the way", plus("[IncompatibleAppExit]", UPGRADE), {("upgrade-code", "SETUP.INI", 9)}),
+    Case("GUID with the letter O", plus("[PreviousVersionUninstall]", OTHER[:-2] + "O}"),
+         {("guid-not-hex", "SETUP.INI", 9)}),
+    Case("key in the wrong case", with_line(3, "MSIVersion=2.0"), {("misspelt-key", "SETUP.INI", 3)}),
+    Case("key a letter short", with_line(3, f"NestedInstal={NESTED},nested\\SETUP.INI"), {("misspelt-key", "SETUP.INI", 3)}),
+    Case("section a letter long", plus("[ShutdownApplications]", "KorvaneMain"), {("misspelt-section", "SETUP.INI", 8)}),
+    Case("unknown key", plus("[ProductInformation]", "Publisher=Korvane"), {("unknown-key", "SETUP.INI", 9)}),
+    Case("version range with a letter", plus("[UpgradeConditions]", f"{PRODUCT},,LEAVE", f"{OTHER},2.x,REMOVE"),
+         {("version-letter", "SETUP.INI", 10)}),
+    Case("MsiVersion above the package's", with_line(3, "MsiVersion=3.1"), {("msi-version-high", "SETUP.INI", 3)}),
+    Case("package name in code page 1252", with_line(2, "PackageName=Comptabilité.msi").encode("cp1252"), set(),
+         files={"Comptabilité.msi": "package"}),
+    Case("package name in other capitals", with_line(2, "PackageName=COMPTABILITÉ.MSI").encode("cp1252"), set(),
+         files={"Comptabilité.msi": "package"}),
+    Case("package name in UTF-8 without a byte order mark", with_line(2, "PackageName=Comptabilité.msi"),
+         {("utf8-without-bom", "SETUP.INI", 2), ("package-missing", "SETUP.INI", 2)},
+         files={"Comptabilité.msi": "package"}),
 ]
 
 
@@ -135,6 +157,8 @@ def lay_out(case: Case, folder: Path, packages: dict) -> Path:
             (folder / "nested").mkdir()
             shutil.copy(packages["Nested.msi"], folder / "nested" / "Nested.msi")
             (folder / "nested" / "SETUP.INI").write_bytes(content.replace("\n", "\r\n").encode())
+        elif content == "package":
+            shutil.copy(packages["KorvaneDemo.msi"], folder / name)
         else:
             (folder / name).write_bytes(content)
     return folder
@@ -146,3 +170,25 @@ def triples(findings: list) -> set:
 
 def sha256(data: bytes) -> str:
     return hashlib.sha256(data).hexdigest()
+
+
+def summary(findings: list) -> str:
+    """The line setupcheck writes on standard error after its findings."""
+    counts = [(sum(f["severity"] == kind for f in findings), kind) for kind in ("error", "warning")]
+    return ", ".join(f"{n} {kind}{'' if n == 1 else 's'}" for n, kind in counts if n) or "no findings"
+
+
+def sarif_findings(log: dict) -> list:
+    """A SARIF 2.1.0 log's results as --json findings; every result's rule is declared."""
+    assert log["version"] == "2.1.0"
+    run, = log["runs"]
+    rules = {rule["id"] for rule in run["tool"]["driver"]["rules"] if rule["shortDescription"]["text"]}
+    findings = []
+    for result in run["results"]:
+        assert result["ruleId"] in rules
+        location = result["locations"][0]["physicalLocation"]
+        findings.append({"file": unquote(location["artifactLocation"]["uri"]).replace("/", "\\"),
+                         "line": location.get("region", {}).get("startLine"), "severity": result["level"],
+                         "code": result["ruleId"], "message": result["message"]["text"]})
+    return findings
+

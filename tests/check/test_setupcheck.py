@@ -28,10 +28,16 @@ def test_finding(case, packages, tmp_path):
     assert media.triples(findings) == case.expected, result.stdout
     errors = any(f["severity"] == "error" for f in findings)
     assert result.returncode == (1 if errors else 0), result.stderr
-    # The text form says the same, one finding per line.
+    assert result.stderr == media.summary(findings) + "\n"
+    # The text form says the same, one finding per line; SARIF too.
     text = setupcheck(folder).stdout.splitlines()
     assert text == [f'{f["file"]}{":" + str(f["line"]) if f["line"] else ""}: {f["severity"]}: {f["message"]}'
                     for f in findings]
+    sarif = setupcheck("--sarif", folder)
+    assert media.sarif_findings(json.loads(sarif.stdout)) == findings
+    assert sarif.returncode == result.returncode
+    # --strict fails on warnings as well.
+    assert setupcheck("--strict", folder).returncode == (1 if findings else 0)
 
 
 def test_code_page_of_the_targets(packages, tmp_path):
@@ -42,10 +48,29 @@ def test_code_page_of_the_targets(packages, tmp_path):
     assert setupcheck("--codepage", 1251, folder).returncode == 0
 
 
+def test_init_starts_a_medium_that_passes_strict(packages, tmp_path):
+    init = setupcheck("--init", packages["KorvaneDemo.msi"])
+    assert init.returncode == 0, init.stderr
+    lines = init.stdout.splitlines()
+    assert [line for line in lines if not line.startswith(";")] == [
+        "[ProductInformation]", "PackageName=KorvaneDemo.msi", "MsiVersion=2.0", "[ProductFeatures]", "Complete"]
+    folder = media.lay_out(media.Case("init", init.stdout, set()), tmp_path / "medium", packages)
+    check = setupcheck("--strict", folder)
+    assert (check.returncode, check.stdout, check.stderr) == (0, "", "no findings\n")
+
+
 def test_cannot_run(tmp_path):
     assert setupcheck(tmp_path / "absent").returncode == 2
     assert setupcheck("--codepage", "x", tmp_path).returncode == 2
     assert setupcheck().returncode == 2
+    assert setupcheck("--init", tmp_path / "absent.msi").returncode == 2
+    # Scripts still get a document that says why.
+    result = setupcheck("--json", tmp_path / "absent")
+    assert result.returncode == 2
+    assert [(f["code"], f["severity"]) for f in json.loads(result.stdout)] == [("cannot-run", "error")]
+    sarif = json.loads(setupcheck("--codepage", "x", "--sarif", tmp_path).stdout)
+    invocation = sarif["runs"][0]["invocations"][0]
+    assert not invocation["executionSuccessful"] and "--codepage" in invocation["toolExecutionNotifications"][0]["message"]["text"]
     # A folder without the data file is a finding, not a failure to run.
     result = setupcheck("--json", tmp_path, "Lang\\DE.INI")
     assert result.returncode == 1
