@@ -7,8 +7,10 @@
 #   data (config) reads it.
 # - Narrow text is ANSI text, and on the NT family it reaches the file,
 #   process and shell-link calls only through the wide/ANSI layer
-#   (src/sys/wide_ansi.*): no such call by its ANSI or macro name, no ANSI
-#   entry point looked up by name, and no IShellLinkA text call elsewhere.
+#   (src/sys/wide_ansi*: the umbrella header sys/wide_ansi.h and its parts):
+#   no such call by its ANSI or macro name, no ANSI entry point looked up by
+#   name, and no IShellLinkA text call elsewhere. The layer's call shapes
+#   (sys/wide_ansi_call.h) are included by the layer alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -40,7 +42,7 @@ link_calls='SetPath|GetPath|SetArguments|GetArguments|SetDescription|GetDescript
 link_calls+='|GetWorkingDirectory|SetIconLocation|GetIconLocation|SetRelativePath'
 # src/app/runtime_imports.cpp stands in for two wide KERNEL32 functions that
 # the C and C++ runtimes import; it sees only their ASCII module names.
-layer=(':!src/sys/wide_ansi.h' ':!src/sys/wide_ansi.cpp' ':!src/app/runtime_imports.cpp')
+layer=(':!src/sys/wide_ansi*' ':!src/app/runtime_imports.cpp')
 # String literals and comments are blanked first, so that log texts such as
 # "GetSystemDirectory() failed" do not count; lookups by name are checked on
 # the literals themselves.
@@ -50,8 +52,13 @@ calls=$(git grep -n -E "\\b($file_calls)A?[[:space:]]*\\(|->($link_calls)[[:spac
   grep -v -E '\bGetCommandLine\(\) const' || true)
 lookups=$(git grep -n -E "\"($file_calls)A\"" -- src "${layer[@]}" || true)
 if [ -n "$calls$lookups" ]; then
-  echo "FAIL: file, process or shell-link calls outside src/sys/wide_ansi.* (use its wrapped calls):"
+  echo "FAIL: file, process or shell-link calls outside src/sys/wide_ansi* (use its wrapped calls):"
   printf '%s\n' "$calls" "$lookups" | grep -v '^$'
+  status=1
+fi
+if hits=$(git grep -n '#include "sys/wide_ansi_call.h"' -- src ':!src/sys/wide_ansi*'); then
+  echo "FAIL: the wide/ANSI layer's call shapes used outside it (include sys/wide_ansi.h):"
+  echo "$hits"
   status=1
 fi
 exit $status

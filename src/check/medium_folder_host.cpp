@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "check/medium_folder.h"
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 namespace kq {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "check/check_command.h"
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 namespace {
 

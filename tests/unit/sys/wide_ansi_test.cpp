@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sys/wide_ansi_call.h"
 #include "text/mbcs_path.h"
 
 namespace kq {
@@ -181,6 +182,40 @@ TEST(WideAnsi, FoundNamesOutsideTheAnsiCodePageComeAsShortNames) {
   EXPECT_NE(name.find('~'), std::string::npos) << name;
   EXPECT_TRUE(DeleteFileByName(folder + name)) << name;
   RemoveDirectoryA(folder.c_str());
+}
+
+// Found names, the temporary-files folder and the program's path all take
+// their long form, else their short one, through this one decision.
+TEST(WideAnsi, WideNamesComeAsTheirLongAnsiFormElseTheirShortForm) {
+  using wide_call::AnsiLongElseShort;
+  using wide_call::NameForm;
+  int shortAsked = 0;
+  auto shortForm = [&] {
+    ++shortAsked;
+    return std::wstring(L"FC81~1.MSI");
+  };
+  std::string name;
+  EXPECT_EQ(AnsiLongElseShort(L"L\x00F6sung.msi", MAX_PATH, shortForm, 14, name), NameForm::Long);
+  EXPECT_EQ(name, "L\xF6sung.msi");
+  EXPECT_EQ(shortAsked, 0);
+  EXPECT_EQ(AnsiLongElseShort(L"\x30BD\x30D5\x30C8.msi", MAX_PATH, shortForm, 14, name), NameForm::Short);
+  EXPECT_EQ(name, "FC81~1.MSI");
+  // An empty long name has no short form to ask for.
+  EXPECT_EQ(AnsiLongElseShort(L"", MAX_PATH, shortForm, 14, name), NameForm::None);
+  EXPECT_EQ(shortAsked, 1);
+  // A short form without ANSI text, or none at all, leaves no name.
+  EXPECT_EQ(AnsiLongElseShort(L"\x30BD", MAX_PATH, [] { return std::wstring(L"\x30BD"); }, 14, name), NameForm::None);
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(AnsiLongElseShort(L"\x30BD", MAX_PATH, [] { return std::wstring(); }, 14, name), NameForm::None);
+
+  if (!ExpectNtFamily()) return;  // the 9x family's paths are ANSI text already
+  // A real folder: its short path names the same folder.
+  const std::wstring folder = Widen(TestFolder()) + L"\x30BD\x30D5\x30C8";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(wide_call::AnsiPathLongElseShort(folder.c_str(), name), NameForm::Short);
+  EXPECT_NE(name.find('~'), std::string::npos) << name;
+  EXPECT_NE(FileAttributesByName(name), INVALID_FILE_ATTRIBUTES) << name;
+  RemoveDirectoryW(folder.c_str());
 }
 
 TEST(WideAnsi, NamesOf260CharactersOrMoreFailOnTheWidePath) {

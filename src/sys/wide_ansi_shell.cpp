@@ -1,0 +1,126 @@
+#include "sys/wide_ansi_shell.h"
+
+#include "sys/wide_ansi_call.h"
+
+namespace kq {
+
+using wide_call::LookUpWide;
+using wide_call::Wide;
+using wide_call::WithAnsiThenOem;
+
+HRESULT GetPathFromIdList(const void* idList, std::string& path) {
+  path.clear();
+  auto pidl = static_cast<LPCITEMIDLIST>(idList);
+  if (!IsWindowsNT()) {
+    char buffer[MAX_PATH] = {};
+    if (!SHGetPathFromIDListA(pidl, buffer)) return static_cast<HRESULT>(0x80004005);
+    path = buffer;
+    return S_OK;
+  }
+  using SHGetPathFromIDListWFn = BOOL(WINAPI*)(LPCITEMIDLIST, LPWSTR);
+  auto getPathW = LookUpWide<SHGetPathFromIDListWFn>("SHELL32.DLL", "SHGetPathFromIDListW");
+  if (getPathW == nullptr) return HRESULT_FROM_WIN32(GetLastError());
+  wchar_t wide[kPathBufferChars] = {};
+  if (!getPathW(pidl, wide)) return static_cast<HRESULT>(0x80004005);
+  path = ToNarrowAnsi(wide);
+  if (path.empty()) return static_cast<HRESULT>(0x80070057);
+  return S_OK;
+}
+
+HRESULT LoadPersistFile(IPersistFile* file, const std::string& fileName, DWORD mode) {
+  if (file == nullptr) return E_POINTER;
+  return WithAnsiThenOem<HRESULT>(
+      fileName, kPathBufferChars, [&](const std::wstring& name) { return file->Load(name.c_str(), mode); },
+      [](HRESULT hr) { return FAILED(hr); });
+}
+
+HRESULT SavePersistFile(IPersistFile* file, const std::string& fileName, BOOL remember) {
+  if (file == nullptr) return E_POINTER;
+  return file->Save(Wide(fileName).c_str(), remember);
+}
+
+namespace {
+
+// Defined here rather than taken from libuuid (see shell_link.cpp).
+constexpr GUID kIidShellLinkW = {0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// The wide face of the same link object, released when it goes.
+class WideShellLink {
+ public:
+  explicit WideShellLink(IShellLinkA* link) {
+    if (link == nullptr) {
+      result_ = E_POINTER;
+      return;
+    }
+    result_ = link->QueryInterface(kIidShellLinkW, reinterpret_cast<void**>(&link_));
+  }
+  ~WideShellLink() {
+    if (link_ != nullptr) link_->Release();
+  }
+  WideShellLink(const WideShellLink&) = delete;
+  WideShellLink& operator=(const WideShellLink&) = delete;
+  HRESULT Result() const { return result_; }
+  IShellLinkW* operator->() const { return link_; }
+
+ private:
+  IShellLinkW* link_ = nullptr;
+  HRESULT result_ = E_FAIL;
+};
+
+// Each field is at most a path long; the 9x shell's own limit.
+constexpr int kShellLinkChars = MAX_PATH;
+
+}  // namespace
+
+HRESULT SetShellLinkText(IShellLinkA* link, ShellLinkField field, const std::string& text) {
+  if (link == nullptr) return E_POINTER;
+  if (!IsWindowsNT()) {
+    switch (field) {
+      case ShellLinkField::Path: return link->SetPath(text.c_str());
+      case ShellLinkField::Arguments: return link->SetArguments(text.c_str());
+      case ShellLinkField::Description: return link->SetDescription(text.c_str());
+    }
+    return E_INVALIDARG;
+  }
+  WideShellLink wideLink(link);
+  if (FAILED(wideLink.Result())) return wideLink.Result();
+  const std::wstring wide = ToWideAnsi(text.c_str(), kCommandLineChars);
+  if (wide.empty() && !text.empty()) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  switch (field) {
+    case ShellLinkField::Path: return wideLink->SetPath(wide.c_str());
+    case ShellLinkField::Arguments: return wideLink->SetArguments(wide.c_str());
+    case ShellLinkField::Description: return wideLink->SetDescription(wide.c_str());
+  }
+  return E_INVALIDARG;
+}
+
+HRESULT GetShellLinkText(IShellLinkA* link, ShellLinkField field, std::string& text) {
+  text.clear();
+  if (link == nullptr) return E_POINTER;
+  if (!IsWindowsNT()) {
+    char buffer[kShellLinkChars + 1] = {};
+    HRESULT hr = E_INVALIDARG;
+    switch (field) {
+      case ShellLinkField::Path: hr = link->GetPath(buffer, kShellLinkChars, nullptr, 0); break;
+      case ShellLinkField::Arguments: hr = link->GetArguments(buffer, kShellLinkChars); break;
+      case ShellLinkField::Description: hr = link->GetDescription(buffer, kShellLinkChars); break;
+    }
+    if (SUCCEEDED(hr)) text = buffer;
+    return hr;
+  }
+  WideShellLink wideLink(link);
+  if (FAILED(wideLink.Result())) return wideLink.Result();
+  wchar_t buffer[kShellLinkChars + 1] = {};
+  HRESULT hr = E_INVALIDARG;
+  switch (field) {
+    case ShellLinkField::Path: hr = wideLink->GetPath(buffer, kShellLinkChars, nullptr, 0); break;
+    case ShellLinkField::Arguments: hr = wideLink->GetArguments(buffer, kShellLinkChars); break;
+    case ShellLinkField::Description: hr = wideLink->GetDescription(buffer, kShellLinkChars); break;
+  }
+  if (FAILED(hr)) return hr;
+  text = ToNarrowAnsi(buffer, kShellLinkChars + 1);
+  if (text.empty() && buffer[0] != L'\0') return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  return hr;
+}
+
+}  // namespace kq
