@@ -206,19 +206,23 @@ def test_signed_setup_exe_verifies_and_a_changed_byte_does_not(branded, certific
     assert verify(exe, certificate[1]).returncode != 0
 
 
-def test_signed_setup_exe_installs_the_demo_product(branded, certificate, prefix, medium, tools, tmp_path):
+def test_signed_setup_exe_installs_the_demo_product(branded, certificate, gui_prefix, tools, tmp_path):
     for name in ("product.wxs", "SETUP.INI"):
         shutil.copyfile(SOURCE_ROOT / "tools" / "demo" / name, tmp_path / name)
     (tmp_path / "readme.txt").write_text("Korvane Demo\n")
     shutil.copyfile(tools.child, tmp_path / "welcome.exe")
+    medium = gui_prefix.drive_c / "signed_medium"
+    shutil.rmtree(medium, ignore_errors=True)
+    medium.mkdir()
     subprocess.run(["wixl", "-o", str(medium / "KorvaneDemo.msi"), "product.wxs"], cwd=tmp_path, check=True)
     (medium / "SETUP.INI").write_bytes((tmp_path / "SETUP.INI").read_bytes().replace(b"\n", b"\r\n"))
     shutil.copyfile(branded[0], medium / "SETUP.EXE")
     assert sign(medium / "SETUP.EXE", certificate).returncode == 0
     try:
-        result = prefix.run([medium / "SETUP.EXE", "/qn"], env={"KQSETUP": "LOG"})
-        assert result.exit_code == 0, prefix.setup_log()
+        result = gui_prefix.run([medium / "SETUP.EXE", "/qn"], env={"KQSETUP": "LOG"})
+        assert result.exit_code == 0, gui_prefix.setup_log()
         uninstall = rf"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{DEMO_PRODUCT}"
-        assert prefix.reg_query(uninstall, "DisplayName") == "Korvane Demo"
+        assert gui_prefix.reg_query(uninstall, "DisplayName") == "Korvane Demo"
     finally:
-        prefix.wine(["msiexec", "/x", DEMO_PRODUCT, "/qn"], check=False)
+        gui_prefix.wine(["msiexec", "/x", DEMO_PRODUCT, "/qn"], check=False)
+        shutil.rmtree(medium, ignore_errors=True)
