@@ -11,23 +11,15 @@ import pytest
 from conftest import SOURCE_ROOT, TOOLS_SH, WIN32_BUILD
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+DEFAULT_ICON = SOURCE_ROOT / "src" / "app" / "res" / "setup.ico"
 BRAND = {"SETUP_COMPANY_NAME": "Northwind Traders", "SETUP_PRODUCT_NAME": 'Nordwind Büro "Ledger" \\ 3',
-         "SETUP_FILE_DESCRIPTION": "Northwind Ledger Setup", "SETUP_VERSION": "3.1.0.65535",
-         "SETUP_COPYRIGHT": "© 2026 Northwind Traders", "SETUP_MANIFEST_NAME": "Northwind.Ledger.Setup"}
-
-
-def make_icon(path, sizes=(16, 32)):
-    """An .ico of 32-bit images, each a different colour."""
-    images = []
-    for n, size in enumerate(sizes):
-        header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, 0, 0, 0, 0, 0)
-        images.append(header + bytes([40 * n, 90, 200, 255]) * size * size + b"\0" * (4 * size))
-    offset = 6 + 16 * len(images)
-    entries = b""
-    for size, image in zip(sizes, images):
-        entries += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), offset)
-        offset += len(image)
-    path.write_bytes(struct.pack("<HHH", 0, 1, len(images)) + entries + b"".join(images))
+         "SETUP_FILE_DESCRIPTION": "Northwind Ledger Setup", "SETUP_COPYRIGHT": "© 2026 Northwind Traders",
+         "SETUP_MANIFEST_NAME": "Northwind.Ledger.Setup", "SETUP_VERSION": "3.1.0.65535"}
+DEFAULTS = {"SETUP_COMPANY_NAME": "Korvane", "SETUP_PRODUCT_NAME": "Korvane Install Exec Setup",
+            "SETUP_FILE_DESCRIPTION": "Setup bootstrapper for Windows Installer packages", "SETUP_COPYRIGHT": "",
+            "SETUP_MANIFEST_NAME": "Korvane.Setup", "SETUP_VERSION": "1.0.0.0"}
+PASSWORD = "correct horse battery"
+DEMO_PRODUCT = "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}"
 
 
 def icon_images(path):
@@ -37,46 +29,39 @@ def icon_images(path):
 
 
 def resources(exe):
-    """The PE resource tree as {type: [(name, data), ...]} in directory order."""
+    """The PE resource tree as {type: [(id, data), ...]} in directory order."""
     data = exe.read_bytes()
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
-    rsrc_rva = struct.unpack_from("<I", data, pe + 24 + 96 + 2 * 8)[0]
-    table = pe + 24 + optional_size
-    spans = [struct.unpack_from("<8xIIII", data, table + 40 * i) for i in range(sections)]
-
-    def at(rva):
-        return next(raw + rva - va for vsize, va, rsize, raw in spans if va <= rva < va + max(vsize, rsize))
+    root = struct.unpack_from("<I", data, pe + 24 + 96 + 2 * 8)[0]
+    spans = [struct.unpack_from("<8xIIII", data, pe + 24 + optional_size + 40 * i) for i in range(sections)]
+    at = lambda rva: next(raw + rva - va for vsize, va, rsize, raw in spans if va <= rva < va + max(vsize, rsize))
 
     def entries(offset):
-        named, ids = struct.unpack_from("<HH", data, at(rsrc_rva) + offset + 12)
+        named, ids = struct.unpack_from("<HH", data, at(root + offset + 12))
         for i in range(named + ids):
-            name, target = struct.unpack_from("<II", data, at(rsrc_rva) + offset + 16 + 8 * i)
+            name, target = struct.unpack_from("<II", data, at(root + offset + 16 + 8 * i))
             yield name, target & 0x7FFFFFFF
     tree = {}
-    for rtype, names in entries(0):
-        for name, langs in entries(names):
-            for _, leaf in entries(langs):
-                rva, size = struct.unpack_from("<II", data, at(rsrc_rva) + leaf)
-                tree.setdefault(rtype, []).append((name, data[at(rva):at(rva) + size]))
+    for kind, names in entries(0):
+        for name, languages in entries(names):
+            for _, leaf in entries(languages):
+                rva, size = struct.unpack_from("<II", data, at(root + leaf))
+                tree.setdefault(kind, []).append((name, data[at(rva):at(rva) + size]))
     return tree
 
 
 def version_info(block):
     """VS_VERSIONINFO as (file version, product version, {string name: value})."""
-    def node(pos):
+    def node(pos):  # (key, value, children, length)
         length, value_length, text = struct.unpack_from("<HHH", block, pos)
-        end = pos + 6
-        while block[end:end + 2] != b"\0\0":
-            end += 2
-        value = (end + 5) & ~3
-        size = value_length * 2 if text else value_length
+        end = next(i for i in range(pos + 6, pos + length, 2) if block[i:i + 2] == b"\0\0")
+        value, size = (end + 5) & ~3, value_length * (2 if text else 1)
         children, child = [], (value + size + 3) & ~3
         while child < pos + length:
             children.append(node(child))
             child = (child + children[-1][3] + 3) & ~3
         return block[pos + 6:end].decode("utf-16-le"), block[value:value + size], children, length
-
     _, fixed, children, _ = node(0)
     ms, ls, pms, pls = struct.unpack_from("<8x4I", fixed)
     numbers = lambda high, low: (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF)
@@ -86,8 +71,7 @@ def version_info(block):
 
 
 def configure(build, **variables):
-    return subprocess.run(["cmake", "--preset", "win32", "-B", str(build)] +
-                          [f"-D{name}={value}" for name, value in variables.items()],
+    return subprocess.run(["cmake", "--preset", "win32", "-B", build] + [f"-D{k}={v}" for k, v in variables.items()],
                           cwd=SOURCE_ROOT, capture_output=True, text=True, timeout=300)
 
 
@@ -96,37 +80,32 @@ def branded(tmp_path_factory):
     """SETUP.EXE of a second win32 build (build/branded) configured with every
     SETUP_* variable, and the icon it was given."""
     icon = tmp_path_factory.mktemp("brand") / "ledger.ico"
-    make_icon(icon)
+    subprocess.run(["convert", "-size", "32x32", "xc:#2858c8", "-define", "icon:auto-resize=32,16", icon], check=True)
     build = WIN32_BUILD.parent / "branded"
     configured = configure(build, **BRAND, SETUP_ICON=icon)
     assert configured.returncode == 0, configured.stdout + configured.stderr
-    made = subprocess.run(["cmake", "--build", str(build), "--target", "setup_exe", "-j2"],
-                          capture_output=True, text=True, timeout=800)
+    made = subprocess.run(["cmake", "--build", build, "--target", "setup_exe", "-j2"], capture_output=True, text=True)
     assert made.returncode == 0, made.stdout[-4000:] + made.stderr
     return build / "src" / "app" / "SETUP.EXE", icon
 
 
 @pytest.mark.parametrize("build", ["default", "branded"])
 def test_version_resource_icon_and_manifest_carry_the_brand(build, branded):
-    if build == "default":
-        exe, icon, version = WIN32_BUILD / "src" / "app" / "SETUP.EXE", SOURCE_ROOT / "src/app/res/setup.ico", "1.0.0.0"
-        names = ("Korvane", "Korvane Install Exec Setup", "Setup bootstrapper for Windows Installer packages",
-                 None, "Korvane.Setup")
-    else:
-        (exe, icon), version = branded, BRAND["SETUP_VERSION"]
-        names = tuple(BRAND[k] for k in ("SETUP_COMPANY_NAME", "SETUP_PRODUCT_NAME", "SETUP_FILE_DESCRIPTION",
-                                         "SETUP_COPYRIGHT", "SETUP_MANIFEST_NAME"))
-    tree = resources(exe)
-    numbers = tuple(int(n) for n in version.split("."))
-    strings = {"CompanyName": names[0], "ProductName": names[1], "FileDescription": names[2],
+    exe, icon = branded if build == "branded" else (WIN32_BUILD / "src" / "app" / "SETUP.EXE", DEFAULT_ICON)
+    brand = BRAND if build == "branded" else DEFAULTS
+    version = brand["SETUP_VERSION"]
+    strings = {"CompanyName": brand["SETUP_COMPANY_NAME"], "ProductName": brand["SETUP_PRODUCT_NAME"],
+               "FileDescription": brand["SETUP_FILE_DESCRIPTION"], "LegalCopyright": brand["SETUP_COPYRIGHT"],
                "FileVersion": version, "ProductVersion": version, "InternalName": "SETUP",
-               "OriginalFilename": "SETUP.EXE"} | ({"LegalCopyright": names[3]} if names[3] else {})
-    assert version_info(tree[RT_VERSION][0][1]) == (numbers, numbers, strings)
+               "OriginalFilename": "SETUP.EXE"}
+    numbers = tuple(int(n) for n in version.split("."))
+    tree = resources(exe)
+    assert version_info(tree[RT_VERSION][0][1]) == (numbers, numbers, {k: v for k, v in strings.items() if v})
     # Explorer shows the first icon group; its images are the icon file's.
     group = tree[RT_GROUP_ICON][0][1]
-    ids = [struct.unpack_from("<H", group, 6 + 14 * i + 12)[0] for i in range(struct.unpack_from("<H", group, 4)[0])]
+    ids = [struct.unpack_from("<H", group, 18 + 14 * i)[0] for i in range(struct.unpack_from("<H", group, 4)[0])]
     assert [dict(tree[RT_ICON])[i] for i in ids] == icon_images(icon)
-    assert f'name="{names[4]}" version="{version}"'.encode() in tree[RT_MANIFEST][0][1]
+    assert f'name="{brand["SETUP_MANIFEST_NAME"]}" version="{version}"'.encode() in tree[RT_MANIFEST][0][1]
 
 
 @pytest.mark.parametrize("variable,value,message", [
@@ -138,18 +117,12 @@ def test_version_resource_icon_and_manifest_carry_the_brand(build, branded):
     ("SETUP_MANIFEST_NAME", "Northwind Ledger", "SETUP_MANIFEST_NAME 'Northwind Ledger' is not an assembly name"),
 ])
 def test_a_bad_value_stops_the_configure_step(variable, value, message, tmp_path):
-    (tmp_path / "arrow.cur").write_bytes(open(SOURCE_ROOT / "src/app/res/setup.ico", "rb").read().replace(
-        b"\0\0\1\0", b"\0\0\2\0", 1))  # a cursor file: type 2
-    good = {"SETUP_VERSION": "1.0.0.0", "SETUP_ICON": SOURCE_ROOT / "src/app/res/setup.ico",
-            "SETUP_MANIFEST_NAME": "Korvane.Setup"}
+    # A cursor file: the icon's header with type 2.
+    (tmp_path / "arrow.cur").write_bytes(DEFAULT_ICON.read_bytes().replace(b"\0\0\1\0", b"\0\0\2\0", 1))
     value = tmp_path / value if variable == "SETUP_ICON" else value
-    result = configure(WIN32_BUILD.parent / "branded-refused", **(good | {variable: value}))
+    result = configure(WIN32_BUILD.parent / "branded-refused", **(DEFAULTS | {"SETUP_ICON": DEFAULT_ICON, variable: value}))
     assert result.returncode != 0
     assert message.format(tmp=tmp_path) in " ".join(result.stderr.split())
-
-
-PASSWORD = "correct horse battery"
-DEMO_PRODUCT = "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}"
 
 
 @pytest.fixture(scope="module")
@@ -157,27 +130,22 @@ def certificate(tmp_path_factory):
     """A throw-away certificate authority and a code-signing certificate it
     issued: the PKCS#12 file (password PASSWORD) and the authority's PEM."""
     pki = tmp_path_factory.mktemp("pki")
-    (pki / "ext").write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
-                             "extendedKeyUsage=codeSigning\n")
-    for args in (["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
-                  "-subj", "/CN=Throwaway Test CA", "-addext", "basicConstraints=critical,CA:TRUE",
-                  "-addext", "keyUsage=critical,keyCertSign"],
-                 ["req", "-newkey", "rsa:2048", "-nodes", "-keyout", "sign.key", "-out", "sign.csr",
-                  "-subj", "/CN=Northwind Traders"],
-                 ["x509", "-req", "-in", "sign.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-                  "-days", "2", "-extfile", "ext", "-out", "sign.pem"],
-                 ["pkcs12", "-export", "-inkey", "sign.key", "-in", "sign.pem", "-certfile", "ca.pem",
-                  "-out", "sign.p12", "-passout", "env:PASSWORD"]):
-        subprocess.run(["openssl", *args], cwd=pki, check=True, capture_output=True,
-                       env=dict(os.environ, PASSWORD=PASSWORD))
+    subprocess.run(["bash", "-ec", """
+        openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj '/CN=Throwaway Test CA' \
+          -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign
+        openssl req -newkey rsa:2048 -nodes -keyout sign.key -out sign.csr -subj '/CN=Northwind Traders'
+        printf 'keyUsage=critical,digitalSignature\\nextendedKeyUsage=codeSigning\\n' > ext
+        openssl x509 -req -in sign.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile ext -out sign.pem
+        openssl pkcs12 -export -inkey sign.key -in sign.pem -certfile ca.pem -out sign.p12 -passout env:PASSWORD"""],
+                   cwd=pki, check=True, capture_output=True, env=dict(os.environ, PASSWORD=PASSWORD))
     return pki / "sign.p12", pki / "ca.pem"
 
 
 def sign(exe, certificate, password=PASSWORD):
-    p12, ca = certificate
-    return subprocess.run(["bash", TOOLS_SH / "sign.sh", "--pkcs12", p12, "--password-env", "LEDGER_PASSWORD",
-                           "--name", "Northwind Ledger", "--url", "https://northwind.example/ledger", "--ca", ca, exe],
-                          env=dict(os.environ, LEDGER_PASSWORD=password), capture_output=True, text=True, timeout=120)
+    return subprocess.run(["bash", TOOLS_SH / "sign.sh", "--pkcs12", certificate[0], "--password-env", "LEDGER_PASSWORD",
+                           "--name", "Northwind Ledger", "--url", "https://northwind.example/ledger",
+                           "--ca", certificate[1], exe],
+                          env=dict(os.environ, LEDGER_PASSWORD=password), capture_output=True, text=True)
 
 
 def verify(exe, ca):
@@ -188,11 +156,9 @@ def test_signed_setup_exe_verifies_and_a_changed_byte_does_not(branded, certific
     exe = tmp_path / "SETUP.EXE"
     shutil.copyfile(branded[0], exe)
     refused = sign(exe, certificate, password="wrong")
-    assert refused.returncode == 1 and "left as it was" in refused.stderr
-    assert exe.read_bytes() == branded[0].read_bytes()
+    assert refused.returncode == 1 and exe.read_bytes() == branded[0].read_bytes(), refused.stderr
     signed = sign(exe, certificate)
-    assert signed.returncode == 0, signed.stdout + signed.stderr
-    assert not list(tmp_path.glob("SETUP.EXE.*")), "no signed copy is left beside it"
+    assert signed.returncode == 0 and os.listdir(tmp_path) == ["SETUP.EXE"], signed.stdout + signed.stderr
     verified = verify(exe, certificate[1])
     assert verified.returncode == 0, verified.stdout + verified.stderr
     for line in ("Message digest algorithm  : SHA256", "Text description: Northwind Ledger",
@@ -207,15 +173,14 @@ def test_signed_setup_exe_verifies_and_a_changed_byte_does_not(branded, certific
 
 
 def test_signed_setup_exe_installs_the_demo_product(branded, certificate, gui_prefix, tools, tmp_path):
-    for name in ("product.wxs", "SETUP.INI"):
-        shutil.copyfile(SOURCE_ROOT / "tools" / "demo" / name, tmp_path / name)
-    (tmp_path / "readme.txt").write_text("Korvane Demo\n")
-    shutil.copyfile(tools.child, tmp_path / "welcome.exe")
+    shutil.copytree(SOURCE_ROOT / "tools" / "demo", tmp_path / "wxs")
+    (tmp_path / "wxs" / "readme.txt").write_text("Korvane Demo\n")
+    shutil.copyfile(tools.child, tmp_path / "wxs" / "welcome.exe")
     medium = gui_prefix.drive_c / "signed_medium"
     shutil.rmtree(medium, ignore_errors=True)
     medium.mkdir()
-    subprocess.run(["wixl", "-o", str(medium / "KorvaneDemo.msi"), "product.wxs"], cwd=tmp_path, check=True)
-    (medium / "SETUP.INI").write_bytes((tmp_path / "SETUP.INI").read_bytes().replace(b"\n", b"\r\n"))
+    subprocess.run(["wixl", "-o", medium / "KorvaneDemo.msi", "product.wxs"], cwd=tmp_path / "wxs", check=True)
+    (medium / "SETUP.INI").write_bytes((tmp_path / "wxs" / "SETUP.INI").read_bytes().replace(b"\n", b"\r\n"))
     shutil.copyfile(branded[0], medium / "SETUP.EXE")
     assert sign(medium / "SETUP.EXE", certificate).returncode == 0
     try:
