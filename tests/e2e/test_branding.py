@@ -148,10 +148,13 @@ def sign(exe, certificate, password=PASSWORD):
 def test_signed_setup_exe_verifies_and_a_changed_byte_does_not(branded, certificate, tmp_path):
     exe = tmp_path / "SETUP.EXE"
     shutil.copyfile(branded[0], exe)
-    refused = sign(exe, certificate, password="wrong")
-    assert refused.returncode == 1 and exe.read_bytes() == branded[0].read_bytes(), refused.stderr
+    (tmp_path / "other-ca.pem").write_text("")
+    # A wrong password stops the signing; a root that is not the issuer, the verification.
+    for refused in (sign(exe, certificate, password="wrong"), sign(exe, (certificate[0], tmp_path / "other-ca.pem"))):
+        assert refused.returncode == 1 and exe.read_bytes() == branded[0].read_bytes(), refused.stderr
     signed = sign(exe, certificate)
-    assert signed.returncode == 0 and os.listdir(tmp_path) == ["SETUP.EXE"], signed.stdout + signed.stderr
+    assert signed.returncode == 0, signed.stdout + signed.stderr
+    assert sorted(os.listdir(tmp_path)) == ["SETUP.EXE", "other-ca.pem"], "no signed copy is left beside it"
     verify = lambda: subprocess.run(["osslsigncode", "verify", "-CAfile", certificate[1], "-in", exe],
                                     capture_output=True, text=True)
     verified = verify()
