@@ -12,7 +12,7 @@
 
 #include "ini/ini_file.h"
 #include "ini/memory_file_opener.h"
-#include "sys/ansi_code_page.h"
+#include "text/ansi_code_page.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "config/next_field.h"
+#include "text/next_field.h"
 
 namespace {
 
