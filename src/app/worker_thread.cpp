@@ -21,15 +21,12 @@ namespace kq {
 
 namespace {
 
-// The internal-error location of the program's path and command line.
-constexpr uint32_t kLocationCommandLine = 23;
-
 // MessageBox answers (winuser.h).
 constexpr int kAnswerYes = 6;
 
-// A command line that cannot be used: location 24 with HRESULT_FROM_WIN32(1639).
-constexpr uint32_t kLocationRefusedCommandLine = 24;
-constexpr uint32_t kErrorRefusedCommandLine = 0x80070000u | kExitInvalidCommandLine;
+// A command line that cannot be used is reported at location 24 with the
+// HRESULT of ERROR_INVALID_COMMAND_LINE.
+constexpr uint32_t kErrorRefusedCommandLine = HresultFromWin32(kExitInvalidCommandLine);
 
 // One run of the setup: the state the worker keeps from start to end.
 class RunSequence {
@@ -151,7 +148,7 @@ void RunSequence::StartUp() {
   // the same mistake, before anything takes the instance mutex.
   if (!commandLine_->Parse(setupFolder_.c_str(), argumentText_.c_str())) {
     SetupLogF("Invalid command line argument: %s", commandLine_->GetRefusedArgument().c_str());
-    ReportInternalError(kLocationRefusedCommandLine, kErrorRefusedCommandLine);
+    ReportInternalError(kLocationSetupData, kErrorRefusedCommandLine);
     RaiseSetupExitCode(kExitInvalidCommandLine);
   }
   SetupLogF("UI level = %d", commandLine_->GetUiLevel());

@@ -86,15 +86,16 @@ void CheckCheckRegKey(CheckedDataFile& checked) {
   RegistryKeyCheck check;
   if (!ReadRegistryKeyCheck(value, check)) {
     checked.Add(line, Severity::Error, "check-reg-key",
-                "CheckRegKey cannot be split into fields (SETUP.EXE stops with internal error 2); write "
-                "ROOT,SUBKEY[,VALUE]");
+                "CheckRegKey cannot be split into fields (SETUP.EXE stops with " +
+                    InternalErrorAt(kLocationProductRegistryKey) + "); write ROOT,SUBKEY[,VALUE]");
     return;
   }
   if (ReadRegistryRoot(check.root) == RegistryRoot::Unknown) {
     const std::string upper = UpperCaseAscii(check.root);
     checked.Add(
         line, Severity::Error, "check-reg-key",
-        "CheckRegKey root " + Quoted(check.root) + " is not a root SETUP.EXE knows (internal error 2); " +
+        "CheckRegKey root " + Quoted(check.root) + " is not a root SETUP.EXE knows (" +
+            InternalErrorAt(kLocationProductRegistryKey) + "); " +
             (ReadRegistryRoot(upper) != RegistryRoot::Unknown ? "roots are written in capitals: " + upper
                                                               : std::string("write HKLM, HKCU, HKCR, HKU or HKCC")));
     return;
@@ -146,8 +147,8 @@ void CheckPlatforms(CheckedDataFile& checked) {
     if (FindPlatformRequirement(entry, family, requirement) == PlatformVerdict::BadNumber)
       checked.Add(line, Severity::Error, "platforms",
                   "Platforms entry " + Quoted(entry) +
-                      " holds a version that is not a number (SETUP.EXE stops with "
-                      "internal error 8 on that family); " +
+                      " holds a version that is not a number (SETUP.EXE stops with " +
+                      InternalErrorAt(kLocationPlatform) + " on that family); " +
                       kFormat);
   }
 }
@@ -287,7 +288,7 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
     if (!NextField(rest, key, ",", QuoteMode::Remove) || !NextField(rest, ranges, ",", QuoteMode::Remove) ||
         !NextField(rest, action, ",", QuoteMode::Remove)) {
       checked.Add(line->number, Severity::Error, "upgrade-entry",
-                  "this condition cannot be split into fields (internal error 25); " + std::string(kFormat));
+                  "this condition cannot be split into fields (" + InternalErrorAt(kLocationUpgradeConditions) + "); " + std::string(kFormat));
       continue;
     }
     std::string bound;
@@ -301,8 +302,8 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
     if (ReadUpgradeAction(action) == UpgradeAction::Invalid)
       checked.Add(line->number, Severity::Error, "upgrade-entry",
                   "the action " + Quoted(action) +
-                      " is neither LEAVE nor REMOVE (internal error 25 when the condition "
-                      "matches); " +
+                      " is neither LEAVE nor REMOVE (" + InternalErrorAt(kLocationUpgradeConditions) +
+                      " when the condition matches); " +
                       kFormat);
     else if (IsBareGuid(key))
       checked.Add(line->number, Severity::Error, "product-code",
@@ -324,8 +325,8 @@ void CheckLaunchEntries(CheckedDataFile& checked) {
     switch (ReadPostInstallEntry(line->value, componentCode, arguments)) {
       case PostInstallEntryRead::Malformed:
         checked.Add(line->number, Severity::Error, "launch-entry",
-                    "this entry cannot be split into fields (SETUP.EXE stops with internal error 26); write "
-                    "COMPONENTCODE,ARGUMENTS");
+                    "this entry cannot be split into fields (SETUP.EXE stops with " +
+                        InternalErrorAt(kLocationPostInstall) + "); write COMPONENTCODE,ARGUMENTS");
         continue;
       case PostInstallEntryRead::Skip:
         checked.Add(line->number, Severity::Warning, "launch-skipped",

@@ -61,4 +61,6 @@ bool HasError(const Findings& findings) {
   return false;
 }
 
+std::string InternalErrorAt(uint32_t location) { return "internal error " + std::to_string(location); }
+
 }  // namespace kq

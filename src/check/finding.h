@@ -2,8 +2,11 @@
 // One thing the setup checker found in a medium, and the two ways it is
 // written out: "FILE:LINE: SEVERITY: MESSAGE" lines for people and editors,
 // and a JSON array for scripts.
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "sys/internal_error_codes.h"
 
 namespace kq {
 
@@ -30,5 +33,9 @@ std::string FormatFinding(const Finding& finding);
 std::string FindingsToJson(const Findings& findings);
 
 bool HasError(const Findings& findings);
+
+// "internal error N": how a message names the failure SETUP.EXE ends with at
+// `location` (one of the kLocation names), in decimal as the box's log reads.
+std::string InternalErrorAt(uint32_t location);
 
 }  // namespace kq

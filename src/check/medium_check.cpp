@@ -122,7 +122,7 @@ bool MediumChecker::Load(CheckedDataFile& checked, const std::string& path) {
     ini.Load(path);
   } catch (const CKqIniFileException& failure) {
     checked.Add(static_cast<int>(failure.LineNumber()) + 1, Severity::Error, "load",
-                "SETUP.EXE cannot load this file (internal error 1, code " + std::to_string(failure.Code()) +
+                "SETUP.EXE cannot load this file (" + InternalErrorAt(kLocationSetupDataLoad) + ", code " + std::to_string(failure.Code()) +
                     "): " + ReplaceAll(failure.Message(), path, checked.File()));
     return false;
   }

@@ -7,7 +7,6 @@ namespace kq {
 
 namespace {
 
-constexpr uint32_t kLocationCommandLine = 23;
 constexpr char kDefaultDataFile[] = "SETUP.INI";
 
 // Option texts by install mode and UI level (mode 7 is built from pieces).

@@ -95,8 +95,6 @@ UINT CallWithWidePath(const std::string& path, Call call, bool& conversionFailed
   return call(oem.c_str());
 }
 
-uint32_t FromWin32(UINT result) { return 0x80070000u | result; }
-
 }  // namespace
 
 MsiLibrary::MsiLibrary() = default;
@@ -153,7 +151,7 @@ int MsiLibrary::LoadProductInformation(const char* packagePath) {
   if (packagePath != nullptr) {
     productPackagePath = packagePath;
   } else if (productPackagePath.empty()) {
-    RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNoPackagePath);
+    RaiseInternalError(kLocationProductInfo, kErrorPointer);
   }
   SetupLogF("Loading product information for package '%s'", productPackagePath.c_str());
   if (!LoadMsiDll()) return 0;
@@ -187,37 +185,36 @@ int MsiLibrary::LoadProductInformation(const char* packagePath) {
   }
 
   if (!GetPackageProperty(database.Get(), "ProductCode", productCode))
-    RaiseInternalError(0x100 | msi_error::kLocationProductInfo, msi_error::kPropertyMissing);
+    RaiseInternalError(WithStep(kLocationProductInfo, 1), kErrorValueMissing);
   if (!GetPackageProperty(database.Get(), "ShortProductName", productName) &&
       !GetPackageProperty(database.Get(), "ProductName", productName))
-    RaiseInternalError(0x200 | msi_error::kLocationProductInfo, msi_error::kPropertyMissing);
+    RaiseInternalError(WithStep(kLocationProductInfo, 2), kErrorValueMissing);
   if (!GetPackageProperty(database.Get(), "ProductVersion", productVersion))
-    RaiseInternalError(0x300 | msi_error::kLocationProductInfo, msi_error::kPropertyMissing);
+    RaiseInternalError(WithStep(kLocationProductInfo, 3), kErrorValueMissing);
   database.Close();
   productInfoLoaded = 1;
   return 1;
 }
 
 const std::string& MsiLibrary::GetProductCode() const {
-  if (!productInfoLoaded) RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+  if (!productInfoLoaded) RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
   return productCode;
 }
 
 const std::string& MsiLibrary::GetProductName() const {
-  if (!productInfoLoaded) RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+  if (!productInfoLoaded) RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
   return productName;
 }
 
 const std::string& MsiLibrary::GetProductVersion() const {
-  if (!productInfoLoaded) RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+  if (!productInfoLoaded) RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
   return productVersion;
 }
 
 int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std::string& value) {
   SetupLogF("Attempting to retrieve the value of property '%s'", name);
   value.clear();
-  using namespace msi_error;
-  if (!LoadMsiDll()) RaiseInternalError(kLocationPackageProperty, kLibraryMissing);
+  if (!LoadMsiDll()) RaiseInternalError(kLocationPackageProperty, kErrorLibraryMissing);
   auto openView = LookupAs<MsiDatabaseOpenViewAFn>("MsiDatabaseOpenViewA");
   auto getString = LookupAs<MsiRecordGetStringAFn>("MsiRecordGetStringA");
   auto execute = LookupAs<MsiViewExecuteFn>("MsiViewExecute");
@@ -225,16 +222,16 @@ int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std
   auto close = LookupAs<MsiCloseHandleFn>("MsiCloseHandle");
   if (openView == nullptr || getString == nullptr || execute == nullptr || fetch == nullptr ||
       close == nullptr)
-    RaiseInternalError(kLocationPackageProperty, kLibraryMissing);
+    RaiseInternalError(kLocationPackageProperty, kErrorLibraryMissing);
 
   const std::string query = Format("SELECT * FROM `Property` WHERE `Property`='%s'", name);
   ScopedMsiHandle view(close);
   UINT result = openView(database, query.c_str(), view.Receive());
-  if (result != ERROR_SUCCESS) RaiseInternalError(0x100 | kLocationPackageProperty, FromWin32(result));
+  if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 1), HresultFromWin32(result));
   result = execute(view.Get(), 0);
   if (result != ERROR_SUCCESS) {
     view.Close();
-    RaiseInternalError(0x200 | kLocationPackageProperty, FromWin32(result));
+    RaiseInternalError(WithStep(kLocationPackageProperty, 2), HresultFromWin32(result));
   }
   ScopedMsiHandle record(close);
   result = fetch(view.Get(), record.Receive());
@@ -243,13 +240,13 @@ int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std
     SetupLog("The requested property does not exist");
     return 0;
   }
-  if (result != ERROR_SUCCESS) RaiseInternalError(0x300 | kLocationPackageProperty, FromWin32(result));
+  if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 3), HresultFromWin32(result));
 
   std::string text;
   result = ReadText([&](char* buffer, DWORD* size) { return getString(record.Get(), 2, buffer, size); },
                     static_cast<UINT>(msi::kErrorMoreData), text);
   record.Close();
-  if (result != ERROR_SUCCESS) RaiseInternalError(0x400 | kLocationPackageProperty, FromWin32(result));
+  if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 4), HresultFromWin32(result));
   SetupLogF("The property's value is '%s'", text.c_str());
   value = text;
   return 1;
@@ -273,7 +270,7 @@ int MsiLibrary::IsProductInstalled(const char* code) {
 
 int MsiLibrary::IsPackageProductInstalled() {
   if (!productInfoLoaded && !LoadProductInformation(nullptr))
-    RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+    RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
   return IsProductInstalled(productCode.c_str());
 }
 
@@ -291,14 +288,13 @@ int MsiLibrary::IsDifferentPackageInstalled() {
     return 0;
   }
 
-  using msi_error::kLocationPackageCode;
   std::string installedCode;
   UINT result = ReadText(
       [&](char* buffer, DWORD* size) { return getProductInfo(productCode.c_str(), "PackageCode", buffer, size); },
       static_cast<UINT>(msi::kErrorMoreData), installedCode);
   if (result != ERROR_SUCCESS) {
     SetupLog("Failed to get the package code of the cached database.");
-    RaiseInternalError(kLocationPackageCode, FromWin32(result));
+    RaiseInternalError(kLocationPackageCode, HresultFromWin32(result));
   }
 
   ScopedMsiHandle summary(close);
@@ -312,7 +308,7 @@ int MsiLibrary::IsDifferentPackageInstalled() {
   }
   if (result != ERROR_SUCCESS) {
     SetupLogF("Failed to get the summary information stream for database: %s", productPackagePath.c_str());
-    RaiseInternalError(kLocationPackageCode, FromWin32(result));
+    RaiseInternalError(kLocationPackageCode, HresultFromWin32(result));
   }
 
   std::string newCode;
@@ -326,7 +322,7 @@ int MsiLibrary::IsDifferentPackageInstalled() {
       static_cast<UINT>(msi::kErrorMoreData), newCode);
   if (result != ERROR_SUCCESS) {
     SetupLog("Failed to get the package code of the database being installed.");
-    RaiseInternalError(kLocationPackageCode, FromWin32(result));
+    RaiseInternalError(kLocationPackageCode, HresultFromWin32(result));
   }
   summary.Close();
 

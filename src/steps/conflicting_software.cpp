@@ -19,12 +19,6 @@ namespace kq {
 
 namespace {
 
-constexpr uint32_t kLocationProductRegistryKey = 2;
-constexpr uint32_t kLocationIncompatibleExit = 17;
-constexpr uint32_t kLocationIncompatibleUninstall = 21;
-constexpr uint32_t kLocationUpgradeConditions = 25;
-constexpr uint32_t kErrorUnknownName = 0x8004006Cu;
-
 std::vector<std::string> ProductNamePlaceholder(const std::string& displayName) {
   return {"_PRODUCT_NAME_," + displayName};
 }
