@@ -14,6 +14,4 @@ const std::vector<std::string>& KnownInformationKeys();
 // empty when none is close enough to be meant.
 std::string ClosestName(const std::string& name, const std::vector<std::string>& known);
 
-bool EqualsNoCase(const std::string& a, const std::string& b);
-
 }  // namespace kq

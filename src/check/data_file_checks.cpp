@@ -1,6 +1,7 @@
 #include "check/data_file_checks.h"
 
 #include "check/closest_name.h"
+#include "text/ascii_text.h"
 #include "text/next_field.h"
 #include "config/parse_integer.h"
 #include "http/http_url.h"

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "check/closest_name.h"
+#include "text/ascii_text.h"
 #include "check/data_file_checks.h"
 #include "check/package_reader.h"
 #include "check/sha256.h"
