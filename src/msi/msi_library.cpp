@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "msi/scoped_msi_handle.h"
 #include "sys/internal_error.h"
 #include "sys/format.h"
 #include "sys/setup_log.h"
@@ -11,12 +12,9 @@ namespace kq {
 
 namespace {
 
-using MsiHandleValue = unsigned long;
-
 using DllGetVersionFn = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
 using MsiOpenDatabaseAFn = UINT(WINAPI*)(LPCSTR, LPCSTR, MsiHandleValue*);
 using MsiOpenDatabaseWFn = UINT(WINAPI*)(LPCWSTR, LPCWSTR, MsiHandleValue*);
-using MsiCloseHandleFn = UINT(WINAPI*)(MsiHandleValue);
 using MsiDatabaseOpenViewAFn = UINT(WINAPI*)(MsiHandleValue, LPCSTR, MsiHandleValue*);
 using MsiViewExecuteFn = UINT(WINAPI*)(MsiHandleValue, MsiHandleValue);
 using MsiViewFetchFn = UINT(WINAPI*)(MsiHandleValue, MsiHandleValue*);
@@ -34,29 +32,6 @@ constexpr const char kMissingEntryPoints[] = "Failed to load function pointers f
 // Buffer size the queries start with; a longer text is read again with the
 // size the library reports, so no value is ever cut.
 constexpr DWORD kTextChars = 260;
-
-// An MSI handle (database, view, record, summary information) closed through
-// the MsiCloseHandle entry point the operation looked up.
-class ScopedMsiHandle {
- public:
-  explicit ScopedMsiHandle(MsiCloseHandleFn close) : close_(close) {}
-  ~ScopedMsiHandle() { Close(); }
-  ScopedMsiHandle(const ScopedMsiHandle&) = delete;
-  ScopedMsiHandle& operator=(const ScopedMsiHandle&) = delete;
-  MsiHandleValue* Receive() {
-    Close();
-    return &handle_;
-  }
-  MsiHandleValue Get() const { return handle_; }
-  void Close() {
-    if (handle_ != 0 && close_ != nullptr) close_(handle_);
-    handle_ = 0;
-  }
-
- private:
-  MsiCloseHandleFn close_;
-  MsiHandleValue handle_ = 0;
-};
 
 // Calls `read(buffer, &size)` with a 260-character buffer, and again with
 // the size the library asks for when it answers `moreData`.
@@ -121,9 +96,7 @@ int MsiLibrary::LoadMsiDll() {
 int MsiLibrary::UnloadMsiDll() {
   if (!msiModule) return 1;
   SetupLog("Unloading MSI.DLL");
-  if (!FreeLibrary(msiModule.Get())) return 0;
-  msiModule.Release();
-  return 1;
+  return msiModule.TryClose() ? 1 : 0;
 }
 
 int MsiLibrary::GetMsiDllVersion(DLLVERSIONINFO* info) {
@@ -163,7 +136,7 @@ int MsiLibrary::LoadProductInformation(const char* packagePath) {
     return 0;
   }
 
-  ScopedMsiHandle database(close);
+  ScopedMsiHandle database = MsiHandleClosedBy(close);
   UINT result = ERROR_SUCCESS;
   if (IsWindowsNT()) {
     bool conversionFailed = false;
@@ -225,7 +198,7 @@ int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std
     RaiseInternalError(kLocationPackageProperty, kErrorLibraryMissing);
 
   const std::string query = Format("SELECT * FROM `Property` WHERE `Property`='%s'", name);
-  ScopedMsiHandle view(close);
+  ScopedMsiHandle view = MsiHandleClosedBy(close);
   UINT result = openView(database, query.c_str(), view.Receive());
   if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 1), HresultFromWin32(result));
   result = execute(view.Get(), 0);
@@ -233,7 +206,7 @@ int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std
     view.Close();
     RaiseInternalError(WithStep(kLocationPackageProperty, 2), HresultFromWin32(result));
   }
-  ScopedMsiHandle record(close);
+  ScopedMsiHandle record = MsiHandleClosedBy(close);
   result = fetch(view.Get(), record.Receive());
   view.Close();
   if (result == msi::kErrorNoMoreItems) {
@@ -297,7 +270,7 @@ int MsiLibrary::IsDifferentPackageInstalled() {
     RaiseInternalError(kLocationPackageCode, HresultFromWin32(result));
   }
 
-  ScopedMsiHandle summary(close);
+  ScopedMsiHandle summary = MsiHandleClosedBy(close);
   if (IsWindowsNT()) {
     bool conversionFailed = false;
     result = CallWithWidePath(
