@@ -225,31 +225,31 @@ int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std
   return 1;
 }
 
-int MsiLibrary::IsProductInstalled(const char* code) {
+bool MsiLibrary::IsProductInstalled(const char* code) {
   SetupLogF("Checking the installation state of the product '%s'", code != nullptr ? code : "");
-  if (!LoadMsiDll()) return 0;
+  if (!LoadMsiDll()) return false;
   auto queryState = LookupAs<MsiQueryProductStateAFn>("MsiQueryProductStateA");
   if (queryState == nullptr) {
     SetupLog(kMissingEntryPoints);
-    return 0;
+    return false;
   }
   if (queryState(code) == msi::kInstallStateDefault) {
     SetupLog("The specified product is installed");
-    return 1;
+    return true;
   }
   SetupLog("The specified product is not installed");
-  return 0;
+  return false;
 }
 
-int MsiLibrary::IsPackageProductInstalled() {
+bool MsiLibrary::IsPackageProductInstalled() {
   if (!productInfoLoaded && !LoadProductInformation(nullptr))
     RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
   return IsProductInstalled(productCode.c_str());
 }
 
-int MsiLibrary::IsDifferentPackageInstalled() {
+bool MsiLibrary::IsDifferentPackageInstalled() {
   SetupLog("Detecting if the existing installation used the same package as the current one");
-  if (!IsProductInstalled(productCode.c_str())) return 0;
+  if (!IsProductInstalled(productCode.c_str())) return false;
   auto getProductInfo = LookupAs<MsiGetProductInfoAFn>("MsiGetProductInfoA");
   auto getSummaryProperty = LookupAs<MsiSummaryInfoGetPropertyAFn>("MsiSummaryInfoGetPropertyA");
   auto getSummaryA = LookupAs<MsiGetSummaryInformationAFn>("MsiGetSummaryInformationA");
@@ -258,7 +258,7 @@ int MsiLibrary::IsDifferentPackageInstalled() {
   if (getProductInfo == nullptr || getSummaryProperty == nullptr || getSummaryA == nullptr ||
       getSummaryW == nullptr || close == nullptr) {
     SetupLog(kMissingEntryPoints);
-    return 0;
+    return false;
   }
 
   std::string installedCode;
@@ -303,27 +303,27 @@ int MsiLibrary::IsDifferentPackageInstalled() {
   // another package.
   if (installedCode == newCode) {
     SetupLog("The old and new package codes match");
-    return 0;
+    return false;
   }
   SetupLogF("The old package code '%s' does not match the new package code '%s'", installedCode.c_str(),
             newCode.c_str());
-  return 1;
+  return true;
 }
 
-int MsiLibrary::IsFeatureRunFromSource(const char* feature) {
+bool MsiLibrary::IsFeatureRunFromSource(const char* feature) {
   SetupLogF("Determining if feature '%s' is configured to run from source", feature != nullptr ? feature : "");
-  if (!LoadMsiDll()) return 0;
+  if (!LoadMsiDll()) return false;
   auto queryFeature = LookupAs<MsiQueryFeatureStateAFn>("MsiQueryFeatureStateA");
   if (queryFeature == nullptr) {
     SetupLog(kMissingEntryPoints);
-    return 0;
+    return false;
   }
   if (queryFeature(productCode.c_str(), feature) == msi::kInstallStateSource) {
     SetupLog("The specified feature is configured to run from source");
-    return 1;
+    return true;
   }
   SetupLog("The specified feature is not configured to run from source");
-  return 0;
+  return false;
 }
 
 bool MsiLibrary::GetComponentPath(const char* component, std::string& path) {

@@ -61,10 +61,12 @@ class MsiLibrary {
   bool IsProductInfoLoaded() const { return productInfoLoaded != 0; }
   const std::string& GetProductPackagePath() const { return productPackagePath; }
 
-  int IsProductInstalled(const char* productCode);
-  int IsPackageProductInstalled();
-  int IsDifferentPackageInstalled();
-  int IsFeatureRunFromSource(const char* feature);
+  // Yes-or-no questions: true and false stand for the 1 and 0 that the
+  // queries are documented with.
+  bool IsProductInstalled(const char* productCode);
+  bool IsPackageProductInstalled();
+  bool IsDifferentPackageInstalled();
+  bool IsFeatureRunFromSource(const char* feature);
 
   // The key path of a component of the loaded product when it is installed
   // locally; false (and an empty path) otherwise.
