@@ -283,13 +283,16 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
   const char* const kFormat =
       "write UNINSTALLKEY,RANGES,ACTION such as {6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D},1.0-1.9,REMOVE";
   for (const IniSourceLine* line : checked.Entries("UpgradeConditions")) {
-    std::string rest = line->value;
-    TrimBlanks(rest);
-    std::string key, ranges, action;
-    if (!NextField(rest, key, ",", QuoteMode::Remove) || !NextField(rest, ranges, ",", QuoteMode::Remove) ||
-        !NextField(rest, action, ",", QuoteMode::Remove)) {
+    std::string value = line->value;
+    TrimBlanks(value);
+    const UpgradeEntry condition = ReadUpgradeEntry(value);
+    const std::string& key = condition.uninstallKey;
+    const std::string& ranges = condition.ranges;
+    const std::string& action = condition.action;
+    if (condition.fields < 3) {
       checked.Add(line->number, Severity::Error, "upgrade-entry",
-                  "this condition cannot be split into fields (" + InternalErrorAt(kLocationUpgradeConditions) + "); " + std::string(kFormat));
+                  "this condition cannot be split into fields (" + InternalErrorAt(kLocationUpgradeConditions) +
+                      "); " + std::string(kFormat));
       continue;
     }
     std::string bound;

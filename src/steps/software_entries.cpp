@@ -44,6 +44,19 @@ UpgradeAction ReadUpgradeAction(const std::string& field) {
   return UpgradeAction::Invalid;
 }
 
+UpgradeEntry ReadUpgradeEntry(const std::string& entry) {
+  UpgradeEntry read;
+  std::string rest = entry;
+  for (std::string* field : {&read.uninstallKey, &read.ranges, &read.action}) {
+    if (!NextEntryField(rest, *field)) {
+      field->clear();
+      break;
+    }
+    ++read.fields;
+  }
+  return read;
+}
+
 bool ReadRegistryKeyCheck(const std::string& value, RegistryKeyCheck& check) {
   check = RegistryKeyCheck();
   std::string rest = value;
