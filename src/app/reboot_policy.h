@@ -28,7 +28,7 @@ bool WantsFinalReboot(const std::string& argumentText, int rebootMode);
 
 // Whether the user is asked before that restart. "/QF", "/QR", "/QB+" and
 // "/QN+" ask; any other "/Q" does not; no "/Q" asks (case-sensitive tests,
-// with "-" as well as "/"). A run at UI level 5 or 7 (ShowsNoBoxes) never
+// with "-" as well as "/"). A run at kUiBasicNoModal or kUiQuiet (ShowsNoBoxes) never
 // asks: a modal question would block an unattended installation forever.
 bool AsksBeforeFinalReboot(const std::string& argumentText, int uiLevel);
 

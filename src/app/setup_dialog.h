@@ -2,7 +2,7 @@
 // SetupDialog: the setup's only window, a small modal dialog saying "Please
 // wait while setup loads....". It owns the SetupEngine, starts the worker
 // thread the first time it is shown (at once, and never shown, when the
-// command line asks for UI level 7), ends when the worker posts
+// command line asks for kUiQuiet), ends when the worker posts
 // WM_ENDSETUPDIALOG, and carries the run through an end of the Windows
 // session: it tells the worker the session is ending and holds the process
 // until the worker has finished its bookkeeping.
@@ -76,7 +76,7 @@ class SetupDialog {
   std::string title_;  // under titleLock_
   volatile LONG resumeHookInPlace_ = 0;
   uint32_t result_ = 0;
-  // UI level 7: the dialog stays hidden from its creation to its end.
+  // kUiQuiet: the dialog stays hidden from its creation to its end.
   bool hidden_ = false;
 };
 

@@ -1,7 +1,8 @@
 // The run sequence: every step in its order, the reboot policy, and the one
 // exit code every ending is turned into. Portable: it reaches the engine only
-// through SetupSteps and the system only through RunServices, so that the
-// unit tests can run it.
+// through SetupSteps, the system only through RunServices, and the setup log
+// only through the RunPlatform seam (RunLog), so that the unit tests can run
+// it and read what it logs.
 #include <new>
 #include <string>
 #include <vector>
@@ -11,30 +12,24 @@
 #include "text/next_field.h"
 #include "config/setup_command_line.h"
 #include "steps/setup_steps.h"
+#include "sys/format.h"
 #include "sys/internal_error.h"
 #include "text/mbcs_path.h"
 #include "sys/messages.h"
+#include "sys/run_platform.h"
 #include "sys/session_end.h"
 #include "sys/setup_exit_code.h"
-#include "sys/setup_log.h"
 
 namespace kq {
 
 namespace {
 
-// The internal-error location of the program's path and command line.
-constexpr uint32_t kLocationCommandLine = 23;
-
 // MessageBox answers (winuser.h).
 constexpr int kAnswerYes = 6;
 
-// A command line that cannot be used: location 24 with HRESULT_FROM_WIN32(1639).
-constexpr uint32_t kLocationRefusedCommandLine = 24;
-constexpr uint32_t kErrorRefusedCommandLine = 0x80070000u | kExitInvalidCommandLine;
-
-// Memory ran out somewhere in the run: location 27 with E_OUTOFMEMORY.
-constexpr uint32_t kLocationOutOfMemory = 27;
-constexpr uint32_t kErrorOutOfMemory = 0x8007000Eu;
+// A command line that cannot be used is reported at location 24 with the
+// HRESULT of ERROR_INVALID_COMMAND_LINE.
+constexpr uint32_t kErrorRefusedCommandLine = HresultFromWin32(kExitInvalidCommandLine);
 
 // One run of the setup: the state the worker keeps from start to end.
 class RunSequence {
@@ -110,11 +105,11 @@ uint32_t RunSequence::Run() {
       // The session ends under a step that was not waiting for a child: a
       // resume shortcut in place will start the setup again (460393);
       // without one, this run is over as far as it goes (1641).
-      SetupLog("Exiting due to the end of the Windows session");
+      RunLog("Exiting due to the end of the Windows session");
       RaiseSetupExitCode(hookInPlace_ ? kExitIntermediateReboot : kExitRebootInitiated);
     } catch (const std::bad_alloc&) {
       // What held the memory is unwound by now, so the error can be shown.
-      SetupLog("Out of memory");
+      RunLog("Out of memory");
       RaiseInternalError(kLocationOutOfMemory, kErrorOutOfMemory);
     }
   }));
@@ -124,10 +119,10 @@ uint32_t RunSequence::HonestRestartCode(uint32_t code) {
   if (code != kExitIntermediateReboot && code != kExitRebootInitiated) return code;
   if (!SuppressesRestart()) return code;
   if (hookInPlace_) {
-    SetupLog("Restarts are suppressed, so Windows is not restarted; the setup goes on at the next logon");
+    RunLog("Restarts are suppressed, so Windows is not restarted; the setup goes on at the next logon");
     keepHook_ = true;
   } else {
-    SetupLog("Restarts are suppressed, so Windows is not restarted");
+    RunLog("Restarts are suppressed, so Windows is not restarted");
   }
   return kExitRebootRequired;
 }
@@ -139,16 +134,16 @@ void RunSequence::Body() {
   // the main installation is known to have finished. Cut off (a power loss,
   // a kill), it left the shortcut behind without the product.
   if (services_->UnhookReboot(finalTag_)) {
-    SetupLog("Starting the SETUP process at launching the nested installation");
+    RunLog("Starting the SETUP process at launching the nested installation");
     services_->ShowDialog(false);
     if (IsMainProductInstalled()) {
       nestedInstall_ = true;
       NestedInstallerAndEnd();
     }
-    SetupLog("The main installation did not complete; starting the setup from the beginning");
+    RunLog("The main installation did not complete; starting the setup from the beginning");
     services_->ShowDialog(commandLine_->GetUiLevel() != kUiQuiet);
   } else {
-    SetupLog("Starting the SETUP process from the beginning");
+    RunLog("Starting the SETUP process from the beginning");
     // A shortcut left behind by an interrupted earlier run.
     services_->UnhookReboot(intermediateTag_);
   }
@@ -158,18 +153,18 @@ void RunSequence::Body() {
 
 void RunSequence::StartUp() {
   if (services_ == nullptr) {
-    SetupLog("Invalid parameter to WorkerThread()");
+    RunLog("Invalid parameter to WorkerThread()");
     RaiseSetupExitCode(kExitInvalidHandle);
   }
   if (engine_ == nullptr) {
-    SetupLog("Invalid pointer in parameter to WorkerThread()");
+    RunLog("Invalid pointer in parameter to WorkerThread()");
     RaiseSetupExitCode(kExitInvalidHandle);
   }
-  SetupLogF("User default ANSI code page: %ld", static_cast<long>(services_->UserAnsiCodePage()));
-  SetupLogF("User default OEM code page: %ld", static_cast<long>(services_->UserOemCodePage()));
+  RunLog(Format("User default ANSI code page: %ld", static_cast<long>(services_->UserAnsiCodePage())));
+  RunLog(Format("User default OEM code page: %ld", static_cast<long>(services_->UserOemCodePage())));
 
   const std::string moduleName = services_->ProgramPath();
-  SetupLogF("Module filename = %s", moduleName.c_str());
+  RunLog(Format("Module filename = %s", moduleName.c_str()));
   // Without it the setup folder would be "\" and the setup data would come
   // from the root of the current drive.
   if (moduleName.empty()) RaiseInternalError(kLocationCommandLine, kErrorPointer);
@@ -177,23 +172,23 @@ void RunSequence::StartUp() {
   AppendBackslash(setupFolder_);
 
   argumentText_ = services_->ProgramCommandLine();
-  SetupLogF("Setup command line = %s", argumentText_.c_str());
+  RunLog(Format("Setup command line = %s", argumentText_.c_str()));
   std::string programName;
   // An empty command line is one that could not be converted to the ANSI
   // code page: what it asked for is unknown, so nothing is done.
   if (argumentText_.empty() || !NextField(argumentText_, programName, " ", QuoteMode::Remove)) {
-    SetupLog("Failed extracting the program name from the command line");
+    RunLog("Failed extracting the program name from the command line");
     RaiseSetupExitCode(kExitInvalidCommandLine);
   }
 
   // A command line that cannot be used ends the run as MSIEXEC ends it for
   // the same mistake, before anything takes the instance mutex.
   if (!commandLine_->Parse(setupFolder_.c_str(), argumentText_.c_str())) {
-    SetupLogF("Invalid command line argument: %s", commandLine_->GetRefusedArgument().c_str());
-    ReportInternalError(kLocationRefusedCommandLine, kErrorRefusedCommandLine);
+    RunLog(Format("Invalid command line argument: %s", commandLine_->GetRefusedArgument().c_str()));
+    ReportInternalError(kLocationSetupData, kErrorRefusedCommandLine);
     RaiseSetupExitCode(kExitInvalidCommandLine);
   }
-  SetupLogF("UI level = %d", commandLine_->GetUiLevel());
+  RunLog(Format("UI level = %d", commandLine_->GetUiLevel()));
 
   const std::string& dataFileName = commandLine_->GetDataFileName();
   services_->SetTitle(GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName);
@@ -212,7 +207,7 @@ void RunSequence::StartUp() {
   // while another installation runs.
   instanceMutex_ = services_->CreateInstanceMutex(dataFileName);
   if (!instanceMutex_) {
-    SetupLog("Another instance of the same install is currently running");
+    RunLog("Another instance of the same install is currently running");
     RaiseSetupExitCode(kExitAlreadyRunning);
   }
 }
@@ -225,11 +220,11 @@ bool RunSequence::IsMainProductInstalled() {
 
 void RunSequence::FromTheBeginning() {
   if (engine_->IsPromptForCDMutexSet()) {
-    SetupLog("Found __MsiPromptForCD mutex");
+    RunLog("Found __MsiPromptForCD mutex");
     RaiseSetupExitCode(kExitSuccess);
   }
   if (!engine_->IsPlatformQualified()) {
-    SetupLog("");
+    RunLog("");
     RaiseSetupExitCode(kExitPlatformUnsupported);
   }
   engine_->CheckIncompatibleApplications();
@@ -264,7 +259,7 @@ void RunSequence::FromTheBeginning() {
   if (!engine_->IsInstallerVersionCurrent()) InstallWindowsInstaller();
 
   if (!previousVersionsDone_) {
-    SetupLog("Attempting to uninstall previous versions again");
+    RunLog("Attempting to uninstall previous versions again");
     Hook(intermediateTag_);
     engine_->UninstallPreviousVersions();
     Unhook("Unhooking reboot after uninstalling previous versions", intermediateTag_);
@@ -277,66 +272,66 @@ void RunSequence::FromTheBeginning() {
 
 void RunSequence::InstallWindowsInstaller() {
   if (!engine_->HasInstallPrivileges()) {
-    SetupLog("User does not have the required privileges to install");
+    RunLog("User does not have the required privileges to install");
     RaiseSetupExitCode(kExitPrivilegeNotHeld);
   }
   Hook(intermediateTag_);
   engine_->InstallWindowsInstaller();
   if (WaitForChild(nullptr)) {
-    SetupLog("Reboot signalled after installing the Windows Installer");
+    RunLog("Reboot signalled after installing the Windows Installer");
     // Ends with 3010 and the shortcut in place (HonestRestartCode).
     if (SuppressesRestart()) RaiseSetupExitCode(kExitIntermediateReboot);
     const int uiLevel = commandLine_->GetUiLevel();
     if (uiLevel == kUiBasic || uiLevel == kUiBasicNoModal || uiLevel == kUiQuiet) {
-      SetupLog("The Windows Installer was installed silently, so reboots were suppressed");
+      RunLog("The Windows Installer was installed silently, so reboots were suppressed");
       std::string properties;
       commandLine_->AppendProperties(properties);
       if (properties.find("REBOOT=") == std::string::npos) {
-        SetupLog("Initiating a reboot, so the Windows Installer will be functional");
+        RunLog("Initiating a reboot, so the Windows Installer will be functional");
         services_->StartRebootThread();
         RaiseSetupExitCode(kExitIntermediateReboot);
       }
     } else {
-      SetupLog("Exiting due to reboot after installing the Windows Installer");
+      RunLog("Exiting due to reboot after installing the Windows Installer");
       RaiseSetupExitCode(kExitIntermediateReboot);
     }
   }
   Unhook("Unhooking reboot after running the Windows installer", intermediateTag_);
   if (!engine_->IsInstallerVersionCurrent()) {
-    SetupLog("The Windows Installer installation did not complete successfully");
+    RunLog("The Windows Installer installation did not complete successfully");
     RaiseSetupExitCode(kExitUserExit);
   }
   StopIfSessionEnds();
 }
 
 void RunSequence::Maintenance() {
-  SetupLog("Install mode is the default");
+  RunLog("Install mode is the default");
   if (!engine_->HasProductRegistryKey()) return;
-  SetupLog("Found the product registry key");
+  RunLog("Found the product registry key");
   if (!engine_->IsCurrentVersionInstalled()) return;
-  SetupLog("The current version of the product is already installed");
+  RunLog("The current version of the product is already installed");
   if (engine_->HasRunFromSourceFeatures()) {
-    SetupLog("Exiting due to some features being run from source");
+    RunLog("Exiting due to some features being run from source");
     RaiseSetupExitCode(kExitSuccess);
   }
   StopIfSessionEnds();
-  SetupLog("Launching the maintenance installer");
+  RunLog("Launching the maintenance installer");
   engine_->RunMaintenanceInstaller();
   services_->ShowDialog(false);
   if (WaitForChild(nullptr)) {
-    SetupLog("Exiting due to reboot after running the maintenance installer");
+    RunLog("Exiting due to reboot after running the maintenance installer");
     RaiseSetupExitCode(kExitRebootInitiated);  // 3010 when restarts are suppressed (HonestRestartCode)
   }
-  SetupLog("Exiting after running the maintenance installer");
+  RunLog("Exiting after running the maintenance installer");
   RaiseSetupExitCode(kExitSuccess);
 }
 
 void RunSequence::MainInstallation() {
   if (installMode_ == kModeDefault || installMode_ == kModeInstall) {
-    SetupLog("Install mode is default or configure");
+    RunLog("Install mode is default or configure");
     nestedInstall_ = engine_->HasNestedInstall(&rebootsSuppressed_);
     if (nestedInstall_ && !rebootsSuppressed_) {
-      SetupLog("Hooking reboot before running the main installation");
+      RunLog("Hooking reboot before running the main installation");
       Hook(finalTag_);
     }
   }
@@ -347,22 +342,22 @@ void RunSequence::MainInstallation() {
   engine_->RunMainInstaller(rebootsSuppressed_);
   services_->ShowDialog(false);
   if (WaitForChild(&mainExitCode_)) {
-    SetupLog("Reboot signaled after running the main installation");
+    RunLog("Reboot signaled after running the main installation");
     if (!rebootsSuppressed_) {
       if (nestedInstall_) {
-        SetupLog("Exiting due to intermediate reboot after running the main installation");
+        RunLog("Exiting due to intermediate reboot after running the main installation");
         RaiseSetupExitCode(kExitIntermediateReboot);
       }
-      SetupLog("Exiting due to final reboot after running the main installation");
+      RunLog("Exiting due to final reboot after running the main installation");
       RaiseSetupExitCode(kExitRebootInitiated);
     }
-    SetupLog("Reboots were suppressed, so a reboot will be required later");
+    RunLog("Reboots were suppressed, so a reboot will be required later");
     rebootRequired_ = true;
     mainExitCode_ = 0;
   }
   if (hookedFinal) Unhook("Unhooking reboot after installing product", finalTag_);
   if (mainExitCode_ != 0) {
-    SetupLog("Exiting due to failure after running the main installation");
+    RunLog("Exiting due to failure after running the main installation");
     RaiseSetupExitCode(mainExitCode_);
   }
   if (!engine_->IsCurrentVersionInstalled()) RaiseSetupExitCode(kExitUserExit);
@@ -371,24 +366,24 @@ void RunSequence::MainInstallation() {
 void RunSequence::NestedInstallerAndEnd() {
   if (nestedInstall_) {
     StopIfSessionEnds();
-    SetupLog("Launching the nested installer");
+    RunLog("Launching the nested installer");
     if (engine_->LaunchNestedInstaller()) {
-      SetupLog("Nested installer was launched");
+      RunLog("Nested installer was launched");
       if (WaitForChild(&nestedExitCode_)) {
         if (SuppressesRestart()) {
-          SetupLog("Reboot signaled by the nested installer; reboots were suppressed, so a reboot will be required later");
+          RunLog("Reboot signaled by the nested installer; reboots were suppressed, so a reboot will be required later");
           rebootRequired_ = true;
           // It may go on at the next logon from our temporary copy.
           commandLine_->SetTempCopyMarker(2);
           FinalRebootOrEnd();
         }
         if (nestedExitCode_ == kExitIntermediateReboot) {
-          SetupLog("Exiting due to intermediate reboot after launching the nested installer");
+          RunLog("Exiting due to intermediate reboot after launching the nested installer");
           // The nested setup runs from our temporary copy and restarts from
           // there after the reboot: keep the copy.
           commandLine_->SetTempCopyMarker(2);
         } else {
-          SetupLog("Exiting due to reboot after launching the nested installer");
+          RunLog("Exiting due to reboot after launching the nested installer");
         }
         RaiseSetupExitCode(kExitRebootInitiated);
       }
@@ -401,10 +396,10 @@ void RunSequence::FinalRebootOrEnd() {
   StopIfSessionEnds();
   if (rebootRequired_) {
     if (!WantsFinalReboot(argumentText_, commandLine_->GetRebootMode())) {
-      SetupLog("Restarts are suppressed, so Windows is not restarted");
+      RunLog("Restarts are suppressed, so Windows is not restarted");
       EndWithRestartRequired();
     }
-    SetupLog("Initiating reboot so the product will be functional");
+    RunLog("Initiating reboot so the product will be functional");
     if (AsksBeforeFinalReboot(argumentText_, commandLine_->GetUiLevel())) {
       std::string productName;
       engine_->GetProductName(productName);
@@ -415,7 +410,7 @@ void RunSequence::FinalRebootOrEnd() {
       StopIfSessionEnds();
       // Only a Yes restarts Windows: a question nobody saw is no consent.
       if (answer != kAnswerYes) {
-        SetupLog(answer == 0 ? "The restart question could not be shown, so Windows is not restarted"
+        RunLog(answer == 0 ? "The restart question could not be shown, so Windows is not restarted"
                              : "The restart was declined, so Windows is not restarted");
         EndWithRestartRequired();
       }
@@ -424,14 +419,14 @@ void RunSequence::FinalRebootOrEnd() {
     RaiseSetupExitCode(kExitRebootInitiated);
   }
   engine_->LaunchPostInstallApplications();
-  SetupLog("Exiting normally");
+  RunLog("Exiting normally");
   RaiseSetupExitCode(kExitSuccess);
 }
 
 void RunSequence::EndWithRestartRequired() {
   // Installed: only the restart is left to whoever runs the setup.
   engine_->LaunchPostInstallApplications();
-  SetupLog("Exiting normally; a restart is required");
+  RunLog("Exiting normally; a restart is required");
   RaiseSetupExitCode(kExitRebootRequired);
 }
 
@@ -441,14 +436,14 @@ void RunSequence::Hook(const std::string& tag) {
 
 void RunSequence::Unhook(const char* reason, const std::string& tag) {
   if (!hookInPlace_) return;
-  SetupLog(reason);
+  RunLog(reason);
   services_->UnhookReboot(tag);
   hookInPlace_ = false;
 }
 
 void RunSequence::Finish(uint32_t code) {
   if (hookInPlace_ && !keepHook_ && code != kExitRebootInitiated && code != kExitIntermediateReboot) {
-    SetupLog("Unhooking reboot due to error or normal exit");
+    RunLog("Unhooking reboot due to error or normal exit");
     services_->UnhookReboot(intermediateTag_);
     services_->UnhookReboot(finalTag_);
     hookInPlace_ = false;
@@ -457,7 +452,7 @@ void RunSequence::Finish(uint32_t code) {
     services_->ReleaseInstanceMutex();
     instanceMutex_ = false;
   }
-  SetupLogF("Worker thread exiting with status code: %08X", static_cast<unsigned>(code));
+  RunLog(Format("Worker thread exiting with status code: %08X", static_cast<unsigned>(code)));
   if (services_ == nullptr) return;
   if (!hookInPlace_ && engine_ != nullptr && code != kExitIntermediateReboot) {
     // Cleaning up must not keep the dialog waiting forever: whatever it
@@ -467,9 +462,9 @@ void RunSequence::Finish(uint32_t code) {
       RaiseSetupExitCode(kExitSuccess);
     });
   }
-  SetupLog("Setting Finish Event...");
+  RunLog("Setting Finish Event...");
   services_->SetFinishEvent();
-  SetupLog("Sending WM_ENDSETUPDIALOG message...");
+  RunLog("Sending WM_ENDSETUPDIALOG message...");
   services_->PostResult(code);
 }
 

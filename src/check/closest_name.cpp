@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "text/ascii_text.h"
+
 namespace kq {
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
+// Over the texts with their ASCII letters folded (LowerCaseAscii).
 size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<size_t> previous(b.size() + 1);
   std::vector<size_t> current(b.size() + 1);
@@ -15,7 +16,7 @@ size_t EditDistance(const std::string& a, const std::string& b) {
   for (size_t i = 1; i <= a.size(); ++i) {
     current[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t change = previous[j - 1] + (Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1);
+      const size_t change = previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
       current[j] = std::min({previous[j] + 1, current[j - 1] + 1, change});
     }
     previous.swap(current);
@@ -43,7 +44,7 @@ std::string ClosestName(const std::string& name, const std::vector<std::string>&
   std::string best;
   size_t bestDistance = 0;
   for (const std::string& candidate : known) {
-    const size_t distance = EditDistance(name, candidate);
+    const size_t distance = EditDistance(LowerCaseAscii(name), LowerCaseAscii(candidate));
     if (best.empty() || distance < bestDistance) {
       best = candidate;
       bestDistance = distance;
@@ -57,14 +58,6 @@ std::string ClosestName(const std::string& name, const std::vector<std::string>&
 std::string NearMissName(const std::string& name, const std::vector<std::string>& known) {
   const std::string closest = ClosestName(name, known);
   return !closest.empty() && EditDistance(name, closest) <= 2 ? closest : std::string();
-}
-
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace kq

@@ -19,6 +19,4 @@ std::string ClosestName(const std::string& name, const std::vector<std::string>&
 // name is almost surely meant as the known one, which then is not read.
 std::string NearMissName(const std::string& name, const std::vector<std::string>& known);
 
-bool EqualsNoCase(const std::string& a, const std::string& b);
-
 }  // namespace kq

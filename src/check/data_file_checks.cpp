@@ -1,6 +1,7 @@
 #include "check/data_file_checks.h"
 
 #include "check/closest_name.h"
+#include "text/ascii_text.h"
 #include "text/next_field.h"
 #include "config/parse_integer.h"
 #include "http/http_url.h"
@@ -139,15 +140,16 @@ void CheckCheckRegKey(CheckedDataFile& checked) {
   RegistryKeyCheck check;
   if (!ReadRegistryKeyCheck(value, check)) {
     checked.Add(line, Severity::Error, "check-reg-key",
-                "CheckRegKey cannot be split into fields (SETUP.EXE stops with internal error 2); write "
-                "ROOT,SUBKEY[,VALUE]");
+                "CheckRegKey cannot be split into fields (SETUP.EXE stops with " +
+                    InternalErrorAt(kLocationProductRegistryKey) + "); write ROOT,SUBKEY[,VALUE]");
     return;
   }
   if (ReadRegistryRoot(check.root) == RegistryRoot::Unknown) {
     const std::string upper = UpperCaseAscii(check.root);
     checked.Add(
         line, Severity::Error, "check-reg-key",
-        "CheckRegKey root " + Quoted(check.root) + " is not a root SETUP.EXE knows (internal error 2); " +
+        "CheckRegKey root " + Quoted(check.root) + " is not a root SETUP.EXE knows (" +
+            InternalErrorAt(kLocationProductRegistryKey) + "); " +
             (ReadRegistryRoot(upper) != RegistryRoot::Unknown ? "roots are written in capitals: " + upper
                                                               : std::string("write HKLM, HKCU, HKCR, HKU or HKCC")));
     return;
@@ -199,8 +201,8 @@ void CheckPlatforms(CheckedDataFile& checked) {
     if (FindPlatformRequirement(entry, family, requirement) == PlatformVerdict::BadNumber)
       checked.Add(line, Severity::Error, "platforms",
                   "Platforms entry " + Quoted(entry) +
-                      " holds a version that is not a number (SETUP.EXE stops with "
-                      "internal error 8 on that family); " +
+                      " holds a version that is not a number (SETUP.EXE stops with " +
+                      InternalErrorAt(kLocationPlatform) + " on that family); " +
                       kFormat);
   }
 }
@@ -324,13 +326,16 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
   const char* const kFormat =
       "write UNINSTALLKEY,RANGES,ACTION such as {6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D},1.0-1.9,REMOVE";
   for (const IniSourceLine* line : checked.Entries("UpgradeConditions")) {
-    std::string rest = line->value;
-    TrimBlanks(rest);
-    std::string key, ranges, action;
-    if (!NextField(rest, key, ",", QuoteMode::Remove) || !NextField(rest, ranges, ",", QuoteMode::Remove) ||
-        !NextField(rest, action, ",", QuoteMode::Remove)) {
+    std::string value = line->value;
+    TrimBlanks(value);
+    const UpgradeEntry condition = ReadUpgradeEntry(value);
+    const std::string& key = condition.uninstallKey;
+    const std::string& ranges = condition.ranges;
+    const std::string& action = condition.action;
+    if (condition.fields < 3) {
       checked.Add(line->number, Severity::Error, "upgrade-entry",
-                  "this condition cannot be split into fields (internal error 25); " + std::string(kFormat));
+                  "this condition cannot be split into fields (" + InternalErrorAt(kLocationUpgradeConditions) +
+                      "); " + std::string(kFormat));
       continue;
     }
     std::string bound;
@@ -344,8 +349,8 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
     if (ReadUpgradeAction(action) == UpgradeAction::Invalid)
       checked.Add(line->number, Severity::Error, "upgrade-entry",
                   "the action " + Quoted(action) +
-                      " is neither LEAVE nor REMOVE (internal error 25 when the condition "
-                      "matches); " +
+                      " is neither LEAVE nor REMOVE (" + InternalErrorAt(kLocationUpgradeConditions) +
+                      " when the condition matches); " +
                       kFormat);
     CheckUninstallKeyName(checked, line->number, key);
     for (const std::string& text : VersionRangeBounds(ranges)) {
@@ -375,8 +380,8 @@ void CheckLaunchEntries(CheckedDataFile& checked) {
     switch (ReadPostInstallEntry(line->value, componentCode, arguments)) {
       case PostInstallEntryRead::Malformed:
         checked.Add(line->number, Severity::Error, "launch-entry",
-                    "this entry cannot be split into fields (SETUP.EXE stops with internal error 26); write "
-                    "COMPONENTCODE,ARGUMENTS");
+                    "this entry cannot be split into fields (SETUP.EXE stops with " +
+                        InternalErrorAt(kLocationPostInstall) + "); write COMPONENTCODE,ARGUMENTS");
         continue;
       case PostInstallEntryRead::Skip:
         checked.Add(line->number, Severity::Warning, "launch-skipped",

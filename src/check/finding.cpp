@@ -79,4 +79,6 @@ std::string JsonString(const std::string& text) {
   return out;
 }
 
+std::string InternalErrorAt(uint32_t location) { return "internal error " + std::to_string(location); }
+
 }  // namespace kq

@@ -2,8 +2,11 @@
 // One thing the setup checker found in a medium, and the two ways it is
 // written out: "FILE:LINE: SEVERITY: MESSAGE" lines for people and editors,
 // and a JSON array for scripts.
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "sys/internal_error_codes.h"
 
 namespace kq {
 
@@ -36,5 +39,9 @@ std::string FindingsSummary(const Findings& findings);
 
 // The text as a JSON string in quotes; it must be UTF-8.
 std::string JsonString(const std::string& text);
+
+// "internal error N": how a message names the failure SETUP.EXE ends with at
+// `location` (one of the kLocation names), in decimal as the box's log reads.
+std::string InternalErrorAt(uint32_t location);
 
 }  // namespace kq

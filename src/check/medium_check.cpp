@@ -5,6 +5,7 @@
 #include <set>
 
 #include "check/closest_name.h"
+#include "text/ascii_text.h"
 #include "check/data_file_checks.h"
 #include "check/package_reader.h"
 #include "check/sha256.h"
@@ -122,7 +123,7 @@ bool MediumChecker::Load(CheckedDataFile& checked, const std::string& path) {
     ini.Load(path);
   } catch (const CKqIniFileException& failure) {
     checked.Add(static_cast<int>(failure.LineNumber()) + 1, Severity::Error, "load",
-                "SETUP.EXE cannot load this file (internal error 1, code " + std::to_string(failure.Code()) +
+                "SETUP.EXE cannot load this file (" + InternalErrorAt(kLocationSetupDataLoad) + ", code " + std::to_string(failure.Code()) +
                     "): " + ReplaceAll(failure.Message(), path, checked.File()));
     return false;
   }

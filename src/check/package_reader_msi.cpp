@@ -6,6 +6,7 @@
 #include <msiquery.h>
 
 #include "check/package_reader.h"
+#include "msi/scoped_msi_handle.h"
 
 namespace kq {
 
@@ -15,21 +16,6 @@ namespace {
 // version the package requires.
 constexpr UINT kPidPageCount = 14;
 constexpr UINT kTypeInteger = 3;
-
-class ScopedMsiHandle {
- public:
-  ScopedMsiHandle() = default;
-  ~ScopedMsiHandle() {
-    if (handle_ != 0) MsiCloseHandle(handle_);
-  }
-  ScopedMsiHandle(const ScopedMsiHandle&) = delete;
-  ScopedMsiHandle& operator=(const ScopedMsiHandle&) = delete;
-  MSIHANDLE* Receive() { return &handle_; }
-  MSIHANDLE Get() const { return handle_; }
-
- private:
-  MSIHANDLE handle_ = 0;
-};
 
 std::string StringField(MSIHANDLE record, unsigned field) {
   DWORD size = 0;
@@ -49,12 +35,12 @@ class MsiDllPackage : public PackageDatabase {
   MSIHANDLE* Receive() { return database_.Receive(); }
 
   bool Select(const char* sql, unsigned columns, PackageRows& rows) override {
-    ScopedMsiHandle view;
+    ScopedMsiHandle view = MsiHandleClosedBy(&MsiCloseHandle);
     UINT result = MsiDatabaseOpenViewA(database_.Get(), sql, view.Receive());
     if (result == ERROR_SUCCESS) result = MsiViewExecute(view.Get(), 0);
     if (result != ERROR_SUCCESS) return false;
     for (;;) {
-      ScopedMsiHandle record;
+      ScopedMsiHandle record = MsiHandleClosedBy(&MsiCloseHandle);
       if (MsiViewFetch(view.Get(), record.Receive()) != ERROR_SUCCESS) break;  // ERROR_NO_MORE_ITEMS
       std::vector<std::string> row;
       for (unsigned field = 1; field <= columns; ++field) row.push_back(StringField(record.Get(), field));
@@ -64,7 +50,7 @@ class MsiDllPackage : public PackageDatabase {
   }
 
   int PageCount() override {
-    ScopedMsiHandle summary;
+    ScopedMsiHandle summary = MsiHandleClosedBy(&MsiCloseHandle);
     if (MsiGetSummaryInformationA(database_.Get(), nullptr, 0, summary.Receive()) != ERROR_SUCCESS) return 0;
     UINT type = 0;
     INT pageCount = 0;
@@ -78,7 +64,7 @@ class MsiDllPackage : public PackageDatabase {
   }
 
  private:
-  ScopedMsiHandle database_;
+  ScopedMsiHandle database_ = MsiHandleClosedBy(&MsiCloseHandle);
 };
 
 }  // namespace

@@ -1,29 +1,18 @@
 #include "config/setup_command_line.h"
 
 #include "sys/internal_error.h"
+#include "text/ascii_text.h"
 #include "text/next_field.h"
 
 namespace kq {
 
 namespace {
 
-constexpr uint32_t kLocationCommandLine = 23;
 constexpr char kDefaultDataFile[] = "SETUP.INI";
 
 // Option texts by install mode and UI level (mode 7 is built from pieces).
 const char* const kModeOptions[] = {"", " /I", " /f", " /x", " /j", " /a", " /p "};
 const char* const kUiLevelOptions[] = {"", " /qf", " /qr", " /qb+", " /qb", " /qb-", " /qn+", " /qn"};
-
-// ASCII only: property names and option letters are ASCII, and a byte-wise
-// CharUpper could turn the trail byte of a double-byte character into
-// another character.
-char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string UpperAscii(std::string text) {
-  for (char& c : text) c = ToUpperAscii(c);
-  return text;
-}
 
 void TrimLeadingBlanks(std::string& text) {
   size_t begin = 0;
@@ -149,12 +138,12 @@ bool SetupCommandLine::HandlePropertyWord(const std::string& word, std::string& 
       rest = rest.empty() ? next : next + " " + rest;
       return true;
     }
-    name = UpperAscii(word);
+    name = UpperCaseAscii(word);
     value = next.substr(1);
   } else {
     name = word.substr(0, equals);
     TrimLeadingBlanks(name);
-    name = UpperAscii(name);
+    name = UpperCaseAscii(name);
     value = word.substr(equals + 1);
   }
   TrimTrailingBlanks(value);
@@ -192,8 +181,7 @@ bool SetupCommandLine::AddProperty(const std::string& name, const std::string& v
 // first letter selects an option, so /package is not /p nor /log /l.
 bool SetupCommandLine::HandleOptionWord(const std::string& word, std::string& rest, bool& handled) {
   handled = true;
-  std::string lower = word;
-  for (char& c : lower) c = ToLowerAscii(c);
+  const std::string lower = LowerCaseAscii(word);
   if (lower == "quiet" || lower == "passive") {
     uiLevel_ = UiLevelOfOption(lower);
     return true;

@@ -12,14 +12,6 @@ namespace kq {
 
 namespace {
 
-constexpr uint32_t kLocationLoad = 1;
-constexpr uint32_t kLocationList = 16;
-constexpr uint32_t kLocationNotLoaded = 24;
-constexpr uint32_t kErrorSectionMissing = 0x80040065u;
-constexpr uint32_t kErrorPackageNameMissing = 0x80040066u;
-constexpr uint32_t kErrorNoLines = 0x80040067u;
-constexpr uint32_t kErrorEnumeratorWithoutList = 0x80040069u;
-
 constexpr char kProductInformation[] = "ProductInformation";
 
 // Setup data is a few kilobytes. The document takes many times a file's size
@@ -34,9 +26,9 @@ bool ReadList(const CIniFile& ini, const char* name, StringList& list) {
   IniSection* section = nullptr;
   if (!ini.FindSection(name, &section) || section == nullptr) return false;
   IniLineCollection* lines = nullptr;
-  if (!section->GetLines(&lines) || lines == nullptr) RaiseInternalError(kLocationList, kErrorNoLines);
+  if (!section->GetLines(&lines) || lines == nullptr) RaiseInternalError(kLocationSetupDataList, kErrorNoLines);
   IniEnumerator<IniLine> enumerator = lines->CreateEnumerator();
-  if (!enumerator.HasList()) RaiseInternalError(kLocationList, kErrorEnumeratorWithoutList);
+  if (!enumerator.HasList()) RaiseInternalError(kLocationSetupDataList, kErrorEnumeratorWithoutList);
   IniLine* line = nullptr;
   size_t fetched = 0;
   while (enumerator.Next(1, &line, &fetched) && fetched == 1) {
@@ -66,7 +58,7 @@ int SetupDataFile::Load(const std::string& folder, const std::string& fileName, 
       Clear();
       return 0;
     }
-    RaiseInternalError(kLocationLoad, failure.Code());
+    RaiseInternalError(kLocationSetupDataLoad, failure.Code());
   }
   loaded_ = 1;
   return 1;
@@ -75,7 +67,7 @@ int SetupDataFile::Load(const std::string& folder, const std::string& fileName, 
 void SetupDataFile::ReadDocument(const CIniFile& ini) {
   IniSection* information = nullptr;
   if (!ini.FindSection(kProductInformation, &information) || information == nullptr) {
-    RaiseInternalError(kLocationLoad, kErrorSectionMissing);
+    RaiseInternalError(kLocationSetupDataLoad, kErrorSectionMissing);
   }
   struct Key {
     const char* name;
@@ -94,7 +86,7 @@ void SetupDataFile::ReadDocument(const CIniFile& ini) {
       TrimBlanks(value);
       *key.value = value;
     } else if (key.value == &packageName_) {
-      RaiseInternalError(kLocationLoad, kErrorPackageNameMissing);
+      RaiseInternalError(kLocationSetupDataLoad, kErrorValueMissing);
     } else {
       key.value->clear();
     }
@@ -118,7 +110,7 @@ void SetupDataFile::ReadDocument(const CIniFile& ini) {
     if (ReadList(ini, list.name, entries)) {
       list.list->insert(list.list->end(), entries.begin(), entries.end());
     } else if (list.list == &productFeatures_) {
-      RaiseInternalError(kLocationLoad, kErrorSectionMissing);
+      RaiseInternalError(kLocationSetupDataLoad, kErrorSectionMissing);
     } else {
       list.list->clear();
     }
@@ -145,7 +137,7 @@ void SetupDataFile::Clear() {
 }
 
 void SetupDataFile::CheckLoaded() const {
-  if (loaded_ == 0) RaiseInternalError(kLocationNotLoaded, kErrorNotLoaded);
+  if (loaded_ == 0) RaiseInternalError(kLocationSetupData, kErrorNotLoaded);
 }
 
 #define KQ_CHECKED_ACCESSOR(Type, Name, field) \

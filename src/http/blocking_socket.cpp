@@ -20,33 +20,33 @@ int TraceAndMap(const char* operation) {
 int CBlockingSocket::MapWinSockErrToBlockSockErr() { return MapWinSockErrorNumber(WSAGetLastError()); }
 
 int CBlockingSocket::Create(int type) {
-  if (socketHandle != 0) {
+  if (socket_) {
     DebugMgr::DebugOutput(20, "CBlockingSocket::Create: socket is not null error \n");
     return Socket_Error;
   }
   const SOCKET created = socket(AF_INET, type, 0);
   if (created == INVALID_SOCKET) return TraceAndMap("Create");
-  socketHandle = created;
+  socket_.Reset(created);
   return Socket_Success;
 }
 
 int CBlockingSocket::Close() {
-  if (socketHandle == 0) {
+  if (!socket_) {
     DebugMgr::DebugOutput(20, "CBlockingSocket::Close: socket is null error \n");
     return Socket_Error;
   }
-  const int closed = closesocket(socketHandle);
-  socketHandle = 0;
-  if (closed == SOCKET_ERROR) return TraceAndMap("Close");
+  const bool closed = socket_.TryClose();
+  socket_.Release();  // a socket that closesocket refused is given up all the same
+  if (!closed) return TraceAndMap("Close");
   return Socket_Success;
 }
 
 int CBlockingSocket::Connect(const sockaddr_in* address) {
-  if (socketHandle == 0) {
+  if (!socket_) {
     DebugMgr::DebugOutput(20, "CBlockingSocket::Connect: socket is null error.\n");
     return Socket_Error;
   }
-  if (connect(socketHandle, reinterpret_cast<const sockaddr*>(address), sizeof(sockaddr_in)) == SOCKET_ERROR)
+  if (connect(socket_.Get(), reinterpret_cast<const sockaddr*>(address), sizeof(sockaddr_in)) == SOCKET_ERROR)
     return TraceAndMap("Connect");
   return Socket_Success;
 }
@@ -54,7 +54,7 @@ int CBlockingSocket::Connect(const sockaddr_in* address) {
 int CBlockingSocket::WaitReady(bool forWrite, int timeoutSeconds, const char* operation) {
   fd_set set;
   FD_ZERO(&set);
-  FD_SET(socketHandle, &set);
+  FD_SET(socket_.Get(), &set);
   timeval wait = {timeoutSeconds, 0};
   const int ready = select(0, forWrite ? nullptr : &set, forWrite ? &set : nullptr, nullptr, &wait);
   if (ready != 0) return Socket_Success;  // ready, or select failed: the call itself will tell
@@ -66,13 +66,13 @@ int CBlockingSocket::WaitReady(bool forWrite, int timeoutSeconds, const char* op
 
 int CBlockingSocket::Send(const char* data, int length, int timeoutSeconds, int* sent) {
   *sent = -1;
-  if (socketHandle == 0) {
+  if (!socket_) {
     DebugMgr::DebugOutput(20, "CBlockingSocket::Send: socket is null error.\n");
     return Socket_Error;
   }
   const int waited = WaitReady(true, timeoutSeconds, "Send");
   if (waited != Socket_Success) return waited;
-  *sent = send(socketHandle, data, length, 0);
+  *sent = send(socket_.Get(), data, length, 0);
   if (*sent == SOCKET_ERROR) return TraceAndMap("Send");
   return Socket_Success;
 }
@@ -93,24 +93,24 @@ int CBlockingSocket::Write(const char* data, int length, int timeoutSeconds, int
 
 int CBlockingSocket::Receive(char* buffer, int size, int timeoutSeconds, int* received) {
   *received = -1;
-  if (socketHandle == 0) {
+  if (!socket_) {
     DebugMgr::DebugOutput(20, "CBlockingSocket::Receive: socket is null error.\n");
     return Socket_Error;
   }
   const int waited = WaitReady(false, timeoutSeconds, "Receive");
   if (waited != Socket_Success) return waited;
-  *received = recv(socketHandle, buffer, size, 0);
+  *received = recv(socket_.Get(), buffer, size, 0);
   if (*received == SOCKET_ERROR) return TraceAndMap("Receive");
   return Socket_Success;
 }
 
 int CBlockingSocket::GetSockAddr(sockaddr_in* address) {
-  if (socketHandle == 0) {
+  if (!socket_) {
     DebugMgr::DebugOutput(20, "CBlockingSocket::GetSockAddr: socket is null error.\n");
     return Socket_Error;
   }
   int length = sizeof(sockaddr_in);
-  if (getsockname(socketHandle, reinterpret_cast<sockaddr*>(address), &length) == SOCKET_ERROR)
+  if (getsockname(socket_.Get(), reinterpret_cast<sockaddr*>(address), &length) == SOCKET_ERROR)
     return TraceAndMap("GetSockAddr");
   return Socket_Success;
 }

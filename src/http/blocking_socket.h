@@ -5,6 +5,7 @@
 // class does not start Winsock (KQHTTP does).
 #include <winsock.h>
 
+#include "http/scoped_socket.h"
 #include "http/socket_result.h"
 
 namespace kq {
@@ -12,7 +13,7 @@ namespace kq {
 class CBlockingSocket {
  public:
   CBlockingSocket() = default;
-  ~CBlockingSocket() = default;  // the owner closes; an open socket here is its fault
+  ~CBlockingSocket() = default;  // an open socket is closed quietly; KQHTTP closes its own first
   CBlockingSocket(const CBlockingSocket&) = delete;
   CBlockingSocket& operator=(const CBlockingSocket&) = delete;
 
@@ -34,14 +35,14 @@ class CBlockingSocket {
   // Maps the calling thread's pending Winsock error.
   static int MapWinSockErrToBlockSockErr();
 
-  bool HasSocket() const { return socketHandle != 0; }
+  bool HasSocket() const { return socket_.IsValid(); }
 
  private:
   // Waits until the socket is readable (or writable); 0 when it is, else
   // the result the operation ends with. `operation` names it in the trace.
   int WaitReady(bool forWrite, int timeoutSeconds, const char* operation);
 
-  SOCKET socketHandle = 0;
+  ScopedSocket socket_;
 };
 
 }  // namespace kq

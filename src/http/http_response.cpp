@@ -6,6 +6,7 @@
 #include "diag/debug_mgr.h"
 #include "http/kqhttp_result.h"
 #include "http/socket_result.h"
+#include "text/ascii_text.h"
 
 namespace kq {
 
@@ -13,20 +14,12 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string LowerAscii(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
 // Position of the value of the first header line named `name` (lower case,
 // with its colon), blanks after the colon skipped; npos when no line starts
 // with the name. Only whole line starts count, so "Content-Location:" is not
 // "Location:".
 size_t FindHeaderValue(const std::string& header, const char* name) {
-  const std::string lower = LowerAscii(header);
+  const std::string lower = LowerCaseAscii(header);
   const size_t nameLength = std::strlen(name);
   size_t at = lower.find(name);
   while (at != std::string::npos && (at == 0 || lower[at - 1] != '\n')) at = lower.find(name, at + 1);

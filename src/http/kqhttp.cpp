@@ -129,7 +129,6 @@ int KQHTTP::SendRequest() {
     TraceSocketStep("KQHTTP::CheckReadHeader: socket create error %ld. \"%s\"\n", s);
     return MapBlockSockErrToKQHTTPErr(s);
   }
-  socketOpen = true;
 
   sockaddr_in peer;
   s = useProxy ? CBlockingSocket::GetHostByName(proxy.proxyHost.c_str(), proxy.proxyPort, &peer)
@@ -197,13 +196,12 @@ int KQHTTP::CheckReadHeader(int depth) {
                              static_cast<long>(r), KQHTTPResultName(r).c_str(), url.c_str());
       }
     }
-    if (socketOpen) {
+    if (socket.HasSocket()) {
       const int s = socket.Close();
       if (s != Socket_Success) {
         r = MapBlockSockErrToKQHTTPErr(s);
         TraceSocketStep("KQHTTP::CheckReadHeader: socket close error %ld. \"%s\" \n", s);
       }
-      socketOpen = false;
     }
     if (r != KQHTTP_Redirect) return r;
     if (depth >= kMaxRedirects) {
@@ -313,7 +311,7 @@ int KQHTTP::ReceiveBody(char* buffer, int capacity, int* received) {
 int KQHTTP::Close() {
   requestPending = true;
   headerLength = 0;
-  if (!socketOpen) return KQHTTP_SUCCESS;
+  if (!socket.HasSocket()) return KQHTTP_SUCCESS;
   int result = KQHTTP_SUCCESS;
   const int s = socket.Close();
   if (s != Socket_Success) {
@@ -321,7 +319,6 @@ int KQHTTP::Close() {
     DebugMgr::DebugOutput(20, "KQHTTP::Close: socket error %ld. \"%s\"\n", static_cast<long>(s),
                           BlockSockErrName(s).c_str());
   }
-  socketOpen = false;
   return result;
 }
 

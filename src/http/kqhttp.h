@@ -85,7 +85,6 @@ class KQHTTP {
   int timeoutSeconds = 5;
   bool requestPending = true;
   CBlockingSocket socket;
-  bool socketOpen = false;
   bool useProxy = false;
   ProxySettings proxy;
   DownloadProgressCallback progressCallback = nullptr;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "msi/scoped_msi_handle.h"
 #include "sys/internal_error.h"
 #include "sys/format.h"
 #include "sys/setup_log.h"
@@ -11,12 +12,9 @@ namespace kq {
 
 namespace {
 
-using MsiHandleValue = unsigned long;
-
 using DllGetVersionFn = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
 using MsiOpenDatabaseAFn = UINT(WINAPI*)(LPCSTR, LPCSTR, MsiHandleValue*);
 using MsiOpenDatabaseWFn = UINT(WINAPI*)(LPCWSTR, LPCWSTR, MsiHandleValue*);
-using MsiCloseHandleFn = UINT(WINAPI*)(MsiHandleValue);
 using MsiDatabaseOpenViewAFn = UINT(WINAPI*)(MsiHandleValue, LPCSTR, MsiHandleValue*);
 using MsiViewExecuteFn = UINT(WINAPI*)(MsiHandleValue, MsiHandleValue);
 using MsiViewFetchFn = UINT(WINAPI*)(MsiHandleValue, MsiHandleValue*);
@@ -34,29 +32,6 @@ constexpr const char kMissingEntryPoints[] = "Failed to load function pointers f
 // Buffer size the queries start with; a longer text is read again with the
 // size the library reports, so no value is ever cut.
 constexpr DWORD kTextChars = 260;
-
-// An MSI handle (database, view, record, summary information) closed through
-// the MsiCloseHandle entry point the operation looked up.
-class ScopedMsiHandle {
- public:
-  explicit ScopedMsiHandle(MsiCloseHandleFn close) : close_(close) {}
-  ~ScopedMsiHandle() { Close(); }
-  ScopedMsiHandle(const ScopedMsiHandle&) = delete;
-  ScopedMsiHandle& operator=(const ScopedMsiHandle&) = delete;
-  MsiHandleValue* Receive() {
-    Close();
-    return &handle_;
-  }
-  MsiHandleValue Get() const { return handle_; }
-  void Close() {
-    if (handle_ != 0 && close_ != nullptr) close_(handle_);
-    handle_ = 0;
-  }
-
- private:
-  MsiCloseHandleFn close_;
-  MsiHandleValue handle_ = 0;
-};
 
 // Calls `read(buffer, &size)` with a 260-character buffer, and again with
 // the size the library asks for when it answers `moreData`.
@@ -95,8 +70,6 @@ UINT CallWithWidePath(const std::string& path, Call call, bool& conversionFailed
   return call(oem.c_str());
 }
 
-uint32_t FromWin32(UINT result) { return 0x80070000u | result; }
-
 }  // namespace
 
 MsiLibrary::MsiLibrary() = default;
@@ -123,9 +96,7 @@ int MsiLibrary::LoadMsiDll() {
 int MsiLibrary::UnloadMsiDll() {
   if (!msiModule) return 1;
   SetupLog("Unloading MSI.DLL");
-  if (!FreeLibrary(msiModule.Get())) return 0;
-  msiModule.Release();
-  return 1;
+  return msiModule.TryClose() ? 1 : 0;
 }
 
 int MsiLibrary::GetMsiDllVersion(DLLVERSIONINFO* info) {
@@ -153,7 +124,7 @@ int MsiLibrary::LoadProductInformation(const char* packagePath) {
   if (packagePath != nullptr) {
     productPackagePath = packagePath;
   } else if (productPackagePath.empty()) {
-    RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNoPackagePath);
+    RaiseInternalError(kLocationProductInfo, kErrorPointer);
   }
   SetupLogF("Loading product information for package '%s'", productPackagePath.c_str());
   if (!LoadMsiDll()) return 0;
@@ -165,7 +136,7 @@ int MsiLibrary::LoadProductInformation(const char* packagePath) {
     return 0;
   }
 
-  ScopedMsiHandle database(close);
+  ScopedMsiHandle database = MsiHandleClosedBy(close);
   UINT result = ERROR_SUCCESS;
   if (IsWindowsNT()) {
     bool conversionFailed = false;
@@ -187,37 +158,36 @@ int MsiLibrary::LoadProductInformation(const char* packagePath) {
   }
 
   if (!GetPackageProperty(database.Get(), "ProductCode", productCode))
-    RaiseInternalError(0x100 | msi_error::kLocationProductInfo, msi_error::kPropertyMissing);
+    RaiseInternalError(WithStep(kLocationProductInfo, 1), kErrorValueMissing);
   if (!GetPackageProperty(database.Get(), "ShortProductName", productName) &&
       !GetPackageProperty(database.Get(), "ProductName", productName))
-    RaiseInternalError(0x200 | msi_error::kLocationProductInfo, msi_error::kPropertyMissing);
+    RaiseInternalError(WithStep(kLocationProductInfo, 2), kErrorValueMissing);
   if (!GetPackageProperty(database.Get(), "ProductVersion", productVersion))
-    RaiseInternalError(0x300 | msi_error::kLocationProductInfo, msi_error::kPropertyMissing);
+    RaiseInternalError(WithStep(kLocationProductInfo, 3), kErrorValueMissing);
   database.Close();
   productInfoLoaded = 1;
   return 1;
 }
 
 const std::string& MsiLibrary::GetProductCode() const {
-  if (!productInfoLoaded) RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+  if (!productInfoLoaded) RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
   return productCode;
 }
 
 const std::string& MsiLibrary::GetProductName() const {
-  if (!productInfoLoaded) RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+  if (!productInfoLoaded) RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
   return productName;
 }
 
 const std::string& MsiLibrary::GetProductVersion() const {
-  if (!productInfoLoaded) RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+  if (!productInfoLoaded) RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
   return productVersion;
 }
 
 int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std::string& value) {
   SetupLogF("Attempting to retrieve the value of property '%s'", name);
   value.clear();
-  using namespace msi_error;
-  if (!LoadMsiDll()) RaiseInternalError(kLocationPackageProperty, kLibraryMissing);
+  if (!LoadMsiDll()) RaiseInternalError(kLocationPackageProperty, kErrorLibraryMissing);
   auto openView = LookupAs<MsiDatabaseOpenViewAFn>("MsiDatabaseOpenViewA");
   auto getString = LookupAs<MsiRecordGetStringAFn>("MsiRecordGetStringA");
   auto execute = LookupAs<MsiViewExecuteFn>("MsiViewExecute");
@@ -225,61 +195,61 @@ int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std
   auto close = LookupAs<MsiCloseHandleFn>("MsiCloseHandle");
   if (openView == nullptr || getString == nullptr || execute == nullptr || fetch == nullptr ||
       close == nullptr)
-    RaiseInternalError(kLocationPackageProperty, kLibraryMissing);
+    RaiseInternalError(kLocationPackageProperty, kErrorLibraryMissing);
 
   const std::string query = Format("SELECT * FROM `Property` WHERE `Property`='%s'", name);
-  ScopedMsiHandle view(close);
+  ScopedMsiHandle view = MsiHandleClosedBy(close);
   UINT result = openView(database, query.c_str(), view.Receive());
-  if (result != ERROR_SUCCESS) RaiseInternalError(0x100 | kLocationPackageProperty, FromWin32(result));
+  if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 1), HresultFromWin32(result));
   result = execute(view.Get(), 0);
   if (result != ERROR_SUCCESS) {
     view.Close();
-    RaiseInternalError(0x200 | kLocationPackageProperty, FromWin32(result));
+    RaiseInternalError(WithStep(kLocationPackageProperty, 2), HresultFromWin32(result));
   }
-  ScopedMsiHandle record(close);
+  ScopedMsiHandle record = MsiHandleClosedBy(close);
   result = fetch(view.Get(), record.Receive());
   view.Close();
   if (result == msi::kErrorNoMoreItems) {
     SetupLog("The requested property does not exist");
     return 0;
   }
-  if (result != ERROR_SUCCESS) RaiseInternalError(0x300 | kLocationPackageProperty, FromWin32(result));
+  if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 3), HresultFromWin32(result));
 
   std::string text;
   result = ReadText([&](char* buffer, DWORD* size) { return getString(record.Get(), 2, buffer, size); },
                     static_cast<UINT>(msi::kErrorMoreData), text);
   record.Close();
-  if (result != ERROR_SUCCESS) RaiseInternalError(0x400 | kLocationPackageProperty, FromWin32(result));
+  if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 4), HresultFromWin32(result));
   SetupLogF("The property's value is '%s'", text.c_str());
   value = text;
   return 1;
 }
 
-int MsiLibrary::IsProductInstalled(const char* code) {
+bool MsiLibrary::IsProductInstalled(const char* code) {
   SetupLogF("Checking the installation state of the product '%s'", code != nullptr ? code : "");
-  if (!LoadMsiDll()) return 0;
+  if (!LoadMsiDll()) return false;
   auto queryState = LookupAs<MsiQueryProductStateAFn>("MsiQueryProductStateA");
   if (queryState == nullptr) {
     SetupLog(kMissingEntryPoints);
-    return 0;
+    return false;
   }
   if (queryState(code) == msi::kInstallStateDefault) {
     SetupLog("The specified product is installed");
-    return 1;
+    return true;
   }
   SetupLog("The specified product is not installed");
-  return 0;
+  return false;
 }
 
-int MsiLibrary::IsPackageProductInstalled() {
+bool MsiLibrary::IsPackageProductInstalled() {
   if (!productInfoLoaded && !LoadProductInformation(nullptr))
-    RaiseInternalError(msi_error::kLocationProductInfo, msi_error::kNotLoaded);
+    RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
   return IsProductInstalled(productCode.c_str());
 }
 
-int MsiLibrary::IsDifferentPackageInstalled() {
+bool MsiLibrary::IsDifferentPackageInstalled() {
   SetupLog("Detecting if the existing installation used the same package as the current one");
-  if (!IsProductInstalled(productCode.c_str())) return 0;
+  if (!IsProductInstalled(productCode.c_str())) return false;
   auto getProductInfo = LookupAs<MsiGetProductInfoAFn>("MsiGetProductInfoA");
   auto getSummaryProperty = LookupAs<MsiSummaryInfoGetPropertyAFn>("MsiSummaryInfoGetPropertyA");
   auto getSummaryA = LookupAs<MsiGetSummaryInformationAFn>("MsiGetSummaryInformationA");
@@ -288,20 +258,19 @@ int MsiLibrary::IsDifferentPackageInstalled() {
   if (getProductInfo == nullptr || getSummaryProperty == nullptr || getSummaryA == nullptr ||
       getSummaryW == nullptr || close == nullptr) {
     SetupLog(kMissingEntryPoints);
-    return 0;
+    return false;
   }
 
-  using msi_error::kLocationPackageCode;
   std::string installedCode;
   UINT result = ReadText(
       [&](char* buffer, DWORD* size) { return getProductInfo(productCode.c_str(), "PackageCode", buffer, size); },
       static_cast<UINT>(msi::kErrorMoreData), installedCode);
   if (result != ERROR_SUCCESS) {
     SetupLog("Failed to get the package code of the cached database.");
-    RaiseInternalError(kLocationPackageCode, FromWin32(result));
+    RaiseInternalError(kLocationPackageCode, HresultFromWin32(result));
   }
 
-  ScopedMsiHandle summary(close);
+  ScopedMsiHandle summary = MsiHandleClosedBy(close);
   if (IsWindowsNT()) {
     bool conversionFailed = false;
     result = CallWithWidePath(
@@ -312,7 +281,7 @@ int MsiLibrary::IsDifferentPackageInstalled() {
   }
   if (result != ERROR_SUCCESS) {
     SetupLogF("Failed to get the summary information stream for database: %s", productPackagePath.c_str());
-    RaiseInternalError(kLocationPackageCode, FromWin32(result));
+    RaiseInternalError(kLocationPackageCode, HresultFromWin32(result));
   }
 
   std::string newCode;
@@ -326,7 +295,7 @@ int MsiLibrary::IsDifferentPackageInstalled() {
       static_cast<UINT>(msi::kErrorMoreData), newCode);
   if (result != ERROR_SUCCESS) {
     SetupLog("Failed to get the package code of the database being installed.");
-    RaiseInternalError(kLocationPackageCode, FromWin32(result));
+    RaiseInternalError(kLocationPackageCode, HresultFromWin32(result));
   }
   summary.Close();
 
@@ -334,27 +303,27 @@ int MsiLibrary::IsDifferentPackageInstalled() {
   // another package.
   if (installedCode == newCode) {
     SetupLog("The old and new package codes match");
-    return 0;
+    return false;
   }
   SetupLogF("The old package code '%s' does not match the new package code '%s'", installedCode.c_str(),
             newCode.c_str());
-  return 1;
+  return true;
 }
 
-int MsiLibrary::IsFeatureRunFromSource(const char* feature) {
+bool MsiLibrary::IsFeatureRunFromSource(const char* feature) {
   SetupLogF("Determining if feature '%s' is configured to run from source", feature != nullptr ? feature : "");
-  if (!LoadMsiDll()) return 0;
+  if (!LoadMsiDll()) return false;
   auto queryFeature = LookupAs<MsiQueryFeatureStateAFn>("MsiQueryFeatureStateA");
   if (queryFeature == nullptr) {
     SetupLog(kMissingEntryPoints);
-    return 0;
+    return false;
   }
   if (queryFeature(productCode.c_str(), feature) == msi::kInstallStateSource) {
     SetupLog("The specified feature is configured to run from source");
-    return 1;
+    return true;
   }
   SetupLog("The specified feature is not configured to run from source");
-  return 0;
+  return false;
 }
 
 bool MsiLibrary::GetComponentPath(const char* component, std::string& path) {

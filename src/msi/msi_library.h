@@ -30,17 +30,6 @@ constexpr unsigned kErrorMoreData = 234;
 constexpr unsigned kPidRevNumber = 9;  // summary property holding the package code
 }  // namespace msi
 
-// Locations and codes of the internal errors raised by the queries.
-namespace msi_error {
-constexpr unsigned kLocationProductInfo = 0x0F;
-constexpr unsigned kLocationPackageProperty = 0x0E;
-constexpr unsigned kLocationPackageCode = 0x0D;
-constexpr uint32_t kNoPackagePath = 0x80004003u;  // E_POINTER
-constexpr uint32_t kPropertyMissing = 0x80040066u;
-constexpr uint32_t kNotLoaded = 0x8004006Cu;
-constexpr uint32_t kLibraryMissing = 0x8004006Fu;
-}  // namespace msi_error
-
 class MsiLibrary {
  public:
   MsiLibrary();
@@ -72,10 +61,12 @@ class MsiLibrary {
   bool IsProductInfoLoaded() const { return productInfoLoaded != 0; }
   const std::string& GetProductPackagePath() const { return productPackagePath; }
 
-  int IsProductInstalled(const char* productCode);
-  int IsPackageProductInstalled();
-  int IsDifferentPackageInstalled();
-  int IsFeatureRunFromSource(const char* feature);
+  // Yes-or-no questions: true and false stand for the 1 and 0 that the
+  // queries are documented with.
+  bool IsProductInstalled(const char* productCode);
+  bool IsPackageProductInstalled();
+  bool IsDifferentPackageInstalled();
+  bool IsFeatureRunFromSource(const char* feature);
 
   // The key path of a component of the loaded product when it is installed
   // locally; false (and an empty path) otherwise.

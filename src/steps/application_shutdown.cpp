@@ -13,8 +13,6 @@ namespace kq {
 
 namespace {
 
-constexpr uint32_t kLocationShutdown = 22;
-
 // How long one message may take: a program that does not answer in this
 // time counts as still running instead of holding the setup up for good.
 constexpr UINT kSendTimeoutMs = 5000;

@@ -19,12 +19,6 @@ namespace kq {
 
 namespace {
 
-constexpr uint32_t kLocationProductRegistryKey = 2;
-constexpr uint32_t kLocationIncompatibleExit = 17;
-constexpr uint32_t kLocationIncompatibleUninstall = 21;
-constexpr uint32_t kLocationUpgradeConditions = 25;
-constexpr uint32_t kErrorUnknownName = 0x8004006Cu;
-
 std::vector<std::string> ProductNamePlaceholder(const std::string& displayName) {
   return {"_PRODUCT_NAME_," + displayName};
 }
@@ -100,21 +94,19 @@ void SetupEngine::CheckUpgradeConditions() {
 
   bool met = false;
   for (size_t i = 0; i < conditions.size(); ++i) {
-    std::string rest = conditions[i];
-    std::string entry;
-    if (!NextField(rest, entry, ",", QuoteMode::Remove)) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
+    const UpgradeEntry condition = ReadUpgradeEntry(conditions[i]);
+    const std::string& entry = condition.uninstallKey;
+    if (condition.fields < 1) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
     std::string displayName;
     std::string command;
     if (!GetUninstallCommand(entry.c_str(), displayName, command)) continue;
-    std::string ranges;
-    if (!NextField(rest, ranges, ",", QuoteMode::Remove)) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
+    if (condition.fields < 2) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
     // A product without version information compares as 0.0.0.0.
     VersionNumber installed;
     GetInstalledVersion(entry.c_str(), installed);
-    if (!IsVersionInRanges(installed, ranges)) continue;
-    std::string action;
-    if (!NextField(rest, action, ",", QuoteMode::Remove)) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
-    switch (ReadUpgradeAction(action)) {
+    if (!IsVersionInRanges(installed, condition.ranges)) continue;
+    if (condition.fields < 3) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
+    switch (ReadUpgradeAction(condition.action)) {
       case UpgradeAction::Leave:
         break;
       case UpgradeAction::Remove:

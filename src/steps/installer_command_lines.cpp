@@ -2,27 +2,13 @@
 
 #include <algorithm>
 
+#include "text/ascii_text.h"
 #include "text/next_field.h"
 #include "config/setup_command_line.h"
 #include "sys/format.h"
 #include "text/mbcs_path.h"
 
 namespace kq {
-
-namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) { return UpperCaseAscii(a) == b; }
-
-}  // namespace
-
-std::string UpperCaseAscii(const std::string& text) {
-  std::string upper = text;
-  for (size_t at = 0; at < text.size(); at += CharLengthAt(text, at)) {
-    const char c = text[at];
-    if (c >= 'a' && c <= 'z') upper[at] = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
 
 void AppendStandardOptionTail(const SetupCommandLine& commandLine, std::string& text) {
   commandLine.AppendUiLevelOption(text);
@@ -64,8 +50,8 @@ bool ReadNestedInstall(const std::string& value, NestedInstallValue& nested) {
   std::string flag;
   while (!flags.empty()) {
     if (!NextField(flags, flag, "|", QuoteMode::Remove)) break;
-    if (EqualsIgnoringCase(flag, "ONEREBOOT")) nested.oneReboot = true;
-    if (EqualsIgnoringCase(flag, "NOUPDATE")) nested.noUpdate = true;
+    if (EqualsNoCase(flag, "ONEREBOOT")) nested.oneReboot = true;
+    if (EqualsNoCase(flag, "NOUPDATE")) nested.noUpdate = true;
   }
   return true;
 }

@@ -72,8 +72,4 @@ struct RemovalCommand {
 };
 RemovalCommand PrepareRemovalCommand(const std::string& command, const SetupCommandLine& commandLine);
 
-// ASCII upper case of the single-byte characters; a double-byte character of
-// the ANSI code page is left whole, even when its trail byte is a letter.
-std::string UpperCaseAscii(const std::string& text);
-
 }  // namespace kq

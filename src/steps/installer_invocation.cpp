@@ -16,18 +16,11 @@ namespace kq {
 
 namespace {
 
-constexpr uint32_t kLocationRunFromSource = 4;
-constexpr uint32_t kLocationMaintenance = 5;
-constexpr uint32_t kLocationMainInstaller = 6;
-constexpr uint32_t kLocationNestedInstaller = 12;
-constexpr uint32_t kLocationHasNestedInstall = 20;
-constexpr uint32_t kLocationPostInstall = 26;
-
 // The system folder with a trailing backslash; internal error at `location`
 // when it cannot be read.
 std::string SystemFolder(uint32_t location) {
   std::string folder = SystemFolderPath();
-  if (folder.empty()) RaiseInternalError(location, 0x80070000u | GetLastError());
+  if (folder.empty()) RaiseInternalError(location, HresultFromWin32(GetLastError()));
   return folder;
 }
 
@@ -52,10 +45,10 @@ bool SetupEngine::HasRunFromSourceFeatures() {
 
 void SetupEngine::RunMaintenanceInstaller() {
   SetupLog("Running installer in maintenance mode");
-  const SetupCommandLine& attached = RequireCommandLine(kLocationMaintenance);
-  const std::string text = MaintenanceCommandLine(SystemFolder(kLocationMaintenance), packageFolder,
+  const SetupCommandLine& attached = RequireCommandLine(kLocationMaintenanceInstaller);
+  const std::string text = MaintenanceCommandLine(SystemFolder(kLocationMaintenanceInstaller), packageFolder,
                                                   attached.GetSetupDataFile().GetPackageName(), attached);
-  StartInstaller(text, kLocationMaintenance);
+  StartInstaller(text, kLocationMaintenanceInstaller);
 }
 
 bool SetupEngine::HasNestedInstall(bool* rebootsSuppressed) {

@@ -1,23 +1,12 @@
 #include "steps/platform_list.h"
 
+#include "text/ascii_text.h"
 #include "text/next_field.h"
 #include "config/parse_integer.h"
 
 namespace kq {
 
 namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return i == a.size() && b[i] == '\0';
-}
 
 // Splits `text` at the first `mark`; with `notFirst`, only when the mark
 // stands at position 1 or later. Without a split all of `text` is the first
@@ -60,7 +49,7 @@ PlatformVerdict FindPlatformRequirement(const std::string& platforms, const std:
     if (!NextField(rest, entry, ",", QuoteMode::Remove)) return PlatformVerdict::Unsupported;
     const size_t colon = entry.find(':');
     if (colon == std::string::npos || colon == 0) continue;
-    if (!EqualsIgnoringCase(entry.substr(0, colon), family.c_str())) continue;
+    if (!EqualsNoCase(entry.substr(0, colon), family)) continue;
 
     std::string versionPart, servicePackPart;
     SplitAt(entry.substr(colon + 1), ':', true, versionPart, servicePackPart);
@@ -119,7 +108,7 @@ PlatformVerdict CheckPlatformList(const std::string& platforms, const std::strin
 }
 
 bool ForbidsNtServer(const std::string& allowNtServer) {
-  return EqualsIgnoringCase(allowNtServer, "FALSE") || EqualsIgnoringCase(allowNtServer, "NO") ||
+  return EqualsNoCase(allowNtServer, "FALSE") || EqualsNoCase(allowNtServer, "NO") ||
          allowNtServer == "0";
 }
 

@@ -16,10 +16,6 @@ namespace kq {
 
 namespace {
 
-constexpr uint32_t kLocationPlatform = 8;
-constexpr uint32_t kLocationInstallerVersion = 9;
-constexpr uint32_t kErrorBadPlatformId = 0x8004006Cu;
-
 // The mutex Windows Installer holds while it prompts for a source disk.
 constexpr const char kPromptForCdMutex[] = "__MsiPromptForCD";
 constexpr const char kProductOptionsKey[] = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
@@ -72,7 +68,7 @@ bool SetupEngine::IsPlatformQualified() {
     version = OSVERSIONINFOEXA();
     version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version)))
-      RaiseInternalError(kLocationPlatform, 0x80070000u | GetLastError());
+      RaiseInternalError(kLocationPlatform, HresultFromWin32(GetLastError()));
   }
 
   platformId = static_cast<int>(version.dwPlatformId);
@@ -97,7 +93,7 @@ bool SetupEngine::IsPlatformQualified() {
       break;
     }
     default:
-      RaiseInternalError(kLocationPlatform, kErrorBadPlatformId);
+      RaiseInternalError(kLocationPlatform, kErrorUnknownName);
   }
 
   RunningWindows running;

@@ -12,12 +12,6 @@
 
 namespace kq {
 
-namespace {
-
-constexpr uint32_t kLocationPreviousVersions = 10;
-
-}  // namespace
-
 bool SetupEngine::UninstallPreviousVersions() {
   SetupLog("Uninstalling previous versions");
   const SetupCommandLine& attached = RequireCommandLine(kLocationPreviousVersions);

@@ -1,7 +1,6 @@
 #include "steps/software_entries.h"
 
-#include <cstring>
-
+#include "text/ascii_text.h"
 #include "text/next_field.h"
 #include "config/parse_integer.h"
 
@@ -11,17 +10,6 @@ namespace {
 
 bool NextEntryField(std::string& rest, std::string& field) {
   return NextField(rest, field, ",", QuoteMode::Remove);
-}
-
-bool EqualsNoCase(const std::string& text, const char* word) {
-  const size_t length = std::strlen(word);
-  if (text.size() != length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != word[i]) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -54,6 +42,19 @@ UpgradeAction ReadUpgradeAction(const std::string& field) {
   if (field.empty() || EqualsNoCase(field, "LEAVE")) return UpgradeAction::Leave;
   if (EqualsNoCase(field, "REMOVE")) return UpgradeAction::Remove;
   return UpgradeAction::Invalid;
+}
+
+UpgradeEntry ReadUpgradeEntry(const std::string& entry) {
+  UpgradeEntry read;
+  std::string rest = entry;
+  for (std::string* field : {&read.uninstallKey, &read.ranges, &read.action}) {
+    if (!NextEntryField(rest, *field)) {
+      field->clear();
+      break;
+    }
+    ++read.fields;
+  }
+  return read;
 }
 
 bool ReadRegistryKeyCheck(const std::string& value, RegistryKeyCheck& check) {

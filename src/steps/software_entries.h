@@ -34,6 +34,18 @@ uint32_t ShutdownPollInterval(int waitMs);
 enum class UpgradeAction { Leave, Remove, Invalid };
 UpgradeAction ReadUpgradeAction(const std::string& field);
 
+// "UNINSTALLKEY,VERSIONRANGES,ACTION". `fields` counts the fields that could
+// be split off, in order (0 to 3); the ones after a failed split are empty.
+// The setup looks at a field only when the ones before it matched, so a field
+// that cannot be split ends the run only when the condition gets that far.
+struct UpgradeEntry {
+  std::string uninstallKey;
+  std::string ranges;
+  std::string action;
+  int fields = 0;
+};
+UpgradeEntry ReadUpgradeEntry(const std::string& entry);
+
 // The CheckRegKey value "ROOT,SUBKEY,VALUE" (the value name may be left out).
 struct RegistryKeyCheck {
   std::string root;

@@ -10,8 +10,8 @@
 
 namespace kq {
 
-// UI levels 5, 6 and 7 (/qb-, /qn+, /qn) show no box: the steps decide by
-// their rules instead of asking.
+// The UI levels kUiBasicNoModal, kUiNoneModalEnd and kUiQuiet (/qb-, /qn+,
+// /qn) show no box: the steps decide by their rules instead of asking.
 bool IsSilentUiLevel(int uiLevel);
 
 // Shows message `textId` with the "NAME,value" placeholders substituted,

@@ -8,8 +8,8 @@ namespace kq {
 
 using MessageBoxFunction = int (*)(HWND owner, const char* text, const char* caption, UINT style);
 
-// Shows the box, or, when the process command line asks for UI level 5 or 7
-// (QuietCommandLine), writes its caption and text to the log and returns 0
+// Shows the box, or, when the process command line asks for kUiBasicNoModal
+// or kUiQuiet (QuietCommandLine), writes its caption and text to the log and returns 0
 // without showing it: nobody may be there to answer, whatever the step.
 int ShowStepMessageBox(HWND owner, const char* text, const char* caption, UINT style);
 

@@ -16,8 +16,6 @@ namespace kq {
 
 namespace {
 
-constexpr uint32_t kLocationTempCopy = 18;
-
 enum TempCopyMarker { kNoCopyYet = 0, kRunningFromCopy = 1, kNoCopy = 2 };
 
 // A folder CreateTempFolder made: KIESxxxx directly inside the user's

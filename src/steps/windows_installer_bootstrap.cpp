@@ -26,8 +26,6 @@ namespace kq {
 
 namespace {
 
-constexpr uint32_t kLocationBootstrap = 7;
-constexpr uint32_t kErrorBadPlatformId = 0x8004006Cu;
 constexpr int kProgressBarId = 1001;
 constexpr int kProgressIntervalMs = 200;
 constexpr char kDefaultMsiVersion[] = "1.10";
@@ -48,12 +46,12 @@ void SetupEngine::InstallWindowsInstaller() {
   // The redistributable replaces MSI.DLL, which must not be held open here.
   msiLibrary.UnloadMsiDll();
   const std::string medium = MediumInstallerCommandLine(platformId, setupFolder);
-  if (medium.empty()) RaiseInternalError(kLocationBootstrap, kErrorBadPlatformId);
+  if (medium.empty()) RaiseInternalError(kLocationInstallWindowsInstaller, kErrorUnknownName);
   if (LaunchInstallerProgram(medium)) return;
 
   std::string downloaded;
   if (!DownloadWindowsInstaller(downloaded)) {
-    std::string version = RequireCommandLine(kLocationBootstrap).GetSetupDataFile().GetMsiVersion();
+    std::string version = RequireCommandLine(kLocationInstallWindowsInstaller).GetSetupDataFile().GetMsiVersion();
     if (version.empty()) version = kDefaultMsiVersion;
     std::string caption;
     GetMessageText(kMsgWarning, caption);
@@ -66,11 +64,11 @@ void SetupEngine::InstallWindowsInstaller() {
   // system try "C:\Documents.exe" first.
   const int started = LaunchInstallerProgram("\"" + downloaded + "\"");
   LogForDeletion(downloaded);
-  if (!started) RaiseInternalError(kLocationBootstrap, kErrorLaunch);
+  if (!started) RaiseInternalError(kLocationInstallWindowsInstaller, kErrorLaunch);
 }
 
 bool SetupEngine::LaunchInstallerProgram(const std::string& command) {
-  const SetupCommandLine& attached = RequireCommandLine(kLocationBootstrap);
+  const SetupCommandLine& attached = RequireCommandLine(kLocationInstallWindowsInstaller);
   std::string text = command;
   if (InstallerRunsSilently(attached.GetUiLevel())) text += " /Q";
   ScopedHandle process;
@@ -80,7 +78,7 @@ bool SetupEngine::LaunchInstallerProgram(const std::string& command) {
 }
 
 bool SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
-  const SetupDataFile& data = RequireCommandLine(kLocationBootstrap).GetSetupDataFile();
+  const SetupDataFile& data = RequireCommandLine(kLocationInstallWindowsInstaller).GetSetupDataFile();
   const std::string address = InstallerDownloadAddress(
       platformId, platformId == kPlatformWindows9x ? data.Get9xMsiInstaller() : data.GetNTMsiInstaller());
   if (address.empty()) return false;
@@ -116,7 +114,7 @@ bool SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
 }
 
 bool SetupEngine::IsDownloadTrusted(const std::string& localPath) const {
-  const SetupDataFile& data = RequireCommandLine(kLocationBootstrap).GetSetupDataFile();
+  const SetupDataFile& data = RequireCommandLine(kLocationInstallWindowsInstaller).GetSetupDataFile();
   const std::string& expected =
       platformId == kPlatformWindows9x ? data.Get9xMsiInstallerSHA256() : data.GetNTMsiInstallerSHA256();
   if (expected.empty()) return true;

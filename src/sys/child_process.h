@@ -24,8 +24,9 @@ enum class CommandLineLogging { Log, Silent };
 // Starts a command line (no application name, no inheritance, the setup's
 // own environment and folder) and hands back the process handle; the thread
 // handle is closed at once. On the NT family the command line is converted
-// with the OEM code page and, when that start fails, once more with the ANSI
-// code page. The whole command line is started, up to the operating
+// with the ANSI code page, as all of the setup's narrow text is, and started
+// with CreateProcessW; on the 9x family it goes to CreateProcessA as it is.
+// The whole command line is started, up to the operating
 // system's own limit of 32767 characters; a longer one fails to start.
 // False when the start failed, including a missing CreateProcessW (logged).
 bool StartChildProcess(const std::string& commandLine, CommandLineLogging logging, ScopedHandle& process);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "sys/internal_error_codes.h"
 #include "sys/quiet_ui.h"
 #include "sys/run_platform.h"
 
@@ -18,13 +19,6 @@ void RaiseInternalError(uint32_t location, uint32_t hresult, WindowHandle owner)
 
 // The form used by components, which never register an owner.
 [[noreturn]] void RaiseInternalError(uint32_t location, uint32_t hresult);
-
-// HRESULTs shared by the components.
-constexpr uint32_t kErrorPointer = 0x80004003u;       // a required object or argument is missing
-constexpr uint32_t kErrorLaunch = 0x8004006Au;        // a child process could not be started
-constexpr uint32_t kErrorTokenize = 0x8004006Bu;      // a text could not be split into tokens
-constexpr uint32_t kErrorNotLoaded = 0x80070005u;     // setup data read before it was loaded
-constexpr uint32_t kErrorInvalidArgument = 0x80070057u;
 
 // Logs "Internal Error" and "Error Code: %04X.%08X", then shows the same
 // texts in a box owned by the recorded window unless the process command

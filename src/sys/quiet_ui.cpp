@@ -1,24 +1,18 @@
 #include "sys/quiet_ui.h"
 
 #include "sys/run_platform.h"
+#include "text/ascii_text.h"
 
 namespace kq {
 
 namespace {
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
 int UiLevelOfOption(const std::string& option) {
-  const std::string lower = LowerAscii(option);
+  const std::string lower = LowerCaseAscii(option);
   if (lower == "quiet") return kUiQuiet;
   if (lower == "passive") return kUiBasicNoModal;
   if (lower.empty() || lower[0] != 'q') return kUiNone;

@@ -14,9 +14,10 @@ enum UiLevel { kUiNone, kUiFull, kUiReduced, kUiBasicModalEnd, kUiBasic, kUiBasi
                kUiNoneModalEnd, kUiQuiet };
 
 // The UI level an option asks for; `option` is the text after its "/" or
-// "-". "quiet" is level 7 and "passive" level 5 (Windows Installer 3.0's
-// words, any letter case); a word beginning with q gives the level of its
-// suffix (none or n 7, f 1, r 2, b 4, b+ 3, b- 5, n+ 6, any case).
+// "-". "quiet" is kUiQuiet and "passive" kUiBasicNoModal (Windows Installer
+// 3.0's words, any letter case); a word beginning with q gives the level of
+// its suffix (none or n kUiQuiet, f kUiFull, r kUiReduced, b kUiBasic, b+
+// kUiBasicModalEnd, b- kUiBasicNoModal, n+ kUiNoneModalEnd, any case).
 // kUiNone for any other option, and for a q option with another suffix.
 int UiLevelOfOption(const std::string& option);
 
@@ -25,14 +26,14 @@ int UiLevelOfOption(const std::string& option);
 // none. Only a word that begins with "/" or "-" is an option.
 int UiLevelOfCommandLine(const std::string& commandLine);
 
-// Levels 5 (/qb-, /passive) and 7 (/qn, /quiet) show no message box: what a
-// box would say goes to the log instead.
+// kUiBasicNoModal (/qb-, /passive) and kUiQuiet (/qn, /quiet) show no
+// message box: what a box would say goes to the log instead.
 bool ShowsNoBoxes(int uiLevel);
 
 // Whether the raw command line asks for one of those levels.
 bool QuietCommandLine(const std::string& commandLine);
 
-// Whether the raw command line asks for level 7, where the progress dialog
+// Whether the raw command line asks for kUiQuiet, where the progress dialog
 // is never visible.
 bool HiddenDialogCommandLine(const std::string& commandLine);
 

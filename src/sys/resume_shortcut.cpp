@@ -2,8 +2,10 @@
 
 #include <shlobj.h>
 
+#include "sys/com_ptr.h"
 #include "sys/format.h"
 #include "text/mbcs_path.h"
+#include "sys/scoped_item_id_list.h"
 #include "sys/setup_log.h"
 #include "sys/shell_link.h"
 #include "sys/temp_folder.h"
@@ -100,19 +102,19 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
 
 bool FindStartupFolder(HWND owner, std::string& folder) {
   folder.clear();
-  LPITEMIDLIST idList = nullptr;
-  HRESULT error = SHGetSpecialFolderLocation(owner, CSIDL_STARTUP, &idList);
-  if (SUCCEEDED(error)) error = GetPathFromIdList(idList, folder);
-  if (idList != nullptr) {
-    IMalloc* allocator = nullptr;
-    const HRESULT hr = SHGetMalloc(&allocator);
-    if (FAILED(hr) || allocator == nullptr) {
+  ScopedItemIdList idList;
+  HRESULT error = SHGetSpecialFolderLocation(owner, CSIDL_STARTUP, idList.Receive());
+  if (SUCCEEDED(error)) error = GetPathFromIdList(idList.Get(), folder);
+  if (idList) {
+    // The list goes back to the shell's allocator (ScopedItemIdList); one
+    // that cannot be had is told as before, and the list is freed all the same.
+    ComPtr<IMalloc> allocator;
+    const HRESULT hr = SHGetMalloc(allocator.Receive());
+    if (FAILED(hr) || !allocator) {
       ShowShortcutErrorBox(owner, kShortcutShellAllocator, static_cast<uint32_t>(hr));
       folder.clear();
       return false;
     }
-    allocator->Free(idList);
-    allocator->Release();
   }
   if (FAILED(error)) {
     ShowShortcutErrorBox(owner, kShortcutStartupFolder, static_cast<uint32_t>(error));

@@ -1,22 +1,32 @@
 #pragma once
 // RAII owners of Win32 handles. Each closes its handle exactly once; nothing
-// else calls CloseHandle, FindClose, FreeLibrary or RegCloseKey by hand.
+// else calls CloseHandle, FindClose, FreeLibrary or RegCloseKey by hand. The
+// owners of other kinds follow the same pattern beside the code that uses
+// them: ScopedSocket (http/scoped_socket.h), ScopedMsiHandle
+// (msi/scoped_msi_handle.h), ScopedItemIdList (sys/scoped_item_id_list.h),
+// and ComPtr (sys/com_ptr.h) for COM interfaces.
 #include <windows.h>
 
 #include <utility>
 
 namespace kq {
 
+// Traits give Handle, Invalid(), IsValid(h) and Close(h). Close may be a
+// member of a traits object that carries what closes the handle (an entry
+// point looked up at run time); the owner keeps its own copy of the traits.
 template <typename Traits>
 class ScopedGeneric {
  public:
   using Handle = typename Traits::Handle;
   ScopedGeneric() = default;
-  explicit ScopedGeneric(Handle h) : handle_(h) {}
+  explicit ScopedGeneric(Handle h, Traits traits = Traits()) : handle_(h), traits_(traits) {}
   ~ScopedGeneric() { Close(); }
-  ScopedGeneric(ScopedGeneric&& other) noexcept : handle_(other.Release()) {}
+  ScopedGeneric(ScopedGeneric&& other) noexcept : handle_(other.Release()), traits_(other.traits_) {}
   ScopedGeneric& operator=(ScopedGeneric&& other) noexcept {
-    if (this != &other) Reset(other.Release());
+    if (this != &other) {
+      Reset(other.Release());
+      traits_ = other.traits_;
+    }
     return *this;
   }
   ScopedGeneric(const ScopedGeneric&) = delete;
@@ -31,12 +41,28 @@ class ScopedGeneric {
     handle_ = h;
   }
   void Close() {
-    if (IsValid()) Traits::Close(handle_);
+    if (IsValid()) traits_.Close(handle_);
     handle_ = Traits::Invalid();
+  }
+  // For traits whose Close answers whether it worked: true when nothing is
+  // held afterwards. A handle whose close failed stays held (a library that
+  // cannot be freed stays loaded).
+  bool TryClose() {
+    if (!IsValid()) return true;
+    if (!traits_.Close(handle_)) return false;
+    handle_ = Traits::Invalid();
+    return true;
+  }
+  // The out-parameter of a call that opens a new handle; any handle held is
+  // closed first.
+  Handle* Receive() {
+    Close();
+    return &handle_;
   }
 
  private:
   Handle handle_ = Traits::Invalid();
+  [[no_unique_address]] Traits traits_{};
 };
 
 // Kernel objects whose failure value is null (events, mutexes, processes).
@@ -66,7 +92,7 @@ struct LibraryTraits {
   using Handle = HMODULE;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::FreeLibrary(h); }
+  static bool Close(Handle h) { return ::FreeLibrary(h) != FALSE; }
 };
 
 struct RegKeyTraits {

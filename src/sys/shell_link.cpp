@@ -3,6 +3,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include "sys/com_ptr.h"
 #include "sys/internal_error.h"
 #include "sys/run_platform.h"
 #include "sys/wide_ansi.h"
@@ -20,34 +21,16 @@ constexpr GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00,
 constexpr GUID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-// Owns one COM interface pointer.
-template <typename Interface>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() {
-    if (pointer_ != nullptr) pointer_->Release();
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  Interface* operator->() const { return pointer_; }
-  Interface* Get() const { return pointer_; }
-  void** Receive() { return reinterpret_cast<void**>(&pointer_); }
-
- private:
-  Interface* pointer_ = nullptr;
-};
-
 // The link object and its file interface, or a box with `createCode` or
 // `interfaceCode`.
 bool NewShellLink(HWND owner, ComPtr<IShellLinkA>& link, ComPtr<IPersistFile>& file, uint32_t createCode,
                   uint32_t interfaceCode) {
-  HRESULT hr = CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA, link.Receive());
+  HRESULT hr = CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA, link.ReceiveAny());
   if (FAILED(hr)) {
     ShowShortcutErrorBox(owner, createCode, static_cast<uint32_t>(hr));
     return false;
   }
-  hr = link->QueryInterface(kIidPersistFile, file.Receive());
+  hr = link->QueryInterface(kIidPersistFile, file.ReceiveAny());
   if (FAILED(hr)) {
     ShowShortcutErrorBox(owner, interfaceCode, static_cast<uint32_t>(hr));
     return false;

@@ -5,7 +5,6 @@
 // of the copy, and the log lines that tell the story, in order.
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <deque>
 #include <map>
 #include <new>
@@ -21,22 +20,12 @@
 #include "sys/messages.h"
 #include "sys/session_end.h"
 #include "sys/setup_exit_code.h"
-#include "sys/setup_log.h"
 #include "sys/recording_platform.h"
 
 namespace kq {
 
-// The host build has no setup log and no user locale: the run's lines go to
-// the recording platform, its texts are the English ones.
-void SetupLog(const char* text) { RunLog(text != nullptr ? text : ""); }
-void SetupLogF(const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  char line[1024];
-  vsnprintf(line, sizeof line, format, arguments);
-  va_end(arguments);
-  RunLog(line);
-}
+// The host build has no user locale: the run's texts are the English ones.
+// Its lines go to the recording platform through RunLog.
 std::string GetMessageTextOr(uint32_t id, const char* fallback) {
   std::string text;
   return GetMessageTextForLocale(0x0409, id, text) ? text : fallback;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "http/blocking_socket.h"
+#include "http/scoped_socket.h"
 #include "http/trace_capture.h"
 
 namespace kq {
@@ -18,7 +19,7 @@ DWORD WINAPI DrainPeer(void* peer) {
   char buffer[65536];
   DWORD total = 0;
   int n;
-  while ((n = recv(*static_cast<SOCKET*>(peer), buffer, sizeof buffer, 0)) > 0) total += static_cast<DWORD>(n);
+  while ((n = recv(static_cast<ScopedSocket*>(peer)->Get(), buffer, sizeof buffer, 0)) > 0) total += static_cast<DWORD>(n);
   return total;
 }
 
@@ -27,17 +28,17 @@ class BlockingSocketTest : public ::testing::Test {
   void SetUp() override {
     WSADATA data;
     ASSERT_EQ(WSAStartup(0x0101, &data), 0);
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_NE(listener_, INVALID_SOCKET);
+    listener_.Reset(socket(AF_INET, SOCK_STREAM, 0));
+    ASSERT_TRUE(listener_.IsValid());
     sockaddr_in any = Loopback(0);
-    ASSERT_EQ(bind(listener_, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
-    ASSERT_EQ(listen(listener_, 4), 0);
+    ASSERT_EQ(bind(listener_.Get(), reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+    ASSERT_EQ(listen(listener_.Get(), 4), 0);
     int length = sizeof address_;
-    ASSERT_EQ(getsockname(listener_, reinterpret_cast<sockaddr*>(&address_), &length), 0);
+    ASSERT_EQ(getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&address_), &length), 0);
   }
   void TearDown() override {
-    if (peer_ != INVALID_SOCKET) closesocket(peer_);
-    closesocket(listener_);
+    peer_.Close();
+    listener_.Close();
     WSACleanup();
   }
 
@@ -53,12 +54,12 @@ class BlockingSocketTest : public ::testing::Test {
   void Connect(CBlockingSocket& client) {
     ASSERT_EQ(client.Create(SOCK_STREAM), Socket_Success);
     ASSERT_EQ(client.Connect(&address_), Socket_Success);
-    peer_ = accept(listener_, nullptr, nullptr);
-    ASSERT_NE(peer_, INVALID_SOCKET);
+    peer_.Reset(accept(listener_.Get(), nullptr, nullptr));
+    ASSERT_TRUE(peer_.IsValid());
   }
 
-  SOCKET listener_ = INVALID_SOCKET;
-  SOCKET peer_ = INVALID_SOCKET;
+  ScopedSocket listener_;
+  ScopedSocket peer_;
   sockaddr_in address_ = {};
 };
 
@@ -103,11 +104,10 @@ TEST_F(BlockingSocketTest, WriteSendsEverythingAndReceiveSeesTheClose) {
   EXPECT_EQ(received, data.size());
 
   CBlockingSocket second;
-  closesocket(peer_);
+  peer_.Close();
   Connect(second);
-  send(peer_, "ab", 2, 0);
-  closesocket(peer_);
-  peer_ = INVALID_SOCKET;
+  send(peer_.Get(), "ab", 2, 0);
+  peer_.Close();
   char buffer[8] = {};
   int count = -5;
   EXPECT_EQ(second.Receive(buffer, sizeof buffer, 5, &count), Socket_Success);
@@ -137,13 +137,12 @@ TEST_F(BlockingSocketTest, ASilentPeerTimesOutInsteadOfBlocking) {
 TEST_F(BlockingSocketTest, RefusedConnectionAndNameLookups) {
   // A port nobody listens on: the listener's, once it is closed.
   const sockaddr_in closed = address_;
-  closesocket(listener_);
-  listener_ = INVALID_SOCKET;
+  listener_.Close();
   CBlockingSocket client;
   ASSERT_EQ(client.Create(SOCK_STREAM), Socket_Success);
   EXPECT_EQ(client.Connect(&closed), Socket_Timeout);  // 10061
   client.Close();
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
+  listener_.Reset(socket(AF_INET, SOCK_STREAM, 0));
 
   sockaddr_in resolved = {};
   ASSERT_EQ(CBlockingSocket::GetHostByName("127.0.0.1", 8080, &resolved), Socket_Success);

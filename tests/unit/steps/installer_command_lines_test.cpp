@@ -6,6 +6,7 @@
 #include "config/setup_command_line.h"
 #include "ini/memory_file_opener.h"
 #include "text/ansi_code_page.h"
+#include "text/ascii_text.h"
 
 namespace kq {
 namespace {

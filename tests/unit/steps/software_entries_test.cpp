@@ -60,6 +60,31 @@ TEST(SoftwareEntries, PollIntervalIsATenthOfTheWait) {
   EXPECT_EQ(ShutdownPollInterval(-1), 100u);
 }
 
+TEST(SoftwareEntries, UpgradeEntriesSplitFieldByField) {
+  struct Case {
+    const char* entry;
+    int fields;
+    const char* key;
+    const char* ranges;
+    const char* action;
+  };
+  const Case cases[] = {
+      {"{A},1.0-1.9,REMOVE", 3, "{A}", "1.0-1.9", "REMOVE"},
+      {"\"{A}\",\"1.0;2.0\",", 3, "{A}", "1.0;2.0", ""},
+      {"{A},1.0", 3, "{A}", "1.0", ""},  // a missing field is an empty one
+      {"{A},1.0,\"open", 2, "{A}", "1.0", ""},
+      {"{A},x\"y\",LEAVE", 1, "{A}", "", ""},  // quoted text after unquoted text
+      {"\"{A}", 0, "", "", ""},
+  };
+  for (const Case& c : cases) {
+    const UpgradeEntry read = ReadUpgradeEntry(c.entry);
+    EXPECT_EQ(read.fields, c.fields) << c.entry;
+    EXPECT_EQ(read.uninstallKey, c.key) << c.entry;
+    EXPECT_EQ(read.ranges, c.ranges) << c.entry;
+    EXPECT_EQ(read.action, c.action) << c.entry;
+  }
+}
+
 TEST(SoftwareEntries, UpgradeActions) {
   EXPECT_EQ(ReadUpgradeAction(""), UpgradeAction::Leave);
   EXPECT_EQ(ReadUpgradeAction("LEAVE"), UpgradeAction::Leave);
