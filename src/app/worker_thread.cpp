@@ -52,6 +52,9 @@ class RunSequence {
   void FromTheBeginning();
   void InstallWindowsInstaller();
   void Maintenance();
+  // A nested setup whose product is missing (its run was cut off) is what
+  // is left of an installed medium: it runs, and the run ends as after it.
+  void NestedSetupIfMissing();
   void MainInstallation();
   [[noreturn]] void NestedInstallerAndEnd();
   [[noreturn]] void FinalRebootOrEnd();
@@ -311,6 +314,7 @@ void RunSequence::Maintenance() {
   if (!engine_->IsCurrentVersionInstalled()) return;
   RunLog("The current version of the product is already installed");
   if (engine_->HasRunFromSourceFeatures()) {
+    NestedSetupIfMissing();
     RunLog("Exiting due to some features being run from source");
     RaiseSetupExitCode(kExitSuccess);
   }
@@ -322,8 +326,17 @@ void RunSequence::Maintenance() {
     RunLog("Exiting due to reboot after running the maintenance installer");
     RaiseSetupExitCode(kExitRebootInitiated);  // 3010 when restarts are suppressed (HonestRestartCode)
   }
+  NestedSetupIfMissing();
   RunLog("Exiting after running the maintenance installer");
   RaiseSetupExitCode(kExitSuccess);
+}
+
+void RunSequence::NestedSetupIfMissing() {
+  bool suppressed = false;
+  if (!engine_->HasNestedInstall(&suppressed) || engine_->IsNestedProductInstalled()) return;
+  RunLog("The nested product is not installed");
+  nestedInstall_ = true;
+  NestedInstallerAndEnd();
 }
 
 void RunSequence::MainInstallation() {

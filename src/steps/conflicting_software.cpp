@@ -111,6 +111,9 @@ void SetupEngine::CheckUpgradeConditions() {
         break;
       case UpgradeAction::Remove:
         data.AppendPreviousVersionUninstall(entry);
+        // Known to the next run should this one be cut off once the base is gone.
+        runRecord.AddRemovedBase(entry);
+        SaveRunRecord();
         break;
       case UpgradeAction::Invalid:
         RaiseInternalError(kLocationUpgradeConditions, kErrorUnknownName);
@@ -118,6 +121,18 @@ void SetupEngine::CheckUpgradeConditions() {
     met = true;
   }
   if (met) return;
+  // A base that an interrupted run of this very medium found and began to
+  // remove is gone now: that run is finished instead of refused.
+  for (const std::string& line : conditions) {
+    const UpgradeEntry condition = ReadUpgradeEntry(line);
+    if (!runRecord.HasRemovedBase(condition.uninstallKey)) continue;
+    std::string displayName;
+    std::string command;
+    if (GetUninstallCommand(condition.uninstallKey.c_str(), displayName, command)) continue;
+    SetupLogF("An earlier run of this setup found %s and began to remove it; the upgrade goes on",
+              condition.uninstallKey.c_str());
+    return;
+  }
   // An upgrade package without its base cannot install: the user is told
   // at every UI level that allows a box (a quiet run logs the message).
   ShowSoftwareMessage(ownerWindow, kMsgNoUpgradeVersion, kMsgError, MB_OK | MB_ICONERROR);

@@ -78,6 +78,13 @@ void SetupEngine::RunMainInstaller(bool rebootsSuppressed) {
   StartInstaller(text, kLocationMainInstaller);
 }
 
+bool SetupEngine::IsNestedProductInstalled() {
+  const SetupCommandLine& attached = RequireCommandLine(kLocationHasNestedInstall);
+  NestedInstallValue nested;
+  if (!ReadNestedInstall(attached.GetSetupDataFile().GetNestedInstall(), nested)) return false;
+  return msiLibrary.IsProductInstalled(nested.productCode.c_str());
+}
+
 bool SetupEngine::LaunchNestedInstaller() {
   SetupLog("Launching Nested installer");
   const SetupCommandLine& attached = RequireCommandLine(kLocationNestedInstaller);

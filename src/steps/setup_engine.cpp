@@ -19,7 +19,9 @@ SetupEngine::~SetupEngine() = default;
 
 void SetupEngine::SetCommandLine(SetupCommandLine* attached) {
   commandLine = attached;
-  if (commandLine != nullptr) packageFolder += FolderOf(commandLine->GetDataFileName());
+  if (commandLine == nullptr) return;
+  packageFolder += FolderOf(commandLine->GetDataFileName());
+  if (commandLine->GetTempCopyMarker() == 1) TakeOverCopy();
 }
 
 SetupCommandLine& SetupEngine::RequireCommandLine(uint32_t location) const {

@@ -8,6 +8,7 @@
 
 #include "http/download_progress.h"
 #include "msi/msi_library.h"
+#include "steps/run_record.h"
 #include "steps/setup_steps.h"
 
 namespace kq {
@@ -25,6 +26,9 @@ class SetupEngine : public SetupSteps {
 
   // Attaches the parsed command line (not owned) and appends the folder part
   // of its setup data file name to packageFolder (Lang\SETUP.INI: Lang\).
+  // A run started from a temporary copy (/~) takes the copy's record over
+  // and reads the package from the recorded medium while that still holds
+  // the same package.
   void SetCommandLine(SetupCommandLine* commandLine) override;
 
   // --- Pre-install checks -------------------------------------------------
@@ -45,6 +49,7 @@ class SetupEngine : public SetupSteps {
   void RunMaintenanceInstaller() override;
   bool HasNestedInstall(bool* rebootsSuppressed) override;
   void RunMainInstaller(bool rebootsSuppressed) override;
+  bool IsNestedProductInstalled() override;
   bool LaunchNestedInstaller() override;
   void LaunchPostInstallApplications() override;
   // True when the uninstall command ran and ended with 0; false when there was
@@ -54,9 +59,11 @@ class SetupEngine : public SetupSteps {
 
   // --- Temporary copy of the setup ------------------------------------------
   // Copies setupFolder into a new temporary folder and works from there
-  // (setupFolder and the command line's setup folder follow it, marker 1);
-  // nothing when the marker is already set, marker 2 when the copy fails.
-  // Internal error 18 without a command line.
+  // (setupFolder and the command line's setup folder follow it, marker 1),
+  // and records the medium and this process in the copy; nothing when the
+  // marker is already set, marker 2 when the copy fails. First removes the
+  // copies of earlier runs that are over. Internal error 18 without a
+  // command line.
   void CopySetupToTempFolder() override;
   // With marker 1, deletes setupFolder, scheduling what is in use for the
   // next restart; only a KIESxxxx folder directly inside the user's
@@ -96,7 +103,9 @@ class SetupEngine : public SetupSteps {
   void UninstallIncompatibleApplications() override;
   // UpgradeConditions: one entry must find its product in its version
   // ranges (else message 7, even silently); REMOVE queues the product in
-  // PreviousVersionUninstall.
+  // PreviousVersionUninstall and records it in the copy's run record. An
+  // entry that an interrupted run of this medium recorded so, and whose
+  // product is gone now, counts as met.
   void CheckUpgradeConditions() override;
   // ShutdownApplication: each program's window is closed, asking the user
   // (message 8) while one stays.
@@ -130,6 +139,15 @@ class SetupEngine : public SetupSteps {
   void ShowErrorBox(uint32_t messageId) const;
   // Whether a downloaded redistributable may be started (its SHA-256 when one is configured).
   bool IsDownloadTrusted(const std::string& localPath) const;
+  // The run record of a run started from a temporary copy (SetCommandLine).
+  void TakeOverCopy();
+  // Removes the temporary copies whose record shows that their run is over
+  // and that no resume shortcut starts; takes over the upgrade bases that
+  // this medium's runs recorded, and keeps another medium's copy that holds
+  // some.
+  void RemoveFinishedCopies();
+  // Writes runRecord into the copy this run works from, if any.
+  void SaveRunRecord();
   // Asks (or, silently, decides) and removes one found previous product.
   void RemovePreviousProduct(const std::string& entry, std::string displayName, std::string command,
                              bool silent);
@@ -141,6 +159,8 @@ class SetupEngine : public SetupSteps {
   int platformId = -1;
   MsiLibrary msiLibrary;
   SetupCommandLine* commandLine = nullptr;
+  RunRecord runRecord;
+  bool runRecordInCopy = false;  // runRecord belongs to the copy in setupFolder
 };
 
 }  // namespace kq

@@ -74,6 +74,9 @@ class SetupSteps {
   virtual bool HasNestedInstall(bool* rebootsSuppressed) = 0;
   // Starts the main installation as the current child process.
   virtual void RunMainInstaller(bool rebootsSuppressed) = 0;
+  // The product that NestedInstall names is installed; false without a
+  // nested setup.
+  virtual bool IsNestedProductInstalled() = 0;
 
   // --- The end ---------------------------------------------------------------
   // The nested setup was started and is the current child process.

@@ -3,14 +3,22 @@
 // over a reboot) does not break the run, and removed at the end.
 #include <windows.h>
 
-#include "sys/internal_error.h"
+#include <vector>
+
 #include "config/setup_command_line.h"
+#include "ini/ini_byte_file.h"
+#include "steps/run_record.h"
 #include "steps/setup_engine.h"
-#include "text/mbcs_path.h"
+#include "sys/file_sha256.h"
+#include "sys/internal_error.h"
+#include "sys/process_identity.h"
+#include "sys/resume_shortcut.h"
 #include "sys/setup_log.h"
 #include "sys/temp_copy_folder.h"
 #include "sys/temp_folder.h"
 #include "sys/wide_ansi.h"
+#include "text/ascii_text.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
@@ -29,11 +37,40 @@ bool IsOwnTempCopy(const std::string& folder) {
   return !shortFolder.empty() && !shortTemp.empty() && IsTempCopyFolder(shortFolder, shortTemp);
 }
 
+// Deletes a copy, scheduling for the next restart what is in use.
+void RemoveCopy(const std::string& copy) {
+  DeleteFolderContents(copy);
+  std::string folder = copy;
+  if (EndsWithBackslash(folder)) folder.pop_back();
+  if (!RemoveFolderByName(folder)) {
+    SetupLogF("Failed to remove directory: \"%s\", Error code = 0x%08X", folder.c_str(),
+              static_cast<unsigned>(GetLastError()));
+    LogForDeletion(folder);
+  }
+}
+
+// Same size and the same bytes: the medium still holds the package that was
+// copied (and so its product and package codes).
+bool IsSamePackage(const std::string& copied, const std::string& original) {
+  WIN32_FIND_DATAA a;
+  WIN32_FIND_DATAA b;
+  {
+    ScopedFind first(FindFirstFileByName(copied, a));
+    ScopedFind second(FindFirstFileByName(original, b));
+    if (!first || !second) return false;
+  }
+  if (a.nFileSizeLow != b.nFileSizeLow || a.nFileSizeHigh != b.nFileSizeHigh) return false;
+  std::string digestA;
+  std::string digestB;
+  return ComputeFileSha256(copied, digestA) && ComputeFileSha256(original, digestB) && digestA == digestB;
+}
+
 }  // namespace
 
 void SetupEngine::CopySetupToTempFolder() {
   SetupCommandLine& line = RequireCommandLine(kLocationTempCopy);
   if (line.GetTempCopyMarker() != kNoCopyYet) return;
+  RemoveFinishedCopies();
   std::string copy;
   if (!CreateTempFolder(copy)) {
     SetupLog("Failed to create a temporary folder; running from the original location");
@@ -45,6 +82,13 @@ void SetupEngine::CopySetupToTempFolder() {
   line.SetTempCopyMarker(kRunningFromCopy);
   if (CopyFolderTree(original, copy)) {
     line.SetSetupFolder(copy.c_str());
+    const ProcessIdentity self = CurrentProcessIdentity();
+    runRecord.medium = original;
+    runRecord.dataFile = line.GetDataFileName();
+    runRecord.processId = self.id;
+    runRecord.processStart = self.started;
+    runRecordInCopy = true;
+    SaveRunRecord();
     return;
   }
   SetupLogF("Failed to copy the setup; running from \"%s\"", original.c_str());
@@ -60,13 +104,79 @@ void SetupEngine::RemoveTempFolder() {
     SetupLogF("Not removing \"%s\": it is not a temporary copy made by setup", setupFolder.c_str());
     return;
   }
-  DeleteFolderContents(setupFolder);
-  std::string folder = setupFolder;
-  if (EndsWithBackslash(folder)) folder.pop_back();
-  if (!RemoveFolderByName(folder)) {
-    SetupLogF("Failed to remove directory: \"%s\", Error code = 0x%08X", folder.c_str(),
-              static_cast<unsigned>(GetLastError()));
-    LogForDeletion(folder);
+  RemoveCopy(setupFolder);
+  runRecordInCopy = false;
+}
+
+void SetupEngine::SaveRunRecord() {
+  if (!runRecordInCopy) return;
+  const std::string path = setupFolder + kRunRecordName;
+  if (!WriteRunRecord(PlatformFileOpener(), path, runRecord)) SetupLogF("Failed to write \"%s\"", path.c_str());
+}
+
+void SetupEngine::TakeOverCopy() {
+  if (!ReadRunRecord(PlatformFileOpener(), setupFolder + kRunRecordName, runRecord)) return;
+  // This run uses the copy now: no other setup may take it for a leftover.
+  const ProcessIdentity self = CurrentProcessIdentity();
+  runRecord.processId = self.id;
+  runRecord.processStart = self.started;
+  runRecordInCopy = true;
+  SaveRunRecord();
+
+  // Windows Installer keeps the folder of the package it installs as the
+  // product's source for later repairs: the medium, not this copy, which
+  // is deleted at the end.
+  const std::string dataFolder = FolderOf(commandLine->GetDataFileName());
+  const std::string& package = commandLine->GetSetupDataFile().GetPackageName();
+  const std::string mediumFolder = runRecord.medium + dataFolder;
+  if (IsSamePackage(packageFolder + package, mediumFolder + package)) {
+    SetupLogF("The medium \"%s\" holds the package: it is installed from there", runRecord.medium.c_str());
+    packageFolder = mediumFolder;
+  } else {
+    SetupLogF("The medium \"%s\" no longer holds the package: it is installed from the temporary copy, and "
+              "later repairs will ask for the medium",
+              runRecord.medium.c_str());
+  }
+}
+
+void SetupEngine::RemoveFinishedCopies() {
+  std::string temp = TempFolderPath();
+  if (temp.empty()) return;
+  AppendBackslash(temp);
+  std::string shortcutTarget;
+  // Without knowing what the resume shortcut starts, no copy is known to be over.
+  if (!ReadResumeShortcutTarget(ownerWindow, shortcutTarget)) return;
+  const std::string& dataFile = commandLine->GetDataFileName();
+
+  std::vector<std::string> over;
+  WIN32_FIND_DATAA found;
+  ScopedFind search(FindFirstFileByName(temp + "KIES*", found));
+  if (search) {
+    do {
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+          (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        continue;
+      const std::string folder = temp + found.cFileName + "\\";
+      if (!IsTempCopyFolder(folder, temp)) continue;
+      RunRecord record;
+      // A folder without a record is not known to be a copy whose run is over.
+      if (!ReadRunRecord(PlatformFileOpener(), folder + kRunRecordName, record)) continue;
+      if (IsProcessRunning({record.processId, record.processStart})) continue;
+      if (!shortcutTarget.empty() && EqualsNoCase(shortcutTarget.substr(0, folder.size()), folder)) continue;
+      // What an interrupted run of this medium began stays known: this run
+      // takes it over; another medium's stays in its copy until a run of
+      // that medium does.
+      if (record.IsOf(setupFolder, dataFile)) {
+        for (const std::string& base : record.removedBases) runRecord.AddRemovedBase(base);
+      } else if (!record.removedBases.empty()) {
+        continue;
+      }
+      over.push_back(folder);
+    } while (FindNextFileByName(search, found));
+  }
+  for (const std::string& folder : over) {
+    SetupLogF("Removing \"%s\": the run that made this temporary copy is over", folder.c_str());
+    RemoveCopy(folder);
   }
 }
 

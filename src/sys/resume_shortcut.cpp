@@ -136,6 +136,14 @@ std::string ResumeShortcutPath(HWND owner) {
   return found;
 }
 
+bool ReadResumeShortcutTarget(HWND owner, std::string& target) {
+  target.clear();
+  const std::string path = ResumeShortcutPath(owner);
+  if (path.empty()) return false;
+  if (FileAttributesByName(path) == INVALID_FILE_ATTRIBUTES) return true;
+  return ReadShellLink(owner, path, &target, nullptr, nullptr);
+}
+
 int HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
                const std::string& restartArguments) {
   const std::string path = ResumeShortcutPath(owner);

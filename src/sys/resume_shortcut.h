@@ -34,4 +34,9 @@ bool FindStartupFolder(HWND owner, std::string& folder);
 // Startup folder cannot be found.
 std::string ResumeShortcutPath(HWND owner);
 
+// The program the resume shortcut in place starts (whatever its tag); empty
+// when there is none. False when the Startup folder cannot be found or the
+// shortcut cannot be read: what it starts is then unknown.
+bool ReadResumeShortcutTarget(HWND owner, std::string& target);
+
 }  // namespace kq

@@ -12,7 +12,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import TOOLS_SH, WIN32_BUILD, Prefix
+from conftest import TOOLS_SH, WIN32_BUILD, Prefix, StandInMsiexec
 from test_msi_library import log_bodies, new_guid
 from test_setup_exe import (SHORTCUT, UNINSTALL, in_order, install_for_real, medium, package,  # noqa: F401
                             run_setup, stand_in, startup_folder, temp_copies, wait_for_log, write_ini)
@@ -45,10 +45,11 @@ def power_cut(prefix: Prefix):
     subprocess.run(["wineserver", "-k"], env=env, check=False)
     subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=30)
     subprocess.run(["wineserver", "-p"], env=env, check=False)
-    # The first program after the server starts the system's services: here,
-    # detached from the output of the test's next program, which would
-    # otherwise wait for them to end.
-    subprocess.run(["wine", "cmd", "/c", "exit"], env=env, check=False, timeout=120, stdin=subprocess.DEVNULL,
+    # The boot's first steps start the system's services and the desktop
+    # here, detached from the output of the test's next program, which
+    # would otherwise wait for them to end. (--init: a logon would also
+    # start what the Startup folder holds, which the tests do themselves.)
+    subprocess.run(["wine", "wineboot", "--init"], env=env, check=False, timeout=120, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.Popen(["wine", str(prefix.tools.keepalive)], env=env, stdin=subprocess.DEVNULL,
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -141,3 +142,151 @@ class TestHonestExitCodes:
         assert result.exit_code == 3010
         for copy in temp_copies(gui_prefix):
             shutil.rmtree(copy, ignore_errors=True)
+
+
+class TestAHalfInstalledMedium:
+    def test_a_nested_product_never_installed_is_installed_after_maintenance(
+            self, gui_prefix, medium, nested_medium):
+        """The main product is there and the nested one is not (the power
+        went while the nested setup ran, and no shortcut is left): running
+        the setup from the medium finishes the job."""
+        main, nested = nested_medium
+        gui_prefix.wine(["msiexec", "/i", gui_prefix.win_path(medium / "Product.msi"), "/qn"])
+        stand_in = StandInMsiexec(gui_prefix, gui_prefix.tools)
+        try:
+            result = run_setup(gui_prefix, medium, "/qn", timeout=300)
+            calls = stand_in.calls()
+        finally:
+            stand_in.restore()
+        in_order(log_bodies(gui_prefix), "Launching the maintenance installer", "The nested product is not installed",
+                 "Launching the nested installer", "Nested installer was launched", "Exiting normally")
+        # The maintenance installation, then the nested setup's installation.
+        assert len(calls) == 2 and " /fvomus " in calls[0] and "Nested.msi" in calls[1], calls
+        assert result.exit_code == 0
+
+
+def a_removal_that_asks_for_a_restart(prefix, medium, stand_in):
+    """A previous version that the stand-in MSIEXEC removes with 3010: the
+    run ends with 460393 and its resume shortcut and copy; the restart then
+    finishes the removal (its Uninstall entry goes). Returns the copy."""
+    old = new_guid()
+    prefix.reg_add(UNINSTALL + "\\" + old, "DisplayName", "KQ Old")
+    prefix.reg_add(UNINSTALL + "\\" + old, "WindowsInstaller", 1, "REG_DWORD")
+    write_ini(medium, more=f"[PreviousVersionUninstall]\r\n{old}\r\n")
+    stand_in.configure(exit_code=3010)
+    assert run_setup(prefix, medium, "/qn").exit_code == 460393
+    [copy] = temp_copies(prefix)
+    prefix.reg_delete(UNINSTALL + "\\" + old)
+    stand_in.configure(exit_code=0)
+    prefix.clear_setup_log()
+    return copy
+
+
+class TestAResumedRunKnowsItsMedium:
+    @pytest.mark.parametrize("medium_there", [True, False])
+    def test_the_package_is_installed_from_the_medium_while_it_is_there(
+            self, gui_prefix, medium, package, stand_in, startup_folder, medium_there):
+        copy = a_removal_that_asks_for_a_restart(gui_prefix, medium, stand_in)
+        away = medium.with_name(medium.name + "_away")
+        if not medium_there:
+            medium.rename(away)
+        try:
+            gui_prefix.run(["start", "/wait", gui_prefix.win_path(startup_folder / SHORTCUT)], env={"KQSETUP": "LOG"})
+            main = [call for call in stand_in.calls() if " /i " in call]
+            assert len(main) == 1, stand_in.calls()
+            body = log_bodies(gui_prefix)
+            if medium_there:
+                assert f'/i "{gui_prefix.win_path(medium)}\\Product.msi"' in main[0]
+                assert f'The medium "{gui_prefix.win_path(medium)}\\" holds the package: it is installed from there' \
+                    in body
+            else:
+                assert f'/i "{gui_prefix.win_path(copy)}\\Product.msi"' in main[0]
+                assert any("no longer holds the package" in line and "later repairs will ask for the medium" in line
+                           for line in body), body
+        finally:
+            if away.exists():
+                away.rename(medium)
+            for leftover in temp_copies(gui_prefix):
+                shutil.rmtree(leftover, ignore_errors=True)
+
+
+class TestLeftoverCopies:
+    def test_a_killed_runs_copy_goes_and_a_running_setups_copy_stays(
+            self, gui_prefix, medium, package, stand_in, startup_folder, build_msi):
+        write_ini(medium)
+        stand_in.configure(exit_code=0, wait_ms=120000)
+        gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qn"], env={"KQSETUP": "LOG"})
+        wait_for_log(gui_prefix, "Running installer")
+        power_cut(gui_prefix)
+        [killed] = temp_copies(gui_prefix)
+
+        # Another product's setup (its own data file name, so no shared
+        # mutex) waits in its installation while a third one runs.
+        other = medium.with_name(medium.name + "_other")
+        other.mkdir()
+        try:
+            shutil.copyfile(gui_prefix.tools.setup, other / "SETUP.EXE")
+            build_msi(other / "Other.msi", new_guid())
+            write_ini(other, name="OTHER.INI", package="Other.msi")
+            gui_prefix.clear_setup_log()
+            stand_in.configure(exit_code=0, wait_ms=300000)
+            waiting = gui_prefix.start([gui_prefix.win_path(other / "SETUP.EXE"), "OTHER.INI", "/qn"],
+                                       env={"KQSETUP": "LOG"})
+            wait_for_log(gui_prefix, "Running installer")
+            [running] = [copy for copy in temp_copies(gui_prefix) if copy != killed]
+
+            stand_in.configure(exit_code=1603)
+            run_setup(gui_prefix, medium, "/qn")
+            assert not killed.exists()
+            assert running.exists() and (running / "Other.msi").exists(), log_bodies(gui_prefix)
+            assert f'Removing "{gui_prefix.win_path(killed)}\\": the run that made this temporary copy is over' \
+                in log_bodies(gui_prefix)
+        finally:
+            power_cut(gui_prefix)  # the waiting setup
+            waiting.communicate(timeout=60)
+            shutil.rmtree(other, ignore_errors=True)
+            for leftover in temp_copies(gui_prefix):
+                shutil.rmtree(leftover, ignore_errors=True)
+
+
+class TestAnUpgradeCutOff:
+    def test_the_upgrade_is_finished_once_its_base_is_gone_and_only_for_its_medium(
+            self, gui_prefix, medium, stand_in, startup_folder, build_msi):
+        """[UpgradeConditions] {OLD},1.0-1.9,REMOVE and the own product with
+        LEAVE: the power goes just as the old version's removal ends."""
+        old, new = new_guid(), new_guid()
+        gui_prefix.reg_add(UNINSTALL + "\\" + old, "DisplayName", "KQ Old")
+        gui_prefix.reg_add(UNINSTALL + "\\" + old, "WindowsInstaller", 1, "REG_DWORD")
+        gui_prefix.reg_add(UNINSTALL + "\\" + old, "DisplayVersion", "1.5")
+        build_msi(medium / "Product.msi", new, name="KQ New", version="2.0.0")
+        write_ini(medium, more=f"[UpgradeConditions]\r\n{old},1.0-1.9,REMOVE\r\n{new},,LEAVE\r\n")
+        stand_in.configure(exit_code=0, wait_ms=120000)
+        gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qn"], env={"KQSETUP": "LOG"})
+        wait_for_log(gui_prefix, f"Command Line = C:\\windows\\system32\\MSIEXEC /x {old} /qn")
+        gui_prefix.reg_delete(UNINSTALL + "\\" + old)
+        power_cut(gui_prefix)
+        try:
+            # Another medium of the same product never had the base.
+            other = medium.with_name(medium.name + "_other")
+            shutil.copytree(medium, other)
+            gui_prefix.clear_setup_log()
+            try:
+                assert run_setup(gui_prefix, other, "/qn").exit_code == 1603
+            finally:
+                shutil.rmtree(other, ignore_errors=True)
+            assert "Setup cannot find a valid version of this software to upgrade." in "\n".join(
+                gui_prefix.setup_log_lines())
+
+            gui_prefix.clear_setup_log()
+            with stand_in.real():
+                result = run_setup(gui_prefix, medium, "/qn", timeout=300)
+            in_order(log_bodies(gui_prefix), "Checking upgrade conditions",
+                     f"An earlier run of this setup found {old} and began to remove it; the upgrade goes on",
+                     "Running installer", "Exiting normally")
+            assert is_installed(gui_prefix, new)
+            assert result.exit_code == 0
+            assert temp_copies(gui_prefix) == []
+        finally:
+            uninstall(gui_prefix, new)
+            for leftover in temp_copies(gui_prefix):
+                shutil.rmtree(leftover, ignore_errors=True)

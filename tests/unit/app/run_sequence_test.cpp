@@ -191,6 +191,7 @@ class StandInSteps : public RunServices, public SetupSteps {
     *rebootsSuppressed = Answer("RebootsSuppressed", 0) != 0;
     return Answer("HasNestedInstall", 0);
   }
+  bool IsNestedProductInstalled() override { return Answer("IsNestedProductInstalled", 1); }
   void RunMainInstaller(bool) override {
     mainRan_ = true;
     Step("RunMainInstaller");
@@ -312,6 +313,13 @@ std::vector<Row> Endings() {
                  "Exiting due to some features being run from source"}),
       Row("maintenance").Answer("HasProductRegistryKey", 1)
           .Logs({"Launching the maintenance installer", "Exiting after running the maintenance installer"}),
+      // A nested setup cut off before its product was installed.
+      Row("maintenance, then the nested setup never installed").Answer("HasProductRegistryKey", 1)
+          .Answer("HasNestedInstall", 1).Answer("IsNestedProductInstalled", 0)
+          .Logs({"Launching the maintenance installer", "The nested product is not installed",
+                 "Launching the nested installer", "Nested installer was launched", "Exiting normally"}),
+      Row("maintenance with the nested product installed").Answer("HasProductRegistryKey", 1)
+          .Answer("HasNestedInstall", 1).Logs({"Exiting after running the maintenance installer"}),
       Row("maintenance asks for a reboot").Answer("HasProductRegistryKey", 1).Waits({kReboot})
           .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after running the maintenance installer"}),
       Row("maintenance asks for a reboot, restarts suppressed").Args("/qn /norestart")
