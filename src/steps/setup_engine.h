@@ -56,7 +56,7 @@ class SetupEngine : public SetupSteps {
   // Copies setupFolder into a new temporary folder and works from there
   // (setupFolder and the command line's setup folder follow it, marker 1);
   // nothing when the marker is already set, marker 2 when the copy fails.
-  // Internal error 18 without a command line.
+  // Internal error at kLocationTempCopy without a command line.
   void CopySetupToTempFolder() override;
   // With marker 1, deletes setupFolder, scheduling what is in use for the
   // next restart; only a KIESxxxx folder directly inside the user's
