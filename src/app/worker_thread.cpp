@@ -27,7 +27,7 @@ namespace {
 // MessageBox answers (winuser.h).
 constexpr int kAnswerYes = 6;
 
-// A command line that cannot be used is reported at location 24 with the
+// A command line that cannot be used is reported at kLocationSetupData with the
 // HRESULT of ERROR_INVALID_COMMAND_LINE.
 constexpr uint32_t kErrorRefusedCommandLine = HresultFromWin32(kExitInvalidCommandLine);
 

@@ -25,11 +25,12 @@ class SetupCommandLine {
   // Parses the argument text (the command line without the program name).
   // An option begins with "/" or "-". False when an argument is refused; the
   // object is then reset and GetRefusedArgument names the word. Raises
-  // internal error 23 when either argument is missing, the folder is empty,
-  // or the text cannot be split into words (an unbalanced quote).
+  // internal error at kLocationCommandLine when either argument is missing,
+  // the folder is empty, or the text cannot be split into words (an
+  // unbalanced quote).
   bool Parse(const char* setupFolder, const char* argumentText);
 
-  // Loads `name` from the setup folder (internal error 23 with 0x80004003
+  // Loads `name` from the setup folder (kLocationCommandLine with kErrorPointer
   // when the folder is empty or the name missing).
   void LoadDataFile(const char* name);
 

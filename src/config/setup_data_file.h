@@ -2,7 +2,8 @@
 // SETUP.INI: the package, the conditions of the installation and the lists of
 // software to close, remove or start. Loaded once while the command line is
 // parsed; read by the installation steps through the accessors, each of which
-// ends the run with internal error 24 (0x80070005) before a completed load.
+// ends the run with internal error kLocationSetupData (kErrorNotLoaded)
+// before a completed load.
 #include <string>
 #include <vector>
 
@@ -21,8 +22,9 @@ class SetupDataFile {
   explicit SetupDataFile(IniFileOpener& opener = PlatformFileOpener()) : opener_(&opener) {}
 
   // Loads `folder` + `fileName`. Returns 1 when loaded. Every failure ends
-  // the run through RaiseInternalError (location 1, 16), except that with
-  // `probing` a file the INI library cannot load gives 0 (and an empty object).
+  // the run through RaiseInternalError (kLocationSetupDataLoad,
+  // kLocationSetupDataList), except that with `probing` a file the INI
+  // library cannot load gives 0 (and an empty object).
   int Load(const std::string& folder, const std::string& fileName, bool probing);
 
   // Empties the source folder and sets it when a folder is given.

@@ -62,8 +62,8 @@ class SetupEngine : public SetupSteps {
   // (setupFolder and the command line's setup folder follow it, marker 1),
   // and records the medium and this process in the copy; nothing when the
   // marker is already set, marker 2 when the copy fails. First removes the
-  // copies of earlier runs that are over. Internal error 18 without a
-  // command line.
+  // copies of earlier runs that are over. Internal error at
+  // kLocationTempCopy without a command line.
   void CopySetupToTempFolder() override;
   // With marker 1, deletes setupFolder, scheduling what is in use for the
   // next restart; only a KIESxxxx folder directly inside the user's
