@@ -301,6 +301,17 @@ def gui_prefix(_gui_session_prefix, tools, display) -> Prefix:
 
 
 @pytest.fixture
+def user_temp(prefix) -> Path:
+    """The user's temporary-files folder of the prefix (made when missing)."""
+    result = prefix.wine(["cmd", "/c", "echo", "%TEMP%"])
+    windows = result.stdout.strip()
+    assert windows.upper().startswith("C:\\"), windows
+    path = prefix.drive_c.joinpath(*windows[3:].split("\\"))
+    path.mkdir(parents=True, exist_ok=True)
+    return path
+
+
+@pytest.fixture
 def medium(prefix) -> Path:
     """A fresh distribution-medium folder inside the prefix (C:\\medium_xxxx)."""
     path = prefix.drive_c / f"medium_{uuid.uuid4().hex[:8]}"
