@@ -203,6 +203,36 @@ class Prefix:
         self.setup_log_path.unlink(missing_ok=True)
 
 
+@contextmanager
+def temp_on_small_drive(prefix: Prefix, megabytes: int, mount_point: Path):
+    """The user's TEMP and TMP on a drive of its own of `megabytes` (a tmpfs
+    at `mount_point`, linked as a drive letter of the prefix); yields the
+    drive's Linux path. Skips where mounting is refused; the values, the
+    link and the mount are undone at the end."""
+    mount_point.mkdir(parents=True, exist_ok=True)
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={megabytes}m", "tmpfs", str(mount_point)],
+                             capture_output=True, text=True)
+    if mounted.returncode != 0:
+        pytest.skip(f"cannot mount a tmpfs here: {mounted.stderr.strip()}")
+    dosdevices = prefix.path / "dosdevices"
+    letter = next(l for l in "tuvwxy" if not os.path.lexists(dosdevices / f"{l}:"))
+    (dosdevices / f"{letter}:").symlink_to(mount_point)
+    key = r"HKCU\Environment"
+    saved = {name: prefix.reg_query(key, name) for name in ("TEMP", "TMP")}
+    try:
+        for name in saved:
+            prefix.reg_add(key, name, f"{letter.upper()}:\\", "REG_EXPAND_SZ")
+        yield mount_point
+    finally:
+        for name, value in saved.items():
+            if value is None:
+                prefix.reg_delete(key, name)
+            else:
+                prefix.reg_add(key, name, value, "REG_EXPAND_SZ")
+        (dosdevices / f"{letter}:").unlink()
+        subprocess.run(["umount", str(mount_point)], check=False)
+
+
 def join_command_line(args) -> str:
     """Joins arguments the way Windows programs split them (blanks need quotes)."""
     parts = []
