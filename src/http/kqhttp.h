@@ -30,7 +30,10 @@ class KQHTTP {
   KQHTTP& operator=(const KQHTTP&) = delete;
 
   // Binds the object to `url` and closes any open connection. 0, or -1 when
-  // the address does not parse (host, path and port then stay).
+  // the address does not parse, or KQHTTP_UnsupportedScheme when it has
+  // another scheme than http (host, path and port then stay). A redirect is
+  // bound the same way, so after a KQHTTP_UnsupportedScheme GetURL() names
+  // the address that was refused.
   int SetURL(const std::string& url);
   // Makes a complete request to read the Content-Length; `size` gets it, -1
   // when the response names none or the request fails. Leaves no connection.

@@ -41,6 +41,22 @@ std::string InstallerVersionText(const std::string& version) {
   return text;
 }
 
+constexpr char kCannotDownloadAdvice[] =
+    "which this setup cannot download: put the redistributable on the medium, or serve it over http:// with "
+    "NTMsiInstallerSHA256 / 9xMsiInstallerSHA256";
+
+// What a failed download's result code alone does not say: the address
+// that was refused.
+void LogDownloadFailure(int result, const std::string& address, const std::string& finalAddress) {
+  if (result == KQHTTP_UnsupportedScheme) {
+    if (finalAddress != address) {
+      SetupLogF("The server redirected to %s, %s", finalAddress.c_str(), kCannotDownloadAdvice);
+    } else {
+      SetupLogF("The setup data names %s, %s", address.c_str(), kCannotDownloadAdvice);
+    }
+  }
+}
+
 }  // namespace
 
 void SetupEngine::InstallWindowsInstaller() {
@@ -92,6 +108,7 @@ bool SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
   SetupLogF("Downloading the Windows Installer from %s to %s", address.c_str(), file.c_str());
 
   int result;
+  std::string finalAddress;
   {
     KQHTTP client;
     result = client.SetURL(address);
@@ -99,10 +116,12 @@ bool SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
       result = client.DoGetIntoFile(file.c_str(), &SetupEngine::UpdateDownloadProgress,
                                     reinterpret_cast<uintptr_t>(ownerWindow), kProgressIntervalMs, false, nullptr);
     }
+    finalAddress = client.GetURL();
     client.Close();
   }
   if (result != KQHTTP_SUCCESS) {
     SetupLogF("The download of the Windows Installer failed: %d %s", result, KQHTTPResultName(result).c_str());
+    LogDownloadFailure(result, address, finalAddress);
   } else if (!IsDownloadTrusted(file)) {
     result = KQHTTP_Error;
   }

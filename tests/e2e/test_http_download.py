@@ -105,6 +105,7 @@ class TestRedirects:
         ("LOCATION: /k", "/r", "/k"),
         ("Content-Location: /wrong\r\nLocation: /k", "/r", "/k"),
         ("Location: http://127.0.0.1:{port}/c", "/r", "/c"),
+        ("Location: //127.0.0.1:{port}/c", "/r", "/c"),
     ])
     def test_redirect_targets(self, prefix, server, location_line, start, expected):
         line = location_line.format(port=server.port)
@@ -131,6 +132,14 @@ class TestRedirects:
         got = probe(prefix, "size", server.url("/loop/0"))
         assert got["result"] == -1 and len(server.requests) == 101
         assert "TOO MANY REDIRECTS" in got["out"]
+
+    @pytest.mark.parametrize("location", ["https://127.0.0.1:{port}/c", "ftp://127.0.0.1/c", "HTTPS://h/c"])
+    def test_a_redirect_to_another_scheme_ends_without_a_request(self, prefix, server, location):
+        target = location.format(port=server.port)
+        server.route("/r", fixed(response("301 Moved Permanently", [f"Location: {target}"])))
+        got = probe(prefix, "size", server.url("/r"))
+        assert (got["result"], got["name"]) == (14, "KQHTTP_UnsupportedScheme"), got["out"]
+        assert server.request_lines() == ["GET /r HTTP/1.0"]
 
     def test_redirect_without_a_location_value(self, prefix, server):
         server.route("/r", fixed(b"HTTP/1.0 301 Moved\r\nLocation: \r\n\r\n"))
@@ -203,6 +212,8 @@ class TestMisbehavingServers:
                            ("http://127.0.0.1:abc/x", "bad port")]:
             got = probe(prefix, "size", bad)
             assert "seturl=-1" in got["out"] and trace in got["out"], bad
+        got = probe(prefix, "size", "https://127.0.0.1/x")
+        assert "seturl=14" in got["out"] and "its scheme is not http" in got["out"]
 
 
 class TestProxy:

@@ -18,6 +18,7 @@ import pytest
 
 from http_server import LoopbackServer, cut_body, fixed, held_open, response, serve_file, silent
 from test_msi_library import log_bodies
+from test_setup_exe import in_order
 
 SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 BOX_STYLE = "0x10010"  # MB_ICONERROR | MB_SETFOREGROUND
@@ -164,6 +165,19 @@ class TestDownload:
                          f"Setup requires at least version {version} of the Windows Installer to run.\\nYou will "
                          "first need to download and install the Windows Installer from www.microsoft.com."}
         assert "installed exit" not in out
+
+    @pytest.mark.parametrize("redirected", [True, False], ids=["redirect", "setup-data"])
+    def test_an_https_address_is_named_in_the_log_and_never_requested(self, prefix, medium, server, redirected):
+        secure = f"https://127.0.0.1:{server.port}/secure/instmsiw.exe"
+        server.route("/f", fixed(response("301 Moved Permanently", [f"Location: {secure}"])))
+        lay_out(prefix, medium, f"NTMsiInstaller={server.url('/f') if redirected else secure}\r\n")
+        result, out = bootstrap(prefix, medium, "/qb")
+        assert result.exit_code == 1603 and box(out)["caption"] == "Warning", out
+        assert server.request_lines() == (["GET /f HTTP/1.0"] if redirected else [])
+        named = "The server redirected to" if redirected else "The setup data names"
+        in_order(log_bodies(prefix), "The download of the Windows Installer failed: 14 KQHTTP_UnsupportedScheme",
+                 f"{named} {secure}, which this setup cannot download: put the redistributable on the medium, "
+                 "or serve it over http:// with NTMsiInstallerSHA256 / 9xMsiInstallerSHA256")
 
 
 class TestProgressBar:
