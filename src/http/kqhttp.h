@@ -61,6 +61,9 @@ class KQHTTP {
   int GetDownloadStatus() const { return downloadStatus; }
   int GetDownloadResult() const { return downloadResult; }
   int GetBytesPerSecond() const { return bytesPerSecond; }
+  // The system error (112 for a full disk) of the local file operation that
+  // ended the last DoGetIntoFile, 0 when none failed.
+  DWORD GetFileError() const { return fileError; }
   const std::string& GetURL() const { return url; }
 
  private:
@@ -103,6 +106,7 @@ class KQHTTP {
   int bodyLength = -1;  // the open response's Content-Length, -1 when it has none
   int64_t bodyReceived = 0;
   int bytesPerSecond = -1;
+  DWORD fileError = 0;
 };
 
 }  // namespace kq
