@@ -6,6 +6,7 @@ own prefix under the build tree and shuts it down at the end. The Windows
 programs come from the win32 build (KQ_WIN32_BUILD_DIR, default build/win32).
 """
 import os
+import select
 import shutil
 import subprocess
 import time
@@ -268,17 +269,25 @@ def display():
     """An Xvfb display for tests that show windows; shared by the session."""
     if shutil.which("Xvfb") is None:
         pytest.fail("Xvfb is not installed (Debian package xvfb)")
-    for number in range(90, 140):
-        if not Path(f"/tmp/.X{number}-lock").exists():
-            break
-    proc = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.time() + 10
-    while not Path(f"/tmp/.X11-unix/X{number}").exists():
-        if time.time() > deadline or proc.poll() is not None:
+    # Xvfb picks a free display itself and names it once it accepts
+    # connections: a number chosen here from the lock files could be taken
+    # by another session (or the demo) in the meantime.
+    read_end, write_end = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+                             "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    deadline = time.time() + 60
+    while not number.endswith(b"\n"):
+        ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.time()))
+        chunk = os.read(read_end, 16) if ready else b""
+        if not chunk:
+            os.close(read_end)
+            proc.kill()
             pytest.fail("Xvfb did not start")
-        time.sleep(0.1)
-    yield f":{number}"
+        number += chunk
+    os.close(read_end)
+    yield f":{number.decode().strip()}"
     proc.terminate()
     proc.wait(timeout=10)
 
