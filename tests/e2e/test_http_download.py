@@ -133,14 +133,6 @@ class TestRedirects:
         assert got["result"] == -1 and len(server.requests) == 101
         assert "TOO MANY REDIRECTS" in got["out"]
 
-    @pytest.mark.parametrize("location", ["https://127.0.0.1:{port}/c", "ftp://127.0.0.1/c", "HTTPS://h/c"])
-    def test_a_redirect_to_another_scheme_ends_without_a_request(self, prefix, server, location):
-        target = location.format(port=server.port)
-        server.route("/r", fixed(response("301 Moved Permanently", [f"Location: {target}"])))
-        got = probe(prefix, "size", server.url("/r"))
-        assert (got["result"], got["name"]) == (14, "KQHTTP_UnsupportedScheme"), got["out"]
-        assert server.request_lines() == ["GET /r HTTP/1.0"]
-
     def test_redirect_without_a_location_value(self, prefix, server):
         server.route("/r", fixed(b"HTTP/1.0 301 Moved\r\nLocation: \r\n\r\n"))
         got = probe(prefix, "size", server.url("/r"))
@@ -215,8 +207,6 @@ class TestMisbehavingServers:
                            ("http://127.0.0.1:abc/x", "bad port")]:
             got = probe(prefix, "size", bad)
             assert "seturl=-1" in got["out"] and trace in got["out"], bad
-        got = probe(prefix, "size", "https://127.0.0.1/x")
-        assert "seturl=14" in got["out"] and "its scheme is not http" in got["out"]
 
 
 class TestProxy:
