@@ -58,17 +58,27 @@ cmake --build --preset win32 --target setup_exe runner answer child keepalive -j
 setup_exe=$root/build/win32/src/app/SETUP.EXE
 tools_dir=$root/build/win32/tools
 
-# A display for the dialog.
-for n in $(seq 70 99); do [ -e /tmp/.X$n-lock ] || break; done
-display=:$n
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# A display for the dialog. Xvfb picks a free number itself (-displayfd):
+# a number chosen here by looking for lock files could be taken by another
+# demo or test in the meantime, and this demo would then run on a display
+# that the other one shuts down under it. Xvfb writes the number once it
+# accepts connections; until then nothing may start.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   kill "$xvfb_pid" 2>/dev/null || true
+  rm -f "$display_file"
 }
 trap cleanup EXIT
-for _ in $(seq 50); do [ -e /tmp/.X11-unix/X${n} ] && break; sleep 0.1; done
+for _ in $(seq 600); do
+  [ -s "$display_file" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || { echo "demo: Xvfb did not start" >&2; exit 1; }
+  sleep 0.1
+done
+[ -s "$display_file" ] || { echo "demo: Xvfb gave no display within 60 s" >&2; exit 1; }
+display=:$(tr -dc 0-9 <"$display_file")
 
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [ "$keep_prefix" = 1 ] && [ -f "$prefix/system.reg" ]; then

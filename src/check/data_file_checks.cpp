@@ -237,7 +237,9 @@ void CheckInformationValues(CheckedDataFile& checked) {
     if (!download.url.empty() && ParseHttpUrl(download.url, address) != UrlParse::Ok)
       checked.Add(checked.KeyLine(download.urlKey), Severity::Error, "installer-url",
                   std::string(download.urlKey) + " " + Quoted(download.url) +
-                      " is not an address the setup can download from (it speaks plain HTTP only); write "
+                      " is not an address the setup can download from (it speaks plain HTTP only: the systems "
+                      "that need the redistributable, before Windows 7, have no TLS 1.2, which https servers "
+                      "demand); write "
                       "http://host[:port]/path and pin the file with " +
                       download.pinKey);
     if (!download.pin.empty() && !IsSha256Text(download.pin))

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -31,6 +32,14 @@ struct FileCloser {
 };
 using ScopedCFile = std::unique_ptr<FILE, FileCloser>;
 
+// The system's error behind the C library's last failed file call: the
+// library keeps it in _doserrno (cleared before each call), else it is the
+// thread's last error.
+DWORD SystemFileError() {
+  const unsigned long error = _doserrno;
+  return error != 0 ? static_cast<DWORD>(error) : GetLastError();
+}
+
 // A file error as a result: errno mapped, never success.
 int FileErrorResult(int errnoValue) {
   const int mapped = MapErrnoToKQHTTPResult(errnoValue);
@@ -54,6 +63,7 @@ int KQHTTP::DoGetIntoFile(const char* file, DownloadProgressCallback callback, u
   progressIntervalMs = intervalMs;
   downloadStatus = DownloadStarting;
   downloadResult = KQHTTP_SUCCESS;
+  fileError = 0;
 
   if (!asynchronous) {
     const int result = PerformFileDownload();
@@ -116,8 +126,9 @@ int KQHTTP::PerformFileDownload() {
     DebugMgr::DebugOutput(2, "KQHTTP PerformFileDownload: GetDownloadFileSize FAILED for path \"%s\".\n",
                           localPath.c_str());
     failed = true;
-  } else if (file.reset(std::fopen(localPath.c_str(), "wb")), file == nullptr) {
+  } else if (_doserrno = 0, file.reset(std::fopen(localPath.c_str(), "wb")), file == nullptr) {
     const int error = errno;
+    fileError = SystemFileError();
     DebugMgr::DebugError("KQHTTP PerformFileDownload: Open local file \"%s\" FAILED (errno=%ld).\n",
                          localPath.c_str(), static_cast<long>(error));
     DebugMgr::DebugError("KQHTTP PerformFileDownload : Download to File Error (errno=%d), ABORT.\n", error);
@@ -160,9 +171,11 @@ int KQHTTP::PerformFileDownload() {
         result = KQHTTP_Error;
         break;
       }
+      _doserrno = 0;
       const size_t written = std::fwrite(buffer.get(), 1, static_cast<size_t>(received), file.get());
       if (written < static_cast<size_t>(received)) {
         const int error = errno;
+        fileError = SystemFileError();
         DebugMgr::DebugError("KQHTTP PerformFileDownload: fwrite FAILED (requested=%ld,written=%ld,errno=%d.\n",
                              static_cast<long>(received), static_cast<long>(written), error);
         DebugMgr::DebugError("KQHTTP PerformFileDownload : write to File Error (errno=%d), ABORT.\n", error);
@@ -186,8 +199,10 @@ int KQHTTP::PerformFileDownload() {
     }
     if (result == KQHTTP_SUCCESS) {
       // Flushing is part of writing: a full disk shows here at the latest.
+      _doserrno = 0;
       if (std::fflush(file.get()) != 0) {
         const int error = errno;
+        fileError = SystemFileError();
         DebugMgr::DebugError("KQHTTP PerformFileDownload : write to File Error (errno=%d), ABORT.\n", error);
         result = FileErrorResult(error);
         failed = true;

@@ -20,9 +20,42 @@ int ReadPort(const std::string& text) {
   return value >= 1 && value <= 65535 ? value : -1;
 }
 
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool IsSchemeCharacter(char c) {
+  return IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+// The length of the scheme that opens `text` before "://" (a letter, then
+// letters, digits, '+', '-' or '.'), 0 when there is none.
+size_t SchemeLength(const std::string& text) {
+  if (text.empty() || !IsAsciiLetter(text[0])) return 0;
+  size_t end = 1;
+  while (end < text.size() && IsSchemeCharacter(text[end])) ++end;
+  return text.compare(end, 3, "://") == 0 ? end : 0;
+}
+
+// "http" in any letter case: an address this client would fetch if it
+// were written in lower case.
+bool IsHttpScheme(const std::string& text, size_t length) {
+  if (length != 4) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if ((text[i] | 0x20) != kScheme[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
+bool HasScheme(const std::string& text) { return SchemeLength(text) != 0; }
+
 UrlParse ParseHttpUrl(const std::string& url, HttpAddress& address) {
+  const size_t schemeLength = SchemeLength(url);
+  if (schemeLength != 0 && !IsHttpScheme(url, schemeLength)) {
+    DebugMgr::DebugError("KQHTTP ParseURL: cannot download from URL \"%s\": its scheme is not http\n",
+                         url.c_str());
+    return UrlParse::OtherScheme;
+  }
   // The scheme must open the address: "xhttp://..." is no http address.
   if (url.compare(0, kSchemeLength, kScheme) != 0) {
     DebugMgr::DebugError("KQHTTP ParseURL: cannot find http:// for URL \"%s\"\n", url.c_str());
@@ -62,7 +95,8 @@ std::string HostAndPort(const HttpAddress& address) {
 }
 
 std::string RedirectTarget(const HttpAddress& current, const std::string& location) {
-  if (location.compare(0, kSchemeLength, kScheme) == 0) return location;
+  if (HasScheme(location)) return location;
+  if (location.compare(0, 2, "//") == 0) return "http:" + location;
   std::string target = kScheme + HostAndPort(current);
   if (location.empty() || location[0] != '/') target += '/';
   return target + location;

@@ -88,7 +88,9 @@ int KQHTTP::ParseURL(const std::string& address) {
     return KQHTTP_Error;
   }
   HttpAddress parsed;
-  if (ParseHttpUrl(address, parsed) != UrlParse::Ok) return KQHTTP_Error;
+  const UrlParse parse = ParseHttpUrl(address, parsed);
+  if (parse == UrlParse::OtherScheme) return KQHTTP_UnsupportedScheme;
+  if (parse != UrlParse::Ok) return KQHTTP_Error;
   host = parsed.host;
   path = parsed.path;
   port = parsed.port;
@@ -103,9 +105,9 @@ int KQHTTP::SetURL(const std::string& address) {
   }
   int result = ParseURL(url);
   if (result != KQHTTP_SUCCESS) {
-    DebugMgr::DebugError("KQHTTP SetURL : ParseURL FAILED %ld \"%s\" for URL \"%s\"\n", -1L, "KQHTTP_Error",
-                         url.c_str());
-    result = KQHTTP_Error;
+    if (result != KQHTTP_UnsupportedScheme) result = KQHTTP_Error;
+    DebugMgr::DebugError("KQHTTP SetURL : ParseURL FAILED %ld \"%s\" for URL \"%s\"\n", static_cast<long>(result),
+                         KQHTTPResultName(result).c_str(), url.c_str());
   } else {
     requestPending = true;
   }
@@ -228,7 +230,10 @@ int KQHTTP::ResponseAllRight() {
   current.host = host;
   current.path = path;
   current.port = port;
-  SetURL(RedirectTarget(current, location));
+  // A redirect to an address this client cannot fetch ends the download
+  // here, before any request is made of it.
+  const int target = SetURL(RedirectTarget(current, location));
+  if (target != KQHTTP_SUCCESS) return target;
   DebugMgr::DebugOutput(20, "KHTTP ResponseAllRight : response code %ld, attempting to redirect to url \"%s\".\n",
                         static_cast<long>(status), url.c_str());
   return KQHTTP_Redirect;

@@ -30,7 +30,10 @@ class KQHTTP {
   KQHTTP& operator=(const KQHTTP&) = delete;
 
   // Binds the object to `url` and closes any open connection. 0, or -1 when
-  // the address does not parse (host, path and port then stay).
+  // the address does not parse, or KQHTTP_UnsupportedScheme when it has
+  // another scheme than http (host, path and port then stay). A redirect is
+  // bound the same way, so after a KQHTTP_UnsupportedScheme GetURL() names
+  // the address that was refused.
   int SetURL(const std::string& url);
   // Makes a complete request to read the Content-Length; `size` gets it, -1
   // when the response names none or the request fails. Leaves no connection.
@@ -58,6 +61,9 @@ class KQHTTP {
   int GetDownloadStatus() const { return downloadStatus; }
   int GetDownloadResult() const { return downloadResult; }
   int GetBytesPerSecond() const { return bytesPerSecond; }
+  // The system error (112 for a full disk) of the local file operation that
+  // ended the last DoGetIntoFile, 0 when none failed.
+  DWORD GetFileError() const { return fileError; }
   const std::string& GetURL() const { return url; }
 
  private:
@@ -99,6 +105,7 @@ class KQHTTP {
   int bodyLength = -1;  // the open response's Content-Length, -1 when it has none
   int64_t bodyReceived = 0;
   int bytesPerSecond = -1;
+  DWORD fileError = 0;
 };
 
 }  // namespace kq

@@ -22,6 +22,7 @@ std::string KQHTTPResultName(int code) {
     case KQHTTP_NoSpaceLeft: return "KQHTTP_NoSpaceLeft";
     case KQHTTP_FileInUse: return "KQHTTP_FileInUse";
     case KQHTTP_OutOfMemory: return "KQHTTP_OutOfMemory";
+    case KQHTTP_UnsupportedScheme: return "KQHTTP_UnsupportedScheme";
     case KQHTTP_Error: return "KQHTTP_Error";
     default: return "INVALID_KQHTTPERROR";
   }

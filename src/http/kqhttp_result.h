@@ -21,6 +21,7 @@ enum KQHTTPResult : int {
   KQHTTP_FileInUse = 11,
   KQHTTP_OutOfMemory = 12,
   KQHTTP_Redirect = 13,            // internal: the object now holds a redirect target
+  KQHTTP_UnsupportedScheme = 14,   // an address (or a redirect) to https:// or another scheme
   KQHTTP_Error = -1,
 };
 

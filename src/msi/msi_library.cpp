@@ -145,6 +145,14 @@ int MsiLibrary::LoadProductInformation(const char* packagePath) {
         [&](const wchar_t* path) { return openW(path, nullptr, database.Receive()); },
         conversionFailed);
     if (conversionFailed) {
+      // A path the conversion fails for only by its length says so: the
+      // medium must move to a shorter folder.
+      const std::wstring whole = ToWideAnsi(productPackagePath.c_str(), kCommandLineChars);
+      if (whole.size() >= kPathBufferChars) {
+        SetupLogF("The package path %s is %u characters long; this setup opens paths of at most %u characters",
+                  productPackagePath.c_str(), static_cast<unsigned>(whole.size()),
+                  static_cast<unsigned>(kPathBufferChars - 1));
+      }
       SetupLogF("Failed to convert filename: %s to Unicode", productPackagePath.c_str());
       return 0;
     }

@@ -65,6 +65,30 @@ bool IsSamePackage(const std::string& copied, const std::string& original) {
   return ComputeFileSha256(copied, digestA) && ComputeFileSha256(original, digestB) && digestA == digestB;
 }
 
+constexpr unsigned long long kMegabyte = 1024 * 1024;
+
+// Whether the drive of the temporary-files folder keeps at least the copy's
+// own size free after the copy: the installation usually writes to the same
+// drive and needs room too. When the free space cannot be learned the copy
+// is made, as before this check existed.
+bool CopyLeavesRoomOnDrive(const std::string& source, const std::string& copy) {
+  unsigned long long freeBytes = 0;
+  if (!DiskFreeSpaceByName(copy, freeBytes)) {
+    SetupLogF("Cannot tell the free space on the drive of \"%s\", Error code = 0x%08X", copy.c_str(),
+              static_cast<unsigned>(GetLastError()));
+    return true;
+  }
+  unsigned long long needed = 0;
+  if (FolderTreeFitsWithin(source, freeBytes / 2, needed)) return true;
+  // Megabytes fit an unsigned up to 4 PB, and the C library of old Windows
+  // knows no %llu.
+  SetupLogF("Not copying the setup: %u MB free on the drive of %s, the copy needs %u MB; "
+            "running from the original location",
+            static_cast<unsigned>(freeBytes / kMegabyte), TempFolderPath().c_str(),
+            static_cast<unsigned>((needed + kMegabyte - 1) / kMegabyte));
+  return false;
+}
+
 }  // namespace
 
 void SetupEngine::CopySetupToTempFolder() {
@@ -74,6 +98,11 @@ void SetupEngine::CopySetupToTempFolder() {
   std::string copy;
   if (!CreateTempFolder(copy)) {
     SetupLog("Failed to create a temporary folder; running from the original location");
+    return;
+  }
+  if (!CopyLeavesRoomOnDrive(setupFolder, copy)) {
+    RemoveFolderByName(copy.substr(0, copy.size() - 1));
+    line.SetTempCopyMarker(kNoCopy);
     return;
   }
   SetupLogF("Copying \"%s\" to \"%s\"", setupFolder.c_str(), copy.c_str());

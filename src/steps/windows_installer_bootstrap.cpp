@@ -39,6 +39,38 @@ std::string InstallerVersionText(const std::string& version) {
   return text;
 }
 
+// The system's text for an error number, without its line end; empty when
+// the system has none (or a text longer than the buffer).
+std::string SystemErrorText(DWORD error) {
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                      text, sizeof text, nullptr);
+  std::string result(text, length < sizeof text ? length : 0);
+  while (!result.empty() && (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
+    result.pop_back();
+  return result;
+}
+
+constexpr char kCannotDownloadAdvice[] =
+    "which this setup cannot download: put the redistributable on the medium, or serve it over http:// with "
+    "NTMsiInstallerSHA256 / 9xMsiInstallerSHA256";
+
+// What a failed download's result code alone does not say: the address
+// that was refused, or the system error of the local file.
+void LogDownloadFailure(int result, const std::string& address, const std::string& finalAddress, DWORD fileError,
+                        const std::string& file) {
+  if (result == KQHTTP_UnsupportedScheme) {
+    if (finalAddress != address) {
+      SetupLogF("The server redirected to %s, %s", finalAddress.c_str(), kCannotDownloadAdvice);
+    } else {
+      SetupLogF("The setup data names %s, %s", address.c_str(), kCannotDownloadAdvice);
+    }
+  } else if (fileError != 0) {
+    SetupLogF("Writing %s failed with error %u: %s", file.c_str(), static_cast<unsigned>(fileError),
+              SystemErrorText(fileError).c_str());
+  }
+}
+
 }  // namespace
 
 void SetupEngine::InstallWindowsInstaller() {
@@ -90,6 +122,8 @@ bool SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
   SetupLogF("Downloading the Windows Installer from %s to %s", address.c_str(), file.c_str());
 
   int result;
+  std::string finalAddress;
+  DWORD fileError = 0;
   {
     KQHTTP client;
     result = client.SetURL(address);
@@ -97,10 +131,13 @@ bool SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
       result = client.DoGetIntoFile(file.c_str(), &SetupEngine::UpdateDownloadProgress,
                                     reinterpret_cast<uintptr_t>(ownerWindow), kProgressIntervalMs, false, nullptr);
     }
+    finalAddress = client.GetURL();
+    fileError = client.GetFileError();
     client.Close();
   }
   if (result != KQHTTP_SUCCESS) {
     SetupLogF("The download of the Windows Installer failed: %d %s", result, KQHTTPResultName(result).c_str());
+    LogDownloadFailure(result, address, finalAddress, fileError, file);
   } else if (!IsDownloadTrusted(file)) {
     result = KQHTTP_Error;
   }

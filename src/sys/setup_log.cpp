@@ -39,6 +39,50 @@ std::string TimeStamp() {
                 now.wHour, now.wMinute, now.wSecond);
 }
 
+ScopedFile OpenForAppending(const std::string& path) {
+  if (path.empty()) return ScopedFile();
+  const DWORD access = IsWindowsNT() ? (FILE_APPEND_DATA | SYNCHRONIZE) : GENERIC_WRITE;
+  return OpenFileByName(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+}
+
+void AppendLine(const ScopedFile& file, const std::string& line) {
+  SetFilePointer(file.Get(), 0, nullptr, FILE_END);
+  DWORD written = 0;
+  WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+// Where this process writes its lines: C:\SETUP.LOG until it cannot be
+// opened (a standard user may not create files in C:\ on Vista and later),
+// then SETUP.LOG in the user's temporary-files folder for the rest of the
+// process. An empty path drops the lines.
+struct LogDestination {
+  std::string path = kSetupLogPath;
+  bool choosing = false;
+};
+
+LogDestination& Destination() {
+  static LogDestination destination;
+  return destination;
+}
+
+// Called with the lock held, after C:\SETUP.LOG failed to open. Finding the
+// temporary-files folder may log a line itself; that line is dropped.
+ScopedFile SwitchToTempFolder(LogDestination& destination) {
+  const DWORD error = GetLastError();
+  destination.choosing = true;
+  const std::string temp = TempFolderPath();
+  destination.choosing = false;
+  destination.path = temp.empty() ? std::string() : temp + kSetupLogFileName;
+  ScopedFile file = OpenForAppending(destination.path);
+  if (file) {
+    AppendLine(file, TimeStamp() + " - " +
+                         Format("%s cannot be written (error %u); logging here", kSetupLogPath,
+                                static_cast<unsigned>(error)) +
+                         "\r\n");
+  }
+  return file;
+}
+
 }  // namespace
 
 bool IsSetupLogEnabled() {
@@ -54,13 +98,14 @@ void SetupLog(const char* text) {
   if (line.size() > MAXDWORD) return;
 
   AutoLock hold(LogLock());
-  const DWORD access = IsWindowsNT() ? (FILE_APPEND_DATA | SYNCHRONIZE) : GENERIC_WRITE;
-  ScopedFile file =
-      OpenFileByName(kSetupLogPath, access, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  LogDestination& destination = Destination();
+  if (destination.choosing) return;  // a line logged while the fallback is looked up
+  ScopedFile file = OpenForAppending(destination.path);
+  if (!file && destination.path == kSetupLogPath) {
+    file = SwitchToTempFolder(destination);
+  }
   if (!file) return;
-  SetFilePointer(file.Get(), 0, nullptr, FILE_END);
-  DWORD written = 0;
-  WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  AppendLine(file, line);
 }
 
 void SetupLogF(const char* format, ...) {

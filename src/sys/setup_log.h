@@ -4,7 +4,11 @@
 namespace kq {
 
 // The setup log, "C:\SETUP.LOG", written only when KQSETUP asks for it.
+// When that file cannot be opened for appending, the process writes
+// "SETUP.LOG" in the user's temporary-files folder instead, from then on,
+// starting with a line that says why.
 constexpr const char kSetupLogPath[] = "C:\\SETUP.LOG";
+constexpr const char kSetupLogFileName[] = "SETUP.LOG";
 
 // Appends one time-stamped line. Never fails towards the caller; a null text
 // writes nothing, an empty text writes only the time stamp and " - ".

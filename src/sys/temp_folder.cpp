@@ -127,6 +127,24 @@ bool CopyFolderTree(const std::string& source, const std::string& target) {
   return search.Unnamed() == 0 || CannotCopyWhole(source);
 }
 
+// Walks what CopyFolderTree walks: dot folders and linked folders are left
+// out, as the copy leaves them out.
+bool FolderTreeFitsWithin(const std::string& source, unsigned long long limit, unsigned long long& counted) {
+  FolderSearch search(source);
+  if (!search.Started()) return true;
+  do {
+    const WIN32_FIND_DATAA& entry = search.Entry();
+    if (IsFolder(entry) && (IsDotName(entry) || IsReparsePoint(entry))) continue;
+    if (IsFolder(entry)) {
+      if (!FolderTreeFitsWithin(source + entry.cFileName + "\\", limit, counted)) return false;
+      continue;
+    }
+    counted += (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    if (counted > limit) return false;
+  } while (search.Next());
+  return true;
+}
+
 void DeleteFolderContents(const std::string& folder) {
   FolderSearch search(folder);
   if (!search.Started()) return;

@@ -24,6 +24,12 @@ bool CreateTempFolder(std::string& path);
 // be copied.
 bool CopyFolderTree(const std::string& source, const std::string& target);
 
+// Adds up the sizes of the files CopyFolderTree would copy from `source`
+// (ending with a backslash), stopping as soon as the sum passes `limit`:
+// true when the whole tree fits within it. `counted` receives the sum so
+// far, which is the tree's size when true.
+bool FolderTreeFitsWithin(const std::string& source, unsigned long long limit, unsigned long long& counted);
+
 // Deletes everything inside `folder` (ending with a backslash): read-only,
 // hidden and system attributes are reset first, folders whose names begin
 // with "." are left alone, and what cannot be deleted is scheduled through

@@ -186,6 +186,38 @@ bool CreateTempFileIn(const std::string& folder, const char* prefix, std::string
   return !path.empty();
 }
 
+bool DiskFreeSpaceByName(const std::string& folder, unsigned long long& freeBytes) {
+  freeBytes = 0;
+  ULARGE_INTEGER available = {};
+  if (IsWindowsNT()) {
+    auto getFreeSpaceExW =
+        LookUpKernel<BOOL(WINAPI*)(LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER)>("GetDiskFreeSpaceExW");
+    if (getFreeSpaceExW == nullptr || !getFreeSpaceExW(Wide(folder).c_str(), &available, nullptr, nullptr))
+      return false;
+    freeBytes = available.QuadPart;
+    return true;
+  }
+  auto getFreeSpaceExA =
+      LookUpKernel<BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER)>("GetDiskFreeSpaceExA");
+  if (getFreeSpaceExA != nullptr) {
+    if (!getFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr)) return false;
+    freeBytes = available.QuadPart;
+    return true;
+  }
+  // The first Windows 95 answers for a drive's root only, and only for a
+  // drive letter.
+  if (folder.size() < 3 || folder[1] != ':' || folder[2] != '\\') {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+  if (!GetDiskFreeSpaceA(folder.substr(0, 3).c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                         &totalClusters))
+    return false;
+  freeBytes = static_cast<unsigned long long>(sectorsPerCluster) * bytesPerSector * freeClusters;
+  return true;
+}
+
 std::string ShortPathOf(const std::string& path) {
   if (!IsWindowsNT()) {
     char buffer[MAX_PATH + 1] = {};

@@ -47,6 +47,12 @@ std::string TempFolderPath();
 // `folder` and hands back its path.
 bool CreateTempFileIn(const std::string& folder, const char* prefix, std::string& path);
 
+// The bytes free for this user on the drive that holds the existing folder
+// `folder`: GetDiskFreeSpaceEx, or GetDiskFreeSpaceA of the drive's root on
+// the first Windows 95, which has no Ex entry point (and drives of at most
+// 2 GB, which its answer covers).
+bool DiskFreeSpaceByName(const std::string& folder, unsigned long long& freeBytes);
+
 // The short (8.3) form of an existing path, or empty.
 std::string ShortPathOf(const std::string& path);
 

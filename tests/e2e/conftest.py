@@ -6,6 +6,7 @@ own prefix under the build tree and shuts it down at the end. The Windows
 programs come from the win32 build (KQ_WIN32_BUILD_DIR, default build/win32).
 """
 import os
+import select
 import shutil
 import subprocess
 import time
@@ -203,6 +204,36 @@ class Prefix:
         self.setup_log_path.unlink(missing_ok=True)
 
 
+@contextmanager
+def temp_on_small_drive(prefix: Prefix, megabytes: int, mount_point: Path):
+    """The user's TEMP and TMP on a drive of its own of `megabytes` (a tmpfs
+    at `mount_point`, linked as a drive letter of the prefix); yields the
+    drive's Linux path. Skips where mounting is refused; the values, the
+    link and the mount are undone at the end."""
+    mount_point.mkdir(parents=True, exist_ok=True)
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={megabytes}m", "tmpfs", str(mount_point)],
+                             capture_output=True, text=True)
+    if mounted.returncode != 0:
+        pytest.skip(f"cannot mount a tmpfs here: {mounted.stderr.strip()}")
+    dosdevices = prefix.path / "dosdevices"
+    letter = next(l for l in "tuvwxy" if not os.path.lexists(dosdevices / f"{l}:"))
+    (dosdevices / f"{letter}:").symlink_to(mount_point)
+    key = r"HKCU\Environment"
+    saved = {name: prefix.reg_query(key, name) for name in ("TEMP", "TMP")}
+    try:
+        for name in saved:
+            prefix.reg_add(key, name, f"{letter.upper()}:\\", "REG_EXPAND_SZ")
+        yield mount_point
+    finally:
+        for name, value in saved.items():
+            if value is None:
+                prefix.reg_delete(key, name)
+            else:
+                prefix.reg_add(key, name, value, "REG_EXPAND_SZ")
+        (dosdevices / f"{letter}:").unlink()
+        subprocess.run(["umount", str(mount_point)], check=False)
+
+
 def join_command_line(args) -> str:
     """Joins arguments the way Windows programs split them (blanks need quotes)."""
     parts = []
@@ -238,17 +269,25 @@ def display():
     """An Xvfb display for tests that show windows; shared by the session."""
     if shutil.which("Xvfb") is None:
         pytest.fail("Xvfb is not installed (Debian package xvfb)")
-    for number in range(90, 140):
-        if not Path(f"/tmp/.X{number}-lock").exists():
-            break
-    proc = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.time() + 10
-    while not Path(f"/tmp/.X11-unix/X{number}").exists():
-        if time.time() > deadline or proc.poll() is not None:
+    # Xvfb picks a free display itself and names it once it accepts
+    # connections: a number chosen here from the lock files could be taken
+    # by another session (or the demo) in the meantime.
+    read_end, write_end = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+                             "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    deadline = time.time() + 60
+    while not number.endswith(b"\n"):
+        ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.time()))
+        chunk = os.read(read_end, 16) if ready else b""
+        if not chunk:
+            os.close(read_end)
+            proc.kill()
             pytest.fail("Xvfb did not start")
-        time.sleep(0.1)
-    yield f":{number}"
+        number += chunk
+    os.close(read_end)
+    yield f":{number.decode().strip()}"
     proc.terminate()
     proc.wait(timeout=10)
 
@@ -298,6 +337,17 @@ def gui_prefix(_gui_session_prefix, tools, display) -> Prefix:
     p.clear_setup_log()
     yield p
     p.set_version(None)
+
+
+@pytest.fixture
+def user_temp(prefix) -> Path:
+    """The user's temporary-files folder of the prefix (made when missing)."""
+    result = prefix.wine(["cmd", "/c", "echo", "%TEMP%"])
+    windows = result.stdout.strip()
+    assert windows.upper().startswith("C:\\"), windows
+    path = prefix.drive_c.joinpath(*windows[3:].split("\\"))
+    path.mkdir(parents=True, exist_ok=True)
+    return path
 
 
 @pytest.fixture

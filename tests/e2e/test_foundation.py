@@ -60,13 +60,24 @@ class TestSetupLog:
         assert raw.count("\r\n") == 3 and "\n" not in raw.replace("\r\n", "")
         assert re.search(r"\d\d:\d\d:\d\d - \r\n", raw)
 
-    def test_an_unwritable_log_is_dropped_silently(self, prefix):
+    def test_an_unwritable_log_moves_to_the_temp_folder_with_its_reason(self, prefix, user_temp):
+        fallback = user_temp / "SETUP.LOG"
+        fallback.unlink(missing_ok=True)
         prefix.setup_log_path.mkdir()  # a folder where the file should be
         try:
-            result = probe(prefix, "log_probe", "text", "lost", env={"KQSETUP": "LOG"})
+            result = probe(prefix, "log_probe", "lines", 3, 50, 100, env={"KQSETUP": "LOG"})
             assert result.exit_code == 0
+            text = fallback.read_bytes().decode("latin-1")
         finally:
             prefix.setup_log_path.rmdir()
+            fallback.unlink(missing_ok=True)
+        lines = text.split("\r\n")
+        assert lines.pop() == ""
+        reason = re.fullmatch(r"C:\\SETUP\.LOG cannot be written \(error (\d+)\); logging here",
+                              LINE.match(lines[0]).group(7))
+        assert reason and int(reason.group(1)) != 0
+        bodies = [LINE.match(line).group(7) for line in lines[1:]]
+        assert len(bodies) == 150 and all(re.fullmatch(r"T\d L\d+ #{100}\|", b) for b in bodies)
 
 
 class TestWideAnsiUnderLocales:

@@ -79,6 +79,16 @@ class TestProductInformation:
                    for l in body)
         assert "Error Code: 000F.8004006C" in body
 
+    def test_a_path_too_long_says_so_with_its_length(self, prefix):
+        path = "C:\\" + "\\".join(["d" * 60] * 5) + "\\p.msi"
+        result, answers = run_probe(prefix, f"load={path}", "name", version="winxp")
+        assert answers[0] == ("load", "0") and result.exit_code == 0x8004006C
+        body = log_bodies(prefix)
+        at = body.index(f"The package path {path} is {len(path)} characters long; this setup opens paths of at "
+                        "most 259 characters")
+        assert body[at + 1] == f"Failed to convert filename: {path} to Unicode"
+        assert "Error Code: 000F.8004006C" in body[at:]
+
     def test_path_in_ansi_but_not_oem_code_page_opens_on_the_second_try(self, prefix, build_msi):
         # U+20AC is byte 0x80 in code page 1252 but C-cedilla in OEM 437: the
         # OEM conversion names a folder that does not exist.

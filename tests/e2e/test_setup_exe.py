@@ -13,7 +13,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import SOURCE_ROOT, Component, Feature, StandInMsiexec
+from conftest import SOURCE_ROOT, Component, Feature, StandInMsiexec, temp_on_small_drive
 from test_msi_library import log_bodies, new_guid
 from test_setup_inputs import answer_raw, start_on_desktop
 
@@ -166,6 +166,29 @@ class TestInstallation:
             in_order(log_bodies(gui_prefix), "Found the product registry key",
                      "The current version of the product is already installed",
                      "Launching the maintenance installer", "Exiting after running the maintenance installer")
+        finally:
+            gui_prefix.wine(["msiexec", "/x", code, "/qn"], check=False)
+
+    def test_a_medium_over_half_the_free_space_of_temp_is_not_copied(self, gui_prefix, medium, build_msi,
+                                                                       tmp_path):
+        code = new_guid()
+        build_msi(medium / "Product.msi", code, name="KQ Big Medium",
+                  features=[Feature("Main", [Component("readme.txt", "from the medium\n")])])
+        write_ini(medium)
+        (medium / "extras").mkdir()
+        (medium / "extras" / "filler.bin").write_bytes(b"\0" * (10 * 1024 * 1024))
+        try:
+            with temp_on_small_drive(gui_prefix, 16, tmp_path / "small") as drive:
+                result = run_setup(gui_prefix, medium, "/qn")
+                assert list(drive.iterdir()) == []
+            assert result.exit_code == 0
+            body = log_bodies(gui_prefix)
+            refused = [line for line in body if line.startswith("Not copying the setup: ")]
+            assert len(refused) == 1 and re.fullmatch(
+                r"Not copying the setup: 1[0-6] MB free on the drive of [T-Y]:\\, the copy needs \d+ MB; "
+                r"running from the original location", refused[0]), refused
+            assert not any(line.startswith("Copying ") for line in body)
+            assert gui_prefix.reg_query(UNINSTALL + "\\" + code, "DisplayName") == "KQ Big Medium"
         finally:
             gui_prefix.wine(["msiexec", "/x", code, "/qn"], check=False)
 

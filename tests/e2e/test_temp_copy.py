@@ -17,16 +17,6 @@ SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 
 
 @pytest.fixture
-def user_temp(prefix) -> Path:
-    result = prefix.wine(["cmd", "/c", "echo", "%TEMP%"])
-    windows = result.stdout.strip()
-    assert windows.upper().startswith("C:\\"), windows
-    path = prefix.drive_c.joinpath(*windows[3:].split("\\"))
-    path.mkdir(parents=True, exist_ok=True)
-    return path
-
-
-@pytest.fixture
 def pending_renames(prefix):
     """Reads PendingFileRenameOperations; the value is removed at the end."""
     yield lambda: prefix.reg_query(SESSION_MANAGER, "PendingFileRenameOperations") or ""

@@ -16,8 +16,10 @@ from pathlib import Path
 
 import pytest
 
+from conftest import temp_on_small_drive
 from http_server import LoopbackServer, cut_body, fixed, held_open, response, serve_file, silent
 from test_msi_library import log_bodies
+from test_setup_exe import in_order
 
 SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 BOX_STYLE = "0x10010"  # MB_ICONERROR | MB_SETFOREGROUND
@@ -164,6 +166,30 @@ class TestDownload:
                          f"Setup requires at least version {version} of the Windows Installer to run.\\nYou will "
                          "first need to download and install the Windows Installer from www.microsoft.com."}
         assert "installed exit" not in out
+
+    @pytest.mark.parametrize("redirected", [True, False], ids=["redirect", "setup-data"])
+    def test_an_https_address_is_named_in_the_log_and_never_requested(self, prefix, medium, server, redirected):
+        secure = f"https://127.0.0.1:{server.port}/secure/instmsiw.exe"
+        server.route("/f", fixed(response("301 Moved Permanently", [f"Location: {secure}"])))
+        lay_out(prefix, medium, f"NTMsiInstaller={server.url('/f') if redirected else secure}\r\n")
+        result, out = bootstrap(prefix, medium, "/qb")
+        assert result.exit_code == 1603 and box(out)["caption"] == "Warning", out
+        assert server.request_lines() == (["GET /f HTTP/1.0"] if redirected else [])
+        named = "The server redirected to" if redirected else "The setup data names"
+        in_order(log_bodies(prefix), "The download of the Windows Installer failed: 14 KQHTTP_UnsupportedScheme",
+                 f"{named} {secure}, which this setup cannot download: put the redistributable on the medium, "
+                 "or serve it over http:// with NTMsiInstallerSHA256 / 9xMsiInstallerSHA256")
+
+    def test_a_disk_that_fills_during_the_download_names_the_system_error(self, prefix, medium, server, tmp_path):
+        server.route("/big.exe", serve_file(12 * 1024 * 1024))
+        lay_out(prefix, medium, f"NTMsiInstaller={server.url('/big.exe')}\r\n")
+        with temp_on_small_drive(prefix, 4, tmp_path / "small") as drive:
+            result, out = bootstrap(prefix, medium, "/qb")
+            assert list(drive.glob("MSI*.tmp")) == [], "the partial file is deleted"
+        assert result.exit_code == 1603 and box(out)["caption"] == "Warning", out
+        body = log_bodies(prefix)
+        assert any(re.fullmatch(r"Writing [A-Z]:\\MSI[0-9A-Fa-f]{1,4}\.tmp failed with error 112: .+", line)
+                   for line in body), body
 
 
 class TestProgressBar:

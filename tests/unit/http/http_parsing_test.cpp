@@ -30,8 +30,13 @@ TEST(HttpUrl, AcceptedAndRefusedAddresses) {
       {"http://h:65535/", UrlParse::Ok, "h", 65535, "/"},
       {"http://h", UrlParse::NoSlash, "", 0, ""},
       {"HTTP://h/x", UrlParse::NoScheme, "", 0, ""},
-      {"xhttp://h/x", UrlParse::NoScheme, "", 0, ""},
-      {"https://h/x", UrlParse::NoScheme, "", 0, ""},
+      {"xhttp://h/x", UrlParse::OtherScheme, "", 0, ""},
+      {"https://h/x", UrlParse::OtherScheme, "", 0, ""},
+      {"ftp://h/x", UrlParse::OtherScheme, "", 0, ""},
+      {"svn+ssh://h/x", UrlParse::OtherScheme, "", 0, ""},
+      {" http://h/x", UrlParse::NoScheme, "", 0, ""},
+      {"1http://h/x", UrlParse::NoScheme, "", 0, ""},
+      {"h/x", UrlParse::NoScheme, "", 0, ""},
       {"http:///x", UrlParse::NoHost, "", 0, ""},
       {"http://h:abc/x", UrlParse::BadPort, "", 0, ""},
       {"http://h:0/x", UrlParse::BadPort, "", 0, ""},
@@ -78,6 +83,11 @@ TEST(HttpUrl, RedirectTargetsKeepTheServerAndItsPort) {
   EXPECT_EQ(RedirectTarget(onPort80, "b"), "http://h/b");
   EXPECT_EQ(RedirectTarget(onPort8080, "/a"), "http://h:8080/a");
   EXPECT_EQ(RedirectTarget(onPort8080, "http://k/c"), "http://k/c");
+  // Any scheme makes the value absolute; only http is fetched after it.
+  EXPECT_EQ(RedirectTarget(onPort8080, "https://k/c"), "https://k/c");
+  EXPECT_EQ(RedirectTarget(onPort80, "ftp://k/c"), "ftp://k/c");
+  EXPECT_EQ(RedirectTarget(onPort8080, "//k/c"), "http://k/c");
+  EXPECT_EQ(RedirectTarget(onPort80, "c/https://k"), "http://h/c/https://k");
   EXPECT_EQ(HostAndPort(onPort8080), "h:8080");
 }
 
@@ -205,6 +215,8 @@ TEST(HttpResults, NamesAndMappings) {
   EXPECT_EQ(KQHTTPResultName(12), "KQHTTP_OutOfMemory");
   EXPECT_EQ(KQHTTPResultName(-1), "KQHTTP_Error");
   EXPECT_EQ(KQHTTPResultName(13), "INVALID_KQHTTPERROR");
+  EXPECT_EQ(KQHTTPResultName(14), "KQHTTP_UnsupportedScheme");
+  EXPECT_EQ(KQHTTPResultName(15), "INVALID_KQHTTPERROR");
   EXPECT_EQ(BlockSockErrName(0), "CBlockingSocket::Socket_Sucess ");
   EXPECT_EQ(BlockSockErrName(2), "CBlockingSocket::Socket_NetworkError ");
   EXPECT_EQ(BlockSockErrName(3), "INVALID_BLOCKSOCKERROR");

@@ -51,5 +51,23 @@ TEST(Sha256, OneMillionA) {
   EXPECT_EQ(DigestInPieces(message, 4093), digest);  // pieces that straddle blocks
 }
 
+// Varied bytes given in two uneven pieces: a block taken straight from the
+// input while part of one is still buffered would reorder the message, which
+// equal bytes cannot show.
+TEST(Sha256, EverySplitOfAVariedMessage) {
+  std::string message(300, '\0');
+  for (size_t i = 0; i < message.size(); ++i) message[i] = static_cast<char>((i * 37 + i / 7) & 0xFF);
+  Sha256 whole;
+  whole.Update(message.data(), message.size());
+  const std::string digest = whole.FinishHex();
+  EXPECT_EQ(digest, "5b720eda50178ee3ff71773e6330dfc44afa11f9b08c53055cb3824e83cd581a");  // Python's hashlib
+  for (size_t first = 0; first <= message.size(); ++first) {
+    Sha256 split;
+    split.Update(message.data(), first);
+    split.Update(message.data() + first, message.size() - first);
+    EXPECT_EQ(split.FinishHex(), digest) << first << " then " << message.size() - first;
+  }
+}
+
 }  // namespace
 }  // namespace kq

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "process/test_support.h"
+#include "sys/wide_ansi_files.h"
 
 namespace kq {
 namespace {
@@ -110,6 +111,26 @@ TEST(TempFolder, CopyKeepsAttributesAndSkipsDotFoldersThenDeleteEmptiesIt) {
   EXPECT_EQ(log.Lines().find("Failed"), std::string::npos) << log.Lines();
   Wipe(source);
   Wipe(target);
+}
+
+// What the copy would take (46 bytes: the .svn folder is not copied), counted
+// only until the limit is passed; and the drive's free space beside it.
+TEST(TempFolder, SizesCountWhatTheCopyTakesAndStopPastTheLimit) {
+  const std::string source = FreshFolder("kq_tc_sizes");
+  Tree(source);
+  unsigned long long counted = 0;
+  EXPECT_TRUE(FolderTreeFitsWithin(source, 46, counted));
+  EXPECT_EQ(counted, 46u);
+  counted = 0;
+  EXPECT_FALSE(FolderTreeFitsWithin(source, 45, counted));
+  EXPECT_GT(counted, 45u);
+  counted = 0;
+  EXPECT_FALSE(FolderTreeFitsWithin(source, 0, counted));
+  EXPECT_LT(counted, 46u) << "counting goes on after the answer is known";
+  unsigned long long freeBytes = 0;
+  EXPECT_TRUE(DiskFreeSpaceByName(source, freeBytes));
+  EXPECT_GT(freeBytes, 0u);
+  Wipe(source);
 }
 
 TEST(TempFolder, CopyRefusesToOverwriteAndReportsFailure) {
