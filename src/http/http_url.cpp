@@ -1,6 +1,7 @@
 #include "http/http_url.h"
 
 #include "diag/debug_mgr.h"
+#include "text/ascii_text.h"
 
 namespace kq {
 
@@ -38,11 +39,7 @@ size_t SchemeLength(const std::string& text) {
 // "http" in any letter case: an address this client would fetch if it
 // were written in lower case.
 bool IsHttpScheme(const std::string& text, size_t length) {
-  if (length != 4) return false;
-  for (size_t i = 0; i < length; ++i) {
-    if ((text[i] | 0x20) != kScheme[i]) return false;
-  }
-  return true;
+  return EqualsNoCase(text.substr(0, length), "http");
 }
 
 }  // namespace
