@@ -461,13 +461,16 @@ void RunSequence::Finish(uint32_t code) {
     services_->UnhookReboot(finalTag_);
     hookInPlace_ = false;
   }
+  // A run that never held the mutex may have been started from the copy
+  // that the run holding it works from: it leaves the copy alone.
+  const bool heldMutex = instanceMutex_;
   if (instanceMutex_) {
     services_->ReleaseInstanceMutex();
     instanceMutex_ = false;
   }
   RunLog(Format("Worker thread exiting with status code: %08X", static_cast<unsigned>(code)));
   if (services_ == nullptr) return;
-  if (!hookInPlace_ && engine_ != nullptr && code != kExitIntermediateReboot) {
+  if (heldMutex && !hookInPlace_ && engine_ != nullptr && code != kExitIntermediateReboot) {
     // Cleaning up must not keep the dialog waiting forever: whatever it
     // raises is already logged by the step.
     CatchSetupExitCode([this] {

@@ -21,7 +21,6 @@ void SetupEngine::SetCommandLine(SetupCommandLine* attached) {
   commandLine = attached;
   if (commandLine == nullptr) return;
   packageFolder += FolderOf(commandLine->GetDataFileName());
-  if (commandLine->GetTempCopyMarker() == 1) TakeOverCopy();
 }
 
 SetupCommandLine& SetupEngine::RequireCommandLine(uint32_t location) const {

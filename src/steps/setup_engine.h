@@ -26,9 +26,6 @@ class SetupEngine : public SetupSteps {
 
   // Attaches the parsed command line (not owned) and appends the folder part
   // of its setup data file name to packageFolder (Lang\SETUP.INI: Lang\).
-  // A run started from a temporary copy (/~) takes the copy's record over
-  // and reads the package from the recorded medium while that still holds
-  // the same package.
   void SetCommandLine(SetupCommandLine* commandLine) override;
 
   // --- Pre-install checks -------------------------------------------------
@@ -62,7 +59,10 @@ class SetupEngine : public SetupSteps {
   // (setupFolder and the command line's setup folder follow it, marker 1),
   // and records the medium and this process in the copy; nothing when the
   // marker is already set, marker 2 when the copy fails. First removes the
-  // copies of earlier runs that are over. Internal error at
+  // copies of earlier runs that are over. A run started from a temporary
+  // copy (/~, marker 1) takes that copy's record over instead, and reads the
+  // package from the recorded medium while that still holds the same
+  // package. Internal error at
   // kLocationTempCopy without a command line.
   void CopySetupToTempFolder() override;
   // With marker 1, deletes setupFolder, scheduling what is in use for the
@@ -139,7 +139,7 @@ class SetupEngine : public SetupSteps {
   void ShowErrorBox(uint32_t messageId) const;
   // Whether a downloaded redistributable may be started (its SHA-256 when one is configured).
   bool IsDownloadTrusted(const std::string& localPath) const;
-  // The run record of a run started from a temporary copy (SetCommandLine).
+  // The run record of a run started from a temporary copy.
   void TakeOverCopy();
   // Removes the temporary copies whose record shows that their run is over
   // and that no resume shortcut starts; takes over the upgrade bases that

@@ -93,6 +93,7 @@ bool CopyLeavesRoomOnDrive(const std::string& source, const std::string& copy) {
 
 void SetupEngine::CopySetupToTempFolder() {
   SetupCommandLine& line = RequireCommandLine(kLocationTempCopy);
+  if (line.GetTempCopyMarker() == kRunningFromCopy) TakeOverCopy();
   if (line.GetTempCopyMarker() != kNoCopyYet) return;
   RemoveFinishedCopies();
   std::string copy;

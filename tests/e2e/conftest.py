@@ -314,18 +314,27 @@ def prefix(_session_prefix, tools) -> Prefix:
     p.set_version(None)
 
 
-@pytest.fixture(scope="session")
-def _gui_session_prefix(tools, display) -> Path:
-    # A prefix's desktop takes its display from the first program that runs
-    # in it, so windows need a prefix that was booted with the display.
+@contextmanager
+def display_prefix(name: str, tools, display):
+    """A fresh prefix of its own (`name` tells it apart), booted on the Xvfb
+    display: a prefix's desktop takes its display from the first program
+    that runs in it, so windows need a prefix that was booted with it."""
     base = os.environ.get("KQ_WINEPREFIX")
-    path = Path(f"{base}-gui-{os.getpid()}") if base else WIN32_BUILD.parent / "e2e-gui-prefix"
+    path = Path(f"{base}-{name}-{os.getpid()}") if base else WIN32_BUILD.parent / f"e2e-{name}-prefix"
     env = dict(os.environ, KQ_DISPLAY=display)
     subprocess.run([TOOLS_SH / "wine-session.sh", "start", path, tools.keepalive], env=env, check=True,
                    capture_output=True)
-    yield path
-    subprocess.run([TOOLS_SH / "wine-session.sh", "stop", path], check=False)
-    shutil.rmtree(path, ignore_errors=True)
+    try:
+        yield path
+    finally:
+        subprocess.run([TOOLS_SH / "wine-session.sh", "stop", path], check=False)
+        shutil.rmtree(path, ignore_errors=True)
+
+
+@pytest.fixture(scope="session")
+def _gui_session_prefix(tools, display) -> Path:
+    with display_prefix("gui", tools, display) as path:
+        yield path
 
 
 @pytest.fixture

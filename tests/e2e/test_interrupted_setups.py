@@ -4,15 +4,12 @@ another setup runs. The power loss is `wineserver -k`: every process of the
 prefix ends at once, nothing is told or flushed. These tests have a prefix
 of their own, since the cut ends its helper processes too.
 """
-import os
 import shutil
 import subprocess
-import time
-from pathlib import Path
 
 import pytest
 
-from conftest import TOOLS_SH, WIN32_BUILD, Prefix, StandInMsiexec
+from conftest import Prefix, StandInMsiexec, display_prefix
 from test_msi_library import log_bodies, new_guid
 from test_setup_exe import (SHORTCUT, UNINSTALL, in_order, install_for_real, medium, package,  # noqa: F401
                             run_setup, stand_in, startup_folder, temp_copies, wait_for_log, write_ini)
@@ -20,14 +17,8 @@ from test_setup_exe import (SHORTCUT, UNINSTALL, in_order, install_for_real, med
 
 @pytest.fixture(scope="module")
 def _cut_prefix(tools, display):
-    base = os.environ.get("KQ_WINEPREFIX")
-    path = Path(f"{base}-cut-{os.getpid()}") if base else WIN32_BUILD.parent / "e2e-cut-prefix"
-    env = dict(os.environ, KQ_DISPLAY=display)
-    subprocess.run([TOOLS_SH / "wine-session.sh", "start", path, tools.keepalive], env=env, check=True,
-                   capture_output=True)
-    yield path
-    subprocess.run([TOOLS_SH / "wine-session.sh", "stop", path], check=False)
-    shutil.rmtree(path, ignore_errors=True)
+    with display_prefix("cut", tools, display) as path:
+        yield path
 
 
 @pytest.fixture

@@ -97,6 +97,8 @@ constexpr uint32_t kThrowBadAlloc = 0xBADu;
 class StandInSteps : public RunServices, public SetupSteps {
  public:
   explicit StandInSteps(const Row& row) : row_(row), shortcut_(row.startupShortcut), waits_(row.waits.begin(), row.waits.end()) {
+    // Started with /~: from a copy that an earlier run made.
+    if (row.arguments.find("/~") != std::string::npos && row.arguments.find("/~-") == std::string::npos) copy_ = "kept";
     opener_.SetFile("C:\\MEDIUM\\SETUP.INI", "[ProductInformation]\r\nPackageName=Product.msi\r\n[ProductFeatures]\r\nMain\r\n");
   }
 
@@ -275,6 +277,10 @@ std::vector<Row> Endings() {
                               "Worker thread exiting with status code: 00000667"}),
       Row("another instance").Answer("CreateInstanceMutex", 0).Ends(kExitAlreadyRunning).Copy("none").Logs(
           {"Another instance of the same install is currently running"}),
+      // Two starts of the resume shortcut: the second leaves the copy to the first.
+      Row("another instance started from the copy").Args("/qb- /~").Answer("CreateInstanceMutex", 0)
+          .Ends(kExitAlreadyRunning).Copy("kept"),
+      Row("a run started from the copy removes it at the end").Args("/qb- /~").Copy("removed"),
       Row("a disk prompt of the Windows Installer").Answer("IsPromptForCDMutexSet", 1).Copy("none").Logs(
           {"Found __MsiPromptForCD mutex"}),
       Row("a platform that does not qualify").Answer("IsPlatformQualified", 0).Ends(kExitPlatformUnsupported)
