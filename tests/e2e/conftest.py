@@ -9,6 +9,7 @@ import os
 import select
 import shutil
 import subprocess
+import tempfile
 import time
 import uuid
 from contextlib import contextmanager
@@ -83,15 +84,14 @@ class Prefix:
 
     def wine(self, args, env=None, locale=None, timeout=120, check=True) -> subprocess.CompletedProcess:
         cmd = ["wine"] + [str(a) for a in args]
-        result = subprocess.run(cmd, env=self.env(env, locale), capture_output=True, text=True,
-                                errors="replace", timeout=timeout)
+        result = collect(spawn(cmd, self.env(env, locale)), timeout)
         if check and result.returncode != 0:
             raise AssertionError(f"{cmd} failed ({result.returncode}): {result.stderr}")
         return result
 
     # --- running programs ------------------------------------------------
     def run(self, args, env=None, version=None, locale=None, cwd=None, timeout=120, watch=False,
-            wide=False) -> RunResult:
+            wide=False, shortcut=False) -> RunResult:
         """Runs a Windows program through runner.exe and returns its full exit code.
 
         `args` is a list (joined with Windows quoting where an element has a
@@ -100,6 +100,8 @@ class Prefix:
         With `watch` the runner also prints how many top-level dialogs the
         program had and how many of them were ever visible. With `wide` the
         command line reaches the program as wide text, as the shell passes it.
+        With `shortcut`, `args` is a shortcut file whose target is started as a
+        logon starts a Startup entry.
         """
         if version:
             self.set_version(version)
@@ -112,14 +114,14 @@ class Prefix:
                 runner_args.append("--watch")
             if wide:
                 runner_args.append("--wide")
+            if shortcut:
+                runner_args.append("--shortcut")
             cmd = ["wine"] + [str(a) for a in runner_args]
             # The exact command line travels in the environment: Wine would
             # re-quote it as one argument.
             run_env = self.env(env, locale)
             run_env["KQRUN_CMDLINE"] = cmdline
-            proc = subprocess.run(cmd, env=run_env, capture_output=True,
-                                  text=True, errors="replace", timeout=timeout + 30)
-            return parse_runner(proc)
+            return parse_runner(collect(spawn(cmd, run_env), timeout + 30))
         finally:
             if version:
                 self.set_version(None)
@@ -129,14 +131,12 @@ class Prefix:
         run_env = self.env(env, locale)
         run_env["KQRUN_CMDLINE"] = args if isinstance(args, str) else join_command_line(
             self.win_arg(a) for a in args)
-        return subprocess.Popen(["wine", str(self.tools.runner)], env=run_env, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, text=True, errors="replace")
+        return spawn(["wine", str(self.tools.runner)], run_env)
 
     @staticmethod
     def finish(proc: subprocess.Popen, timeout=120) -> RunResult:
         """Waits for a program started with start() and reads its exit code."""
-        out, err = proc.communicate(timeout=timeout)
-        return parse_runner(subprocess.CompletedProcess(proc.args, proc.returncode, out, err))
+        return parse_runner(collect(proc, timeout))
 
     def answer(self, caption: str, button: str, timeout_ms: int = 30000, locale=None) -> dict:
         """Waits for a message box with the caption, reads it and presses a button."""
@@ -232,6 +232,35 @@ def temp_on_small_drive(prefix: Prefix, megabytes: int, mount_point: Path):
                 prefix.reg_add(key, name, value, "REG_EXPAND_SZ")
         (dosdevices / f"{letter}:").unlink()
         subprocess.run(["umount", str(mount_point)], check=False)
+
+
+def spawn(cmd, env) -> subprocess.Popen:
+    """Starts a Linux-side command with its output going to files, not pipes.
+
+    A Wine program may start a process that outlives it (the desktop, a
+    service) and inherits its output: with pipes, reading them to the end
+    would wait for that process too. The files are read once the command
+    itself has ended."""
+    out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
+    proc = subprocess.Popen([str(c) for c in cmd], env=env, stdout=out, stderr=err)
+    proc.output_files = (out, err)
+    return proc
+
+
+def collect(proc: subprocess.Popen, timeout) -> subprocess.CompletedProcess:
+    """Waits for a command started by spawn() and returns what it printed."""
+    try:
+        proc.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+        raise
+    texts = []
+    for f in proc.output_files:
+        f.seek(0)
+        texts.append(f.read().decode("utf-8", errors="replace"))
+        f.close()
+    return subprocess.CompletedProcess(proc.args, proc.returncode, *texts)
 
 
 def join_command_line(args) -> str:
@@ -479,6 +508,14 @@ class StandInMsiexec:
         if not self.record.exists():
             return []
         return self.record.read_bytes().decode("latin-1").split("\r\n")[:-1]
+
+    def wait_for_calls(self, count: int, timeout=60):
+        """Waits until `count` calls are recorded: each of them has read its
+        configuration, so configure() no longer changes what it does."""
+        deadline = time.time() + timeout
+        while len(self.calls()) < count:
+            assert time.time() < deadline, f"{count} calls expected: {self.calls()}"
+            time.sleep(0.1)
 
     @contextmanager
     def real(self):

@@ -244,7 +244,7 @@ class TestMainInstallationOutcome:
         install_for_real(gui_prefix, stand_in, package)
         gui_prefix.clear_setup_log()
         stand_in.configure(exit_code=0)
-        result = gui_prefix.run(["start", "/wait", gui_prefix.win_path(shortcut)], env={"KQSETUP": "LOG"})
+        result = gui_prefix.run(gui_prefix.win_path(shortcut), env={"KQSETUP": "LOG"}, shortcut=True)
         body = log_bodies(gui_prefix)
         in_order(body, "Starting the SETUP process at launching the nested installation",
                  "Launching the nested installer", "Nested installer was launched", "Exiting normally")

@@ -127,7 +127,7 @@ def test_resume_shortcut_names_the_accented_medium_and_keeps_the_properties(
         install_for_real(gui_prefix, stand_in, medium / "Product.msi")
         gui_prefix.clear_setup_log()
         stand_in.configure(exit_code=0)
-        gui_prefix.run(["start", "/wait", gui_prefix.win_path(shortcut)], env={"KQSETUP": "LOG"})
+        gui_prefix.run(gui_prefix.win_path(shortcut), env={"KQSETUP": "LOG"}, shortcut=True)
         log = log_text(gui_prefix, "cp1252")
         assert "Module filename = C:\\Café\\SETUP.EXE" in log
         assert "TARGETDIR=C:\\Büro" in next(line for line in log.splitlines() if "Setup command line = " in line)

@@ -12,8 +12,14 @@
 // With --watch it looks at the program's top-level dialogs (class #32770)
 // every millisecond from its start and first prints "watch dialogs=N
 // visible=M": how many it had, and how many of those were ever visible.
+// With --shortcut the command line names a shortcut (.lnk): the runner starts
+// its target with its arguments in its working folder, as a logon starts a
+// Startup entry, and waits for that program (the shell's own start of a
+// shortcut gives no process to wait for).
 #include <windows.h>
+#include <objbase.h>
 #include <psapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -77,6 +83,35 @@ std::string NextArgument(const char*& p) {
   return Unquote(arg);
 }
 
+// The command line and working folder that the shortcut file starts.
+bool ReadShortcut(const std::wstring& file, std::wstring& commandLine, std::wstring& folder) {
+  if (FAILED(CoInitialize(nullptr))) return false;
+  bool read = false;
+  IShellLinkW* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* persist = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+      wchar_t target[MAX_PATH] = {};
+      wchar_t arguments[1024] = {};
+      wchar_t workingFolder[MAX_PATH] = {};
+      if (SUCCEEDED(persist->Load(file.c_str(), STGM_READ)) &&
+          SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+          SUCCEEDED(link->GetArguments(arguments, 1024)) &&
+          SUCCEEDED(link->GetWorkingDirectory(workingFolder, MAX_PATH))) {
+        commandLine = std::wstring(L"\"") + target + L"\"";
+        if (arguments[0] != L'\0') commandLine += std::wstring(L" ") + arguments;
+        folder = workingFolder;
+        read = true;
+      }
+      persist->Release();
+    }
+    link->Release();
+  }
+  CoUninitialize();
+  return read;
+}
+
 }  // namespace
 
 int main() {
@@ -86,6 +121,7 @@ int main() {
   bool stats = false;
   bool watch = false;
   bool wideStart = false;
+  bool shortcut = false;
   for (;;) {
     const char* save = p;
     std::string arg = NextArgument(p);
@@ -97,6 +133,8 @@ int main() {
       watch = true;
     } else if (arg == "--wide") {
       wideStart = true;
+    } else if (arg == "--shortcut") {
+      shortcut = true;
     } else if (arg == "--timeout") {
       timeout = static_cast<DWORD>(std::strtoul(NextArgument(p).c_str(), nullptr, 10));
     } else {
@@ -121,7 +159,7 @@ int main() {
         WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &fromEnvironment[0], bytes, nullptr, nullptr);
         fromEnvironment.resize(static_cast<size_t>(bytes) - 1);
       }
-      if (wideStart) wideCommandLine = wide.c_str();
+      if (wideStart || shortcut) wideCommandLine = wide.c_str();
       SetEnvironmentVariableA("KQRUN_CMDLINE", nullptr);  // not for the child
       p = fromEnvironment.c_str();
     }
@@ -131,6 +169,20 @@ int main() {
     return 125;
   }
   std::string commandLine = p;
+  std::wstring shortcutFolder;
+  if (shortcut) {
+    std::wstring file = wideCommandLine;
+    if (file.empty()) {
+      const std::string name = Unquote(commandLine);
+      file.assign(name.size() + 1, L'\0');
+      const int chars = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, &file[0], static_cast<int>(file.size()));
+      file.resize(chars > 0 ? static_cast<size_t>(chars - 1) : 0);
+    }
+    if (file.empty() || !ReadShortcut(file, wideCommandLine, shortcutFolder)) {
+      std::printf("shortcut-unreadable\n");
+      return 125;
+    }
+  }
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   STARTUPINFOW wideStartup = {};
@@ -140,10 +192,11 @@ int main() {
   const int cwdChars =
       MultiByteToWideChar(CP_ACP, 0, cwd.c_str(), -1, &wideCwd[0], static_cast<int>(wideCwd.size()));
   wideCwd.resize(cwdChars > 0 ? static_cast<size_t>(cwdChars - 1) : 0);
+  if (!shortcutFolder.empty()) wideCwd = shortcutFolder;
   const BOOL created =
       !wideCommandLine.empty()
           ? CreateProcessW(nullptr, &wideCommandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                           cwd.empty() ? nullptr : wideCwd.c_str(), &wideStartup, &info)
+                           wideCwd.empty() ? nullptr : wideCwd.c_str(), &wideStartup, &info)
           : CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                            cwd.empty() ? nullptr : cwd.c_str(), &startup, &info);
   if (!created) {
