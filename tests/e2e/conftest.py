@@ -126,11 +126,17 @@ class Prefix:
             if version:
                 self.set_version(None)
 
-    def start(self, args, env=None, locale=None) -> subprocess.Popen:
-        """Starts a Windows program in the background (for tests that answer its boxes)."""
+    def start(self, args, env=None, locale=None, stream=False) -> subprocess.Popen:
+        """Starts a Windows program in the background (for tests that answer its boxes).
+
+        With `stream` its output comes through text pipes, to be read as it
+        is printed: the program must then start nothing that outlives it."""
         run_env = self.env(env, locale)
         run_env["KQRUN_CMDLINE"] = args if isinstance(args, str) else join_command_line(
             self.win_arg(a) for a in args)
+        if stream:
+            return subprocess.Popen(["wine", str(self.tools.runner)], env=run_env, stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE, text=True, errors="replace")
         return spawn(["wine", str(self.tools.runner)], run_env)
 
     @staticmethod
@@ -248,7 +254,11 @@ def spawn(cmd, env) -> subprocess.Popen:
 
 
 def collect(proc: subprocess.Popen, timeout) -> subprocess.CompletedProcess:
-    """Waits for a command started by spawn() and returns what it printed."""
+    """Waits for a command started by spawn() (or with pipes of its own)
+    and returns what it printed."""
+    if not hasattr(proc, "output_files"):
+        out, err = proc.communicate(timeout=timeout)
+        return subprocess.CompletedProcess(proc.args, proc.returncode, out, err)
     try:
         proc.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
@@ -258,7 +268,8 @@ def collect(proc: subprocess.Popen, timeout) -> subprocess.CompletedProcess:
     texts = []
     for f in proc.output_files:
         f.seek(0)
-        texts.append(f.read().decode("utf-8", errors="replace"))
+        # As text-mode pipes read it: every line break becomes "\n".
+        texts.append(f.read().decode("utf-8", errors="replace").replace("\r\n", "\n").replace("\r", "\n"))
         f.close()
     return subprocess.CompletedProcess(proc.args, proc.returncode, *texts)
 

@@ -63,7 +63,7 @@ class Interactive:
 
     def __init__(self, prefix, medium, *steps, arguments=""):
         self.prefix = prefix
-        self.proc = prefix.start(probe_args(prefix, medium, steps, arguments), env={"KQSETUP": "LOG"})
+        self.proc = prefix.start(probe_args(prefix, medium, steps, arguments), env={"KQSETUP": "LOG"}, stream=True)
         self.out = []
         self.reader = threading.Thread(target=lambda: self.out.extend(iter(self.proc.stdout.readline, "")))
         self.reader.start()
