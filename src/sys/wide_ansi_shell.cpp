@@ -1,5 +1,6 @@
 #include "sys/wide_ansi_shell.h"
 
+#include "sys/internal_error_codes.h"
 #include "sys/wide_ansi_call.h"
 
 namespace kq {
@@ -13,15 +14,19 @@ HRESULT GetPathFromIdList(const void* idList, std::string& path) {
   auto pidl = static_cast<LPCITEMIDLIST>(idList);
   if (!IsWindowsNT()) {
     char buffer[MAX_PATH] = {};
-    if (!SHGetPathFromIDListA(pidl, buffer)) return static_cast<HRESULT>(0x80004005);
+    if (!SHGetPathFromIDListA(pidl, buffer)) return E_FAIL;
     path = buffer;
     return S_OK;
   }
   using SHGetPathFromIDListWFn = BOOL(WINAPI*)(LPCITEMIDLIST, LPWSTR);
   auto getPathW = LookUpWide<SHGetPathFromIDListWFn>("SHELL32.DLL", "SHGetPathFromIDListW");
-  if (getPathW == nullptr) return HRESULT_FROM_WIN32(GetLastError());
+  if (getPathW == nullptr) {
+    // A look-up that failed without an error code is still a failure.
+    const DWORD error = GetLastError();
+    return error != 0 ? static_cast<HRESULT>(HresultFromWin32(error)) : E_FAIL;
+  }
   wchar_t wide[kPathBufferChars] = {};
-  if (!getPathW(pidl, wide)) return static_cast<HRESULT>(0x80004005);
+  if (!getPathW(pidl, wide)) return E_FAIL;
   path = ToNarrowAnsi(wide);
   if (path.empty()) return static_cast<HRESULT>(0x80070057);
   return S_OK;
@@ -85,7 +90,7 @@ HRESULT SetShellLinkText(IShellLinkA* link, ShellLinkField field, const std::str
   WideShellLink wideLink(link);
   if (FAILED(wideLink.Result())) return wideLink.Result();
   const std::wstring wide = ToWideAnsi(text.c_str(), kCommandLineChars);
-  if (wide.empty() && !text.empty()) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  if (wide.empty() && !text.empty()) return static_cast<HRESULT>(HresultFromWin32(ERROR_NO_UNICODE_TRANSLATION));
   switch (field) {
     case ShellLinkField::Path: return wideLink->SetPath(wide.c_str());
     case ShellLinkField::Arguments: return wideLink->SetArguments(wide.c_str());
@@ -119,7 +124,7 @@ HRESULT GetShellLinkText(IShellLinkA* link, ShellLinkField field, std::string& t
   }
   if (FAILED(hr)) return hr;
   text = ToNarrowAnsi(buffer, kShellLinkChars + 1);
-  if (text.empty() && buffer[0] != L'\0') return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  if (text.empty() && buffer[0] != L'\0') return static_cast<HRESULT>(HresultFromWin32(ERROR_NO_UNICODE_TRANSLATION));
   return hr;
 }
 
