@@ -65,7 +65,13 @@ class RunSequence {
   // Removes it again when this run placed it, logging `reason` first.
   void Unhook(const char* reason, const std::string& tag);
   // Waits for the current child process; true when a reboot was detected.
-  bool WaitForChild(uint32_t* exitCode) { return services_->WaitForChild(exitCode); }
+  // Without `exitCode` a child that fails ends the run with its code.
+  bool WaitForChild(uint32_t* exitCode);
+  // Restarts Windows once the run has ended.
+  void StartReboot() {
+    services_->StartRebootThread();
+    restartAskedOnly_ = false;
+  }
   // Between steps: once Windows has asked to end the session, nothing more
   // is started; the run ends with its reboot code.
   void StopIfSessionEnds() {
@@ -73,9 +79,10 @@ class RunSequence {
   }
   // A reboot code that the command line keeps from restarting Windows.
   bool SuppressesRestart() { return restartsSuppressed_ && !services_->SessionEnding(); }
-  // An ending that claims a restart under way while restarts are suppressed
-  // becomes 3010: a restart is needed and nobody has started it. A resume
-  // shortcut in place stays, so the setup goes on at the next logon.
+  // An ending that claims a restart under way becomes 3010 when nobody has
+  // started one (restarts suppressed, or a child that only asked for one):
+  // a restart is needed. A resume shortcut in place stays, so the setup
+  // goes on at the next logon.
   uint32_t HonestRestartCode(uint32_t code);
 
   RunServices* services_;
@@ -91,6 +98,7 @@ class RunSequence {
   bool hookInPlace_ = false;
   bool keepHook_ = false;            // a 3010 ending that the shortcut finishes
   bool restartsSuppressed_ = false;  // by the command line (REBOOT=S..., R...)
+  bool restartAskedOnly_ = false;    // the last reboot a child reported: 3010, none started
   int installMode_ = kModeDefault;
   bool previousVersionsDone_ = false;
   bool nestedInstall_ = false;
@@ -119,15 +127,34 @@ uint32_t RunSequence::Run() {
 }
 
 uint32_t RunSequence::HonestRestartCode(uint32_t code) {
-  if (code != kExitIntermediateReboot && code != kExitRebootInitiated) return code;
-  if (!SuppressesRestart()) return code;
+  // A removal that needs a restart it did not start ends with 3010 itself.
+  const bool removalNeedsRestart = code == kExitRebootRequired && hookInPlace_;
+  if (code != kExitIntermediateReboot && code != kExitRebootInitiated && !removalNeedsRestart) return code;
+  const bool suppressed = SuppressesRestart();
+  // The end of the session is a restart under way.
+  if (!suppressed && !removalNeedsRestart && (!restartAskedOnly_ || services_->SessionEnding())) return code;
+  std::string why = suppressed ? "Restarts are suppressed, so Windows is not restarted"
+                               : "The installer did not restart Windows, so a restart is required";
   if (hookInPlace_) {
-    RunLog("Restarts are suppressed, so Windows is not restarted; the setup goes on at the next logon");
+    why += "; the setup goes on at the next logon";
     keepHook_ = true;
-  } else {
-    RunLog("Restarts are suppressed, so Windows is not restarted");
   }
+  RunLog(why);
   return kExitRebootRequired;
+}
+
+bool RunSequence::WaitForChild(uint32_t* exitCode) {
+  // The child's code is always read: only 3010 asks for a restart without
+  // starting one. A wait that the session's end cut short reads none.
+  uint32_t code = exitCode != nullptr ? *exitCode : 0;
+  const bool reboot = services_->WaitForChild(&code);
+  if (exitCode != nullptr) {
+    *exitCode = code;
+  } else if (!reboot && code != 0) {
+    RaiseSetupExitCode(code);
+  }
+  if (reboot) restartAskedOnly_ = code == kExitRebootRequired;
+  return reboot;
 }
 
 void RunSequence::Body() {
@@ -291,7 +318,7 @@ void RunSequence::InstallWindowsInstaller() {
       commandLine_->AppendProperties(properties);
       if (properties.find("REBOOT=") == std::string::npos) {
         RunLog("Initiating a reboot, so the Windows Installer will be functional");
-        services_->StartRebootThread();
+        StartReboot();
         RaiseSetupExitCode(kExitIntermediateReboot);
       }
     } else {
@@ -324,7 +351,7 @@ void RunSequence::Maintenance() {
   services_->ShowDialog(false);
   if (WaitForChild(nullptr)) {
     RunLog("Exiting due to reboot after running the maintenance installer");
-    RaiseSetupExitCode(kExitRebootInitiated);  // 3010 when restarts are suppressed (HonestRestartCode)
+    RaiseSetupExitCode(kExitRebootInitiated);  // 3010 when nobody restarts Windows (HonestRestartCode)
   }
   NestedSetupIfMissing();
   RunLog("Exiting after running the maintenance installer");
@@ -428,7 +455,7 @@ void RunSequence::FinalRebootOrEnd() {
         EndWithRestartRequired();
       }
     }
-    services_->StartRebootThread();
+    StartReboot();
     RaiseSetupExitCode(kExitRebootInitiated);
   }
   engine_->LaunchPostInstallApplications();

@@ -138,7 +138,9 @@ bool SetupEngine::RemoveApplication(const char* command) {
     // exit at once; the five seconds give a reboot they start time to show.
     reboot = WaitForChildOrReboot(process.Get(), endSessionEvent, !removal.installerRemoval, &exitCode);
   }
-  if (reboot) RaiseSetupExitCode(kExitIntermediateReboot);
+  // An uninstaller that answers 3010 needs a restart and has not started
+  // one: the run says so rather than claim a restart under way.
+  if (reboot) RaiseSetupExitCode(exitCode == kExitRebootRequired ? kExitRebootRequired : kExitIntermediateReboot);
   if (exitCode == 0) return true;
   if (exitCode == kExitUserExit) return false;
   RaiseSetupExitCode(exitCode);

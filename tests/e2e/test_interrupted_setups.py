@@ -156,15 +156,16 @@ class TestAHalfInstalledMedium:
 
 
 def a_removal_that_asks_for_a_restart(prefix, medium, stand_in):
-    """A previous version that the stand-in MSIEXEC removes with 3010: the
-    run ends with 460393 and its resume shortcut and copy; the restart then
-    finishes the removal (its Uninstall entry goes). Returns the copy."""
+    """A previous version that the stand-in MSIEXEC removes with 3010, a
+    restart asked for and not started: the run ends with 3010 and keeps its
+    resume shortcut and copy; the restart then finishes the removal (its
+    Uninstall entry goes). Returns the copy."""
     old = new_guid()
     prefix.reg_add(UNINSTALL + "\\" + old, "DisplayName", "KQ Old")
     prefix.reg_add(UNINSTALL + "\\" + old, "WindowsInstaller", 1, "REG_DWORD")
     write_ini(medium, more=f"[PreviousVersionUninstall]\r\n{old}\r\n")
     stand_in.configure(exit_code=3010)
-    assert run_setup(prefix, medium, "/qn").exit_code == 460393
+    assert run_setup(prefix, medium, "/qn").exit_code == 3010
     [copy] = temp_copies(prefix)
     prefix.reg_delete(UNINSTALL + "\\" + old)
     stand_in.configure(exit_code=0)

@@ -208,7 +208,7 @@ class TestInstallation:
 class TestMainInstallationOutcome:
     @pytest.mark.parametrize("child, expected, line", [
         (1603, 1603, "Exiting due to failure after running the main installation"),
-        (3010, 1641, "Exiting due to final reboot after running the main installation"),
+        (3010, 3010, "The installer did not restart Windows, so a restart is required"),
         (0, 1602, None),  # the stand-in installs nothing: the product is not there afterwards
     ])
     def test_exit_code_of_the_main_installation(self, gui_prefix, medium, package, stand_in, startup_folder,
@@ -227,7 +227,7 @@ class TestMainInstallationOutcome:
         write_ini(medium, f"NestedInstall={new_guid()},Nested.ini\r\n")
         write_ini(medium, name="Nested.ini", package="Nested.msi")
         build_msi(medium / "Nested.msi", new_guid())
-        stand_in.configure(exit_code=3010)
+        stand_in.configure(exit_code=1641)
         result = run_setup(gui_prefix, medium, "/qb-")
         assert result.exit_code == 460393
         in_order(log_bodies(gui_prefix), "Hooking reboot before running the main installation",
@@ -522,7 +522,7 @@ class TestFinalRestart:
         build_msi(medium / "Nested.msi", new_guid())
         session_manager = r"HKLM\System\CurrentControlSet\Control\Session Manager"
         gui_prefix.reg_delete(session_manager, "PendingFileRenameOperations")
-        stand_in.configure(exit_code=3010)
+        stand_in.configure(exit_code=1641)
         assert run_setup(gui_prefix, medium, "/qb-").exit_code == 460393
         shortcut = startup_folder / SHORTCUT
         shortcut.chmod(0o444)  # read-only: Windows refuses to delete it, not to rename it
@@ -539,7 +539,7 @@ class TestFinalRestart:
         assert not any(entry.endswith(SHORTCUT) for entry in pending), pending
 
         # A new run places a new shortcut at the shared path; the restart keeps it.
-        stand_in.configure(exit_code=3010)
+        stand_in.configure(exit_code=1641)
         assert run_setup(gui_prefix, medium, "/qb-").exit_code == 460393
         assert shortcut.exists()
         gui_prefix.wine(["wineboot", "--restart"], check=False)

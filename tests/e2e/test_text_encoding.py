@@ -114,7 +114,7 @@ def test_resume_shortcut_names_the_accented_medium_and_keeps_the_properties(
                   f"NestedInstall={new_guid()},Nested.ini\n[ProductFeatures]\nMain\n", "cp1252")
         write_ini(medium / "Nested.ini", "[ProductInformation]\nPackageName=Nested.msi\n[ProductFeatures]\nMain\n",
                   "cp1252")
-        stand_in.configure(exit_code=3010)
+        stand_in.configure(exit_code=1641)
         result = run_setup(gui_prefix, medium, "/qb- /~- TARGETDIR=C:\\Büro")
         assert result.exit_code == 460393, log_text(gui_prefix, "cp1252")
         shortcut = startup_folder / SHORTCUT

@@ -256,7 +256,12 @@ class StandInSteps : public RunServices, public SetupSteps {
   bool mutexReleased_ = false;
 };
 
+// A child that asks for a restart (3010), and one that has started it (1641).
 const Wait kReboot{true, 3010};
+const Wait kRebootStarted{true, 1641};
+const char* const kNoRestartStarted = "The installer did not restart Windows, so a restart is required";
+const char* const kNoRestartStartedGoesOn =
+    "The installer did not restart Windows, so a restart is required; the setup goes on at the next logon";
 
 std::vector<Row> Endings() {
   const uint32_t kIntermediateReboot = kExitIntermediateReboot;
@@ -287,10 +292,15 @@ std::vector<Row> Endings() {
           .Copy("none").Logs({""}),
       Row("no privileges for the engine").Answer("IsInstallerVersionCurrent", 0).Answer("HasInstallPrivileges", 0)
           .Ends(kExitPrivilegeNotHeld).Logs({"User does not have the required privileges to install"}),
-      Row("the engine asks for a reboot, full UI").Args("").Answer("IsInstallerVersionCurrent", 0)
-          .Waits({kReboot}).Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept")
+      Row("the engine restarts Windows, full UI").Args("").Answer("IsInstallerVersionCurrent", 0)
+          .Waits({kRebootStarted}).Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept")
           .Logs({"Reboot signalled after installing the Windows Installer",
                  "Exiting due to reboot after installing the Windows Installer"}),
+      Row("the engine asks for a reboot, full UI").Args("").Answer("IsInstallerVersionCurrent", 0)
+          .Waits({kReboot}).Ends(kExitRebootRequired).Leaves(kIntermediate).Copy("kept")
+          .Logs({"Exiting due to reboot after installing the Windows Installer", kNoRestartStartedGoesOn}),
+      Row("a removal asks for a reboot").Raises("UninstallPreviousVersions", kExitRebootRequired)
+          .Ends(kExitRebootRequired).Leaves(kIntermediate).Copy("kept").Logs({kNoRestartStartedGoesOn}),
       Row("the engine asks for a reboot, /qb").Args("/qb").Answer("IsInstallerVersionCurrent", 0).Waits({kReboot})
           .Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept").RebootThread()
           .Logs({"The Windows Installer was installed silently, so reboots were suppressed",
@@ -326,8 +336,11 @@ std::vector<Row> Endings() {
                  "Launching the nested installer", "Nested installer was launched", "Exiting normally"}),
       Row("maintenance with the nested product installed").Answer("HasProductRegistryKey", 1)
           .Answer("HasNestedInstall", 1).Logs({"Exiting after running the maintenance installer"}),
-      Row("maintenance asks for a reboot").Answer("HasProductRegistryKey", 1).Waits({kReboot})
+      Row("maintenance restarts Windows").Answer("HasProductRegistryKey", 1).Waits({kRebootStarted})
           .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after running the maintenance installer"}),
+      Row("maintenance asks for a reboot").Answer("HasProductRegistryKey", 1).Waits({kReboot})
+          .Ends(kExitRebootRequired).Logs({"Exiting due to reboot after running the maintenance installer",
+                                           kNoRestartStarted}),
       Row("maintenance asks for a reboot, restarts suppressed").Args("/qn /norestart")
           .Answer("HasProductRegistryKey", 1).Waits({kReboot}).Ends(kExitRebootRequired)
           .Logs({"Restarts are suppressed, so Windows is not restarted"}),
@@ -335,22 +348,31 @@ std::vector<Row> Endings() {
           .Logs({"Exiting due to failure after running the main installation"}),
       Row("the product is not installed afterwards").Answer("HasProductRegistryKey", 0)
           .Answer("IsCurrentVersionInstalled", 0).Ends(kExitUserExit).Logs({"Install mode is default or configure"}),
-      Row("the main installation reboots").Waits({kReboot}).Ends(kExitRebootInitiated)
+      Row("the main installation reboots").Waits({kRebootStarted}).Ends(kExitRebootInitiated)
           .Logs({"Reboot signaled after running the main installation",
                  "Exiting due to final reboot after running the main installation"}),
+      Row("the main installation asks for a reboot").Waits({kReboot}).Ends(kExitRebootRequired)
+          .Logs({"Exiting due to final reboot after running the main installation", kNoRestartStarted}),
       Row("the main installation asks for a reboot, restarts suppressed").Args("/qn /norestart").Waits({kReboot})
           .Ends(kExitRebootRequired).Logs({"Reboots were suppressed, so a reboot will be required later",
                                            "Restarts are suppressed, so Windows is not restarted",
                                            "Exiting normally; a restart is required"}),
-      Row("the main installation reboots before a nested setup").Answer("HasNestedInstall", 1).Waits({kReboot})
-          .Ends(kIntermediateReboot).Leaves(kFinal).Copy("kept")
+      Row("the main installation reboots before a nested setup").Answer("HasNestedInstall", 1)
+          .Waits({kRebootStarted}).Ends(kIntermediateReboot).Leaves(kFinal).Copy("kept")
           .Logs({"Hooking reboot before running the main installation",
                  "Exiting due to intermediate reboot after running the main installation"}),
+      // The shortcut finishes at the next logon; a rerun finishes it too.
+      Row("the main installation asks for a reboot before a nested setup").Answer("HasNestedInstall", 1)
+          .Waits({kReboot}).Ends(kExitRebootRequired).Leaves(kFinal).Copy("kept")
+          .Logs({"Exiting due to intermediate reboot after running the main installation", kNoRestartStartedGoesOn}),
       Row("a nested setup after the main installation").Answer("HasNestedInstall", 1)
           .Logs({"Unhooking reboot after installing product", "Launching the nested installer",
                  "Nested installer was launched", "Exiting normally"}),
-      Row("a nested setup that reboots").Answer("HasNestedInstall", 1).Waits({{false, 0}, kReboot})
+      Row("a nested setup that reboots").Answer("HasNestedInstall", 1).Waits({{false, 0}, kRebootStarted})
           .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after launching the nested installer"}),
+      Row("a nested setup that asks for a reboot").Answer("HasNestedInstall", 1).Waits({{false, 0}, kReboot})
+          .Ends(kExitRebootRequired)
+          .Logs({"Exiting due to reboot after launching the nested installer", kNoRestartStarted}),
       Row("a nested setup ending with 460393").Answer("HasNestedInstall", 1)
           .Waits({{false, 0}, {true, kExitIntermediateReboot}}).Ends(kExitRebootInitiated).Copy("kept")
           .Logs({"Exiting due to intermediate reboot after launching the nested installer"}),
@@ -470,7 +492,7 @@ TEST(RunSequenceEndings, WithoutADialog) {
 
 TEST(RunSequenceEndings, WhatTheDialogAndTheShortcutReceive) {
   RecordingPlatform platform;
-  Row row = Row("before a nested setup").Answer("HasNestedInstall", 1).Waits({kReboot});
+  Row row = Row("before a nested setup").Answer("HasNestedInstall", 1).Waits({kRebootStarted});
   StandInSteps steps(row);
   ASSERT_EQ(RunSetup(&steps), kExitIntermediateReboot);
   EXPECT_EQ(steps.Title(), "Setup - SETUP.INI");

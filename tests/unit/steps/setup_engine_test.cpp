@@ -161,7 +161,7 @@ TEST_F(RemoveApplicationTest, OutcomesByExitCode) {
   EXPECT_EQ(Remove(0, command), 0x101u);
   EXPECT_EQ(Remove(1602, command), 0x100u);
   EXPECT_EQ(Remove(1603, command), 1603u);
-  EXPECT_EQ(Remove(3010, command), 460393u);
+  EXPECT_EQ(Remove(3010, command), 3010u);  // asked for a restart, started none
   EXPECT_EQ(Remove(1641, command), 460393u);
   std::string expected;
   for (int i = 0; i < 5; ++i) expected += command + " /qb\r\n";
