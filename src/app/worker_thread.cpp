@@ -167,6 +167,8 @@ void RunSequence::Body() {
     RunLog("Starting the SETUP process at launching the nested installation");
     services_->ShowDialog(false);
     if (IsMainProductInstalled()) {
+      // The nested setup runs from the copy.
+      engine_->ClaimTempCopy();
       nestedInstall_ = true;
       NestedInstallerAndEnd();
     }

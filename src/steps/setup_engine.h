@@ -69,6 +69,7 @@ class SetupEngine : public SetupSteps {
   // next restart; only a KIESxxxx folder directly inside the user's
   // temporary-files folder is ever deleted.
   void RemoveTempFolder() override;
+  void ClaimTempCopy() override;
 
   // --- Windows Installer bootstrap ------------------------------------------
   // Unloads MSI.DLL and starts the Windows Installer redistributable of the
@@ -139,7 +140,8 @@ class SetupEngine : public SetupSteps {
   void ShowErrorBox(uint32_t messageId) const;
   // Whether a downloaded redistributable may be started (its SHA-256 when one is configured).
   bool IsDownloadTrusted(const std::string& localPath) const;
-  // The run record of a run started from a temporary copy.
+  // The run record of a run started from a temporary copy, and the folder
+  // its package is installed from.
   void TakeOverCopy();
   // Removes the temporary copies whose record shows that their run is over
   // and that no resume shortcut starts; takes over the upgrade bases that

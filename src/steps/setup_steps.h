@@ -87,6 +87,9 @@ class SetupSteps {
   virtual bool GetProductName(std::string& name) = 0;
   // Removes the temporary copy when this run made it.
   virtual void RemoveTempFolder() = 0;
+  // A run started from its temporary copy marks the copy's record as its
+  // own, so that no other setup takes the copy for a leftover.
+  virtual void ClaimTempCopy() = 0;
 };
 
 }  // namespace kq

@@ -144,14 +144,19 @@ void SetupEngine::SaveRunRecord() {
   if (!WriteRunRecord(PlatformFileOpener(), path, runRecord)) SetupLogF("Failed to write \"%s\"", path.c_str());
 }
 
-void SetupEngine::TakeOverCopy() {
+void SetupEngine::ClaimTempCopy() {
+  if (commandLine == nullptr || commandLine->GetTempCopyMarker() != kRunningFromCopy) return;
   if (!ReadRunRecord(PlatformFileOpener(), setupFolder + kRunRecordName, runRecord)) return;
-  // This run uses the copy now: no other setup may take it for a leftover.
   const ProcessIdentity self = CurrentProcessIdentity();
   runRecord.processId = self.id;
   runRecord.processStart = self.started;
   runRecordInCopy = true;
   SaveRunRecord();
+}
+
+void SetupEngine::TakeOverCopy() {
+  ClaimTempCopy();
+  if (!runRecordInCopy) return;
 
   // Windows Installer keeps the folder of the package it installs as the
   // product's source for later repairs: the medium, not this copy, which

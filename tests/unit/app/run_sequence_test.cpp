@@ -207,6 +207,7 @@ class StandInSteps : public RunServices, public SetupSteps {
   void RemoveTempFolder() override {
     if (commandLine_ != nullptr && commandLine_->GetTempCopyMarker() == 1 && copy_ == "kept") copy_ = "removed";
   }
+  void ClaimTempCopy() override { Step("ClaimTempCopy"); }
 
   const std::string& Shortcut() const { return shortcut_; }
   // "none" when no copy was made.
@@ -379,6 +380,9 @@ std::vector<Row> Endings() {
       Row("a resume at the nested setup").Shortcut(kFinal).Copy("none")
           .Logs({"Starting the SETUP process at launching the nested installation", "Launching the nested installer",
                  "Exiting normally"}),
+      // Its nested setup runs from the copy: the copy is claimed first.
+      Row("a resume at the nested setup claims its copy").Args("/qb- /~").Shortcut(kFinal)
+          .Raises("ClaimTempCopy", kExitFailure).Ends(kExitFailure).Copy("removed"),
       // The shortcut of a main installation cut off by a power loss.
       Row("a resume whose main installation did not complete").Shortcut(kFinal).Answer("InstalledBeforeMain", 0)
           .Answer("HasNestedInstall", 1)
