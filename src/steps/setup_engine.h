@@ -51,7 +51,8 @@ class SetupEngine : public SetupSteps {
   void LaunchPostInstallApplications() override;
   // True when the uninstall command ran and ended with 0; false when there was
   // nothing to run, it did not start, or the user cancelled it (1602). A
-  // reboot ends the run with 460393, any other exit code with that code.
+  // reboot ends the run with 460393, a restart asked for and not started
+  // (3010) with 3010, any other exit code with that code.
   bool RemoveApplication(const char* command);
 
   // --- Temporary copy of the setup ------------------------------------------

@@ -32,7 +32,8 @@ class SetupSteps {
   // its temp-copy marker.
   virtual void CopySetupToTempFolder() = 0;
   // IncompatibleAppUninstall: ends the run with 1602 (declined or not
-  // removed), 460393 (a removal restarts Windows) or the uninstaller's code.
+  // removed), 460393 (a removal restarts Windows), 3010 (it needs a restart
+  // it did not start) or the uninstaller's code.
   virtual void UninstallIncompatibleApplications() = 0;
   // UpgradeConditions: ends the run with 1603 when none is met.
   virtual void CheckUpgradeConditions() = 0;
