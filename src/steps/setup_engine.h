@@ -8,7 +8,7 @@
 
 #include "http/download_progress.h"
 #include "msi/msi_library.h"
-#include "steps/run_record.h"
+#include "steps/temp_copy.h"
 #include "steps/setup_steps.h"
 
 namespace kq {

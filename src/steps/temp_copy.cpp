@@ -1,21 +1,22 @@
-// The engine's temporary copy of the setup: made before anything is removed
-// or installed, so that a medium that goes away (a CD ejected, a share lost
-// over a reboot) does not break the run, and removed at the end.
+// The temporary copy's folder and the engine's operations on it (see
+// steps/temp_copy.h).
 #include <windows.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <vector>
 
 #include "config/setup_command_line.h"
 #include "ini/ini_byte_file.h"
-#include "steps/run_record.h"
 #include "steps/setup_engine.h"
+#include "steps/temp_copy.h"
+#include "sys/deferred_deletion.h"
 #include "sys/file_sha256.h"
+#include "sys/folder_tree.h"
 #include "sys/internal_error.h"
 #include "sys/process_identity.h"
 #include "sys/resume_shortcut.h"
 #include "sys/setup_log.h"
-#include "sys/temp_copy_folder.h"
-#include "sys/temp_folder.h"
 #include "sys/wide_ansi.h"
 #include "text/ascii_text.h"
 #include "text/mbcs_path.h"
@@ -25,29 +26,6 @@ namespace kq {
 namespace {
 
 enum TempCopyMarker { kNoCopyYet = 0, kRunningFromCopy = 1, kNoCopy = 2 };
-
-// A folder CreateTempFolder made: KIESxxxx directly inside the user's
-// temporary-files folder, in the long or the short spelling of either.
-bool IsOwnTempCopy(const std::string& folder) {
-  const std::string temp = TempFolderPath();
-  if (temp.empty()) return false;
-  if (IsTempCopyFolder(folder, temp)) return true;
-  const std::string shortFolder = ShortPathOf(folder);
-  const std::string shortTemp = ShortPathOf(temp);
-  return !shortFolder.empty() && !shortTemp.empty() && IsTempCopyFolder(shortFolder, shortTemp);
-}
-
-// Deletes a copy, scheduling for the next restart what is in use.
-void RemoveCopy(const std::string& copy) {
-  DeleteFolderContents(copy);
-  std::string folder = copy;
-  if (EndsWithBackslash(folder)) folder.pop_back();
-  if (!RemoveFolderByName(folder)) {
-    SetupLogF("Failed to remove directory: \"%s\", Error code = 0x%08X", folder.c_str(),
-              static_cast<unsigned>(GetLastError()));
-    LogForDeletion(folder);
-  }
-}
 
 // Same size and the same bytes: the medium still holds the package that was
 // copied (and so its product and package codes).
@@ -91,13 +69,52 @@ bool CopyLeavesRoomOnDrive(const std::string& source, const std::string& copy) {
 
 }  // namespace
 
+bool CreateTempCopyFolder(std::string& path) {
+  path.clear();
+  std::string temp = TempFolderPath();
+  if (temp.empty()) return false;
+  if (!CreateFolderByName(temp) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  AppendBackslash(temp);
+
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  for (int remaining = 100; --remaining > 0;) {
+    const std::string candidate = temp + TempCopyFolderName(static_cast<unsigned>(std::rand() % 0xFFFF));
+    if (candidate.size() + 1 >= MAX_PATH) return false;
+    if (CreateFolderByName(candidate)) {
+      path = candidate + "\\";
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsOwnTempCopy(const std::string& folder) {
+  const std::string temp = TempFolderPath();
+  if (temp.empty()) return false;
+  if (IsTempCopyFolder(folder, temp)) return true;
+  const std::string shortFolder = ShortPathOf(folder);
+  const std::string shortTemp = ShortPathOf(temp);
+  return !shortFolder.empty() && !shortTemp.empty() && IsTempCopyFolder(shortFolder, shortTemp);
+}
+
+void RemoveTempCopy(const std::string& copy) {
+  DeleteFolderContents(copy);
+  std::string folder = copy;
+  if (EndsWithBackslash(folder)) folder.pop_back();
+  if (!RemoveFolderByName(folder)) {
+    SetupLogF("Failed to remove directory: \"%s\", Error code = 0x%08X", folder.c_str(),
+              static_cast<unsigned>(GetLastError()));
+    LogForDeletion(folder);
+  }
+}
+
 void SetupEngine::CopySetupToTempFolder() {
   SetupCommandLine& line = RequireCommandLine(kLocationTempCopy);
   if (line.GetTempCopyMarker() == kRunningFromCopy) TakeOverCopy();
   if (line.GetTempCopyMarker() != kNoCopyYet) return;
   RemoveFinishedCopies();
   std::string copy;
-  if (!CreateTempFolder(copy)) {
+  if (!CreateTempCopyFolder(copy)) {
     SetupLog("Failed to create a temporary folder; running from the original location");
     return;
   }
@@ -134,7 +151,7 @@ void SetupEngine::RemoveTempFolder() {
     SetupLogF("Not removing \"%s\": it is not a temporary copy made by setup", setupFolder.c_str());
     return;
   }
-  RemoveCopy(setupFolder);
+  RemoveTempCopy(setupFolder);
   runRecordInCopy = false;
 }
 
@@ -185,7 +202,7 @@ void SetupEngine::RemoveFinishedCopies() {
 
   std::vector<std::string> over;
   WIN32_FIND_DATAA found;
-  ScopedFind search(FindFirstFileByName(temp + "KIES*", found));
+  ScopedFind search(FindFirstFileByName(TempCopySearchPattern(temp), found));
   if (search) {
     do {
       if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
@@ -211,7 +228,7 @@ void SetupEngine::RemoveFinishedCopies() {
   }
   for (const std::string& folder : over) {
     SetupLogF("Removing \"%s\": the run that made this temporary copy is over", folder.c_str());
-    RemoveCopy(folder);
+    RemoveTempCopy(folder);
   }
 }
 

@@ -19,7 +19,7 @@
 #include "sys/scoped_handle.h"
 #include "sys/session_end.h"
 #include "sys/setup_log.h"
-#include "sys/temp_folder.h"
+#include "sys/deferred_deletion.h"
 #include "sys/wide_ansi.h"
 
 namespace kq {

@@ -2,13 +2,12 @@
 // delayed-move request of the NT family or, where that is missing or fails,
 // through the [Rename] section of WININIT.INI that the 9x family processes
 // at start-up.
-#include <windows.h>
+#include "sys/deferred_deletion.h"
 
 #include "ini/ini_file.h"
 #include "text/mbcs_path.h"
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
-#include "sys/temp_folder.h"
 #include "sys/wide_ansi.h"
 
 namespace kq {

@@ -8,7 +8,7 @@
 #include "sys/scoped_item_id_list.h"
 #include "sys/setup_log.h"
 #include "sys/shell_link.h"
-#include "sys/temp_folder.h"
+#include "sys/deferred_deletion.h"
 #include "sys/wide_ansi.h"
 
 namespace kq {

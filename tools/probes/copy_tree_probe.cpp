@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "sys/temp_folder.h"
+#include "sys/folder_tree.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) return 2;

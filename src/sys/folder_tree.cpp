@@ -1,10 +1,6 @@
-#include "sys/temp_folder.h"
+#include "sys/folder_tree.h"
 
-#include <cstdlib>
-#include <ctime>
-
-#include "sys/format.h"
-#include "text/mbcs_path.h"
+#include "sys/deferred_deletion.h"
 #include "sys/scoped_handle.h"
 #include "sys/session_end.h"
 #include "sys/setup_log.h"
@@ -59,25 +55,6 @@ class FolderSearch {
 };
 
 }  // namespace
-
-bool CreateTempFolder(std::string& path) {
-  path.clear();
-  std::string temp = TempFolderPath();
-  if (temp.empty()) return false;
-  if (!CreateFolderByName(temp) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-  AppendBackslash(temp);
-
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
-  for (int remaining = 100; --remaining > 0;) {
-    const std::string candidate = Format("%sKIES%04X", temp.c_str(), static_cast<unsigned>(std::rand() % 0xFFFF));
-    if (candidate.size() + 1 >= MAX_PATH) return false;
-    if (CreateFolderByName(candidate)) {
-      path = candidate + "\\";
-      return true;
-    }
-  }
-  return false;
-}
 
 // A copy that would leave out a file the medium has is no copy to run
 // from: the setup goes on from the medium itself.

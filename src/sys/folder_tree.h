@@ -1,8 +1,7 @@
 #pragma once
-// The temporary copy of the setup and deferred deletion: a fresh folder
-// "KIESxxxx" under the user's temporary-files folder, a file-by-file copy of
-// a folder tree into it, the deletion of a tree, and the scheduling of what
-// cannot be deleted now for the next restart of Windows. Every failure is
+// Folder trees: a file-by-file copy of a tree into another folder, its size,
+// and the deletion of a tree's contents (what cannot be deleted now is
+// scheduled for the next restart, sys/deferred_deletion.h). Every failure is
 // logged and goes no further. Paths are ANSI text (see sys/wide_ansi.h) of
 // at most MAX_PATH characters; anything longer is skipped with a log line.
 #include <windows.h>
@@ -10,11 +9,6 @@
 #include <string>
 
 namespace kq {
-
-// Creates "<temp>KIES%04X" (at most 99 names tried) and hands back its path
-// with a trailing backslash. The temporary-files folder itself is created
-// when it is missing.
-bool CreateTempFolder(std::string& path);
 
 // Copies every file and folder of `source` into `target` (both ending with a
 // backslash), refusing to overwrite an existing file and skipping folders
@@ -36,19 +30,5 @@ bool FolderTreeFitsWithin(const std::string& source, unsigned long long limit, u
 // LogForDeletion. A reparse point (junction or symbolic link) is removed
 // itself; what it points to is never touched.
 void DeleteFolderContents(const std::string& folder);
-
-// Schedules a file or an empty folder for deletion at the next restart:
-// MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT, or, when that is missing or
-// fails (the 9x family), a "NUL=<short path>" line in the [Rename] section
-// of WININIT.INI in the Windows folder.
-void LogForDeletion(const std::string& path);
-
-// Test seam: replaces the MoveFileEx call that LogForDeletion makes
-// through DeleteAtRestartByName; null stands for an entry point that is
-// missing. Restore
-// with RestoreMoveFileEx.
-using MoveFileExFunction = BOOL(WINAPI*)(LPCSTR existingName, LPCSTR newName, DWORD flags);
-void ReplaceMoveFileExForTesting(MoveFileExFunction function);
-void RestoreMoveFileEx();
 
 }  // namespace kq

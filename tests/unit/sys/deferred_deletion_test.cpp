@@ -7,7 +7,7 @@
 #include <string>
 
 #include "process/test_support.h"
-#include "sys/temp_folder.h"
+#include "sys/deferred_deletion.h"
 
 namespace kq {
 namespace {

@@ -1,6 +1,6 @@
 // The record a run leaves in its temporary copy: what one run writes, the
 // next one reads back, and anything else is no record.
-#include "steps/run_record.h"
+#include "steps/temp_copy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "steps/run_record.h"
+#include "steps/temp_copy.h"
 
 #include "ini/ini_file.h"
 #include "sys/format.h"
@@ -8,7 +8,12 @@ namespace kq {
 
 namespace {
 
+// The record's sections and keys, as a record of any version spells them.
 constexpr char kRun[] = "Run";
+constexpr char kMedium[] = "Medium";
+constexpr char kDataFile[] = "DataFile";
+constexpr char kProcess[] = "Process";
+constexpr char kStarted[] = "Started";
 constexpr char kRemovedBases[] = "RemovedUpgradeBases";
 
 bool ReadHex(const std::string& text, uint64_t& value) {
@@ -55,8 +60,8 @@ bool ReadRunRecord(IniFileOpener& opener, const std::string& path, RunRecord& re
     std::string id;
     std::string start;
     uint64_t processId = 0;
-    if (!run->GetValue("Medium", &record.medium) || !run->GetValue("DataFile", &record.dataFile) ||
-        !run->GetValue("Process", &id) || !run->GetValue("Started", &start) || !ReadHex(id, processId) ||
+    if (!run->GetValue(kMedium, &record.medium) || !run->GetValue(kDataFile, &record.dataFile) ||
+        !run->GetValue(kProcess, &id) || !run->GetValue(kStarted, &start) || !ReadHex(id, processId) ||
         processId > 0xFFFFFFFFu || !ReadHex(start, record.processStart) || record.medium.empty()) {
       record = RunRecord();
       return false;
@@ -81,10 +86,10 @@ bool WriteRunRecord(IniFileOpener& opener, const std::string& path, const RunRec
     CIniFile document(opener);
     document.SetFileName(path);
     IniSection* run = document.AddSection(kRun);
-    run->AddKeyValue("Medium", record.medium);
-    run->AddKeyValue("DataFile", record.dataFile);
-    run->AddKeyValue("Process", Format("%08X", static_cast<unsigned>(record.processId)));
-    run->AddKeyValue("Started", Format("%08X%08X", static_cast<unsigned>(record.processStart >> 32),
+    run->AddKeyValue(kMedium, record.medium);
+    run->AddKeyValue(kDataFile, record.dataFile);
+    run->AddKeyValue(kProcess, Format("%08X", static_cast<unsigned>(record.processId)));
+    run->AddKeyValue(kStarted, Format("%08X%08X", static_cast<unsigned>(record.processStart >> 32),
                                        static_cast<unsigned>(record.processStart & 0xFFFFFFFFu)));
     IniSection* bases = document.AddSection(kRemovedBases);
     for (const std::string& key : record.removedBases) bases->AddLine(key);

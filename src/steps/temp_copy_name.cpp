@@ -1,11 +1,16 @@
-#include "sys/temp_copy_folder.h"
+#include "steps/temp_copy.h"
 
+#include "sys/format.h"
 #include "text/ascii_text.h"
 #include "text/mbcs_path.h"
 
 namespace kq {
 
 namespace {
+
+constexpr char kNamePrefix[] = "KIES";
+constexpr size_t kPrefixLength = sizeof(kNamePrefix) - 1;
+constexpr size_t kDigits = 4;
 
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -19,11 +24,16 @@ std::string WithoutTrailingBackslash(std::string path, unsigned codePage) {
 
 }  // namespace
 
+std::string TempCopyFolderName(unsigned number) { return Format("%s%04X", kNamePrefix, number & 0xFFFFu); }
+
+std::string TempCopySearchPattern(const std::string& tempFolder) { return tempFolder + kNamePrefix + "*"; }
+
 bool IsTempCopyFolder(const std::string& folder, const std::string& tempFolder, unsigned codePage) {
   const std::string path = WithoutTrailingBackslash(folder, codePage);
   const std::string name = NameOf(path, codePage);
-  if (name.size() != 8 || !EqualsNoCase(name.substr(0, 4), "KIES", codePage)) return false;
-  for (size_t i = 4; i < 8; ++i) {
+  if (name.size() != kPrefixLength + kDigits || !EqualsNoCase(name.substr(0, kPrefixLength), kNamePrefix, codePage))
+    return false;
+  for (size_t i = kPrefixLength; i < name.size(); ++i) {
     if (!IsHexDigit(name[i])) return false;
   }
   std::string parent = FolderOf(path, codePage);

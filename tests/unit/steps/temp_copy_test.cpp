@@ -10,7 +10,8 @@
 #include "process/test_support.h"
 #include "steps/setup_engine.h"
 #include "sys/scoped_handle.h"
-#include "sys/temp_folder.h"
+#include "steps/temp_copy.h"
+#include "sys/folder_tree.h"
 
 namespace kq {
 namespace {
@@ -115,6 +116,27 @@ TEST_F(TempCopyTest, CopyWithoutACommandLineIsInternalError18) {
   EXPECT_EQ(platform_.Boxes()[0].text, "Error Code: 0012.80004003");
   engine_.RemoveTempFolder();  // without a command line: nothing
   EXPECT_TRUE(Exists(medium_ + "SETUP.INI"));
+}
+
+TEST(TempCopyFolder, CreatedAsKiesWithFourHexDigitsAlsoWhenTheTempFolderIsMissing) {
+  ASSERT_TRUE(kLogOn);
+  const std::string base = test::ScratchFolder("kq_tc_tmp");
+  DeleteFolderContents(base);
+  const std::string temp = base + "not yet\\";
+  test::ScopedEnvironment tmp("TMP", temp);
+  test::ScopedEnvironment tempVariable("TEMP", temp);
+  std::string first;
+  ASSERT_TRUE(CreateTempCopyFolder(first));
+  ASSERT_EQ(first.size(), temp.size() + 9) << first;
+  EXPECT_EQ(first.substr(0, temp.size() + 4), temp + "KIES");
+  EXPECT_EQ(first.find_first_not_of("0123456789ABCDEF", temp.size() + 4), first.size() - 1) << first;
+  EXPECT_EQ(first.back(), '\\');
+  EXPECT_TRUE(GetFileAttributesA(first.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  // The next call, seeded with the same second, must still find a new name.
+  std::string second;
+  ASSERT_TRUE(CreateTempCopyFolder(second));
+  EXPECT_NE(first, second);
+  DeleteFolderContents(base);
 }
 
 }  // namespace

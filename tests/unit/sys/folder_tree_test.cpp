@@ -1,6 +1,6 @@
-// CreateTempFolder, CopyFolderTree and DeleteFolderContents on real folders
+// CopyFolderTree, FolderTreeFitsWithin and DeleteFolderContents on real folders
 // under Wine (Windows XP and Windows 98).
-#include "sys/temp_folder.h"
+#include "sys/folder_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "process/test_support.h"
+#include "sys/deferred_deletion.h"
 #include "sys/wide_ansi_files.h"
 
 namespace kq {
@@ -63,27 +64,7 @@ std::string FreshFolder(const char* name) {
   return folder;
 }
 
-TEST(TempFolder, CreatedAsKiesWithFourHexDigitsAlsoWhenTheTempFolderIsMissing) {
-  ASSERT_TRUE(kLogOn);
-  const std::string base = FreshFolder("kq_tc_tmp");
-  const std::string temp = base + "not yet\\";
-  test::ScopedEnvironment tmp("TMP", temp);
-  test::ScopedEnvironment tempVariable("TEMP", temp);
-  std::string first;
-  ASSERT_TRUE(CreateTempFolder(first));
-  ASSERT_EQ(first.size(), temp.size() + 9) << first;
-  EXPECT_EQ(first.substr(0, temp.size() + 4), temp + "KIES");
-  EXPECT_EQ(first.find_first_not_of("0123456789ABCDEF", temp.size() + 4), first.size() - 1) << first;
-  EXPECT_EQ(first.back(), '\\');
-  EXPECT_TRUE(Attributes(first) & FILE_ATTRIBUTE_DIRECTORY);
-  // The next call, seeded with the same second, must still find a new name.
-  std::string second;
-  ASSERT_TRUE(CreateTempFolder(second));
-  EXPECT_NE(first, second);
-  Wipe(base);
-}
-
-TEST(TempFolder, CopyKeepsAttributesAndSkipsDotFoldersThenDeleteEmptiesIt) {
+TEST(FolderTree, CopyKeepsAttributesAndSkipsDotFoldersThenDeleteEmptiesIt) {
   const std::string source = FreshFolder("kq_tc_source");
   const std::string target = FreshFolder("kq_tc_target");
   Tree(source);
@@ -115,7 +96,7 @@ TEST(TempFolder, CopyKeepsAttributesAndSkipsDotFoldersThenDeleteEmptiesIt) {
 
 // What the copy would take (46 bytes: the .svn folder is not copied), counted
 // only until the limit is passed; and the drive's free space beside it.
-TEST(TempFolder, SizesCountWhatTheCopyTakesAndStopPastTheLimit) {
+TEST(FolderTree, SizesCountWhatTheCopyTakesAndStopPastTheLimit) {
   const std::string source = FreshFolder("kq_tc_sizes");
   Tree(source);
   unsigned long long counted = 0;
@@ -133,7 +114,7 @@ TEST(TempFolder, SizesCountWhatTheCopyTakesAndStopPastTheLimit) {
   Wipe(source);
 }
 
-TEST(TempFolder, CopyRefusesToOverwriteAndReportsFailure) {
+TEST(FolderTree, CopyRefusesToOverwriteAndReportsFailure) {
   const std::string source = FreshFolder("kq_tc_source");
   const std::string target = FreshFolder("kq_tc_target");
   Tree(source);
@@ -160,7 +141,7 @@ BOOL WINAPI RecordingMoveFileEx(LPCSTR name, LPCSTR newName, DWORD flags) {
 
 // A copy without the file would be run from as if it were the medium: the
 // copy stops, and the setup goes on from the medium. Deleting skips it.
-TEST(TempFolder, APathLongerThanMaxPathStopsTheCopyAndIsSkippedWhenDeleting) {
+TEST(FolderTree, APathLongerThanMaxPathStopsTheCopyAndIsSkippedWhenDeleting) {
   const std::string source = FreshFolder("kq_tc_source");
   const std::string target = FreshFolder("kq_tc_target");
   const std::string deep = source + std::string(120, 'd') + "\\" + std::string(100, 'e');

@@ -1,7 +1,7 @@
 // Which folders the end of a run may delete: a table over the name rule and
 // the parent folder, with a double-byte case where a trail byte looks like a
 // letter or a backslash.
-#include "sys/temp_copy_folder.h"
+#include "steps/temp_copy.h"
 
 #include <gtest/gtest.h>
 
