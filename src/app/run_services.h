@@ -26,6 +26,9 @@ class RunServices {
   virtual std::string ProgramCommandLine() = 0;
   virtual uint32_t UserAnsiCodePage() = 0;
   virtual uint32_t UserOemCodePage() = 0;
+  // Whether the program runs from a temporary copy that another setup has
+  // removed since it started.
+  virtual bool StartedFromRemovedCopy() = 0;
   // Where the setup data file is read from.
   virtual IniFileOpener& DataFileOpener() = 0;
 

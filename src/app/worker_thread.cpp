@@ -159,6 +159,9 @@ bool RunSequence::WaitForChild(uint32_t* exitCode) {
 
 void RunSequence::Body() {
   StartUp();
+  // Claimed before any shortcut goes: from now on no other setup takes the
+  // copy this run works from for a leftover.
+  engine_->ClaimTempCopy();
   StopIfSessionEnds();
   // A resume after a final reboot: only the nested installer is left, once
   // the main installation is known to have finished. Cut off (a power loss,
@@ -167,8 +170,6 @@ void RunSequence::Body() {
     RunLog("Starting the SETUP process at launching the nested installation");
     services_->ShowDialog(false);
     if (IsMainProductInstalled()) {
-      // The nested setup runs from the copy.
-      engine_->ClaimTempCopy();
       nestedInstall_ = true;
       NestedInstallerAndEnd();
     }
@@ -202,6 +203,15 @@ void RunSequence::StartUp() {
   if (moduleName.empty()) RaiseInternalError(kLocationCommandLine, kErrorPointer);
   setupFolder_ = FolderOf(moduleName);
   AppendBackslash(setupFolder_);
+
+  // Another setup removed the copy this program was started from (a rerun
+  // from the medium while the resume shortcut started this one): that run
+  // holds the setup now, and this one is to be tried again, as a second
+  // start is.
+  if (services_->StartedFromRemovedCopy()) {
+    RunLog("The temporary copy this setup was started from has been removed by another setup");
+    RaiseSetupExitCode(kExitAlreadyRunning);
+  }
 
   argumentText_ = services_->ProgramCommandLine();
   RunLog(Format("Setup command line = %s", argumentText_.c_str()));
@@ -502,8 +512,8 @@ void RunSequence::Finish(uint32_t code) {
   if (heldMutex && !hookInPlace_ && engine_ != nullptr && code != kExitIntermediateReboot) {
     // Cleaning up must not keep the dialog waiting forever: whatever it
     // raises is already logged by the step.
-    CatchSetupExitCode([this] {
-      engine_->RemoveTempFolder();
+    CatchSetupExitCode([this, code] {
+      engine_->RemoveTempFolder(code == kExitSuccess || code == kExitRebootRequired);
       RaiseSetupExitCode(kExitSuccess);
     });
   }

@@ -10,12 +10,14 @@
 #include "app/setup_dialog.h"
 #include "ini/ini_byte_file.h"
 #include "steps/setup_engine.h"
+#include "steps/temp_copy.h"
 #include "sys/child_process.h"
 #include "sys/instance_mutex.h"
 #include "sys/reboot_thread.h"
 #include "sys/resume_shortcut.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
@@ -32,6 +34,9 @@ class DialogServices : public RunServices {
   uint32_t UserAnsiCodePage() override { return kq::UserAnsiCodePage(); }
   uint32_t UserOemCodePage() override { return kq::UserOemCodePage(); }
   IniFileOpener& DataFileOpener() override { return PlatformFileOpener(); }
+  bool StartedFromRemovedCopy() override {
+    return IsRemovedTempCopy(FolderOf(GetProgramPath(ModulePathCaller::RunSequence)) + "\\");
+  }
 
   void SetTitle(const std::string& title) override { dialog_.PostTitle(title); }
   void ShowDialog(bool visible) override { ShowWindowAsync(Window(), visible ? SW_SHOWNORMAL : SW_HIDE); }

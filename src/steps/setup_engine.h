@@ -57,19 +57,23 @@ class SetupEngine : public SetupSteps {
 
   // --- Temporary copy of the setup ------------------------------------------
   // Copies setupFolder into a new temporary folder and works from there
-  // (setupFolder and the command line's setup folder follow it, marker 1),
-  // and records the medium and this process in the copy; nothing when the
-  // marker is already set, marker 2 when the copy fails. First removes the
-  // copies of earlier runs that are over. A run started from a temporary
-  // copy (/~, marker 1) takes that copy's record over instead, and reads the
-  // package from the recorded medium while that still holds the same
-  // package. Internal error at
+  // (setupFolder and the command line's setup folder follow it, marker 1).
+  // The copy's record (the medium, this process, the upgrade bases taken
+  // over from the copies of this medium's earlier runs) is written before
+  // the first file, and the copies of earlier runs that are over are
+  // removed once it is. When the copy is skipped or fails, the folder keeps
+  // only its record and the run goes on from the medium with marker 2;
+  // with marker 2 already set, nothing is copied. A run started from a
+  // temporary copy (/~, marker 1) reads the package from the recorded
+  // medium while that still holds the same package. Internal error at
   // kLocationTempCopy without a command line.
   void CopySetupToTempFolder() override;
   // With marker 1, deletes setupFolder, scheduling what is in use for the
   // next restart; only a KIESxxxx folder directly inside the user's
-  // temporary-files folder is ever deleted.
-  void RemoveTempFolder() override;
+  // temporary-files folder is ever deleted. A run that is not done keeps
+  // the record while it holds upgrade bases; a run that is done also
+  // removes every leftover copy whose run is over.
+  void RemoveTempFolder(bool setupDone) override;
   void ClaimTempCopy() override;
 
   // --- Windows Installer bootstrap ------------------------------------------
@@ -144,13 +148,13 @@ class SetupEngine : public SetupSteps {
   // The run record of a run started from a temporary copy, and the folder
   // its package is installed from.
   void TakeOverCopy();
-  // Removes the temporary copies whose record shows that their run is over
-  // and that no resume shortcut starts; takes over the upgrade bases that
-  // this medium's runs recorded, and keeps another medium's copy that holds
-  // some.
-  void RemoveFinishedCopies();
-  // Writes runRecord into the copy this run works from, if any.
+  // Writes runRecord into runRecordFolder, if any.
   void SaveRunRecord();
+  // Deletes everything of `copy` but its record, which then keeps this
+  // run's upgrade bases while the setup runs from its medium.
+  void KeepRecordOnly(const std::string& copy);
+  // Says in the log that this run keeps no record, and what a rerun will do.
+  void LogNoRunRecord(const char* reason) const;
   // Asks (or, silently, decides) and removes one found previous product.
   void RemovePreviousProduct(const std::string& entry, std::string displayName, std::string command,
                              bool silent);
@@ -163,7 +167,7 @@ class SetupEngine : public SetupSteps {
   MsiLibrary msiLibrary;
   SetupCommandLine* commandLine = nullptr;
   RunRecord runRecord;
-  bool runRecordInCopy = false;  // runRecord belongs to the copy in setupFolder
+  std::string runRecordFolder;  // the copy whose record runRecord is; empty when none is kept
 };
 
 }  // namespace kq

@@ -86,10 +86,12 @@ class SetupSteps {
   virtual void LaunchPostInstallApplications() = 0;
   // The product name into `name`; false (and `name` empty) when unknown.
   virtual bool GetProductName(std::string& name) = 0;
-  // Removes the temporary copy when this run made it.
-  virtual void RemoveTempFolder() = 0;
+  // Removes the temporary copy when this run made it; `setupDone` when the
+  // run ends installed (0, or 3010 with nothing left to resume).
+  virtual void RemoveTempFolder(bool setupDone) = 0;
   // A run started from its temporary copy marks the copy's record as its
-  // own, so that no other setup takes the copy for a leftover.
+  // own as soon as it holds the instance mutex, so that no other setup
+  // takes the copy for a leftover.
   virtual void ClaimTempCopy() = 0;
 };
 

@@ -12,11 +12,15 @@
 #include "steps/temp_copy.h"
 #include "sys/deferred_deletion.h"
 #include "sys/file_sha256.h"
+#include "sys/file_owner.h"
 #include "sys/folder_tree.h"
 #include "sys/internal_error.h"
 #include "sys/process_identity.h"
 #include "sys/resume_shortcut.h"
+#include "sys/format.h"
+#include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
+#include "sys/whole_file.h"
 #include "sys/wide_ansi.h"
 #include "text/ascii_text.h"
 #include "text/mbcs_path.h"
@@ -98,28 +102,183 @@ bool IsOwnTempCopy(const std::string& folder) {
 }
 
 void RemoveTempCopy(const std::string& copy) {
-  DeleteFolderContents(copy);
+  // The record goes last: a copy cut off while it is deleted still says
+  // whose it is, and a later run finishes the deletion.
+  DeleteFolderContents(copy, {kRunRecordName, kNewRunRecordName});
+  RemoveRunRecord(PlatformRecordFiles(), copy);
   std::string folder = copy;
   if (EndsWithBackslash(folder)) folder.pop_back();
   if (!RemoveFolderByName(folder)) {
     SetupLogF("Failed to remove directory: \"%s\", Error code = 0x%08X", folder.c_str(),
               static_cast<unsigned>(GetLastError()));
+    DeleteFolderContents(copy);
     LogForDeletion(folder);
   }
 }
 
+namespace {
+
+// The name of the mutex that a SETUP.EXE running from a copy holds, from
+// the folder's short form, which is the same whichever spelling a program
+// was started with.
+std::string InUseMutexName(const std::string& folder) {
+  std::string key = ShortPathOf(folder);
+  if (key.empty()) key = folder;
+  if (EndsWithBackslash(key)) key.pop_back();
+  key = UpperCaseAscii(key);
+  uint32_t hash = 2166136261u;  // FNV-1a: names are at most MAX_PATH characters
+  for (unsigned char c : key) hash = (hash ^ c) * 16777619u;
+  return Format("SETUP COPY %s %08X", NameOf(key).c_str(), static_cast<unsigned>(hash));
+}
+
+class Win32RecordFiles : public RecordFiles {
+ public:
+  FileRead Read(const std::string& path, size_t limit, std::string& bytes) override {
+    switch (ReadWholeFile(path, limit, bytes)) {
+      case WholeFileRead::kRead:
+        return FileRead::kRead;
+      case WholeFileRead::kMissing:
+        return FileRead::kMissing;
+      case WholeFileRead::kTooLarge:
+        return FileRead::kTooLarge;
+      case WholeFileRead::kFailed:
+        break;
+    }
+    return FileRead::kFailed;
+  }
+  bool WriteThrough(const std::string& path, const std::string& bytes) override {
+    return WriteWholeFileThrough(path, bytes);
+  }
+  bool Replace(const std::string& from, const std::string& to) override { return ReplaceFileByName(from, to); }
+  bool Remove(const std::string& path) override {
+    if (DeleteFileByName(path)) return true;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+};
+
+// Whether `target` (a program's path) lies in `folder`, comparing the
+// spelling each has and the short forms of both.
+bool IsInFolder(const std::string& target, const std::string& folder) {
+  if (target.size() > folder.size() && EqualsNoCase(target.substr(0, folder.size()), folder)) return true;
+  const std::string shortFolder = ShortPathOf(folder);
+  std::string targetFolder = FolderOf(target);
+  AppendBackslash(targetFolder);
+  const std::string shortTarget = ShortPathOf(targetFolder);
+  if (shortFolder.empty()) return false;
+  if (target.size() > shortFolder.size() && EqualsNoCase(target.substr(0, shortFolder.size()), shortFolder))
+    return true;
+  return !shortTarget.empty() && EqualsNoCase(shortTarget, shortFolder);
+}
+
+class SystemCopyMachine : public TempCopyMachine {
+ public:
+  explicit SystemCopyMachine(HWND owner) : owner_(owner) {}
+
+  std::vector<std::string> CopyFolders() override {
+    std::vector<std::string> folders;
+    std::string temp = TempFolderPath();
+    if (temp.empty()) return folders;
+    AppendBackslash(temp);
+    WIN32_FIND_DATAA found;
+    ScopedFind search(FindFirstFileByName(TempCopySearchPattern(temp), found));
+    if (!search) return folders;
+    do {
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+          (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        continue;
+      const std::string folder = temp + found.cFileName + "\\";
+      if (IsTempCopyFolder(folder, temp)) folders.push_back(folder);
+    } while (FindNextFileByName(search, found));
+    return folders;
+  }
+  RecordFiles& Files() override { return PlatformRecordFiles(); }
+  bool OwnedByThisUser(const std::string& folder) override { return IsOwnedByThisUser(folder); }
+  bool IsRunning(uint32_t processId, uint64_t processStart) override {
+    return IsProcessRunning({processId, processStart});
+  }
+  bool InUse(const std::string& folder) override { return IsTempCopyInUse(folder); }
+  bool StartedByResume(const std::string& folder) override {
+    std::string target;
+    // Without knowing what the resume shortcut starts, no copy is known to be over.
+    if (!ReadResumeShortcutTarget(owner_, target)) return true;
+    return !target.empty() && IsInFolder(target, folder);
+  }
+  void Remove(const std::string& folder) override { RemoveTempCopy(folder); }
+
+ private:
+  HWND owner_;
+};
+
+// The held in-use mutex of this process's copy; it lives as long as the
+// process runs from the copy.
+ScopedHandle g_copyInUse;
+
+}  // namespace
+
+RecordFiles& PlatformRecordFiles() {
+  static Win32RecordFiles files;
+  return files;
+}
+
+void MarkTempCopyInUse(const std::string& programFolder) {
+  if (g_copyInUse || !IsOwnTempCopy(programFolder)) return;
+  g_copyInUse = ScopedHandle(CreateMutexA(nullptr, FALSE, InUseMutexName(programFolder).c_str()));
+}
+
+bool IsTempCopyInUse(const std::string& folder) {
+  ScopedHandle mutex(OpenMutexA(SYNCHRONIZE, FALSE, InUseMutexName(folder).c_str()));
+  return mutex.IsValid();
+}
+
+bool IsRemovedTempCopy(const std::string& programFolder) {
+  RunRecord record;
+  return IsOwnTempCopy(programFolder) &&
+         ReadRunRecord(PlatformRecordFiles(), programFolder, record) == RecordState::kMissing;
+}
+
 void SetupEngine::CopySetupToTempFolder() {
   SetupCommandLine& line = RequireCommandLine(kLocationTempCopy);
-  if (line.GetTempCopyMarker() == kRunningFromCopy) TakeOverCopy();
-  if (line.GetTempCopyMarker() != kNoCopyYet) return;
-  RemoveFinishedCopies();
+  if (line.GetTempCopyMarker() == kRunningFromCopy) {
+    TakeOverCopy();
+    return;
+  }
+  const ProcessIdentity self = CurrentProcessIdentity();
+  runRecord.medium = setupFolder;
+  runRecord.dataFile = line.GetDataFileName();
+  runRecord.processId = self.id;
+  runRecord.processStart = self.started;
+  SystemCopyMachine machine(ownerWindow);
+  const LeftoverCopies leftovers =
+      PlanLeftoverRemoval(machine, setupFolder, runRecord.dataFile, runRecord, runRecord);
+  if (line.GetTempCopyMarker() != kNoCopyYet) {
+    LogNoRunRecord("the setup runs from its medium (/~-)");
+    return;
+  }
   std::string copy;
   if (!CreateTempCopyFolder(copy)) {
     SetupLog("Failed to create a temporary folder; running from the original location");
+    LogNoRunRecord("no temporary folder could be created");
+    RemoveLeftovers(machine, leftovers, false, runRecord);
     return;
   }
+  // The record comes first: a copy cut off while it is made is known as a
+  // copy (and removed by a later run), and the upgrade bases taken over
+  // from the old copies are kept before any of them is deleted.
+  if (!WriteRunRecord(PlatformRecordFiles(), copy, runRecord)) {
+    SetupLogF("Failed to write the record of \"%s\", Error code = 0x%08X; running from the original location",
+              copy.c_str(), static_cast<unsigned>(GetLastError()));
+    RemoveTempCopy(copy);
+    line.SetTempCopyMarker(kNoCopy);
+    LogNoRunRecord("its file could not be written");
+    RemoveLeftovers(machine, leftovers, false, runRecord);
+    return;
+  }
+  runRecordFolder = copy;
+  RemoveLeftovers(machine, leftovers, true, runRecord);
+
   if (!CopyLeavesRoomOnDrive(setupFolder, copy)) {
-    RemoveFolderByName(copy.substr(0, copy.size() - 1));
+    KeepRecordOnly(copy);
     line.SetTempCopyMarker(kNoCopy);
     return;
   }
@@ -129,51 +288,83 @@ void SetupEngine::CopySetupToTempFolder() {
   line.SetTempCopyMarker(kRunningFromCopy);
   if (CopyFolderTree(original, copy)) {
     line.SetSetupFolder(copy.c_str());
-    const ProcessIdentity self = CurrentProcessIdentity();
-    runRecord.medium = original;
-    runRecord.dataFile = line.GetDataFileName();
-    runRecord.processId = self.id;
-    runRecord.processStart = self.started;
-    runRecordInCopy = true;
-    SaveRunRecord();
     return;
   }
   SetupLogF("Failed to copy the setup; running from \"%s\"", original.c_str());
-  RemoveTempFolder();
+  KeepRecordOnly(copy);
   line.SetTempCopyMarker(kNoCopy);
   setupFolder = original;
 }
 
-void SetupEngine::RemoveTempFolder() {
-  if (commandLine == nullptr || commandLine->GetTempCopyMarker() != kRunningFromCopy) return;
-  if (setupFolder.empty()) return;
-  if (!IsOwnTempCopy(setupFolder)) {
-    SetupLogF("Not removing \"%s\": it is not a temporary copy made by setup", setupFolder.c_str());
-    return;
+void SetupEngine::KeepRecordOnly(const std::string& copy) {
+  DeleteFolderContents(copy, {kRunRecordName, kNewRunRecordName});
+  SetupLogF("Keeping only the record in \"%s\": the setup runs from its medium, and the record keeps what this "
+            "run removes until the run is over",
+            copy.c_str());
+}
+
+void SetupEngine::LogNoRunRecord(const char* reason) const {
+  SetupLogF("No record of this run is kept: %s. Should the run be cut off, a rerun starts from the beginning and "
+            "does not know which earlier versions this run removed",
+            reason);
+}
+
+void SetupEngine::RemoveTempFolder(bool setupDone) {
+  if (commandLine == nullptr) return;
+  // A run that failed after it removed an upgrade's base keeps the record:
+  // a rerun of the medium must know that the base was there.
+  const bool keepRecord = !setupDone && !runRecordFolder.empty() && !runRecord.removedBases.empty();
+  if (commandLine->GetTempCopyMarker() == kRunningFromCopy && !setupFolder.empty()) {
+    if (!IsOwnTempCopy(setupFolder)) {
+      SetupLogF("Not removing \"%s\": it is not a temporary copy made by setup", setupFolder.c_str());
+    } else if (keepRecord && runRecordFolder == setupFolder) {
+      KeepRecordOnly(setupFolder);
+    } else {
+      RemoveTempCopy(setupFolder);
+      if (runRecordFolder == setupFolder) runRecordFolder.clear();
+    }
   }
-  RemoveTempCopy(setupFolder);
-  runRecordInCopy = false;
+  if (!runRecordFolder.empty() && runRecordFolder != setupFolder && !keepRecord && IsOwnTempCopy(runRecordFolder)) {
+    RemoveTempCopy(runRecordFolder);
+    runRecordFolder.clear();
+  }
+  if (!setupDone) return;
+  // The setup is done: what earlier runs of this medium recorded is done
+  // with, and copies whose run is over go.
+  SystemCopyMachine machine(ownerWindow);
+  RunRecord taken;
+  const LeftoverCopies leftovers =
+      PlanLeftoverRemoval(machine, runRecord.medium, runRecord.dataFile, runRecord, taken);
+  RemoveLeftovers(machine, leftovers, true, runRecord);
 }
 
 void SetupEngine::SaveRunRecord() {
-  if (!runRecordInCopy) return;
-  const std::string path = setupFolder + kRunRecordName;
-  if (!WriteRunRecord(PlatformFileOpener(), path, runRecord)) SetupLogF("Failed to write \"%s\"", path.c_str());
+  if (runRecordFolder.empty()) return;
+  if (!WriteRunRecord(PlatformRecordFiles(), runRecordFolder, runRecord))
+    SetupLogF("Failed to write the record of \"%s\", Error code = 0x%08X", runRecordFolder.c_str(),
+              static_cast<unsigned>(GetLastError()));
 }
 
 void SetupEngine::ClaimTempCopy() {
   if (commandLine == nullptr || commandLine->GetTempCopyMarker() != kRunningFromCopy) return;
-  if (!ReadRunRecord(PlatformFileOpener(), setupFolder + kRunRecordName, runRecord)) return;
+  if (!runRecordFolder.empty()) return;  // claimed already
+  RunRecord record;
+  const RecordState state = ReadRunRecord(PlatformRecordFiles(), setupFolder, record);
+  if (state != RecordState::kComplete) {
+    SetupLogF("The record of \"%s\" %s: the copy is not claimed", setupFolder.c_str(), RecordStateText(state));
+    return;
+  }
   const ProcessIdentity self = CurrentProcessIdentity();
+  runRecord = record;
   runRecord.processId = self.id;
   runRecord.processStart = self.started;
-  runRecordInCopy = true;
+  runRecordFolder = setupFolder;
   SaveRunRecord();
 }
 
 void SetupEngine::TakeOverCopy() {
   ClaimTempCopy();
-  if (!runRecordInCopy) return;
+  if (runRecordFolder.empty()) return;
 
   // Windows Installer keeps the folder of the package it installs as the
   // product's source for later repairs: the medium, not this copy, which
@@ -188,47 +379,6 @@ void SetupEngine::TakeOverCopy() {
     SetupLogF("The medium \"%s\" no longer holds the package: it is installed from the temporary copy, and "
               "later repairs will ask for the medium",
               runRecord.medium.c_str());
-  }
-}
-
-void SetupEngine::RemoveFinishedCopies() {
-  std::string temp = TempFolderPath();
-  if (temp.empty()) return;
-  AppendBackslash(temp);
-  std::string shortcutTarget;
-  // Without knowing what the resume shortcut starts, no copy is known to be over.
-  if (!ReadResumeShortcutTarget(ownerWindow, shortcutTarget)) return;
-  const std::string& dataFile = commandLine->GetDataFileName();
-
-  std::vector<std::string> over;
-  WIN32_FIND_DATAA found;
-  ScopedFind search(FindFirstFileByName(TempCopySearchPattern(temp), found));
-  if (search) {
-    do {
-      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-          (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-        continue;
-      const std::string folder = temp + found.cFileName + "\\";
-      if (!IsTempCopyFolder(folder, temp)) continue;
-      RunRecord record;
-      // A folder without a record is not known to be a copy whose run is over.
-      if (!ReadRunRecord(PlatformFileOpener(), folder + kRunRecordName, record)) continue;
-      if (IsProcessRunning({record.processId, record.processStart})) continue;
-      if (!shortcutTarget.empty() && EqualsNoCase(shortcutTarget.substr(0, folder.size()), folder)) continue;
-      // What an interrupted run of this medium began stays known: this run
-      // takes it over; another medium's stays in its copy until a run of
-      // that medium does.
-      if (record.IsOf(setupFolder, dataFile)) {
-        for (const std::string& base : record.removedBases) runRecord.AddRemovedBase(base);
-      } else if (!record.removedBases.empty()) {
-        continue;
-      }
-      over.push_back(folder);
-    } while (FindNextFileByName(search, found));
-  }
-  for (const std::string& folder : over) {
-    SetupLogF("Removing \"%s\": the run that made this temporary copy is over", folder.c_str());
-    RemoveTempCopy(folder);
   }
 }
 

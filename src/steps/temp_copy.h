@@ -18,13 +18,12 @@
 //
 // The name rule and the record are portable (tested natively); making,
 // claiming and removing copies are SetupEngine operations in temp_copy.cpp.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kq {
-
-class IniFileOpener;
 
 // --- The folder's name -------------------------------------------------------
 // "KIES" and four upper-case hexadecimal digits.
@@ -46,8 +45,13 @@ bool IsTempCopyFolder(const std::string& folder, const std::string& tempFolder, 
 std::string TempCopySearchPattern(const std::string& tempFolder);
 
 // --- The record ----------------------------------------------------------------
-// The record's file name inside the copy.
+// The record's file name inside the copy, and the name a new record is
+// written under before it replaces the old one.
 constexpr char kRunRecordName[] = "KQSETUP.RUN";
+constexpr char kNewRunRecordName[] = "KQSETUP.NEW";
+// A record is a few lines; anything longer was not written by a run and is
+// not read.
+constexpr size_t kRunRecordLimit = 64 * 1024;
 
 struct RunRecord {
   std::string medium;          // the folder the copy was made of, with a trailing backslash
@@ -63,10 +67,95 @@ struct RunRecord {
   bool HasRemovedBase(const std::string& key) const;
 };
 
-// False when the file is missing or is not a record.
-bool ReadRunRecord(IniFileOpener& opener, const std::string& path, RunRecord& record);
-// False when the file cannot be written.
-bool WriteRunRecord(IniFileOpener& opener, const std::string& path, const RunRecord& record);
+// The file operations a record is kept with: the file system in the
+// program, memory in the tests (where a power loss can cut any of them at
+// any byte).
+enum class FileRead { kRead, kMissing, kTooLarge, kFailed };
+class RecordFiles {
+ public:
+  virtual ~RecordFiles() = default;
+  // The whole file, when it holds at most `limit` bytes.
+  virtual FileRead Read(const std::string& path, size_t limit, std::string& bytes) = 0;
+  // Creates or truncates the file and writes `bytes`; true only once they
+  // have reached the disk (flushed).
+  virtual bool WriteThrough(const std::string& path, const std::string& bytes) = 0;
+  // Moves `from` over `to`. Where the system cannot replace a file in one
+  // step (the 9x family), `to` is deleted first: in between, only `from`
+  // exists.
+  virtual bool Replace(const std::string& from, const std::string& to) = 0;
+  // Deletes the file; true when it is gone (also when it was not there).
+  virtual bool Remove(const std::string& path) = 0;
+};
+
+// What a copy folder holds. A record is complete only with its last line:
+// a record cut off while it was written (a power loss, a full disk) is
+// never taken for no record, and never read for a shorter one.
+enum class RecordState { kComplete, kMissing, kIncomplete, kTooLarge };
+
+// Reads the record of the copy in `folder` (ending with a backslash): the
+// record itself, or, when there is none, a complete new record that had not
+// yet replaced it. `record` is filled only when complete.
+RecordState ReadRunRecord(RecordFiles& files, const std::string& folder, RunRecord& record);
+// Replaces the record of the copy in `folder` whole: the new one is written
+// and flushed under kNewRunRecordName, then moved over the old one, so that
+// a power loss at any moment leaves the old record or the new one.
+bool WriteRunRecord(RecordFiles& files, const std::string& folder, const RunRecord& record);
+// Deletes the record (the last files of a copy to go); true when both names
+// are gone.
+bool RemoveRunRecord(RecordFiles& files, const std::string& folder);
+// Why a record cannot be used, for the log ("is cut off", ...).
+const char* RecordStateText(RecordState state);
+
+// The file system's record files.
+RecordFiles& PlatformRecordFiles();
+
+// --- Leftover copies -----------------------------------------------------------
+// What the sweep of leftover copies asks of the machine: the file system,
+// the processes and the resume shortcuts in the program, stand-ins in the
+// tests.
+class TempCopyMachine {
+ public:
+  virtual ~TempCopyMachine() = default;
+  // Every "KIESxxxx" folder directly inside the temporary-files folder that
+  // is no link, with a trailing backslash.
+  virtual std::vector<std::string> CopyFolders() = 0;
+  virtual RecordFiles& Files() = 0;
+  // Whether the user this run is made the folder. Where Windows has one
+  // user (the 9x family) every folder is that user's.
+  virtual bool OwnedByThisUser(const std::string& folder) = 0;
+  virtual bool IsRunning(uint32_t processId, uint64_t processStart) = 0;
+  // Whether a SETUP.EXE runs from the folder now (it may not have claimed
+  // the record yet).
+  virtual bool InUse(const std::string& folder) = 0;
+  // Whether a resume shortcut starts a program in the folder; true when the
+  // shortcuts cannot be read, since what they start is then unknown.
+  virtual bool StartedByResume(const std::string& folder) = 0;
+  // Deletes the copy (its record last).
+  virtual void Remove(const std::string& folder) = 0;
+};
+
+// The copies whose run is over, found by PlanLeftoverRemoval.
+struct LeftoverCopies {
+  std::vector<std::string> finished;
+  // The ones among them that hold upgrade bases of this run's medium: they
+  // are removed only once this run keeps the bases in a record of its own,
+  // or once its setup is done.
+  std::vector<std::string> holdingBases;
+};
+
+// Looks at every copy of this user and says in the log why each one that
+// stays, stays: another user's, no complete record, its run goes on, a
+// setup runs from it, a resume shortcut starts it, or it holds the upgrade
+// bases of another medium's run. The upgrade bases of this medium's copies
+// (`medium`, `dataFile`) are added to `ours`. A copy whose record names
+// `self` is this run's own earlier one and is over.
+LeftoverCopies PlanLeftoverRemoval(TempCopyMachine& machine, const std::string& medium,
+                                   const std::string& dataFile, const RunRecord& self, RunRecord& ours);
+
+// Removes the planned copies, the ones holding bases only when
+// `withBases`. Each is looked at once more just before: a run resumed from
+// it meanwhile (it claimed the record, or runs from the folder) keeps it.
+void RemoveLeftovers(TempCopyMachine& machine, const LeftoverCopies& copies, bool withBases, const RunRecord& self);
 
 // --- The folder (Windows) -------------------------------------------------------
 // Creates "<temp>KIES%04X" (at most 99 names tried) and hands back its path
@@ -79,8 +168,19 @@ bool CreateTempCopyFolder(std::string& path);
 // folder.
 bool IsOwnTempCopy(const std::string& folder);
 
-// Deletes a copy (its path ends with a backslash), scheduling for the next
-// restart what is in use.
+// Deletes a copy (its path ends with a backslash), its record last,
+// scheduling for the next restart what is in use.
 void RemoveTempCopy(const std::string& copy);
+
+// A SETUP.EXE that runs from a copy says so for as long as it runs (a named
+// mutex of the folder), before it reads anything: a run that sweeps
+// leftover copies leaves that one alone even before its record is claimed.
+// Nothing when `programFolder` is no copy.
+void MarkTempCopyInUse(const std::string& programFolder);
+bool IsTempCopyInUse(const std::string& folder);
+
+// Whether `programFolder` is a copy whose record is gone: another setup
+// removed it (or is removing it) while this program was starting.
+bool IsRemovedTempCopy(const std::string& programFolder);
 
 }  // namespace kq

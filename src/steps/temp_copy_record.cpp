@@ -1,6 +1,7 @@
 #include "steps/temp_copy.h"
 
 #include "ini/ini_file.h"
+#include "ini/memory_file_opener.h"
 #include "sys/format.h"
 #include "text/ascii_text.h"
 
@@ -15,6 +16,7 @@ constexpr char kDataFile[] = "DataFile";
 constexpr char kProcess[] = "Process";
 constexpr char kStarted[] = "Started";
 constexpr char kRemovedBases[] = "RemovedUpgradeBases";
+constexpr char kEnd[] = "End";
 
 bool ReadHex(const std::string& text, uint64_t& value) {
   if (text.empty() || text.size() > 16) return false;
@@ -50,11 +52,15 @@ bool RunRecord::HasRemovedBase(const std::string& key) const {
   return false;
 }
 
-bool ReadRunRecord(IniFileOpener& opener, const std::string& path, RunRecord& record) {
-  record = RunRecord();
+namespace {
+
+// The document of a record's bytes; false when they are no INI text.
+bool ParseRecord(const std::string& bytes, RunRecord& record) {
+  MemoryFileOpener memory;
+  memory.SetFile(kRunRecordName, bytes);
   try {
-    CIniFile document(opener);
-    document.Load(path);
+    CIniFile document(memory);
+    document.Load(kRunRecordName);
     IniSection* run = nullptr;
     if (!document.FindSection(kRun, &run) || run == nullptr) return false;
     std::string id;
@@ -63,7 +69,6 @@ bool ReadRunRecord(IniFileOpener& opener, const std::string& path, RunRecord& re
     if (!run->GetValue(kMedium, &record.medium) || !run->GetValue(kDataFile, &record.dataFile) ||
         !run->GetValue(kProcess, &id) || !run->GetValue(kStarted, &start) || !ReadHex(id, processId) ||
         processId > 0xFFFFFFFFu || !ReadHex(start, record.processStart) || record.medium.empty()) {
-      record = RunRecord();
       return false;
     }
     record.processId = static_cast<uint32_t>(processId);
@@ -74,30 +79,96 @@ bool ReadRunRecord(IniFileOpener& opener, const std::string& path, RunRecord& re
         if (!key.empty()) record.AddRemovedBase(key);
       }
     }
-    return true;
+    IniSection* end = nullptr;
+    return document.FindSection(kEnd, &end);
   } catch (const CKqIniFileException&) {
-    record = RunRecord();
     return false;
   }
 }
 
-bool WriteRunRecord(IniFileOpener& opener, const std::string& path, const RunRecord& record) {
+// One file of the record: complete, missing, or not a whole record.
+RecordState ReadRecordFile(RecordFiles& files, const std::string& path, RunRecord& record) {
+  record = RunRecord();
+  std::string bytes;
+  switch (files.Read(path, kRunRecordLimit, bytes)) {
+    case FileRead::kMissing:
+      return RecordState::kMissing;
+    case FileRead::kTooLarge:
+      return RecordState::kTooLarge;
+    case FileRead::kFailed:
+      return RecordState::kIncomplete;
+    case FileRead::kRead:
+      break;
+  }
+  if (ParseRecord(bytes, record)) return RecordState::kComplete;
+  record = RunRecord();
+  return RecordState::kIncomplete;
+}
+
+std::string RenderRecord(const RunRecord& record) {
+  MemoryFileOpener memory;
+  CIniFile document(memory);
+  document.SetFileName(kRunRecordName);
+  IniSection* run = document.AddSection(kRun);
+  run->AddKeyValue(kMedium, record.medium);
+  run->AddKeyValue(kDataFile, record.dataFile);
+  run->AddKeyValue(kProcess, Format("%08X", static_cast<unsigned>(record.processId)));
+  run->AddKeyValue(kStarted, Format("%08X%08X", static_cast<unsigned>(record.processStart >> 32),
+                                     static_cast<unsigned>(record.processStart & 0xFFFFFFFFu)));
+  IniSection* bases = document.AddSection(kRemovedBases);
+  for (const std::string& key : record.removedBases) bases->AddLine(key);
+  // Written last: a record without it was cut off.
+  document.AddSection(kEnd);
+  document.Save();
+  std::string bytes;
+  memory.GetFile(kRunRecordName, bytes);
+  return bytes;
+}
+
+}  // namespace
+
+RecordState ReadRunRecord(RecordFiles& files, const std::string& folder, RunRecord& record) {
+  const RecordState state = ReadRecordFile(files, folder + kRunRecordName, record);
+  if (state != RecordState::kMissing) return state;
+  // Between the deletion of the old record and the renaming of the new one
+  // (the 9x family), only the new one is there; a new one that is not
+  // complete never replaced anything.
+  const RecordState pending = ReadRecordFile(files, folder + kNewRunRecordName, record);
+  return pending == RecordState::kComplete ? pending : RecordState::kMissing;
+}
+
+bool WriteRunRecord(RecordFiles& files, const std::string& folder, const RunRecord& record) {
+  std::string bytes;
   try {
-    CIniFile document(opener);
-    document.SetFileName(path);
-    IniSection* run = document.AddSection(kRun);
-    run->AddKeyValue(kMedium, record.medium);
-    run->AddKeyValue(kDataFile, record.dataFile);
-    run->AddKeyValue(kProcess, Format("%08X", static_cast<unsigned>(record.processId)));
-    run->AddKeyValue(kStarted, Format("%08X%08X", static_cast<unsigned>(record.processStart >> 32),
-                                       static_cast<unsigned>(record.processStart & 0xFFFFFFFFu)));
-    IniSection* bases = document.AddSection(kRemovedBases);
-    for (const std::string& key : record.removedBases) bases->AddLine(key);
-    document.Save();
-    return true;
+    bytes = RenderRecord(record);
   } catch (const CKqIniFileException&) {
     return false;
   }
+  const std::string pending = folder + kNewRunRecordName;
+  if (files.WriteThrough(pending, bytes) && files.Replace(pending, folder + kRunRecordName)) return true;
+  files.Remove(pending);
+  return false;
+}
+
+bool RemoveRunRecord(RecordFiles& files, const std::string& folder) {
+  // The new one first: once the record is gone, a new one left alone would
+  // be read in its place.
+  const bool pendingGone = files.Remove(folder + kNewRunRecordName);
+  return files.Remove(folder + kRunRecordName) && pendingGone;
+}
+
+const char* RecordStateText(RecordState state) {
+  switch (state) {
+    case RecordState::kComplete:
+      return "is complete";
+    case RecordState::kMissing:
+      return "is missing";
+    case RecordState::kIncomplete:
+      return "is cut off or unreadable";
+    case RecordState::kTooLarge:
+      return "is larger than 64 KB";
+  }
+  return "is unknown";
 }
 
 }  // namespace kq

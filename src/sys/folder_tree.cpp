@@ -5,6 +5,7 @@
 #include "sys/session_end.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
+#include "text/ascii_text.h"
 
 namespace kq {
 
@@ -53,6 +54,13 @@ class FolderSearch {
   int unnamed_ = 0;
   ScopedFind find_;
 };
+
+bool IsKept(const char* name, const std::vector<std::string>& keep) {
+  for (const std::string& kept : keep) {
+    if (EqualsNoCase(kept, name)) return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -122,12 +130,13 @@ bool FolderTreeFitsWithin(const std::string& source, unsigned long long limit, u
   return true;
 }
 
-void DeleteFolderContents(const std::string& folder) {
+void DeleteFolderContents(const std::string& folder, const std::vector<std::string>& keep) {
   FolderSearch search(folder);
   if (!search.Started()) return;
   do {
     const WIN32_FIND_DATAA& entry = search.Entry();
     if (IsFolder(entry) && IsDotName(entry)) continue;
+    if (IsKept(entry.cFileName, keep)) continue;
     const std::string path = folder + entry.cFileName;
     if (!FitsAnsiPath(path)) continue;
     if (!IsFolder(entry)) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace kq {
 
@@ -28,7 +29,8 @@ bool FolderTreeFitsWithin(const std::string& source, unsigned long long limit, u
 // hidden and system attributes are reset first, folders whose names begin
 // with "." are left alone, and what cannot be deleted is scheduled through
 // LogForDeletion. A reparse point (junction or symbolic link) is removed
-// itself; what it points to is never touched.
-void DeleteFolderContents(const std::string& folder);
+// itself; what it points to is never touched. Entries of `folder` itself
+// named in `keep` (letter case aside) stay.
+void DeleteFolderContents(const std::string& folder, const std::vector<std::string>& keep = {});
 
 }  // namespace kq

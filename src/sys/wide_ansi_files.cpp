@@ -95,6 +95,17 @@ bool MoveFileByName(const std::string& existingName, const std::string& newName)
       [&](auto moveFileW) { return moveFileW(Wide(existingName).c_str(), Wide(newName).c_str()); });
 }
 
+bool ReplaceFileByName(const std::string& existingName, const std::string& newName) {
+  if (IsWindowsNT()) {
+    auto moveFileExW = LookUpKernel<BOOL(WINAPI*)(LPCWSTR, LPCWSTR, DWORD)>("MoveFileExW");
+    if (moveFileExW == nullptr) return false;
+    return moveFileExW(Wide(existingName).c_str(), Wide(newName).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  }
+  if (!DeleteFileA(newName.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  return MoveFileA(existingName.c_str(), newName.c_str()) != FALSE;
+}
+
 DWORD FileAttributesByName(const std::string& fileName) {
   if (!IsWindowsNT()) return GetFileAttributesA(fileName.c_str());
   auto getAttributesW = LookUpKernel<DWORD(WINAPI*)(LPCWSTR)>("GetFileAttributesW");

@@ -23,6 +23,12 @@ bool SetFileAttributesByName(const std::string& fileName, DWORD attributes);
 // Renames a file; fails when `newName` exists.
 bool MoveFileByName(const std::string& existingName, const std::string& newName);
 
+// Moves a file over another in one step where the system can
+// (MoveFileEx with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH on
+// the NT family); the 9x family, which has no MoveFileEx, deletes
+// `newName` and then renames.
+bool ReplaceFileByName(const std::string& existingName, const std::string& newName);
+
 // GetFileAttributes; INVALID_FILE_ATTRIBUTES when the name is not found
 // (also by its OEM name).
 DWORD FileAttributesByName(const std::string& fileName);

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < separator; ++i) {
       const std::string step = argv[i];
       if (step == "copy") engine.CopySetupToTempFolder();
-      if (step == "remove") engine.RemoveTempFolder();
+      if (step == "remove") engine.RemoveTempFolder(true);
       std::printf("%s marker=%d folder=%s line=%s\n", step.c_str(), commandLine.GetTempCopyMarker(),
                   engine.GetSetupFolder().c_str(), commandLine.GetSetupFolder().c_str());
       std::fflush(stdout);

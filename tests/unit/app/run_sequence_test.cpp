@@ -110,6 +110,7 @@ class StandInSteps : public RunServices, public SetupSteps {
   uint32_t UserAnsiCodePage() override { return 1252; }
   uint32_t UserOemCodePage() override { return 437; }
   IniFileOpener& DataFileOpener() override { return opener_; }
+  bool StartedFromRemovedCopy() override { return Answer("StartedFromRemovedCopy", 0) != 0; }
 
   void SetTitle(const std::string& title) override { title_ = title; }
   void ShowDialog(bool visible) override { visible_ = visible; }
@@ -204,7 +205,7 @@ class StandInSteps : public RunServices, public SetupSteps {
     name = "KQ Demo";
     return true;
   }
-  void RemoveTempFolder() override {
+  void RemoveTempFolder(bool) override {
     if (commandLine_ != nullptr && commandLine_->GetTempCopyMarker() == 1 && copy_ == "kept") copy_ = "removed";
   }
   void ClaimTempCopy() override { Step("ClaimTempCopy"); }
@@ -380,9 +381,13 @@ std::vector<Row> Endings() {
       Row("a resume at the nested setup").Shortcut(kFinal).Copy("none")
           .Logs({"Starting the SETUP process at launching the nested installation", "Launching the nested installer",
                  "Exiting normally"}),
-      // Its nested setup runs from the copy: the copy is claimed first.
+      // Its nested setup runs from the copy: the copy is claimed before the
+      // shortcut goes.
       Row("a resume at the nested setup claims its copy").Args("/qb- /~").Shortcut(kFinal)
-          .Raises("ClaimTempCopy", kExitFailure).Ends(kExitFailure).Copy("removed"),
+          .Raises("ClaimTempCopy", kExitFailure).Ends(kExitFailure).Leaves(kFinal).Copy("removed"),
+      Row("a run from a copy another setup removed").Args("/qb- /~").Shortcut(kFinal)
+          .Answer("StartedFromRemovedCopy", 1).Ends(kExitAlreadyRunning).Leaves(kFinal).Copy("kept")
+          .Logs({"The temporary copy this setup was started from has been removed by another setup"}),
       // The shortcut of a main installation cut off by a power loss.
       Row("a resume whose main installation did not complete").Shortcut(kFinal).Answer("InstalledBeforeMain", 0)
           .Answer("HasNestedInstall", 1)

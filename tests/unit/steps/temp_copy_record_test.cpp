@@ -1,27 +1,38 @@
 // The record a run leaves in its temporary copy: what one run writes, the
-// next one reads back, and anything else is no record.
+// next one reads back; a record cut off is never taken for a shorter one or
+// for none; and a power cut at any step of a rewrite leaves the old record
+// or the new one.
 #include "steps/temp_copy.h"
 
 #include <gtest/gtest.h>
 
-#include "ini/memory_file_opener.h"
+#include "steps/memory_record_files.h"
 
 namespace kq {
 namespace {
 
+constexpr char kCopy[] = "C:\\T\\KIES0001\\";
+const std::string kRecordPath = std::string(kCopy) + kRunRecordName;
+
+RunRecord Sample(const char* medium) {
+  RunRecord record;
+  record.medium = medium;
+  record.dataFile = "Lang\\SETUP.INI";
+  record.processId = 0xFFFFFFF0u;
+  record.processStart = 0x01DB2F3A4B5C6D7Eull;
+  record.AddRemovedBase("{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4C}");
+  return record;
+}
+
 TEST(RunRecord, WhatOneRunWritesTheNextReadsBack) {
-  MemoryFileOpener files;
-  RunRecord written;
-  written.medium = "C:\\Caf\xe9 Kit\\";
-  written.dataFile = "Lang\\SETUP.INI";
-  written.processId = 0xFFFFFFF0u;
-  written.processStart = 0x01DB2F3A4B5C6D7Eull;
-  written.AddRemovedBase("{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4C}");
+  test::MemoryRecordFiles files;
+  RunRecord written = Sample("C:\\Caf\xe9 Kit\\");
   written.AddRemovedBase("{6a1d2c3b-4e5f-4a6b-8c7d-9e0f1a2b3c4c}");  // the same key
-  ASSERT_TRUE(WriteRunRecord(files, "C:\\T\\KIES0001\\KQSETUP.RUN", written));
+  ASSERT_TRUE(WriteRunRecord(files, kCopy, written));
+  EXPECT_EQ(files.disk.count(std::string(kCopy) + kNewRunRecordName), 0u) << "the new record replaced the old";
 
   RunRecord read;
-  ASSERT_TRUE(ReadRunRecord(files, "C:\\T\\KIES0001\\KQSETUP.RUN", read));
+  ASSERT_EQ(ReadRunRecord(files, kCopy, read), RecordState::kComplete);
   EXPECT_EQ(read.medium, written.medium);
   EXPECT_EQ(read.dataFile, written.dataFile);
   EXPECT_EQ(read.processId, written.processId);
@@ -30,28 +41,78 @@ TEST(RunRecord, WhatOneRunWritesTheNextReadsBack) {
   EXPECT_TRUE(read.IsOf("c:\\caf\xe9 kit\\", "LANG\\setup.ini"));
   EXPECT_FALSE(read.IsOf("C:\\Caf\xe9 Kit\\", "SETUP.INI"));
   EXPECT_FALSE(read.IsOf("D:\\", "Lang\\SETUP.INI"));
+
+  ASSERT_TRUE(RemoveRunRecord(files, kCopy));
+  EXPECT_EQ(ReadRunRecord(files, kCopy, read), RecordState::kMissing);
 }
 
-TEST(RunRecord, AnythingElseIsNoRecord) {
-  MemoryFileOpener files;
-  const char* const others[] = {
-      "",
-      "[ProductInformation]\r\nPackageName=p.msi\r\n",
-      "[Run]\r\nMedium=C:\\M\\\r\nDataFile=SETUP.INI\r\nProcess=12\r\n",                     // no start time
-      "[Run]\r\nMedium=C:\\M\\\r\nDataFile=SETUP.INI\r\nProcess=1G\r\nStarted=0\r\n",        // not hexadecimal
-      "[Run]\r\nMedium=C:\\M\\\r\nDataFile=SETUP.INI\r\nProcess=100000000\r\nStarted=0\r\n", // over 32 bits
-      "[Run]\r\nMedium=\r\nDataFile=SETUP.INI\r\nProcess=12\r\nStarted=0\r\n",              // no medium
+TEST(RunRecord, OnlyAWholeRecordIsARecord) {
+  const std::string whole = "[Run]\r\nMedium=C:\\M\\\r\nDataFile=SETUP.INI\r\nProcess=12\r\nStarted=0\r\n"
+                            "[RemovedUpgradeBases]\r\n{B}\r\n[End]\r\n";
+  const struct {
+    const char* name;
+    std::string text;
+    RecordState state;
+  } cases[] = {
+      {"whole", whole, RecordState::kComplete},
+      {"empty", "", RecordState::kIncomplete},
+      {"cut off in its bases", whole.substr(0, whole.find("{B}") + 2), RecordState::kIncomplete},
+      {"cut off in its last line", whole.substr(0, whole.size() - 4), RecordState::kIncomplete},
+      {"a data file", "[ProductInformation]\r\nPackageName=p.msi\r\n[End]\r\n", RecordState::kIncomplete},
+      {"no start time", "[Run]\r\nMedium=C:\\M\\\r\nDataFile=S.INI\r\nProcess=12\r\n[End]\r\n", RecordState::kIncomplete},
+      {"not hexadecimal", "[Run]\r\nMedium=C:\\M\\\r\nDataFile=S.INI\r\nProcess=1G\r\nStarted=0\r\n[End]\r\n",
+       RecordState::kIncomplete},
+      {"over 32 bits", "[Run]\r\nMedium=C:\\M\\\r\nDataFile=S.INI\r\nProcess=100000000\r\nStarted=0\r\n[End]\r\n",
+       RecordState::kIncomplete},
+      {"no medium", "[Run]\r\nMedium=\r\nDataFile=S.INI\r\nProcess=12\r\nStarted=0\r\n[End]\r\n",
+       RecordState::kIncomplete},
+      {"at the size limit", whole + std::string(kRunRecordLimit - whole.size(), ';'), RecordState::kComplete},
+      {"over it", whole + std::string(kRunRecordLimit - whole.size() + 1, ';'), RecordState::kTooLarge},
   };
-  for (const char* text : others) {
-    SCOPED_TRACE(text);
-    files.SetFile("C:\\R", text);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::MemoryRecordFiles files;
+    files.disk[kRecordPath] = c.text;
     RunRecord record;
     record.medium = "left over";
-    EXPECT_FALSE(ReadRunRecord(files, "C:\\R", record));
-    EXPECT_TRUE(record.medium.empty());
+    EXPECT_EQ(ReadRunRecord(files, kCopy, record), c.state);
+    if (c.state != RecordState::kComplete) EXPECT_TRUE(record.medium.empty());
   }
-  RunRecord record;
-  EXPECT_FALSE(ReadRunRecord(files, "C:\\missing", record));
+}
+
+// A rewrite cut at every step, on both kinds of replacement: a later read
+// finds the old record or the new one, whole.
+TEST(RunRecord, APowerCutAtAnyStepLeavesTheOldRecordOrTheNew) {
+  for (bool deleteThenRename : {false, true}) {
+    for (bool hadOne : {true, false}) {
+      test::MemoryRecordFiles files;
+      files.deleteThenRename = deleteThenRename;
+      if (hadOne) ASSERT_TRUE(WriteRunRecord(files, kCopy, Sample("C:\\Old\\")));
+      const auto before = files.disk;
+      files.stepsTaken = 0;
+      ASSERT_TRUE(WriteRunRecord(files, kCopy, Sample("C:\\New\\")));
+      const long steps = files.stepsTaken;
+      ASSERT_GT(steps, 100) << "every byte is a step";
+      for (long cut = 0; cut <= steps; ++cut) {
+        SCOPED_TRACE(testing::Message() << "9x " << deleteThenRename << ", old " << hadOne << ", cut " << cut);
+        files.disk = before;
+        files.CutAfter(cut);
+        const bool written = WriteRunRecord(files, kCopy, Sample("C:\\New\\"));
+        files.CutAfter(-1);
+        RunRecord read;
+        const RecordState state = ReadRunRecord(files, kCopy, read);
+        if (written) {
+          ASSERT_EQ(state, RecordState::kComplete);
+          EXPECT_EQ(read.medium, "C:\\New\\");
+        } else if (state == RecordState::kComplete) {
+          EXPECT_TRUE(read.medium == "C:\\New\\" || (hadOne && read.medium == "C:\\Old\\")) << read.medium;
+        } else {
+          ASSERT_FALSE(hadOne) << "the old record was lost";
+          EXPECT_EQ(state, RecordState::kMissing);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

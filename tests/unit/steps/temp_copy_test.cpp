@@ -76,13 +76,13 @@ TEST_F(TempCopyTest, WorksFromTheCopyAndRemovesItAtTheEnd) {
   EXPECT_EQ(engine_.GetSetupFolder(), copy);
   EXPECT_EQ(CountEntries(temp_), 1);
 
-  engine_.RemoveTempFolder();
+  engine_.RemoveTempFolder(true);
   EXPECT_FALSE(Exists(copy));
   EXPECT_EQ(CountEntries(temp_), 0);
   EXPECT_TRUE(Exists(medium_ + "P.msi"));
 }
 
-TEST_F(TempCopyTest, AFailedCopyLeavesNoFolderAndRunsFromTheMediumWithMarker2) {
+TEST_F(TempCopyTest, AFailedCopyKeepsOnlyItsRecordAndRunsFromTheMediumWithMarker2) {
   Attach("");
   // A file the copy cannot read: held open without sharing.
   ScopedFile locked(CreateFileA((medium_ + "P.msi").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -91,9 +91,10 @@ TEST_F(TempCopyTest, AFailedCopyLeavesNoFolderAndRunsFromTheMediumWithMarker2) {
   EXPECT_EQ(line_.GetTempCopyMarker(), 2);
   EXPECT_EQ(engine_.GetSetupFolder(), medium_);
   EXPECT_EQ(line_.GetSetupFolder(), medium_);
-  EXPECT_EQ(CountEntries(temp_), 0);
+  ASSERT_EQ(CountEntries(temp_), 1) << "the record stays while the run goes on";
   locked.Close();
-  engine_.RemoveTempFolder();  // marker 2: nothing is deleted
+  engine_.RemoveTempFolder(true);
+  EXPECT_EQ(CountEntries(temp_), 0);
   EXPECT_TRUE(Exists(medium_ + "SETUP.INI"));
 }
 
@@ -103,7 +104,7 @@ TEST_F(TempCopyTest, AMarkerFromTheCommandLineNeverDeletesTheMedium) {
   test::LogCapture log;
   engine_.CopySetupToTempFolder();
   EXPECT_EQ(engine_.GetSetupFolder(), medium_);
-  engine_.RemoveTempFolder();
+  engine_.RemoveTempFolder(true);
   EXPECT_TRUE(Exists(medium_ + "SETUP.INI"));
   EXPECT_TRUE(Exists(medium_ + "P.msi"));
   EXPECT_TRUE(log.Contains("Not removing \"" + medium_ + "\": it is not a temporary copy made by setup"))
@@ -114,7 +115,7 @@ TEST_F(TempCopyTest, CopyWithoutACommandLineIsInternalError18) {
   EXPECT_EQ(RaisedCode([&] { engine_.CopySetupToTempFolder(); }), 0x80004003u);
   ASSERT_EQ(platform_.Boxes().size(), 1u);
   EXPECT_EQ(platform_.Boxes()[0].text, "Error Code: 0012.80004003");
-  engine_.RemoveTempFolder();  // without a command line: nothing
+  engine_.RemoveTempFolder(true);  // without a command line: nothing
   EXPECT_TRUE(Exists(medium_ + "SETUP.INI"));
 }
 
