@@ -57,7 +57,7 @@ std::string Snapshot(const kq::SetupCommandLine& line) {
   for (const std::string& option : line.GetPassThroughOptions()) add("o:" + option);
   for (const std::string& property : line.GetProperties()) add("p:" + property);
   add(std::to_string(line.GetTempCopyMarker()));
-  add(std::to_string(line.GetRebootMode()));
+  add(std::to_string(static_cast<int>(line.GetRebootMode())));
   add(std::to_string(line.GetSetupDataFile().IsLoaded()));
   add(line.GetSetupDataFile().GetSourceFolder());
   return s;
@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(line.GetInstallMode() >= 0 && line.GetInstallMode() <= 7);
   Check(line.GetUiLevel() >= 0 && line.GetUiLevel() <= 7);
   Check(line.GetTempCopyMarker() >= 0 && line.GetTempCopyMarker() <= 2);
-  Check(line.GetRebootMode() >= 0 && line.GetRebootMode() <= 4);
+  Check(line.GetRebootMode() == kq::RebootMode::kNone || line.GetRestartPolicy().RebootGiven());
   for (const std::string& property : line.GetProperties()) {
     const size_t equals = property.find('=');
     Check(equals != std::string::npos);

@@ -23,15 +23,6 @@ std::string MakeRestartArguments(const std::string& argumentText, int tempCopyMa
   return arguments;
 }
 
-bool RestartsSuppressed(int rebootMode) {
-  return rebootMode == kRebootSuppress || rebootMode == kRebootReallySuppress;
-}
-
-bool WantsFinalReboot(const std::string& argumentText, int rebootMode) {
-  if (RestartsSuppressed(rebootMode)) return false;
-  return !Contains(argumentText, "REBOOT=S") && !Contains(argumentText, "REBOOT=R");
-}
-
 bool AsksBeforeFinalReboot(const std::string& argumentText, int uiLevel) {
   if (ShowsNoBoxes(uiLevel)) return false;
   for (const char* prefix : {"/", "-"}) {

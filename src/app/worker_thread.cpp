@@ -14,6 +14,7 @@
 #include "steps/setup_steps.h"
 #include "sys/format.h"
 #include "sys/internal_error.h"
+#include "text/ascii_text.h"
 #include "text/mbcs_path.h"
 #include "sys/messages.h"
 #include "sys/run_platform.h"
@@ -71,18 +72,23 @@ class RunSequence {
   void StartReboot() {
     services_->StartRebootThread();
     restartAskedOnly_ = false;
+    restartStarted_ = true;
   }
   // Between steps: once Windows has asked to end the session, nothing more
   // is started; the run ends with its reboot code.
   void StopIfSessionEnds() {
     if (services_->SessionEnding()) throw SessionEnd();
   }
-  // A reboot code that the command line keeps from restarting Windows.
-  bool SuppressesRestart() { return restartsSuppressed_ && !services_->SessionEnding(); }
+  // A restart under way: a child answered 1641 or 460393, our reboot
+  // thread was started, or the session ends.
+  bool RestartStarted() { return restartStarted_ || services_->SessionEnding(); }
+  // A reboot a child asked for that the command line keeps from restarting
+  // Windows: nobody has started one.
+  bool SuppressesRestart() { return RestartPolicy().RestartsSuppressed() && !RestartStarted(); }
+  const kq::RestartPolicy& RestartPolicy() const { return commandLine_->GetRestartPolicy(); }
   // An ending that claims a restart under way becomes 3010 when nobody has
-  // started one (restarts suppressed, or a child that only asked for one):
-  // a restart is needed. A resume shortcut in place stays, so the setup
-  // goes on at the next logon.
+  // started one (a child that only asked for one): a restart is needed. A
+  // resume shortcut in place stays, so the setup goes on at the next logon.
   uint32_t HonestRestartCode(uint32_t code);
 
   RunServices* services_;
@@ -97,12 +103,12 @@ class RunSequence {
   bool instanceMutex_ = false;
   bool hookInPlace_ = false;
   bool keepHook_ = false;            // a 3010 ending that the shortcut finishes
-  bool restartsSuppressed_ = false;  // by the command line (REBOOT=S..., R...)
   bool restartAskedOnly_ = false;    // the last reboot a child reported: 3010, none started
+  bool restartStarted_ = false;      // a child answered 1641 or 460393, or our reboot thread runs
   int installMode_ = kModeDefault;
   bool previousVersionsDone_ = false;
   bool nestedInstall_ = false;
-  bool rebootsSuppressed_ = false;
+  bool mainRestartWaits_ = false;    // the main installation's restart waits for the end of the setup
   bool rebootRequired_ = false;
   uint32_t mainExitCode_ = 0;
   uint32_t nestedExitCode_ = 0;
@@ -130,9 +136,10 @@ uint32_t RunSequence::HonestRestartCode(uint32_t code) {
   // A removal that needs a restart it did not start ends with 3010 itself.
   const bool removalNeedsRestart = code == kExitRebootRequired && hookInPlace_;
   if (code != kExitIntermediateReboot && code != kExitRebootInitiated && !removalNeedsRestart) return code;
-  const bool suppressed = SuppressesRestart();
-  // The end of the session is a restart under way.
-  if (!suppressed && !removalNeedsRestart && (!restartAskedOnly_ || services_->SessionEnding())) return code;
+  const bool suppressed = RestartPolicy().RestartsSuppressed();
+  // A restart under way is told as one, also when the command line
+  // suppressed restarts: a child started it anyway, or the session ends.
+  if (!removalNeedsRestart && (!restartAskedOnly_ || services_->SessionEnding())) return code;
   std::string why = suppressed ? "Restarts are suppressed, so Windows is not restarted"
                                : "The installer did not restart Windows, so a restart is required";
   if (hookInPlace_) {
@@ -153,7 +160,10 @@ bool RunSequence::WaitForChild(uint32_t* exitCode) {
   } else if (!reboot && code != 0) {
     RaiseSetupExitCode(code);
   }
-  if (reboot) restartAskedOnly_ = code == kExitRebootRequired;
+  if (reboot) {
+    restartAskedOnly_ = code == kExitRebootRequired;
+    if (code == kExitRebootInitiated || code == kExitIntermediateReboot) restartStarted_ = true;
+  }
   return reboot;
 }
 
@@ -174,7 +184,7 @@ void RunSequence::Body() {
       NestedInstallerAndEnd();
     }
     RunLog("The main installation did not complete; starting the setup from the beginning");
-    services_->ShowDialog(commandLine_->GetUiLevel() != kUiQuiet);
+    services_->ShowDialog(!HidesDialog(commandLine_->GetUiLevel()));
   } else {
     RunLog("Starting the SETUP process from the beginning");
     // A shortcut left behind by an interrupted earlier run.
@@ -234,14 +244,14 @@ void RunSequence::StartUp() {
 
   const std::string& dataFileName = commandLine_->GetDataFileName();
   services_->SetTitle(GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName);
-  services_->ShowDialog(commandLine_->GetUiLevel() != kUiQuiet);
+  services_->ShowDialog(!HidesDialog(commandLine_->GetUiLevel()));
 
   engine_->SetCommandLine(commandLine_);
   installMode_ = commandLine_->GetInstallMode();
-  intermediateTag_ = dataFileName + ".Intermediate";
-  finalTag_ = dataFileName + ".Final";
-
-  restartsSuppressed_ = RestartsSuppressed(commandLine_->GetRebootMode());
+  // The shortcut's tag names the data file as the mutex does, whatever the
+  // letter case it was given in.
+  intermediateTag_ = UpperCaseAscii(dataFileName) + ".Intermediate";
+  finalTag_ = UpperCaseAscii(dataFileName) + ".Final";
 
   // The name is shared by every setup of this kind whose data file has this
   // name, whatever its product: the other one may be another product's, so
@@ -321,14 +331,12 @@ void RunSequence::InstallWindowsInstaller() {
   engine_->InstallWindowsInstaller();
   if (WaitForChild(nullptr)) {
     RunLog("Reboot signalled after installing the Windows Installer");
-    // Ends with 3010 and the shortcut in place (HonestRestartCode).
-    if (SuppressesRestart()) RaiseSetupExitCode(kExitIntermediateReboot);
-    const int uiLevel = commandLine_->GetUiLevel();
-    if (uiLevel == kUiBasic || uiLevel == kUiBasicNoModal || uiLevel == kUiQuiet) {
+    // A restart only asked for ends with 3010 and the shortcut in place
+    // (HonestRestartCode); one the redistributable started is under way.
+    if (RestartPolicy().RestartsSuppressed()) RaiseSetupExitCode(kExitIntermediateReboot);
+    if (InstallsEngineQuietly(commandLine_->GetUiLevel())) {
       RunLog("The Windows Installer was installed silently, so reboots were suppressed");
-      std::string properties;
-      commandLine_->AppendProperties(properties);
-      if (properties.find("REBOOT=") == std::string::npos) {
+      if (!RestartPolicy().RebootGiven()) {
         RunLog("Initiating a reboot, so the Windows Installer will be functional");
         StartReboot();
         RaiseSetupExitCode(kExitIntermediateReboot);
@@ -381,22 +389,25 @@ void RunSequence::NestedSetupIfMissing() {
 void RunSequence::MainInstallation() {
   if (installMode_ == kModeDefault || installMode_ == kModeInstall) {
     RunLog("Install mode is default or configure");
-    nestedInstall_ = engine_->HasNestedInstall(&rebootsSuppressed_);
-    if (nestedInstall_ && !rebootsSuppressed_) {
+    nestedInstall_ = engine_->HasNestedInstall(&mainRestartWaits_);
+    if (nestedInstall_ && !mainRestartWaits_) {
       RunLog("Hooking reboot before running the main installation");
       Hook(finalTag_);
     }
   }
   // A restart the command line suppresses waits for the end of the run.
-  const bool hookedFinal = nestedInstall_ && !rebootsSuppressed_;
-  if (restartsSuppressed_) rebootsSuppressed_ = true;
+  const bool hookedFinal = nestedInstall_ && !mainRestartWaits_;
+  if (RestartPolicy().RestartsSuppressed()) mainRestartWaits_ = true;
   StopIfSessionEnds();
-  engine_->RunMainInstaller(rebootsSuppressed_);
+  engine_->RunMainInstaller(mainRestartWaits_);
   services_->ShowDialog(false);
   if (WaitForChild(&mainExitCode_)) {
     RunLog("Reboot signaled after running the main installation");
-    if (!rebootsSuppressed_) {
+    // A restart the installer started although it was to wait is under way
+    // all the same: the nested setup follows after it.
+    if (!mainRestartWaits_ || RestartStarted()) {
       if (nestedInstall_) {
+        if (!hookedFinal) Hook(finalTag_);
         RunLog("Exiting due to intermediate reboot after running the main installation");
         RaiseSetupExitCode(kExitIntermediateReboot);
       }
@@ -447,7 +458,7 @@ void RunSequence::NestedInstallerAndEnd() {
 void RunSequence::FinalRebootOrEnd() {
   StopIfSessionEnds();
   if (rebootRequired_) {
-    if (!WantsFinalReboot(argumentText_, commandLine_->GetRebootMode())) {
+    if (RestartPolicy().RestartsSuppressed()) {
       RunLog("Restarts are suppressed, so Windows is not restarted");
       EndWithRestartRequired();
     }

@@ -59,7 +59,7 @@ void SetupCommandLine::Reset() {
   passThroughOptions_.clear();
   properties_.clear();
   tempCopyMarker_ = 0;
-  rebootMode_ = kRebootNone;
+  restartPolicy_ = RestartPolicy();
 }
 
 void SetupCommandLine::SetSetupFolder(const char* folder) {
@@ -153,20 +153,10 @@ bool SetupCommandLine::HandlePropertyWord(const std::string& word, std::string& 
 
 bool SetupCommandLine::AddProperty(const std::string& name, const std::string& value) {
   properties_.push_back(name + "=" + value);
-  if (name == "REBOOT") {
-    if (rebootMode_ != kRebootNone) return false;
-    const char first = value.empty() ? '\0' : ToUpperAscii(value[0]);
-    if (first == 'F') {
-      rebootMode_ = kRebootForce;
-    } else if (first == 'S') {
-      rebootMode_ = kRebootSuppress;
-    } else if (first == 'R') {
-      rebootMode_ = kRebootReallySuppress;
-    } else if (value == "\"\"") {
-      rebootMode_ = kRebootEmpty;
-    } else {
-      return false;
-    }
+  if (name == kRebootProperty) {
+    RebootMode mode = RebootMode::kNone;
+    if (restartPolicy_.RebootGiven() || !ReadRebootMode(value, mode)) return false;
+    restartPolicy_ = RestartPolicy(mode);
   } else if (name == "REINSTALLMODE") {
     if (installMode_ != kModeDefault && installMode_ != kModeInstall) return false;
     reinstallMode_ = value;
@@ -186,8 +176,8 @@ bool SetupCommandLine::HandleOptionWord(const std::string& word, std::string& re
     uiLevel_ = UiLevelOfOption(lower);
     return true;
   }
-  if (lower == "norestart") return AddProperty("REBOOT", "ReallySuppress");
-  if (lower == "forcerestart") return AddProperty("REBOOT", "Force");
+  if (lower == "norestart") return AddProperty(kRebootProperty, "ReallySuppress");
+  if (lower == "forcerestart") return AddProperty(kRebootProperty, "Force");
   if (lower == "uninstall") return HandleOption('/', "x", rest);
   if (lower == "package") return HandleOption('/', "i", rest);
   if (lower == "log") return HandleOption('/', "l*", rest);

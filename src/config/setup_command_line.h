@@ -7,14 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "config/restart_policy.h"
 #include "config/setup_data_file.h"
 #include "sys/quiet_ui.h"
 
 namespace kq {
 
-// UI levels: see sys/quiet_ui.h. Reboot modes: the REBOOT property's value
-// began with F, S or R (either case), or was "" (two quote characters).
-enum RebootMode { kRebootNone, kRebootForce, kRebootSuppress, kRebootReallySuppress, kRebootEmpty };
+// UI levels: see sys/quiet_ui.h. Restarts: see config/restart_policy.h.
 
 class SetupCommandLine {
  public:
@@ -49,7 +48,8 @@ class SetupCommandLine {
   int GetTempCopyMarker() const { return tempCopyMarker_; }
   // The word the last Parse refused (empty when it accepted the text).
   const std::string& GetRefusedArgument() const { return refusedArgument_; }
-  int GetRebootMode() const { return rebootMode_; }
+  RebootMode GetRebootMode() const { return restartPolicy_.Mode(); }
+  const RestartPolicy& GetRestartPolicy() const { return restartPolicy_; }
   const std::string& GetModeArgument() const { return modeArgument_; }
   const std::string& GetPackagePath() const { return packagePath_; }
   int GetLanguageOrTransformOption() const { return languageOrTransformOption_; }
@@ -97,7 +97,7 @@ class SetupCommandLine {
   std::vector<std::string> passThroughOptions_;
   std::vector<std::string> properties_;
   int tempCopyMarker_ = 0;
-  int rebootMode_ = kRebootNone;
+  RestartPolicy restartPolicy_;
   std::string refusedArgument_;
 };
 

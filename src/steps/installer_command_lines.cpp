@@ -36,7 +36,7 @@ std::string MainInstallerCommandLine(const std::string& systemFolder, const std:
   else
     commandLine.AppendModeOption(text);
   AppendStandardOptionTail(commandLine, text);
-  if (rebootsSuppressed && text.find("REBOOT=") == std::string::npos) text += " REBOOT=S";
+  commandLine.GetRestartPolicy().AppendWaitingRestart(text, rebootsSuppressed);
   return text;
 }
 
@@ -64,14 +64,7 @@ std::string NestedDataFileWord(const std::string& arguments) {
 }
 
 bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot) {
-  std::string properties;
-  commandLine.AppendProperties(properties);
-  const size_t at = properties.find("REBOOT=");
-  if (at != std::string::npos) {
-    const size_t next = at + 7;
-    if (next < properties.size() && (properties[next] == 'S' || properties[next] == 'R')) return true;
-  }
-  return oneReboot;
+  return commandLine.GetRestartPolicy().MainRestartWaits(oneReboot);
 }
 
 std::string NestedInstallerCommandLine(const SetupCommandLine& commandLine, const std::string& arguments) {
@@ -105,11 +98,11 @@ RemovalCommand PrepareRemovalCommand(const std::string& command, const SetupComm
   const int uiLevel = commandLine.GetUiLevel();
   if (upper.find("MSIEXEC") != std::string::npos) {
     removal.installerRemoval = true;
-    if (upper.find("/Q") == std::string::npos && uiLevel != kUiNone) commandLine.AppendUiLevelOption(removal.text);
+    if (upper.find("/Q") == std::string::npos && HasUiOption(uiLevel)) commandLine.AppendUiLevelOption(removal.text);
   } else if (upper.find("UNINST") != std::string::npos && upper.find(".ISU") != std::string::npos) {
     // The uninstaller's own log argument is often left with its quote open.
     if (std::count(command.begin(), command.end(), '"') % 2 != 0) removal.text += "\"";
-    if (uiLevel != kUiNone && uiLevel != kUiFull) removal.text += " -a";
+    if (AsksForLessThanFullUi(uiLevel)) removal.text += " -a";
   }
   return removal;
 }

@@ -23,7 +23,7 @@ std::string MaintenanceCommandLine(const std::string& systemFolder, const std::s
 
 // The main installation: /i and the quoted package in install mode 0,
 // otherwise the mode option of the setup's command line; " REBOOT=S" is
-// added when reboots are suppressed and no REBOOT= is in the text yet.
+// added when reboots are suppressed and the command line set no REBOOT.
 std::string MainInstallerCommandLine(const std::string& systemFolder, const std::string& packageFolder,
                                      const std::string& packageName, const SetupCommandLine& commandLine,
                                      bool rebootsSuppressed);
@@ -45,8 +45,7 @@ bool ReadNestedInstall(const std::string& value, NestedInstallValue& nested);
 std::string NestedDataFileWord(const std::string& arguments);
 
 // Whether the main installation runs with reboots suppressed when a nested
-// setup follows: a REBOOT= property (case-sensitive) whose value starts with
-// upper-case S or R, or else the ONEREBOOT flag.
+// setup follows (RestartPolicy::MainRestartWaits).
 bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot);
 
 // "%sSETUP.EXE %s" with the setup folder and the arguments in full, the

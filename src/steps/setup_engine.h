@@ -83,7 +83,7 @@ class SetupEngine : public SetupSteps {
   // process. When it can be neither started nor downloaded: message 13 (with
   // MsiVersion, else "1.10"), then the run ends with 1603.
   void InstallWindowsInstaller() override;
-  // Starts `command` (with " /Q" when InstallerRunsSilently) as the current
+  // Starts `command` (with " /Q" when InstallsEngineQuietly) as the current
   // child process; true when it started.
   bool LaunchInstallerProgram(const std::string& command);
   // Downloads the redistributable into a new "MSI" temporary file: true with

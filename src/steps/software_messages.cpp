@@ -6,10 +6,6 @@
 
 namespace kq {
 
-bool IsSilentUiLevel(int uiLevel) {
-  return uiLevel == kUiBasicNoModal || uiLevel == kUiNoneModalEnd || uiLevel == kUiQuiet;
-}
-
 int ShowSoftwareMessage(HWND owner, uint32_t textId, uint32_t captionId, UINT style,
                         const std::vector<std::string>& placeholders) {
   std::string caption;

@@ -8,11 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace kq {
+#include "sys/quiet_ui.h"
 
-// The UI levels kUiBasicNoModal, kUiNoneModalEnd and kUiQuiet (/qb-, /qn+,
-// /qn) show no box: the steps decide by their rules instead of asking.
-bool IsSilentUiLevel(int uiLevel);
+namespace kq {
 
 // Shows message `textId` with the "NAME,value" placeholders substituted,
 // under the caption of message `captionId`, with MB_SETFOREGROUND added to

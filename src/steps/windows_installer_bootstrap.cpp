@@ -102,7 +102,8 @@ void SetupEngine::InstallWindowsInstaller() {
 bool SetupEngine::LaunchInstallerProgram(const std::string& command) {
   const SetupCommandLine& attached = RequireCommandLine(kLocationInstallWindowsInstaller);
   std::string text = command;
-  if (InstallerRunsSilently(attached.GetUiLevel())) text += " /Q";
+  // The redistributable's own silent switch.
+  if (InstallsEngineQuietly(attached.GetUiLevel())) text += " /Q";
   ScopedHandle process;
   if (!StartChildProcess(text, CommandLineLogging::Log, process)) return false;
   SetCurrentChildProcess(std::move(process));

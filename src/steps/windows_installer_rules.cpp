@@ -22,7 +22,6 @@ std::string MediumInstallerCommandLine(int platformId, const std::string& setupF
   return std::string();
 }
 
-bool InstallerRunsSilently(int uiLevel) { return uiLevel == 4 || uiLevel == 5 || uiLevel == 7; }
 
 std::string InstallerDownloadAddress(int platformId, const std::string& configured) {
   if (platformId == kPlatformWindows9x) return configured.empty() ? kBuiltIn9xAddress : configured;

@@ -16,10 +16,6 @@ constexpr int kPlatformWindowsNT = 2;
 // for any other platform id.
 std::string MediumInstallerCommandLine(int platformId, const std::string& setupFolder);
 
-// The redistributable's own silent switch, " /Q", goes with the UI levels
-// kUiBasic (/qb), kUiBasicNoModal (/qb-) and kUiQuiet (/qn).
-bool InstallerRunsSilently(int uiLevel);
-
 // The configured address when it is set, else the built-in one of the
 // family; empty for any other platform id.
 std::string InstallerDownloadAddress(int platformId, const std::string& configured);

@@ -1,11 +1,14 @@
 #include "sys/instance_mutex.h"
 
+#include "text/ascii_text.h"
 #include "text/mbcs_path.h"
 
 namespace kq {
 
 std::string InstanceMutexName(const std::string& dataFileName, bool global) {
-  return std::string(global ? "Global\\" : "") + "SETUP " + ReplaceBackslashes(dataFileName, '_');
+  // Kernel object names are case-sensitive and file names are not: one data
+  // file is one setup however its name is spelled.
+  return std::string(global ? "Global\\" : "") + "SETUP " + ReplaceBackslashes(UpperCaseAscii(dataFileName), '_');
 }
 
 ScopedHandle CreateInstanceMutex(const std::string& dataFileName) {

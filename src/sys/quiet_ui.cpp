@@ -48,6 +48,20 @@ int UiLevelOfCommandLine(const std::string& commandLine) {
 
 bool ShowsNoBoxes(int uiLevel) { return uiLevel == kUiBasicNoModal || uiLevel == kUiQuiet; }
 
+bool IsSilentUiLevel(int uiLevel) {
+  return uiLevel == kUiBasicNoModal || uiLevel == kUiNoneModalEnd || uiLevel == kUiQuiet;
+}
+
+bool InstallsEngineQuietly(int uiLevel) {
+  return uiLevel == kUiBasic || uiLevel == kUiBasicNoModal || uiLevel == kUiQuiet;
+}
+
+bool HidesDialog(int uiLevel) { return uiLevel == kUiQuiet; }
+
+bool HasUiOption(int uiLevel) { return uiLevel != kUiNone; }
+
+bool AsksForLessThanFullUi(int uiLevel) { return HasUiOption(uiLevel) && uiLevel != kUiFull; }
+
 bool QuietCommandLine(const std::string& commandLine) { return ShowsNoBoxes(UiLevelOfCommandLine(commandLine)); }
 
 bool HiddenDialogCommandLine(const std::string& commandLine) {

@@ -26,9 +26,24 @@ int UiLevelOfOption(const std::string& option);
 // none. Only a word that begins with "/" or "-" is an option.
 int UiLevelOfCommandLine(const std::string& commandLine);
 
+// The named groups of UI levels: nothing outside this unit compares levels.
+//
 // kUiBasicNoModal (/qb-, /passive) and kUiQuiet (/qn, /quiet) show no
 // message box: what a box would say goes to the log instead.
 bool ShowsNoBoxes(int uiLevel);
+// kUiBasicNoModal, kUiNoneModalEnd and kUiQuiet (/qb-, /qn+, /qn) count as
+// silent for the steps that deal with software in the way: they decide by
+// their rules instead of asking.
+bool IsSilentUiLevel(int uiLevel);
+// kUiBasic, kUiBasicNoModal and kUiQuiet (/qb, /qb-, /qn) run the Windows
+// Installer redistributable with its own silent switch, and it then leaves
+// a restart it needs to the setup.
+bool InstallsEngineQuietly(int uiLevel);
+// kUiQuiet: the progress dialog is never shown.
+bool HidesDialog(int uiLevel);
+// A UI option was given at all, and one other than full UI.
+bool HasUiOption(int uiLevel);
+bool AsksForLessThanFullUi(int uiLevel);
 
 // Whether the raw command line asks for one of those levels.
 bool QuietCommandLine(const std::string& commandLine);

@@ -28,37 +28,29 @@ TEST(RestartArguments, MarkerAppendedOrNormalised) {
   }
 }
 
-TEST(FinalReboot, RebootPropertyAndQuestion) {
+TEST(FinalReboot, Question) {
   struct Case {
     const char* arguments;
-    int rebootMode;  // as the parser sets it
     int uiLevel;
-    bool reboots;
     bool asks;
   } const cases[] = {
-      {"", 0, 0, true, true},
-      {"REBOOT=S", 2, 0, false, true},
-      {"REBOOT=ReallySuppress", 3, 0, false, true},
-      {"reboot=s", 2, 0, false, true},      // the parsed mode counts in any case
-      {"reboot=f", 1, 0, true, true},
-      {"/norestart", 3, 0, false, true},
-      {"/QB", 0, 4, true, false},
-      {"/QB+", 0, 3, true, true},
-      {"/QF", 0, 1, true, true},
-      {"/QR", 0, 2, true, true},
-      {"-QR", 0, 2, true, true},
-      {"-QB", 0, 4, true, false},           // "-" is "/"
-      {"/QN+", 0, 6, true, true},
-      {"/QN", 0, 7, true, false},
-      {"/qb", 0, 4, true, true},            // the switch tests are case-sensitive...
-      {"/qn", 0, 7, true, false},           // ...but a run that shows no box is never asked
-      {"/quiet", 0, 7, true, false},
-      {"/qb-", 0, 5, true, false},
-      {"/passive", 0, 5, true, false},
-      {"/QB- /QF", 0, 1, true, true},
+      {"", 0, true},
+      {"/QB", 4, false},
+      {"/QB+", 3, true},
+      {"/QF", 1, true},
+      {"/QR", 2, true},
+      {"-QR", 2, true},
+      {"-QB", 4, false},           // "-" is "/"
+      {"/QN+", 6, true},
+      {"/QN", 7, false},
+      {"/qb", 4, true},            // the switch tests are case-sensitive...
+      {"/qn", 7, false},           // ...but a run that shows no box is never asked
+      {"/quiet", 7, false},
+      {"/qb-", 5, false},
+      {"/passive", 5, false},
+      {"/QB- /QF", 1, true},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(WantsFinalReboot(c.arguments, c.rebootMode), c.reboots) << c.arguments;
     EXPECT_EQ(AsksBeforeFinalReboot(c.arguments, c.uiLevel), c.asks) << c.arguments;
   }
 }

@@ -359,6 +359,21 @@ std::vector<Row> Endings() {
           .Ends(kExitRebootRequired).Logs({"Reboots were suppressed, so a reboot will be required later",
                                            "Restarts are suppressed, so Windows is not restarted",
                                            "Exiting normally; a restart is required"}),
+      // A child that restarts Windows although restarts are suppressed: the
+      // restart is under way, and what is left goes on after it.
+      Row("the main installation restarts Windows, restarts suppressed").Args("/qn /norestart")
+          .Waits({kRebootStarted}).Ends(kExitRebootInitiated)
+          .Logs({"Exiting due to final reboot after running the main installation"}),
+      Row("the main installation restarts Windows before a nested setup, restarts suppressed")
+          .Args("/qn /norestart").Answer("HasNestedInstall", 1).Answer("RebootsSuppressed", 1)
+          .Waits({kRebootStarted}).Ends(kIntermediateReboot).Leaves(kFinal).Copy("kept")
+          .Logs({"Exiting due to intermediate reboot after running the main installation"}),
+      Row("a nested setup restarts Windows, restarts suppressed").Args("/qn /norestart")
+          .Answer("HasNestedInstall", 1).Answer("RebootsSuppressed", 1).Waits({{false, 0}, kRebootStarted})
+          .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after launching the nested installer"}),
+      Row("the engine restarts Windows, restarts suppressed").Args("/qb /norestart")
+          .Answer("IsInstallerVersionCurrent", 0).Waits({kRebootStarted}).Ends(kIntermediateReboot)
+          .Leaves(kIntermediate).Copy("kept").Logs({"Reboot signalled after installing the Windows Installer"}),
       Row("the main installation reboots before a nested setup").Answer("HasNestedInstall", 1)
           .Waits({kRebootStarted}).Ends(kIntermediateReboot).Leaves(kFinal).Copy("kept")
           .Logs({"Hooking reboot before running the main installation",
@@ -432,11 +447,10 @@ std::vector<Row> Endings() {
           .Ends(kExitUserExit).Logs({"Unhooking reboot due to error or normal exit"}),
       Row("a removal reboots").Raises("UninstallIncompatibleApplications", kIntermediateReboot)
           .Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept"),
-      Row("a removal reboots, restarts suppressed").Args("/qn REBOOT=ReallySuppress")
-          .Raises("UninstallIncompatibleApplications", kIntermediateReboot).Ends(kExitRebootRequired)
-          .Leaves(kIntermediate).Copy("kept")
-          .Logs({"Restarts are suppressed, so Windows is not restarted; the setup goes on at the next logon",
-                 "Worker thread exiting with status code: 00000BC2"}),
+      // The uninstaller restarted Windows all the same: a restart is under way.
+      Row("a removal restarts Windows, restarts suppressed").Args("/qn REBOOT=ReallySuppress")
+          .Raises("UninstallIncompatibleApplications", kIntermediateReboot).Ends(kIntermediateReboot)
+          .Leaves(kIntermediate).Copy("kept").Logs({"Worker thread exiting with status code: 00070669"}),
       Row("the session ends during a removal, restarts suppressed").Args("/qn /norestart")
           .SessionEndsDuring("UninstallIncompatibleApplications")
           .Raises("UninstallIncompatibleApplications", kIntermediateReboot).Ends(kIntermediateReboot)

@@ -166,21 +166,23 @@ TEST_F(SetupCommandLineTest, SetsModesAndRebootModes) {
   const struct {
     const char* arguments;
     int installMode;
-    int rebootMode;
+    RebootMode rebootMode;
     const char* reinstallMode;
   } cases[] = {
-      {"/i p.msi", 1, 0, ""},
-      {"/fa p.msi", 2, 0, ""},
-      {"/x p.msi", 3, 0, ""},
-      {"/j p.msi", 4, 0, ""},
-      {"/a p.msi", 5, 0, ""},
-      {"/p x.msp", 6, 0, ""},
-      {"/a p.msi /p x.msp", 7, 0, ""},
-      {"REBOOT=Force", 0, 1, ""},
-      {"reboot=s", 0, 2, ""},
-      {"REBOOT=r", 0, 3, ""},
-      {"REBOOT=\"\"", 0, 4, ""},
-      {"REINSTALLMODE=amus", 0, 0, "amus"},
+      {"/i p.msi", 1, RebootMode::kNone, ""},
+      {"/fa p.msi", 2, RebootMode::kNone, ""},
+      {"/x p.msi", 3, RebootMode::kNone, ""},
+      {"/j p.msi", 4, RebootMode::kNone, ""},
+      {"/a p.msi", 5, RebootMode::kNone, ""},
+      {"/p x.msp", 6, RebootMode::kNone, ""},
+      {"/a p.msi /p x.msp", 7, RebootMode::kNone, ""},
+      {"REBOOT=Force", 0, RebootMode::kForce, ""},
+      {"reboot=s", 0, RebootMode::kSuppress, ""},
+      {"REBOOT=r", 0, RebootMode::kReallySuppress, ""},
+      {"/norestart", 0, RebootMode::kReallySuppress, ""},
+      {"REBOOT=\"\"", 0, RebootMode::kEmpty, ""},
+      {"MYREBOOT=S", 0, RebootMode::kNone, ""},  // another property
+      {"REINSTALLMODE=amus", 0, RebootMode::kNone, "amus"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
@@ -201,7 +203,7 @@ TEST_F(SetupCommandLineTest, RefusedCommandLineLeavesTheResetState) {
   EXPECT_EQ(line.GetInstallMode(), 0);
   EXPECT_EQ(line.GetUiLevel(), 0);
   EXPECT_EQ(line.GetTempCopyMarker(), 0);
-  EXPECT_EQ(line.GetRebootMode(), 0);
+  EXPECT_EQ(line.GetRebootMode(), RebootMode::kNone);
   EXPECT_TRUE(line.GetPackagePath().empty());
   EXPECT_TRUE(line.GetProperties().empty());
   EXPECT_FALSE(line.GetSetupDataFile().IsLoaded());

@@ -18,8 +18,9 @@ bool ExpectGlobalName() {
 DWORD WINAPI TryToTake(LPVOID mutex) { return WaitForSingleObject(static_cast<HANDLE>(mutex), 0); }
 
 TEST(InstanceMutex, OneHolderPerDataFileNameUnderItsFoldedName) {
-  EXPECT_EQ(InstanceMutexName("sub\\A.INI", false), "SETUP sub_A.INI");
-  EXPECT_EQ(InstanceMutexName("sub\\A.INI", true), "Global\\SETUP sub_A.INI");
+  EXPECT_EQ(InstanceMutexName("sub\\A.INI", false), "SETUP SUB_A.INI");
+  EXPECT_EQ(InstanceMutexName("sub\\A.INI", true), "Global\\SETUP SUB_A.INI");
+  EXPECT_EQ(InstanceMutexName("setup.ini", true), InstanceMutexName("SETUP.INI", true)) << "one setup, any case";
 
   ScopedHandle first = CreateInstanceMutex("sub\\A.INI");
   ASSERT_TRUE(first.IsValid());

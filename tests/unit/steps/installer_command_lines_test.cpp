@@ -41,6 +41,7 @@ TEST_F(InstallerCommandLines, MainInstallation) {
             "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\" /qb TARGETDIR=C:\\X REBOOT=S");
   EXPECT_EQ(Main("", false), "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\"");
   EXPECT_EQ(Main("", true), "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\" REBOOT=S");
+  EXPECT_EQ(Main("MYREBOOT=1", true), "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\" MYREBOOT=1 REBOOT=S");
   // A REBOOT assignment of the setup's command line stays the only one.
   EXPECT_EQ(Main("REBOOT=Force", true), "C:\\WINNT\\System32\\MSIEXEC.EXE /i \"D:\\Product.msi\" REBOOT=Force");
   // Other install modes take the mode option of the command line.
@@ -71,12 +72,13 @@ TEST_F(InstallerCommandLines, RebootsSuppressedByTheRebootProperty) {
   EXPECT_TRUE(AreRebootsSuppressed(Parsed("reboot = S"), false));
   EXPECT_FALSE(AreRebootsSuppressed(Parsed("REBOOT=Force"), false));
   EXPECT_TRUE(AreRebootsSuppressed(Parsed("REBOOT=Force"), true));
-  EXPECT_FALSE(AreRebootsSuppressed(Parsed("REBOOT=suppress"), false));
+  EXPECT_TRUE(AreRebootsSuppressed(Parsed("REBOOT=suppress"), false));  // either case, as the parser reads it
   EXPECT_FALSE(AreRebootsSuppressed(Parsed("REBOOT=\"\""), false));
   EXPECT_FALSE(AreRebootsSuppressed(Parsed("/qb"), false));
   EXPECT_TRUE(AreRebootsSuppressed(Parsed("/qb"), true));
-  // The first REBOOT= in the rendered properties decides, whatever it belongs to.
-  EXPECT_TRUE(AreRebootsSuppressed(Parsed("NOREBOOT=Sure REBOOT=Force"), false));
+  // Only the REBOOT property itself counts.
+  EXPECT_FALSE(AreRebootsSuppressed(Parsed("NOREBOOT=Sure REBOOT=Force"), false));
+  EXPECT_FALSE(AreRebootsSuppressed(Parsed("MYREBOOT=S"), false));
 }
 
 TEST_F(InstallerCommandLines, NestedInstall) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "steps/windows_installer_rules.h"
+#include "sys/quiet_ui.h"
 
 namespace kq {
 namespace {
@@ -15,7 +16,7 @@ TEST(WindowsInstallerRules, MediumCommandLinePerFamily) {
 
 TEST(WindowsInstallerRules, SilentSwitchOnlyForBasicAndNoUi) {
   for (int level = 0; level <= 8; ++level)
-    EXPECT_EQ(InstallerRunsSilently(level), level == 4 || level == 5 || level == 7) << level;
+    EXPECT_EQ(InstallsEngineQuietly(level), level == 4 || level == 5 || level == 7) << level;
 }
 
 TEST(WindowsInstallerRules, DownloadAddresses) {
