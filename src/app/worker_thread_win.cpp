@@ -34,9 +34,7 @@ class DialogServices : public RunServices {
   uint32_t UserAnsiCodePage() override { return kq::UserAnsiCodePage(); }
   uint32_t UserOemCodePage() override { return kq::UserOemCodePage(); }
   IniFileOpener& DataFileOpener() override { return PlatformFileOpener(); }
-  bool StartedFromRemovedCopy() override {
-    return IsRemovedTempCopy(FolderOf(GetProgramPath(ModulePathCaller::RunSequence)) + "\\");
-  }
+  bool StartedFromRemovedCopy() override { return IsRemovedTempCopy(ProgramFolder()); }
 
   void SetTitle(const std::string& title) override { dialog_.PostTitle(title); }
   void ShowDialog(bool visible) override { ShowWindowAsync(Window(), visible ? SW_SHOWNORMAL : SW_HIDE); }
@@ -62,12 +60,13 @@ class DialogServices : public RunServices {
   }
   int HookReboot(const std::string& tag, const std::string& restartProgram,
                  const std::string& restartArguments) override {
-    const int placed = kq::HookReboot(Window(), tag, restartProgram, restartArguments);
+    const int placed =
+        kq::HookReboot(Window(), tag, restartProgram, restartArguments, ClassifyResumeShortcuts(ProgramFolder(), tag));
     dialog_.NoteResumeHook(placed != 0);
     return placed;
   }
   int UnhookReboot(const std::string& tag) override {
-    const int removed = kq::UnhookReboot(Window(), tag);
+    const int removed = kq::UnhookReboot(Window(), tag, ClassifyResumeShortcuts(ProgramFolder(), tag));
     if (removed != 0) dialog_.NoteResumeHook(false);
     return removed;
   }
@@ -78,6 +77,11 @@ class DialogServices : public RunServices {
 
  private:
   HWND Window() const { return dialog_.GetWindow(); }
+  static std::string ProgramFolder() {
+    std::string folder = FolderOf(GetProgramPath(ModulePathCaller::RunSequence));
+    AppendBackslash(folder);
+    return folder;
+  }
 
   SetupDialog& dialog_;
   ScopedHandle mutex_;

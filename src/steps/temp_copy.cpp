@@ -199,16 +199,26 @@ class SystemCopyMachine : public TempCopyMachine {
   }
   bool InUse(const std::string& folder) override { return IsTempCopyInUse(folder); }
   bool StartedByResume(const std::string& folder) override {
-    std::string target;
-    // Without knowing what the resume shortcut starts, no copy is known to be over.
-    if (!ReadResumeShortcutTarget(owner_, target)) return true;
-    return !target.empty() && IsInFolder(target, folder);
+    std::vector<std::string> targets;
+    // Without knowing what the resume shortcuts start, no copy is known to be over.
+    if (!ReadResumeShortcutTargets(owner_, targets)) return true;
+    for (const std::string& target : targets) {
+      if (IsInFolder(target, folder)) return true;
+    }
+    return false;
   }
   void Remove(const std::string& folder) override { RemoveTempCopy(folder); }
 
  private:
   HWND owner_;
 };
+
+// Whether two spellings name the same folder (both end with a backslash).
+bool IsSameFolder(const std::string& a, const std::string& b) {
+  if (EqualsNoCase(a, b)) return true;
+  const std::string shortA = ShortPathOf(a);
+  return !shortA.empty() && EqualsNoCase(shortA, ShortPathOf(b));
+}
 
 // The held in-use mutex of this process's copy; it lives as long as the
 // process runs from the copy.
@@ -237,6 +247,35 @@ bool IsRemovedTempCopy(const std::string& programFolder) {
          ReadRunRecord(PlatformRecordFiles(), programFolder, record) == RecordState::kMissing;
 }
 
+ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag) {
+  std::string ourMedium = programFolder;
+  RunRecord ours;
+  if (IsOwnTempCopy(programFolder) &&
+      ReadRunRecord(PlatformRecordFiles(), programFolder, ours) == RecordState::kComplete)
+    ourMedium = ours.medium;
+  const std::string dataFile = TagDataFile(tag);
+  return [programFolder, ourMedium, dataFile](const std::string& target, const std::string& description) {
+    std::string folder = FolderOf(target);
+    AppendBackslash(folder);
+    std::string medium = folder;
+    if (IsOwnTempCopy(folder)) {
+      // A copy that is gone never comes back: nothing is left to start.
+      if (FileAttributesByName(folder) == INVALID_FILE_ATTRIBUTES) return ShortcutOwner::kNobody;
+      RunRecord record;
+      if (ReadRunRecord(PlatformRecordFiles(), folder, record) == RecordState::kComplete) {
+        medium = record.medium;
+      } else if (IsSameFolder(folder, programFolder)) {
+        medium = ourMedium;
+      } else {
+        return ShortcutOwner::kAnotherSetup;
+      }
+    }
+    return IsSameFolder(medium, ourMedium) && EqualsNoCase(TagDataFile(description), dataFile)
+               ? ShortcutOwner::kThisSetup
+               : ShortcutOwner::kAnotherSetup;
+  };
+}
+
 void SetupEngine::CopySetupToTempFolder() {
   SetupCommandLine& line = RequireCommandLine(kLocationTempCopy);
   if (line.GetTempCopyMarker() == kRunningFromCopy) {
@@ -253,6 +292,7 @@ void SetupEngine::CopySetupToTempFolder() {
       PlanLeftoverRemoval(machine, setupFolder, runRecord.dataFile, runRecord, runRecord);
   if (line.GetTempCopyMarker() != kNoCopyYet) {
     LogNoRunRecord("the setup runs from its medium (/~-)");
+    RemoveLeftovers(machine, leftovers, false, runRecord);
     return;
   }
   std::string copy;

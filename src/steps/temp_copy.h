@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "sys/shortcut_owner.h"
+
 namespace kq {
 
 // --- The folder's name -------------------------------------------------------
@@ -178,6 +180,13 @@ void RemoveTempCopy(const std::string& copy);
 // Nothing when `programFolder` is no copy.
 void MarkTempCopyInUse(const std::string& programFolder);
 bool IsTempCopyInUse(const std::string& folder);
+
+// Whose a resume shortcut is, for a setup whose program runs from
+// `programFolder` with the shortcut tag `tag`: a shortcut is this setup's
+// when it starts a program of the same medium (a copy's recorded medium, or
+// the folder itself) with the same data file. One that starts a copy that
+// is gone is nobody's; one whose copy's record cannot be read is another's.
+ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag);
 
 // Whether `programFolder` is a copy whose record is gone: another setup
 // removed it (or is removing it) while this program was starting.

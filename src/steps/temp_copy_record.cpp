@@ -35,6 +35,17 @@ bool ReadHex(const std::string& text, uint64_t& value) {
   return true;
 }
 
+// Whether a key is written as a list line that reads back as itself: the
+// Uninstall key names of a data file's list lines always are (such a line
+// holds no "=", is no section header or comment, and has no blanks at its
+// ends); a record written by anyone else may hold other lines, which are
+// dropped.
+bool IsRecordableBase(const std::string& key) {
+  if (key.empty() || key.find_first_of("=\r\n") != std::string::npos) return false;
+  if (key.front() == '[' || key.front() == ';') return false;
+  return key.front() != ' ' && key.front() != '\t' && key.back() != ' ' && key.back() != '\t';
+}
+
 }  // namespace
 
 bool RunRecord::IsOf(const std::string& folder, const std::string& dataFileName) const {
@@ -42,7 +53,7 @@ bool RunRecord::IsOf(const std::string& folder, const std::string& dataFileName)
 }
 
 void RunRecord::AddRemovedBase(const std::string& key) {
-  if (!HasRemovedBase(key)) removedBases.push_back(key);
+  if (IsRecordableBase(key) && !HasRemovedBase(key)) removedBases.push_back(key);
 }
 
 bool RunRecord::HasRemovedBase(const std::string& key) const {

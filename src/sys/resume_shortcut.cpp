@@ -9,7 +9,9 @@
 #include "sys/setup_log.h"
 #include "sys/shell_link.h"
 #include "sys/deferred_deletion.h"
+#include "sys/whole_file.h"
 #include "sys/wide_ansi.h"
+#include "text/ascii_text.h"
 
 namespace kq {
 
@@ -68,24 +70,17 @@ void RemoveShortcutFile(const std::string& path) {
   }
 }
 
+// A shortcut of ours is a few hundred bytes.
+constexpr size_t kSavedShortcutLimit = 65536;
+
 // The bytes of the last shortcut this process saved, and what it held.
 struct SavedShortcut {
   std::string key;
   std::string bytes;
 };
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  ScopedFile file = OpenFileByName(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  if (!file.IsValid()) return false;
-  const DWORD size = GetFileSize(file.Get(), nullptr);
-  if (size == INVALID_FILE_SIZE || size == 0 || size > 65536) return false;
-  bytes.assign(size, '\0');
-  DWORD read = 0;
-  return ReadFile(file.Get(), &bytes[0], size, &read, nullptr) && read == size;
-}
-
 // A new file only: the path is free again once our shortcut was removed.
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+bool WriteNewFile(const std::string& path, const std::string& bytes) {
   ScopedFile file = OpenFileByName(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
   if (!file.IsValid()) return false;
   DWORD written = 0;
@@ -124,54 +119,132 @@ bool FindStartupFolder(HWND owner, std::string& folder) {
   return true;
 }
 
-std::string ResumeShortcutPath(HWND owner) {
-  // One lookup per process: the shell answers through several calls, and
-  // a run asks about the shortcut up to a dozen times.
+namespace {
+
+// The Startup folder with a trailing backslash. One lookup per process: the
+// shell answers through several calls, and a run asks about the shortcut up
+// to a dozen times.
+std::string StartupFolderPath(HWND owner) {
   static std::string found;
   if (!found.empty()) return found;
   std::string folder;
   if (!FindStartupFolder(owner, folder)) return std::string();
   AppendBackslash(folder);
-  found = folder + kResumeShortcutName;
+  found = folder;
   return found;
 }
 
-bool ReadResumeShortcutTarget(HWND owner, std::string& target) {
-  target.clear();
-  const std::string path = ResumeShortcutPath(owner);
-  if (path.empty()) return false;
-  if (FileAttributesByName(path) == INVALID_FILE_ATTRIBUTES) return true;
-  return ReadShellLink(owner, path, &target, nullptr, nullptr);
+// The shortcut name of slot `slot` (0 is the first name).
+std::string SlotName(int slot) {
+  if (slot == 0) return kResumeShortcutName;
+  std::string name = kResumeShortcutName;
+  return name.insert(name.size() - 4, Format(" (%d)", slot + 1));
+}
+
+struct Slot {
+  std::string path;
+  bool present = false;
+  bool readable = false;
+  std::string target;
+  std::string description;
+};
+
+std::vector<Slot> ReadSlots(HWND owner) {
+  std::vector<Slot> slots;
+  const std::string folder = StartupFolderPath(owner);
+  if (folder.empty()) return slots;
+  for (int i = 0; i < kResumeShortcutSlots; ++i) {
+    Slot slot;
+    slot.path = folder + SlotName(i);
+    slot.present = FileAttributesByName(slot.path) != INVALID_FILE_ATTRIBUTES;
+    if (slot.present) slot.readable = ReadShellLink(owner, slot.path, &slot.target, nullptr, &slot.description);
+    slots.push_back(slot);
+  }
+  return slots;
+}
+
+// A present shortcut that cannot be read starts nothing a setup can know
+// of: its name is reused, as when it is missing.
+ShortcutOwner OwnerOf(const Slot& slot, const ShortcutClassifier& classify) {
+  if (!slot.present || !slot.readable) return ShortcutOwner::kNobody;
+  return classify(slot.target, slot.description);
+}
+
+}  // namespace
+
+std::string ResumeShortcutPath(HWND owner) {
+  const std::string folder = StartupFolderPath(owner);
+  return folder.empty() ? folder : folder + kResumeShortcutName;
+}
+
+std::string TagDataFile(const std::string& tag) {
+  const size_t dot = tag.rfind('.');
+  return dot == std::string::npos ? tag : tag.substr(0, dot);
+}
+
+ShortcutClassifier ClassifyByTag(const std::string& tag) {
+  const std::string dataFile = TagDataFile(tag);
+  return [dataFile](const std::string&, const std::string& description) {
+    return EqualsNoCase(TagDataFile(description), dataFile) ? ShortcutOwner::kThisSetup
+                                                            : ShortcutOwner::kAnotherSetup;
+  };
+}
+
+bool ReadResumeShortcutTargets(HWND owner, std::vector<std::string>& targets) {
+  targets.clear();
+  if (StartupFolderPath(owner).empty()) return false;
+  bool known = true;
+  for (const Slot& slot : ReadSlots(owner)) {
+    if (!slot.present) continue;
+    if (!slot.readable) known = false;
+    if (!slot.target.empty()) targets.push_back(slot.target);
+  }
+  return known;
 }
 
 int HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
-               const std::string& restartArguments) {
-  const std::string path = ResumeShortcutPath(owner);
-  if (path.empty()) return 0;
-  std::string description;
-  if (ReadShellLink(owner, path, nullptr, nullptr, &description)) {
-    // Case-sensitive: the tag is ours exactly or it belongs to another setup.
-    if (description != tag) return 0;
-    RemoveShortcutFile(path);
+               const std::string& restartArguments, const ShortcutClassifier& classify) {
+  const std::vector<Slot> slots = ReadSlots(owner);
+  if (slots.empty()) return 0;
+  // This setup's own shortcut keeps its name; a second one of its own (left
+  // by a cut-off run) goes. Otherwise the first name nobody holds.
+  const Slot* chosen = nullptr;
+  for (const Slot& slot : slots) {
+    if (OwnerOf(slot, classify) != ShortcutOwner::kThisSetup) continue;
+    RemoveShortcutFile(slot.path);
+    if (chosen == nullptr) chosen = &slot;
   }
+  for (size_t i = 0; chosen == nullptr && i < slots.size(); ++i) {
+    if (OwnerOf(slots[i], classify) == ShortcutOwner::kNobody) chosen = &slots[i];
+  }
+  if (chosen == nullptr) {
+    SetupLogF("Every resume shortcut name is taken by other setups; \"%s\" is not placed", tag.c_str());
+    return 0;
+  }
+  const std::string& path = chosen->path;
+  if (chosen->present && chosen->readable && OwnerOf(*chosen, classify) == ShortcutOwner::kNobody)
+    RemoveShortcutFile(path);
   // The shell's save of a link also runs its link processor (under Wine the
   // menu builder, a process of its own): a shortcut with the contents this
   // run saved before is written again from its bytes.
   static SavedShortcut saved;
-  const std::string key = tag + '\n' + restartProgram + '\n' + restartArguments;
-  if (saved.key == key && WriteWholeFile(path, saved.bytes)) return 1;
+  const std::string key = path + '\n' + tag + '\n' + restartProgram + '\n' + restartArguments;
+  if (saved.key == key && WriteNewFile(path, saved.bytes)) return 1;
   if (!CreateShellLink(owner, restartProgram, path, restartArguments, tag)) return 0;
-  saved.key = ReadWholeFile(path, saved.bytes) ? key : std::string();
+  const bool read = ReadWholeFile(path, kSavedShortcutLimit, saved.bytes) == WholeFileRead::kRead && !saved.bytes.empty();
+  saved.key = read ? key : std::string();
   return 1;
 }
 
-int UnhookReboot(HWND owner, const std::string& tag) {
-  const std::string path = ResumeShortcutPath(owner);
-  if (path.empty()) return 0;
-  std::string description;
-  if (!ReadShellLink(owner, path, nullptr, nullptr, &description) || description != tag) return 0;
-  RemoveShortcutFile(path);
-  return 1;
+int UnhookReboot(HWND owner, const std::string& tag, const ShortcutClassifier& classify) {
+  int removed = 0;
+  for (const Slot& slot : ReadSlots(owner)) {
+    // Case-sensitive: the tag is ours exactly or it says something else.
+    if (slot.description != tag || OwnerOf(slot, classify) != ShortcutOwner::kThisSetup) continue;
+    RemoveShortcutFile(slot.path);
+    removed = 1;
+  }
+  return removed;
 }
 
 }  // namespace kq

@@ -2,41 +2,55 @@
 // The resume shortcut: "KORVANE Install Exec Setup.lnk" in the current
 // user's Startup folder starts the setup again at the next logon. Its
 // description carries a tag (the setup data file name and ".Intermediate"
-// or ".Final") that says what is left to do and whose shortcut it is; the
-// file is shared by every setup of this kind, so a shortcut with another
-// tag is left alone. COM must be initialized on the calling thread.
+// or ".Final") that says what is left to do. The name is shared by every
+// setup of this kind: whose shortcut it is, is told by the caller's
+// classifier (from the program it starts), and another setup's is left
+// alone. COM must be initialized on the calling thread.
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "sys/shortcut_owner.h"
 
 namespace kq {
 
 constexpr const char kResumeShortcutName[] = "KORVANE Install Exec Setup.lnk";
+// While another setup's shortcut holds that name, a setup's own takes the
+// first free one of "KORVANE Install Exec Setup (2).lnk" to "(9)": every
+// pending resume starts at the next logon.
+constexpr int kResumeShortcutSlots = 9;
 
-// 1 when the resume shortcut with this tag is in place (an old one with the
-// same tag replaced), 0 otherwise (another tag's shortcut stays, no box).
+// 1 when this setup's resume shortcut is in place with this tag (an old one
+// of this setup's replaced), 0 otherwise. Another setup's stays, and this
+// one takes the next free name.
 int HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
-               const std::string& restartArguments);
+               const std::string& restartArguments, const ShortcutClassifier& classify);
+inline int HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
+                      const std::string& restartArguments) {
+  return HookReboot(owner, tag, restartProgram, restartArguments, ClassifyByTag(tag));
+}
 
-// 1 when a resume shortcut carrying exactly this tag was found and removed,
-// 0 otherwise. A shortcut that cannot be deleted is moved aside under a name
-// of its own (which is deleted or scheduled for deletion at the restart);
-// the shared path itself is never scheduled, so a newer shortcut placed
-// there later survives the restart. The same holds for HookReboot's
-// replacement of its own old shortcut.
-int UnhookReboot(HWND owner, const std::string& tag);
+// 1 when a resume shortcut of this setup carrying exactly this tag was
+// found and removed, 0 otherwise. A shortcut that cannot be deleted is
+// moved aside under a name of its own (which is deleted or scheduled for
+// deletion at the restart); a shared name itself is never scheduled, so a
+// newer shortcut placed there later survives the restart. The same holds
+// for HookReboot's replacement of its own old shortcut.
+int UnhookReboot(HWND owner, const std::string& tag, const ShortcutClassifier& classify);
+inline int UnhookReboot(HWND owner, const std::string& tag) { return UnhookReboot(owner, tag, ClassifyByTag(tag)); }
 
 // The per-user Startup folder (no trailing backslash); false after the
 // error box when it cannot be found.
 bool FindStartupFolder(HWND owner, std::string& folder);
 
-// Full path of the resume shortcut, empty after the error box when the
-// Startup folder cannot be found.
+// Full path of the resume shortcut's first name, empty after the error box
+// when the Startup folder cannot be found.
 std::string ResumeShortcutPath(HWND owner);
 
-// The program the resume shortcut in place starts (whatever its tag); empty
-// when there is none. False when the Startup folder cannot be found or the
-// shortcut cannot be read: what it starts is then unknown.
-bool ReadResumeShortcutTarget(HWND owner, std::string& target);
+// The programs the resume shortcuts in place start (whatever their tags).
+// False when the Startup folder cannot be found or a shortcut cannot be
+// read: what they start is then unknown.
+bool ReadResumeShortcutTargets(HWND owner, std::vector<std::string>& targets);
 
 }  // namespace kq

@@ -126,18 +126,20 @@ class Prefix:
             if version:
                 self.set_version(None)
 
-    def start(self, args, env=None, locale=None, stream=False) -> subprocess.Popen:
+    def start(self, args, env=None, locale=None, stream=False, shortcut=False) -> subprocess.Popen:
         """Starts a Windows program in the background (for tests that answer its boxes).
 
         With `stream` its output comes through text pipes, to be read as it
-        is printed: the program must then start nothing that outlives it."""
+        is printed: the program must then start nothing that outlives it.
+        With `shortcut`, as in run()."""
         run_env = self.env(env, locale)
         run_env["KQRUN_CMDLINE"] = args if isinstance(args, str) else join_command_line(
             self.win_arg(a) for a in args)
+        runner = ["wine", str(self.tools.runner)] + (["--shortcut"] if shortcut else [])
         if stream:
-            return subprocess.Popen(["wine", str(self.tools.runner)], env=run_env, stdout=subprocess.PIPE,
+            return subprocess.Popen(runner, env=run_env, stdout=subprocess.PIPE,
                                     stderr=subprocess.PIPE, text=True, errors="replace")
-        return spawn(["wine", str(self.tools.runner)], run_env)
+        return spawn(runner, run_env)
 
     @staticmethod
     def finish(proc: subprocess.Popen, timeout=120) -> RunResult:

@@ -4,12 +4,15 @@ another setup runs. The power loss is `wineserver -k`: every process of the
 prefix ends at once, nothing is told or flushed. These tests have a prefix
 of their own, since the cut ends its helper processes too.
 """
+import re
 import shutil
 import subprocess
+import time
+from pathlib import Path
 
 import pytest
 
-from conftest import Prefix, StandInMsiexec, display_prefix
+from conftest import Prefix, StandInMsiexec, collect, display_prefix, parse_runner
 from test_msi_library import log_bodies, new_guid
 from test_setup_exe import (SHORTCUT, UNINSTALL, in_order, install_for_real, medium, package,  # noqa: F401
                             run_setup, stand_in, startup_folder, temp_copies, wait_for_log, write_ini)
@@ -282,3 +285,176 @@ class TestAnUpgradeCutOff:
             uninstall(gui_prefix, new)
             for leftover in temp_copies(gui_prefix):
                 shutil.rmtree(leftover, ignore_errors=True)
+
+
+def other_medium(medium: Path, build_msi, name="KQ Other") -> tuple[Path, str]:
+    """A second medium beside `medium` whose data file is also SETUP.INI; the
+    caller removes the folder. Returns it and its product code."""
+    other = medium.with_name(medium.name + "_b")
+    other.mkdir()
+    shutil.copyfile(medium / "SETUP.EXE", other / "SETUP.EXE")
+    code = new_guid()
+    build_msi(other / "Product.msi", code, name=name)
+    write_ini(other)
+    return other, code
+
+
+def record_field(copy: Path, key: str) -> str:
+    text = (copy / "KQSETUP.RUN").read_bytes().decode("latin-1")
+    return re.search(rf"^{key}=(.*)$", text, re.M).group(1).strip()
+
+
+def remove_copies(prefix):
+    for leftover in temp_copies(prefix):
+        shutil.rmtree(leftover, ignore_errors=True)
+
+
+class TestFinishingASetup:
+    def test_a_pending_resume_survives_another_mediums_setup_and_then_finishes(
+            self, gui_prefix, medium, stand_in, startup_folder, build_msi):
+        """A's removal of its earlier version asks for a restart (3010); B,
+        another product whose data file is also SETUP.INI, is installed
+        before that restart; the logon then finishes A."""
+        a = new_guid()
+        build_msi(medium / "Product.msi", a, name="KQ A")
+        a_removal_that_asks_for_a_restart(gui_prefix, medium, stand_in)
+        shortcut = startup_folder / SHORTCUT
+        [copy] = temp_copies(gui_prefix)
+        other, b = other_medium(medium, build_msi)
+        try:
+            with stand_in.real():
+                assert run_setup(gui_prefix, other, "/qn").exit_code == 0
+                assert is_installed(gui_prefix, b)
+                assert shortcut.exists() and copy.exists(), log_bodies(gui_prefix)
+                assert list(startup_folder.glob("KORVANE*")) == [shortcut], "B's own shortcut is gone again"
+                result = gui_prefix.run(gui_prefix.win_path(shortcut), env={"KQSETUP": "LOG"}, shortcut=True,
+                                        timeout=300)
+            assert result.exit_code == 0
+            assert is_installed(gui_prefix, a)
+            # The resumed program's own file waits for the restart.
+            assert not shortcut.exists() and [c for c in temp_copies(gui_prefix) if (c / "KQSETUP.RUN").exists()] == []
+        finally:
+            uninstall(gui_prefix, a, b)
+            shutil.rmtree(other, ignore_errors=True)
+            remove_copies(gui_prefix)
+
+    def test_a_copy_cut_off_while_it_is_made_goes_with_the_next_run(self, gui_prefix, medium, package, stand_in):
+        write_ini(medium)
+        files = medium / "Files"
+        files.mkdir()
+        for i in range(5000):
+            (files / f"f{i:04d}.txt").write_bytes(b"x")
+        gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qn"], env={"KQSETUP": "LOG"})
+        wait_for_log(gui_prefix, "Copying")
+        power_cut(gui_prefix)
+        [cut] = temp_copies(gui_prefix)
+        assert (cut / "KQSETUP.RUN").exists(), "the record comes before the first file"
+        try:
+            gui_prefix.clear_setup_log()
+            stand_in.configure(exit_code=1603)
+            assert run_setup(gui_prefix, medium, "/qn").exit_code == 1603
+            assert temp_copies(gui_prefix) == [], log_bodies(gui_prefix)
+        finally:
+            remove_copies(gui_prefix)
+
+    def test_a_huge_record_is_left_alone_and_the_setup_goes_on(self, gui_prefix, medium, package, stand_in):
+        write_ini(medium)
+        temp = gui_prefix.wine(["cmd", "/c", "echo", "%TEMP%"]).stdout.strip()
+        planted = gui_prefix.drive_c.joinpath(*temp[3:].split("\\")) / "KIES0BAD"
+        planted.parent.mkdir(parents=True, exist_ok=True)
+        planted.mkdir()
+        try:
+            with open(planted / "KQSETUP.RUN", "wb") as record:
+                record.truncate(150 * 1024 * 1024)
+            stand_in.configure(exit_code=0)
+            assert run_setup(gui_prefix, medium, "/qn").exit_code == 1602, "the stand-in installs nothing"
+            assert f'Leaving "{gui_prefix.win_path(planted)}\\" alone: its record is larger than 64 KB' \
+                in log_bodies(gui_prefix)
+            assert planted.exists()
+        finally:
+            shutil.rmtree(planted, ignore_errors=True)
+            remove_copies(gui_prefix)
+
+    @pytest.mark.parametrize("apart", [0, 0.3, 0.8])
+    def test_a_logon_resume_and_a_rerun_together(
+            self, gui_prefix, medium, nested_medium, stand_in, startup_folder, apart):
+        """A deployment tool reruns the medium after the restart while the
+        Startup shortcut also starts: one of them finishes the setup, the
+        other is told to try again."""
+        main, nested = nested_medium
+        stand_in.configure(exit_code=0, wait_ms=120000)
+        gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qn"], env={"KQSETUP": "LOG"})
+        wait_for_log(gui_prefix, "Running installer")
+        power_cut(gui_prefix)
+        # What the logon read from the shortcut, before the rerun may remove it.
+        logon = medium.with_name(medium.name + "_logon.lnk")
+        shutil.copyfile(startup_folder / SHORTCUT, logon)
+        try:
+            with stand_in.real():
+                resumed = gui_prefix.start(gui_prefix.win_path(logon), env={"KQSETUP": "LOG"}, shortcut=True)
+                time.sleep(apart)
+                rerun = run_setup(gui_prefix, medium, "/qn", timeout=300)
+                logon_run = collect(resumed, 300)
+            # A logon that comes after the rerun removed the copy starts nothing.
+            gone = "start-failed=2" in logon_run.stdout
+            codes = {rerun.exit_code} | (set() if gone else {parse_runner(logon_run).exit_code})
+            assert codes <= {0, 1618} and 0 in codes, (codes, gui_prefix.setup_log_lines())
+            assert is_installed(gui_prefix, main) and is_installed(gui_prefix, nested)
+        finally:
+            logon.unlink()
+            remove_copies(gui_prefix)
+
+    def test_a_child_that_restarts_windows_under_norestart_gives_1641(self, gui_prefix, medium, package, stand_in):
+        write_ini(medium)
+        stand_in.configure(exit_code=1641)
+        assert run_setup(gui_prefix, medium, "/qn /norestart").exit_code == 1641
+        remove_copies(gui_prefix)
+
+    def test_a_resume_at_the_nested_setup_claims_its_copy(
+            self, gui_prefix, medium, nested_medium, stand_in, startup_folder, build_msi):
+        """The main installation restarts Windows with the nested setup left;
+        the logon's run claims the copy before it removes its shortcut, so
+        another product's setup meanwhile leaves the copy alone."""
+        main, _ = nested_medium
+        install_for_real(gui_prefix, stand_in, medium / "Product.msi")
+        stand_in.configure(exit_code=1641)
+        assert run_setup(gui_prefix, medium, "/i Product.msi /qn").exit_code == 460393
+        [copy] = temp_copies(gui_prefix)
+        cut_run = record_field(copy, "Process")
+        other, b = other_medium(medium, build_msi)
+        (other / "SETUP.INI").rename(other / "OTHER.INI")
+        try:
+            stand_in.configure(exit_code=0, wait_ms=120000)
+            calls = len(stand_in.calls())
+            resumed = gui_prefix.start(gui_prefix.win_path(startup_folder / SHORTCUT), env={"KQSETUP": "LOG"},
+                                       shortcut=True)
+            stand_in.wait_for_calls(calls + 1)  # the nested setup's installation
+            assert record_field(copy, "Process") != cut_run, "claimed"
+            stand_in.configure(exit_code=1603)
+            run_setup(gui_prefix, other, "OTHER.INI /qn")
+            assert copy.exists() and (copy / "Nested.ini").exists()
+        finally:
+            power_cut(gui_prefix)
+            resumed.communicate(timeout=60)
+            shutil.rmtree(other, ignore_errors=True)
+            remove_copies(gui_prefix)
+
+    def test_a_resume_of_a_data_file_in_a_folder_installs_from_that_folder_of_the_medium(
+            self, gui_prefix, medium, build_msi, stand_in):
+        build_msi(medium / "Lang" / "Product.msi", new_guid())
+        write_ini(medium, name="Lang\\SETUP.INI".replace("\\", "/"))
+        stand_in.configure(exit_code=0, wait_ms=120000)
+        gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "Lang\\SETUP.INI", "/qn"],
+                         env={"KQSETUP": "LOG"})
+        wait_for_log(gui_prefix, "Running installer")
+        power_cut(gui_prefix)
+        [copy] = temp_copies(gui_prefix)
+        try:
+            stand_in.configure(exit_code=1603)
+            calls = len(stand_in.calls())
+            gui_prefix.run([gui_prefix.win_path(copy / "SETUP.EXE"), "Lang\\SETUP.INI", "/qn", "/~"],
+                           env={"KQSETUP": "LOG"})
+            main = stand_in.calls()[calls:]
+            assert any(f'/i "{gui_prefix.win_path(medium)}\\Lang\\Product.msi"' in call for call in main), main
+        finally:
+            remove_copies(gui_prefix)

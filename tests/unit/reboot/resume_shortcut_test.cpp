@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 #include "sys/recording_platform.h"
 #include "process/test_support.h"
@@ -43,6 +44,7 @@ class ResumeShortcutTest : public ::testing::Test {
   void Clear() {
     DeleteFileA(path_.c_str());
     RemoveDirectoryA(path_.c_str());
+    DeleteFileA((path_.substr(0, path_.size() - 4) + " (2).lnk").c_str());
   }
   struct Fields {
     std::string target, arguments, description;
@@ -91,23 +93,37 @@ TEST_F(ResumeShortcutTest, ASecondHookWithTheSameContentsWritesTheSameShortcut) 
   EXPECT_FALSE(Exists(path_));
 }
 
-TEST_F(ResumeShortcutTest, TagsKeepSetupsApart) {
+TEST_F(ResumeShortcutTest, EachSetupPlacesAndRemovesOnlyItsOwn) {
   ASSERT_EQ(HookReboot(nullptr, kIntermediate, "C:\\first\\SETUP.EXE", "/qb"), 1);
-  // The same tag replaces the shortcut.
+  // The same setup replaces its shortcut.
   ASSERT_EQ(HookReboot(nullptr, kIntermediate, "C:\\second\\SETUP.EXE", "/qn /~"), 1);
   EXPECT_EQ(Read().arguments, "/qn /~");
   EXPECT_STRCASEEQ(Read().target.c_str(), "C:\\second\\SETUP.EXE");
-  // Another tag leaves it alone.
-  EXPECT_EQ(HookReboot(nullptr, "OTHER.INI.Intermediate", "C:\\other\\SETUP.EXE", ""), 0);
+  // Another setup's stays where it is; this one takes the next name.
+  const std::string second = path_.substr(0, path_.size() - 4) + " (2).lnk";
+  EXPECT_EQ(HookReboot(nullptr, "OTHER.INI.Intermediate", "C:\\other\\SETUP.EXE", ""), 1);
   EXPECT_EQ(Read().description, kIntermediate);
   EXPECT_EQ(Read().arguments, "/qn /~");
+  std::string description;
+  ASSERT_TRUE(ReadShellLink(nullptr, second, nullptr, nullptr, &description));
+  EXPECT_EQ(description, "OTHER.INI.Intermediate");
+  std::vector<std::string> targets;
+  ASSERT_TRUE(ReadResumeShortcutTargets(nullptr, targets));
+  EXPECT_EQ(targets.size(), 2u);
 
   EXPECT_EQ(UnhookReboot(nullptr, kFinal), 0);
   EXPECT_EQ(UnhookReboot(nullptr, "setup.ini.intermediate"), 0) << "tags compare case-sensitively";
   EXPECT_TRUE(Exists(path_));
   EXPECT_EQ(UnhookReboot(nullptr, kIntermediate), 1);
   EXPECT_FALSE(Exists(path_));
+  EXPECT_TRUE(Exists(second)) << "another setup's shortcut stays";
   EXPECT_EQ(UnhookReboot(nullptr, kIntermediate), 0);
+  // A shortcut whose program is gone for good is nobody's: its name is reused.
+  const ShortcutClassifier gone = [](const std::string&, const std::string&) { return ShortcutOwner::kNobody; };
+  EXPECT_EQ(HookReboot(nullptr, kFinal, "C:\\third\\SETUP.EXE", "", gone), 1);
+  EXPECT_EQ(Read().description, kFinal);
+  EXPECT_EQ(UnhookReboot(nullptr, "OTHER.INI.Intermediate"), 1);
+  EXPECT_FALSE(Exists(second));
   EXPECT_TRUE(platform_.Boxes().empty());
 }
 
