@@ -31,7 +31,7 @@ std::string MainInstallerCommandLine(const std::string& systemFolder, const std:
 // The NestedInstall value: PRODUCTCODE,ARGUMENTS,FLAGS.
 struct NestedInstallValue {
   std::string productCode;
-  std::string arguments;
+  std::string arguments;  // as written, quotes kept: the data file, then more setup arguments
   bool oneReboot = false;
   bool noUpdate = false;
 };
@@ -40,8 +40,8 @@ struct NestedInstallValue {
 // cannot be split end the flag list.
 bool ReadNestedInstall(const std::string& value, NestedInstallValue& nested);
 
-// The first blank-separated word of the nested arguments: the setup data
-// file that must exist in the setup folder.
+// The first blank-separated word of the nested arguments without its
+// quotes: the setup data file that must exist in the setup folder.
 std::string NestedDataFileWord(const std::string& arguments);
 
 // Whether the main installation runs with reboots suppressed when a nested
@@ -49,10 +49,12 @@ std::string NestedDataFileWord(const std::string& arguments);
 // upper-case S or R, or else the ONEREBOOT flag.
 bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot);
 
-// "%sSETUP.EXE %s" with the setup folder and the arguments in full, the
-// option tail, and " /~-" unless "/~" is already in the text: the nested
-// setup makes no temporary copy of itself.
-std::string NestedInstallerCommandLine(const SetupCommandLine& commandLine, const std::string& arguments);
+// "%sSETUP.EXE %s" with `folder` (the medium or the temporary copy; the
+// program's path in quotes when it holds a blank) and the arguments as
+// written, the option tail, and " /~-" unless "/~" is already in the text:
+// the nested setup makes no temporary copy of itself.
+std::string NestedInstallerCommandLine(const std::string& folder, const SetupCommandLine& commandLine,
+                                       const std::string& arguments);
 
 // One LaunchApplications entry: COMPONENTCODE,ARGUMENTS.
 enum class PostInstallEntryRead { Use, Skip, Malformed };

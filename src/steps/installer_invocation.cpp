@@ -8,6 +8,7 @@
 #include "steps/installer_command_lines.h"
 #include "steps/setup_engine.h"
 #include "sys/child_process.h"
+#include "sys/file_sha256.h"
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
@@ -58,15 +59,39 @@ bool SetupEngine::HasNestedInstall(bool* rebootsSuppressed) {
   const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
   if (value.empty()) return false;
   NestedInstallValue nested;
-  if (!ReadNestedInstall(value, nested)) return false;
+  if (!ReadNestedInstall(value, nested)) {
+    SetupLogF("NestedInstall cannot be read, so the nested setup does not run: %s", value.c_str());
+    return false;
+  }
   if (msiLibrary.IsProductInstalled(nested.productCode.c_str()) && nested.noUpdate) return false;
-
-  WIN32_FIND_DATAA found;
-  ScopedFind dataFile(FindFirstFileByName(setupFolder + NestedDataFileWord(nested.arguments), found));
-  if (!dataFile) return false;
+  if (!HasNestedDataFile(nested.arguments)) return false;
 
   if (rebootsSuppressed != nullptr) *rebootsSuppressed = AreRebootsSuppressed(attached, nested.oneReboot);
   return true;
+}
+
+bool SetupEngine::HasNestedDataFile(const std::string& arguments) const {
+  const std::string path = setupFolder + NestedDataFileWord(arguments);
+  WIN32_FIND_DATAA found;
+  ScopedFind dataFile(FindFirstFileByName(path, found));
+  if (dataFile) return true;
+  SetupLogF("The nested setup's data file \"%s\" is not on the medium (error %lu), so the nested setup cannot run",
+            path.c_str(), GetLastError());
+  return false;
+}
+
+std::string SetupEngine::NestedSetupFolder(const std::string& dataFile) const {
+  if (!runRecordInCopy || runRecord.medium.empty()) return setupFolder;
+  WIN32_FIND_DATAA found;
+  ScopedFind program(FindFirstFileByName(runRecord.medium + "SETUP.EXE", found));
+  if (program && HaveSameContent(setupFolder + dataFile, runRecord.medium + dataFile)) {
+    SetupLogF("The medium \"%s\" holds the nested setup: it starts from there", runRecord.medium.c_str());
+    return runRecord.medium;
+  }
+  SetupLogF("The medium \"%s\" no longer holds the nested setup: it starts from the temporary copy, and later "
+            "repairs of its product will ask for the medium",
+            runRecord.medium.c_str());
+  return setupFolder;
 }
 
 void SetupEngine::RunMainInstaller(bool rebootsSuppressed) {
@@ -91,8 +116,23 @@ bool SetupEngine::LaunchNestedInstaller() {
   const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
   if (value.empty()) return false;
   NestedInstallValue nested;
-  if (!ReadNestedInstall(value, nested)) return false;
-  StartInstaller(NestedInstallerCommandLine(attached, nested.arguments), kLocationNestedInstaller);
+  if (!ReadNestedInstall(value, nested)) {
+    SetupLogF("NestedInstall cannot be read, so the nested setup does not run: %s", value.c_str());
+    return false;
+  }
+  // Without its data file the nested SETUP.EXE would run the default one.
+  if (!HasNestedDataFile(nested.arguments)) return false;
+  // Windows Installer keeps the folder a package is installed from as its
+  // source: the medium lasts, the temporary copy is deleted at the end.
+  const std::string folder = NestedSetupFolder(NestedDataFileWord(nested.arguments));
+  ScopedHandle process;
+  if (!StartChildProcess(NestedInstallerCommandLine(folder, attached, nested.arguments), CommandLineLogging::Log,
+                         process)) {
+    SetupLogF("The nested setup \"%sSETUP.EXE\" cannot be started, Error code = 0x%08X", folder.c_str(),
+              static_cast<unsigned>(GetLastError()));
+    RaiseInternalError(kLocationNestedInstaller, kErrorLaunch);
+  }
+  SetCurrentChildProcess(std::move(process));
   return true;
 }
 

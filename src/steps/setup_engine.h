@@ -151,6 +151,13 @@ class SetupEngine : public SetupSteps {
   void RemoveFinishedCopies();
   // Writes runRecord into the copy this run works from, if any.
   void SaveRunRecord();
+  // Whether the nested setup's data file (the first word of its arguments)
+  // is in setupFolder; logs the path and the error when it is not.
+  bool HasNestedDataFile(const std::string& arguments) const;
+  // The folder the nested setup starts from: the medium of a run that works
+  // from a temporary copy while the medium holds the same data file (and a
+  // SETUP.EXE), else setupFolder.
+  std::string NestedSetupFolder(const std::string& dataFile) const;
   // Asks (or, silently, decides) and removes one found previous product.
   void RemovePreviousProduct(const std::string& entry, std::string displayName, std::string command,
                              bool silent);
