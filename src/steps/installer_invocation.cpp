@@ -152,9 +152,14 @@ void SetupEngine::LaunchPostInstallApplications() {
     }
     std::string keyPath;
     msiLibrary.GetComponentPath(componentCode.c_str(), keyPath);
+    const std::string text = PostInstallCommandLine(keyPath, arguments);
+    // Not waited for, so not a "Command Line = " line: what was started, and
+    // whether it started, is told here.
+    SetupLogF("Starting the post-install program of component %s: %s", componentCode.c_str(), text.c_str());
     ScopedHandle process;  // started and left alone; only our handle is closed
-    if (StartChildProcess(PostInstallCommandLine(keyPath, arguments), CommandLineLogging::Silent, process))
-      continue;
+    if (StartChildProcess(text, CommandLineLogging::Silent, process)) continue;
+    SetupLogF("The post-install program did not start, Error code = 0x%08X; it is skipped",
+              static_cast<unsigned>(GetLastError()));
     // A program that does not start is skipped; a start function that is
     // missing altogether (already logged by the start) is an internal error.
     if (IsWindowsNT() && GetProcFromLibrary("KERNEL32.DLL", "CreateProcessW") == nullptr)

@@ -158,6 +158,10 @@ class SetupEngine : public SetupSteps {
   // from a temporary copy while the medium holds the same data file (and a
   // SETUP.EXE), else setupFolder.
   std::string NestedSetupFolder(const std::string& dataFile) const;
+  // Whether a removal entry names the product of this very package, which
+  // is never removed as an earlier version (logged); false while the
+  // package cannot be read.
+  bool IsOwnProduct(const std::string& entry);
   // Asks (or, silently, decides) and removes one found previous product.
   void RemovePreviousProduct(const std::string& entry, std::string displayName, std::string command,
                              bool silent);
