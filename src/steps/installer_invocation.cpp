@@ -71,12 +71,14 @@ bool SetupEngine::HasNestedInstall(bool* rebootsSuppressed) {
 }
 
 bool SetupEngine::HasNestedDataFile(const std::string& arguments) const {
-  const std::string path = setupFolder + NestedDataFileWord(arguments);
+  const std::string word = NestedDataFileWord(arguments);
   WIN32_FIND_DATAA found;
-  ScopedFind dataFile(FindFirstFileByName(path, found));
+  ScopedFind dataFile(FindFirstFileByName(setupFolder + word, found));
   if (dataFile) return true;
+  // The publisher looks for it on the medium, of which the copy is a copy.
+  const std::string& medium = runRecordInCopy && !runRecord.medium.empty() ? runRecord.medium : setupFolder;
   SetupLogF("The nested setup's data file \"%s\" is not on the medium (error %lu), so the nested setup cannot run",
-            path.c_str(), GetLastError());
+            (medium + word).c_str(), GetLastError());
   return false;
 }
 
