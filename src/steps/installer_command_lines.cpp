@@ -52,6 +52,7 @@ bool ReadNestedInstall(const std::string& value, NestedInstallValue& nested) {
   std::string flag;
   while (!flags.empty()) {
     if (!NextField(flags, flag, "|", QuoteMode::Remove)) break;
+    nested.flags.push_back(flag);
     if (EqualsNoCase(flag, "ONEREBOOT")) nested.oneReboot = true;
     if (EqualsNoCase(flag, "NOUPDATE")) nested.noUpdate = true;
   }

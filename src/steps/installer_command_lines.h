@@ -6,6 +6,7 @@
 // here, free of <windows.h>, and tested natively; the engine only adds the
 // system folder and starts them.
 #include <string>
+#include <vector>
 
 namespace kq {
 
@@ -34,6 +35,7 @@ struct NestedInstallValue {
   std::string arguments;  // as written, quotes kept: the data file, then more setup arguments
   bool oneReboot = false;
   bool noUpdate = false;
+  std::vector<std::string> flags;  // every flag as written, known or not
 };
 
 // False when the product code or the arguments cannot be read; flags that

@@ -118,8 +118,10 @@ class TestHonestExitCodes:
         """Both installations answer 3010 (the stand-in, for the outer setup's
         and the nested setup's MSIEXEC): nothing restarts Windows and nothing
         waits for a logon that an unattended machine may never have. The
-        main product is really there (/i: not its maintenance)."""
+        main product is really there (/i: not its maintenance), and so is
+        the nested one, so that the nested setup's answer is its maintenance's."""
         install_for_real(gui_prefix, stand_in, medium / "Product.msi")
+        install_for_real(gui_prefix, stand_in, medium / "Nested.msi")
         stand_in.configure(exit_code=3010)
         result = run_setup(gui_prefix, medium, "/i Product.msi /qn /norestart")
         body = log_bodies(gui_prefix)

@@ -93,8 +93,8 @@ class TestInstallers:
         _, answers = engine(prefix, medium, "nested", "launchnested", arguments="/qb")
         assert answers["nested"] == "0 suppressed=0" and answers["launchnested"] == "0", "no data file: nothing starts"
         folder = prefix.win_path(medium)
-        assert any(line.startswith(rf'The nested setup\'s data file "{folder}\Acme Tools\Nested.ini" is not on '
-                                   "the medium (error ") for line in log_bodies(prefix))
+        missing = f'The nested setup\'s data file "{folder}\\Acme Tools\\Nested.ini" is not on the medium (error '
+        assert any(line.startswith(missing) for line in log_bodies(prefix)), log_bodies(prefix)
         (medium / "Acme Tools").mkdir()
         (medium / "Acme Tools" / "Nested.ini").write_text("[ProductInformation]\r\n")
         _, answers = engine(prefix, medium, "nested", "launchnested", arguments="/qb")

@@ -86,6 +86,7 @@ TEST_F(InstallerCommandLines, NestedInstall) {
   EXPECT_EQ(nested.arguments, "Sub\\N.INI /qb");
   EXPECT_TRUE(nested.oneReboot);
   EXPECT_TRUE(nested.noUpdate);
+  EXPECT_EQ(nested.flags, (std::vector<std::string>{"oneReboot", "Other", "NOUPDATE"}));
   EXPECT_EQ(NestedDataFileWord(nested.arguments), "Sub\\N.INI");
 
   // A quoted data file may hold blanks and commas; the quotes stay for the
