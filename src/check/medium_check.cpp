@@ -141,6 +141,10 @@ bool MediumChecker::CheckPackage(CheckedDataFile& checked, const std::string& fo
                 "PackageName is empty, so SETUP.EXE has no package to install; write the package's file name");
     return false;
   }
+  if (options_.package != nullptr) {
+    facts = *options_.package;
+    return true;
+  }
   if (!medium_.FindFile(folder + packageName, path)) {
     checked.Add(line, Severity::Error, "package-missing",
                 "the package " + Quoted(packageName) + " is not beside the data file" +
