@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "check/finding.h"
@@ -42,79 +43,63 @@ kq::PackageFacts FixedPackage() {
   return facts;
 }
 
-// A recursive-descent reader of one JSON value (RFC 8259): true when `text`
-// from `at` holds exactly one, with only blanks around it.
+// A reader of one JSON document (RFC 8259), strings in valid UTF-8.
 class JsonReader {
  public:
-  explicit JsonReader(const std::string& text) : text_(text) {}
-  bool Document() { return Value(0) && (Blanks(), at_ == text_.size()); }
+  explicit JsonReader(const std::string& text) : t_(text) {}
+  bool Document() { return Value(0) && (Blanks(), at_ == t_.size()); }
 
  private:
-  void Blanks() {
-    while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\r' || text_[at_] == '\t'))
-      ++at_;
-  }
-  bool Take(char c) { return Blanks(), at_ < text_.size() && text_[at_] == c ? (++at_, true) : false; }
-  bool Word(const char* word) {
-    const std::string w(word);
-    if (text_.compare(at_, w.size(), w) != 0) return false;
-    at_ += w.size();
-    return true;
-  }
+  char Peek() { return at_ < t_.size() ? t_[at_] : '\0'; }
+  void Blanks() { while (Peek() != '\0' && std::strchr(" \t\r\n", Peek()) != nullptr) ++at_; }
+  bool Take(char c) { return Blanks(), Peek() == c ? (++at_, true) : false; }
+  bool Word(const char* w) { return t_.compare(at_, std::strlen(w), w) == 0 ? (at_ += std::strlen(w), true) : false; }
   bool Value(int depth) {
     Blanks();
-    if (depth > 64 || at_ >= text_.size()) return false;
-    const char c = text_[at_];
-    if (c == '{') return Members(depth, '}', true);
-    if (c == '[') return Members(depth, ']', false);
+    const char c = Peek();
+    if (depth > 64) return false;
+    if (c == '{' || c == '[') {
+      const char close = c == '{' ? '}' : ']';
+      ++at_;
+      if (Take(close)) return true;
+      do {
+        if (c == '{' && !(Blanks(), String() && Take(':'))) return false;
+        if (!Value(depth + 1)) return false;
+      } while (Take(','));
+      return Take(close);
+    }
     if (c == '"') return String();
-    if (c == '-' || (c >= '0' && c <= '9')) return Number();
-    return Word("true") || Word("false") || Word("null");
-  }
-  bool Members(int depth, char close, bool named) {
-    ++at_;
-    if (Take(close)) return true;
-    do {
-      if (named && !(Blanks(), String() && Take(':'))) return false;
-      if (!Value(depth + 1)) return false;
-    } while (Take(','));
-    return Take(close);
-  }
-  bool Number() {
     const size_t start = at_;
-    if (text_[at_] == '-') ++at_;
-    while (at_ < text_.size() && ((text_[at_] >= '0' && text_[at_] <= '9') || text_[at_] == '.')) ++at_;
-    return at_ > start && text_[at_ - 1] != '-';
+    while (Peek() == '-' || Peek() == '.' || std::isdigit(static_cast<unsigned char>(Peek()))) ++at_;
+    return at_ > start || Word("true") || Word("false") || Word("null");
   }
-  // A string of valid UTF-8 without raw control characters; escapes as JSON has them.
   bool String() {
-    if (at_ >= text_.size() || text_[at_] != '"') return false;
-    for (++at_; at_ < text_.size();) {
-      const unsigned char c = static_cast<unsigned char>(text_[at_]);
-      if (c == '"') return ++at_, true;
+    if (!Take('"')) return false;
+    while (at_ < t_.size()) {
+      const unsigned char c = static_cast<unsigned char>(t_[at_++]);
+      if (c == '"') return true;
       if (c < 0x20) return false;
       if (c == '\\') {
-        if (++at_ >= text_.size()) return false;
-        const char e = text_[at_++];
+        const char e = Peek();
+        ++at_;
         if (e == 'u') {
-          for (int i = 0; i < 4; ++i, ++at_)
-            if (at_ >= text_.size() || !std::isxdigit(static_cast<unsigned char>(text_[at_]))) return false;
-        } else if (std::string("\"\\/bfnrt").find(e) == std::string::npos) {
+          for (int i = 0; i < 4; ++i)
+            if (!std::isxdigit(static_cast<unsigned char>(Peek())) || !++at_) return false;
+        } else if (e == '\0' || std::strchr("\"\\/bfnrt", e) == nullptr) {
           return false;
         }
         continue;
       }
-      const int trail = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 && c >= 0xC2 ? 1 : (c & 0xF0) == 0xE0 ? 2
-                                   : (c & 0xF8) == 0xF0 && c <= 0xF4 ? 3 : -1;
+      // UTF-8: a lead byte and its continuation bytes.
+      const int trail = c < 0x80 ? 0 : c >= 0xC2 && c < 0xE0 ? 1 : c >= 0xE0 && c < 0xF0 ? 2 : c >= 0xF0 && c < 0xF5 ? 3 : -1;
+      for (int i = 0; i < trail; ++i)
+        if ((static_cast<unsigned char>(Peek()) & 0xC0) != 0x80 || !++at_) return false;
       if (trail < 0) return false;
-      for (int i = 1; i <= trail; ++i)
-        if (at_ + i >= text_.size() || (static_cast<unsigned char>(text_[at_ + i]) & 0xC0) != 0x80) return false;
-      at_ += trail + 1;
     }
     return false;
   }
 
-  const std::string& text_;
+  const std::string& t_;
   size_t at_ = 0;
 };
 

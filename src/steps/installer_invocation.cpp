@@ -75,10 +75,11 @@ bool SetupEngine::HasNestedDataFile(const std::string& arguments) const {
   WIN32_FIND_DATAA found;
   ScopedFind dataFile(FindFirstFileByName(setupFolder + word, found));
   if (dataFile) return true;
+  const DWORD error = GetLastError();
   // The publisher looks for it on the medium, of which the copy is a copy.
   const std::string& medium = runRecordInCopy && !runRecord.medium.empty() ? runRecord.medium : setupFolder;
   SetupLogF("The nested setup's data file \"%s\" is not on the medium (error %lu), so the nested setup cannot run",
-            (medium + word).c_str(), GetLastError());
+            (medium + word).c_str(), static_cast<unsigned long>(error));
   return false;
 }
 
