@@ -19,6 +19,17 @@ set(SETUP_ICON "${KQ_SOURCE_ROOT}/src/app/res/setup.ico" CACHE FILEPATH "Icon fi
 set(SETUP_MANIFEST_NAME "Korvane.Setup" CACHE STRING
   "Assembly identity name in SETUP.EXE's manifest (letters, digits, '.', '-', '_')")
 
+# Stops the configure step for a bad value of `variable`, naming it. The
+# value leaves the cache, so that the next configure does not stop on it
+# again: it starts from the default unless another value is given.
+function(kq_refuse_branding variable)
+  string(CONCAT why ${ARGN})
+  set(value "${${variable}}")
+  unset(${variable} CACHE)
+  message(FATAL_ERROR "${variable} '${value}' ${why} (the value is not kept: the next configure uses the "
+    "default unless -D${variable}=... gives another)")
+endfunction()
+
 # A version resource holds each part in 16 bits.
 function(kq_check_setup_version out_commas out_dots)
   set(parts "")
@@ -37,7 +48,7 @@ function(kq_check_setup_version out_commas out_dots)
   endif()
   list(LENGTH parts count)
   if(NOT count EQUAL 4)
-    message(FATAL_ERROR "SETUP_VERSION '${SETUP_VERSION}' is not a version SETUP.EXE can carry: "
+    kq_refuse_branding(SETUP_VERSION "is not a version SETUP.EXE can carry: "
       "write four numbers from 0 to 65535 separated by dots, such as 3.1.0.0")
   endif()
   list(JOIN parts "," commas)
@@ -49,13 +60,20 @@ endfunction()
 # An icon file starts with a header of three 16-bit words: reserved (0),
 # type (1 for icons; 2 is a cursor) and the number of images (at least one).
 function(kq_check_setup_icon out_path)
-  get_filename_component(icon "${SETUP_ICON}" ABSOLUTE BASE_DIR "${CMAKE_BINARY_DIR}")
+  # A relative -DSETUP_ICON= is made absolute by CMake itself, from the
+  # folder where the configure command runs; a value that is still relative
+  # (a preset's cacheVariables, an edited cache) is taken from there too.
+  set(base "$ENV{PWD}")
+  if(base STREQUAL "")
+    set(base "${CMAKE_SOURCE_DIR}")
+  endif()
+  get_filename_component(icon "${SETUP_ICON}" ABSOLUTE BASE_DIR "${base}")
   if(NOT EXISTS "${icon}" OR IS_DIRECTORY "${icon}")
-    message(FATAL_ERROR "SETUP_ICON '${SETUP_ICON}' is not a file (looked for ${icon})")
+    kq_refuse_branding(SETUP_ICON "is not a file (looked for ${icon})")
   endif()
   file(READ "${icon}" header LIMIT 6 HEX)
   if(NOT header MATCHES "^00000100(....)$" OR CMAKE_MATCH_1 STREQUAL "0000")
-    message(FATAL_ERROR "SETUP_ICON '${SETUP_ICON}' is not an icon file (.ico): "
+    kq_refuse_branding(SETUP_ICON "is not an icon file (.ico): "
       "it does not start with an icon header holding at least one image")
   endif()
   set(${out_path} "${icon}" PARENT_SCOPE)
@@ -75,7 +93,7 @@ function(kq_generate_branding output)
   # Windows refuses to start a program whose manifest names its assembly
   # with other characters ("side-by-side configuration is incorrect").
   if(NOT SETUP_MANIFEST_NAME MATCHES "^[A-Za-z0-9_][A-Za-z0-9._-]*$")
-    message(FATAL_ERROR "SETUP_MANIFEST_NAME '${SETUP_MANIFEST_NAME}' is not an assembly name: "
+    kq_refuse_branding(SETUP_MANIFEST_NAME "is not an assembly name: "
       "use letters, digits, '.', '-' and '_' only, such as Northwind.Ledger.Setup")
   endif()
   get_filename_component(dir "${output}" DIRECTORY)

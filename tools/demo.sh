@@ -122,21 +122,35 @@ windows_path() {
   esac
 }
 
+# The meaning of an exit code, from the table under "### Exit codes" in
+# README.md: one table for the README and the demo. A row's first cell lists
+# its codes ("2, 223, 1113, ...", "0x8004xxxx" for a family, which a row of
+# the exact code overrides); "any other" answers the rest.
 meaning() {
-  case $1 in
-    0) echo "success (or nothing to do)" ;;
-    2) echo "the setup data file was not found (internal error 1)" ;;
-    1314) echo "no privilege to install the Windows Installer" ;;
-    1602) echo "cancelled, or the product is not installed afterwards" ;;
-    1603) echo "the installation failed" ;;
-    1633) echo "this Windows is not supported by the product" ;;
-    1639) echo "invalid command line" ;;
-    1605) echo "MSIEXEC: this action is only valid for products that are installed" ;;
-    1641) echo "done; a restart was started or is needed (the setup resumes after it)" ;;
-    3010) echo "done; a restart is required" ;;
-    460393) echo "a restart is under way; the setup runs again after it" ;;
-    *) printf 'other: 0x%08X (an installer'"'"'s exit code or an internal error)\n' "$1" ;;
-  esac
+  local hex
+  hex=$(printf '0x%08X' "$1")
+  awk -v dec="$1" -v hex="$hex" '
+    /^### Exit codes/ { inside = 1; next }
+    inside && /^#/ { exit }
+    inside && /^\| / {
+      split($0, cell, "|")
+      codes = cell[2]; text = cell[3]
+      gsub(/`/, "", codes); gsub(/`/, "", text)
+      gsub(/^ +| +$/, "", codes); gsub(/^ +| +$/, "", text)
+      if (codes == "any other") { other = text; next }
+      n = split(codes, list, / *, */)
+      for (i = 1; i <= n; i++) {
+        want = toupper(list[i])
+        family = want ~ /^0X[0-9A-F]+X+$/ && length(want) == length(hex) && index(toupper(hex), substr(want, 1, match(want, /X+$/) - 1)) == 1
+        if (want == dec || want == toupper(hex)) { print text; found = 1; exit }
+        if (family && inFamily == "") inFamily = text
+      }
+    }
+    END {
+      if (found) exit
+      if (inFamily != "") print inFamily
+      else printf "other (%s): %s\n", hex, other
+    }' "$root/README.md"
 }
 
 # While the process `$1` runs: prints each message box it shows, saves a

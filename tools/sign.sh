@@ -87,7 +87,12 @@ for program in "${programs[@]}"; do
   if ! osslsigncode verify "${verify_options[@]}" -in "$signed" > "$work/verify.log" 2>&1; then
     rm -f "$signed"
     cat "$work/verify.log" >&2
-    fail "the signed copy of $program does not verify; $program is left as it was"
+    # A certificate from a private CA verifies only against that CA.
+    if [ -z "$ca" ]; then
+      fail "the signed copy of $program does not verify against the system's roots (/etc/ssl/certs); if your" \
+        "certificate comes from a private CA, give its root with --ca FILE (PEM). $program is left as it was"
+    fi
+    fail "the signed copy of $program does not verify against $ca; $program is left as it was"
   fi
   chmod --reference="$program" "$signed"
   mv -f "$signed" "$program"

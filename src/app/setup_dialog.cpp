@@ -55,9 +55,19 @@ uint32_t SetupDialog::RunModal() {
   // DialogBoxParam's own failure value.
   if (ended == -1 && window_ == nullptr) {
     SetupLogF("Failed to create the setup dialog. Error Code = %08X", static_cast<unsigned>(GetLastError()));
-    return kExitInvalidHandle;
+    if (!hidden_) return kExitInvalidHandle;
+    return RunWithoutWindow();
   }
   return result_;
+}
+
+uint32_t SetupDialog::RunWithoutWindow() {
+  // /qn never shows the dialog, so a session without a desktop to create it
+  // on (no display, a service whose desktop heap is used up) loses nothing
+  // but the end-of-session messages, which only a window receives.
+  SetupLog("The UI level shows no window: the setup runs without its dialog");
+  engine_.reset(new SetupEngine(nullptr, endSessionEvent_.Get()));
+  return WorkerThread(this);
 }
 
 INT_PTR CALLBACK SetupDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -32,8 +32,9 @@ class SetupDialog {
   SetupDialog(const SetupDialog&) = delete;
   SetupDialog& operator=(const SetupDialog&) = delete;
 
-  // Runs the dialog modally. Returns the code the worker posted, or
-  // kExitInvalidHandle when the dialog could not be created.
+  // Runs the dialog modally. Returns the code the worker posted. When the
+  // dialog cannot be created: at kUiQuiet, which shows nothing, the run
+  // goes on without a window on this thread; otherwise kExitInvalidHandle.
   uint32_t RunModal();
 
   // What the worker thread uses.
@@ -54,6 +55,7 @@ class SetupDialog {
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnInitDialog();
   void StartWorker();
+  uint32_t RunWithoutWindow();
   bool OnPaint();
   void OnQueryEndSession();
   void OnEndSession(bool ending);

@@ -11,6 +11,7 @@
 #include "app/run_services.h"
 #include "text/next_field.h"
 #include "config/setup_command_line.h"
+#include "steps/installer_command_lines.h"
 #include "steps/setup_steps.h"
 #include "sys/format.h"
 #include "sys/internal_error.h"
@@ -58,6 +59,10 @@ class RunSequence {
   void NestedSetupIfMissing();
   void MainInstallation();
   [[noreturn]] void NestedInstallerAndEnd();
+  // A medium is installed only with its nested product: when NestedInstall
+  // names one that is still missing (its setup failed, or could not run),
+  // the run ends with the nested setup's failure code, or 1603.
+  void EndUnlessNestedProductInstalled();
   [[noreturn]] void FinalRebootOrEnd();
   [[noreturn]] void EndWithRestartRequired();
 
@@ -112,6 +117,7 @@ class RunSequence {
   bool rebootRequired_ = false;
   uint32_t mainExitCode_ = 0;
   uint32_t nestedExitCode_ = 0;
+  bool nestedLaunched_ = false;
 };
 
 uint32_t RunSequence::Run() {
@@ -380,10 +386,12 @@ void RunSequence::Maintenance() {
 
 void RunSequence::NestedSetupIfMissing() {
   bool suppressed = false;
-  if (!engine_->HasNestedInstall(&suppressed) || engine_->IsNestedProductInstalled()) return;
-  RunLog("The nested product is not installed");
-  nestedInstall_ = true;
-  NestedInstallerAndEnd();
+  if (engine_->HasNestedInstall(&suppressed) && !engine_->IsNestedProductInstalled()) {
+    RunLog("The nested product is not installed");
+    nestedInstall_ = true;
+    NestedInstallerAndEnd();
+  }
+  EndUnlessNestedProductInstalled();
 }
 
 void RunSequence::MainInstallation() {
@@ -431,6 +439,7 @@ void RunSequence::NestedInstallerAndEnd() {
     StopIfSessionEnds();
     RunLog("Launching the nested installer");
     if (engine_->LaunchNestedInstaller()) {
+      nestedLaunched_ = true;
       RunLog("Nested installer was launched");
       if (WaitForChild(&nestedExitCode_)) {
         if (SuppressesRestart()) {
@@ -452,7 +461,27 @@ void RunSequence::NestedInstallerAndEnd() {
       }
     }
   }
+  EndUnlessNestedProductInstalled();
   FinalRebootOrEnd();
+}
+
+void RunSequence::EndUnlessNestedProductInstalled() {
+  // Other modes (a removal, an administrative installation...) run no nested setup.
+  if (!nestedInstall_ && installMode_ != kModeDefault && installMode_ != kModeInstall) return;
+  const std::string& value = commandLine_->GetSetupDataFile().GetNestedInstall();
+  if (!nestedInstall_ && value.empty()) return;
+  if (engine_->IsNestedProductInstalled()) return;
+  NestedInstallValue nested;
+  ReadNestedInstall(value, nested);
+  const uint32_t code = nestedExitCode_ != 0 ? nestedExitCode_ : kExitFailure;
+  if (nestedLaunched_) {
+    RunLog(Format("The nested product %s is not installed after its setup ended with %u; exiting with %u",
+                  nested.productCode.c_str(), static_cast<unsigned>(nestedExitCode_), static_cast<unsigned>(code)));
+  } else {
+    RunLog(Format("The nested product %s is not installed and its setup did not run; exiting with %u",
+                  nested.productCode.c_str(), static_cast<unsigned>(code)));
+  }
+  RaiseSetupExitCode(code);
 }
 
 void RunSequence::FinalRebootOrEnd() {

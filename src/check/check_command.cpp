@@ -34,11 +34,6 @@ std::string Usage(const std::string& program) {
          "  Exit status: 0 no error, 1 errors found, 2 the check could not run.\n";
 }
 
-// Text in the code page the INI library converted setup data to, as UTF-8.
-std::string ToUtf8(const std::string& text) {
-  std::string utf8;
-  return CodePageToUtf8(text, SystemAnsiCodePage(), utf8) ? utf8 : text;
-}
 
 class Command {
  public:
@@ -149,12 +144,7 @@ int Command::Run(int argc, char** argv) {
   }
 
   Findings findings = CheckMedium(medium, dataFile, options);
-  if (output_ != Output::Text || console_.utf8) {
-    for (Finding& finding : findings) {
-      finding.file = ToUtf8(finding.file);
-      finding.message = ToUtf8(finding.message);
-    }
-  }
+  if (output_ != Output::Text || console_.utf8) FindingsToUtf8(findings);
   if (output_ == Output::Json) {
     std::fputs(FindingsToJson(findings).c_str(), stdout);
   } else if (output_ == Output::Sarif) {

@@ -61,6 +61,14 @@ void CheckUninstallKeyName(CheckedDataFile& checked, int line, const std::string
                 Quoted(entry) +
                     " is not a well-formed product code; write a GUID in braces such as "
                     "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}");
+  else if (!entry.empty() && !IsBracedGuid(entry))
+    checked.Add(line, Severity::Warning, "uninstall-key-name",
+                Quoted(entry) +
+                    " is no product code: SETUP.EXE looks for an Uninstall key of that name "
+                    "(HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + entry +
+                    "), which a Windows Installer product does not have (its key is its ProductCode, and a display "
+                    "name is never a key); write the product's ProductCode, or keep the name only for software "
+                    "whose Uninstall key has it");
 }
 
 std::string KnownList(const std::vector<std::string>& names) {
@@ -270,12 +278,7 @@ void CheckNestedInstallValue(CheckedDataFile& checked) {
     checked.Add(line, Severity::Error, "nested-install",
                 "NestedInstall names no data file, so SETUP.EXE skips the nested setup; write "
                 "PRODUCTCODE,DATAFILE [ARGUMENTS][,FLAGS]");
-  std::string rest = value;
-  std::string flags;
-  for (int field = 0; field < 3; ++field) NextField(rest, flags, ",", QuoteMode::Remove);
-  while (!flags.empty()) {
-    std::string flag;
-    if (!NextField(flags, flag, "|", QuoteMode::Remove)) break;
+  for (const std::string& flag : nested.flags) {
     if (!EqualsNoCase(flag, "ONEREBOOT") && !EqualsNoCase(flag, "NOUPDATE"))
       checked.Add(line, Severity::Warning, "nested-flag",
                   "NestedInstall flag " + Quoted(flag) +

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "text/ansi_code_page.h"
+
 namespace kq {
 
 namespace {
@@ -80,5 +82,17 @@ std::string JsonString(const std::string& text) {
 }
 
 std::string InternalErrorAt(uint32_t location) { return "internal error " + std::to_string(location); }
+
+std::string ToUtf8(const std::string& text) {
+  std::string utf8;
+  return CodePageToUtf8(text, SystemAnsiCodePage(), utf8) ? utf8 : text;
+}
+
+void FindingsToUtf8(Findings& findings) {
+  for (Finding& finding : findings) {
+    finding.file = ToUtf8(finding.file);
+    finding.message = ToUtf8(finding.message);
+  }
+}
 
 }  // namespace kq

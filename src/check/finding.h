@@ -34,6 +34,13 @@ std::string FindingsToJson(const Findings& findings);
 
 bool HasError(const Findings& findings);
 
+// Text in the code page the INI library converted setup data to (the
+// checker's findings quote it), as UTF-8; unchanged when it is not text of
+// that code page.
+std::string ToUtf8(const std::string& text);
+// Every finding's file and message as UTF-8, as JSON and SARIF need them.
+void FindingsToUtf8(Findings& findings);
+
 // "2 errors, 1 warning", "1 error", "no findings".
 std::string FindingsSummary(const Findings& findings);
 

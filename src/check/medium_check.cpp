@@ -13,6 +13,7 @@
 #include "text/next_field.h"
 #include "steps/installer_command_lines.h"
 #include "steps/platform_list.h"
+#include "steps/software_entries.h"
 #include "steps/windows_installer_rules.h"
 #include "sys/run_platform.h"
 #include "sys/setup_exit_code.h"
@@ -135,7 +136,16 @@ bool MediumChecker::CheckPackage(CheckedDataFile& checked, const std::string& fo
   const std::string& packageName = checked.Data().GetPackageName();
   const int line = checked.KeyLine("PackageName");
   std::string path;
-  if (packageName.empty() || !medium_.FindFile(folder + packageName, path)) {
+  if (packageName.empty()) {
+    checked.Add(line, Severity::Error, "package-missing",
+                "PackageName is empty, so SETUP.EXE has no package to install; write the package's file name");
+    return false;
+  }
+  if (options_.package != nullptr) {
+    facts = *options_.package;
+    return true;
+  }
+  if (!medium_.FindFile(folder + packageName, path)) {
     checked.Add(line, Severity::Error, "package-missing",
                 "the package " + Quoted(packageName) + " is not beside the data file" +
                     (folder.empty() ? std::string() : " (in " + folder + ")") +
@@ -241,11 +251,18 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
   }
 
   if (facts.productCode.empty()) return;
+  const std::string removesOwn =
+      "this is the package's own ProductCode: a medium never removes its own product, so SETUP.EXE skips this "
+      "entry and the product takes the maintenance path; ";
   for (const char* section : {"PreviousVersionUninstall", "IncompatibleAppExit", "IncompatibleAppUninstall"}) {
     for (const IniSourceLine* line : checked.Entries(section)) {
       std::string entry = line->value;
       TrimBlanks(entry);
-      if (EqualsNoCase(entry, facts.productCode))
+      if (!EqualsNoCase(entry, facts.productCode)) continue;
+      if (std::string(section) == "PreviousVersionUninstall")
+        checked.Add(line->number, Severity::Error, "removes-own-product",
+                    removesOwn + "remove the entry, or write the ProductCode of the earlier version meant");
+      else
         checked.Add(line->number, Severity::Warning, "own-product",
                     "this is the package's own ProductCode: once the product is installed, [" + std::string(section) +
                         "] treats it as other software in the way; remove the entry");
@@ -254,9 +271,12 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
   const std::vector<const IniSourceLine*> conditions = checked.Entries("UpgradeConditions");
   bool ownListed = false;
   for (const IniSourceLine* line : conditions) {
-    std::string rest = line->value;
-    std::string key;
-    if (NextField(rest, key, ",", QuoteMode::Remove) && EqualsNoCase(key, facts.productCode)) ownListed = true;
+    const UpgradeEntry condition = ReadUpgradeEntry(line->value);
+    if (condition.fields < 1 || !EqualsNoCase(condition.uninstallKey, facts.productCode)) continue;
+    ownListed = true;
+    if (ReadUpgradeAction(condition.action) == UpgradeAction::Remove)
+      checked.Add(line->number, Severity::Error, "removes-own-product",
+                  removesOwn + "write " + facts.productCode + ",,LEAVE");
   }
   if (!conditions.empty() && !ownListed)
     checked.Add(checked.HeaderLine("UpgradeConditions"), Severity::Warning, "upgrade-own-product",

@@ -10,8 +10,13 @@
 
 namespace kq {
 
+struct PackageFacts;
+
 struct CheckOptions {
   unsigned codePage = 1252;  // the target systems' ANSI code page
+  // When set, every package named is taken to have these facts and is not
+  // read (the fuzz target checks data files against one fixed package).
+  const PackageFacts* package = nullptr;
 };
 
 // Checks `dataFile` (relative to the medium, "SETUP.INI" or "Lang\DE.INI"),

@@ -22,6 +22,21 @@ bool ReadPackage(const std::string& path, PackageFacts& facts) {
       !SelectColumn(*database, "SELECT `Feature` FROM `Feature`", facts.features) ||
       !SelectColumn(*database, "SELECT `ComponentId` FROM `Component`", facts.components))
     return false;
+  PackageRows components;
+  PackageRows files;
+  // A package without files has no File table: its components have no key file.
+  if (database->Select("SELECT `Component`, `ComponentId`, `KeyPath` FROM `Component`", 3, components))
+    database->Select("SELECT `File`, `FileName` FROM `File`", 2, files);
+  for (const auto& row : components) {
+    ComponentFacts component{row[1], row[0], std::string()};
+    for (const auto& file : files) {
+      if (row[2].empty() || file[0] != row[2]) continue;
+      // FileName is SHORT|LONG, or one name that is both.
+      const size_t bar = file[1].find('|');
+      component.keyFile = bar == std::string::npos ? file[1] : file[1].substr(bar + 1);
+    }
+    facts.componentRows.push_back(component);
+  }
   for (const auto& row : properties) {
     if (row[0] == "ProductCode") facts.productCode = row[1];
     if (row[0] == "ProductName") facts.productName = row[1];

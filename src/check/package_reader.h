@@ -9,6 +9,16 @@
 
 namespace kq {
 
+// One row of the Component table, as a publisher needs it to write
+// [LaunchApplications]: the code SETUP.EXE asks the Windows Installer about,
+// the table's key, and the long name of the key path's file ("" when the key
+// path is a registry value or a folder).
+struct ComponentFacts {
+  std::string componentId;
+  std::string component;
+  std::string keyFile;
+};
+
 struct PackageFacts {
   // Empty when the Property table does not hold the property.
   std::string productCode;
@@ -17,6 +27,7 @@ struct PackageFacts {
   std::string upgradeCode;  // the product family's code: never an Uninstall key name
   std::vector<std::string> features;    // Feature.Feature
   std::vector<std::string> components;  // Component.ComponentId
+  std::vector<ComponentFacts> componentRows;  // in the table's order
   // The Windows Installer version the package requires, from the summary
   // information's page count (200 for 2.0, 405 for 4.5); 0 when unknown.
   int requiredEngine = 0;

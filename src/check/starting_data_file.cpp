@@ -37,7 +37,12 @@ bool StartingDataFile(const std::string& path, std::string& text) {
       ",,LEAVE\n"
       "; [PreviousVersionUninstall], [IncompatibleAppExit], [IncompatibleAppUninstall]: product codes\n"
       "; [ShutdownApplication]: WINDOWCLASS[,TIMEOUT] of programs to close first\n"
-      "; [LaunchApplications]: COMPONENTCODE[,ARGUMENTS] of programs to start at the end (no '=' in a line)\n";
+      "; [LaunchApplications]: COMPONENTCODE[,ARGUMENTS] of programs to start at the end (no '=' in a line);\n"
+      ";   the program is the key path file of the component. The package's components (ComponentId, Component,\n"
+      ";   key path file):\n";
+  for (const ComponentFacts& component : facts.componentRows)
+    text += ";   " + component.componentId + "  " + component.component + "  " +
+            (component.keyFile.empty() ? std::string("(no key file)") : component.keyFile) + "\n";
   text += "[ProductFeatures]\n";
   for (const std::string& feature : facts.features) text += feature + "\n";
   return true;

@@ -125,6 +125,16 @@ void CheckTextEncoding(const std::string& bytes, unsigned codePage, const std::s
     }
     return;
   }
+  // Big-endian UTF-16 (mark FE FF, or a zero before each ASCII byte) is read
+  // as ANSI bytes: the parser finds no section at all.
+  const bool bigEndianMark = bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF';
+  if (bigEndianMark || (bytes.size() >= 2 && bytes[0] == '\0' && bytes[1] != '\0')) {
+    findings.push_back(EncodingError(file, 1,
+                                     "the file is UTF-16 big-endian, which SETUP.EXE cannot read (it reads "
+                                     "UTF-16 little-endian only); save it as UTF-16 little-endian with a byte order "
+                                     "mark (\"Unicode\" in Notepad) or as UTF-8 with a byte order mark"));
+    return;
+  }
   // UTF-16 without its mark: every other byte of ASCII text is zero, and the
   // INI parser stumbles over the zeros on the first line.
   if (bytes.size() >= 2 && (bytes[0] == '\0') != (bytes[1] == '\0')) {

@@ -115,9 +115,13 @@ bool SetupCommandLine::HandleArgument(int index, const std::string& token, std::
     return HandleOption(token[0], token.substr(1), rest);
   }
   if (index == 0) {
-    // Only the first word may name the setup data file.
-    if (setupDataFile_.Load(setupFolder_, token, true) != 0) {
-      dataFileName_ = token;
+    // Only the first word may name the setup data file; a name with blanks
+    // comes in quotes ("Acme Tools\SETUP.INI", as a nested setup is given it).
+    std::string name = token;
+    std::string quoted = token;
+    if (token[0] == '"' && !NextField(quoted, name, " ", QuoteMode::Remove)) name = token;
+    if (setupDataFile_.Load(setupFolder_, name, true) != 0) {
+      dataFileName_ = name;
       return true;
     }
     LoadDefaultDataFile();

@@ -34,7 +34,11 @@ void SetupEngine::ShutDownApplications() {
   for (size_t i = 0; i < entries.size(); ++i) {
     const std::string entry = entries[i];
     if (CloseApplication(entry)) continue;
-    if (IsSilentUiLevel(attached.GetUiLevel())) RaiseSetupExitCode(kExitFailure);
+    SetupLogF("A program of the window class in \"%s\" is still running", entry.c_str());
+    if (IsSilentUiLevel(attached.GetUiLevel())) {
+      LogSoftwareMessage(kMsgApplicationRunning, kMsgWarning);
+      RaiseSetupExitCode(kExitFailure);
+    }
     do {
       if (ShowSoftwareMessage(ownerWindow, kMsgApplicationRunning, kMsgWarning, MB_YESNO | MB_ICONWARNING) != IDYES)
         RaiseSetupExitCode(kExitUserExit);

@@ -55,7 +55,11 @@ void SetupEngine::CheckIncompatibleApplications() {
     std::string displayName;
     std::string command;
     if (!GetUninstallCommand(entry.c_str(), displayName, command)) continue;
-    if (!IsSilentUiLevel(attached.GetUiLevel())) ShowIncompatibleBlocks(ownerWindow, displayName);
+    SetupLogF("The incompatible product %s is installed", entry.c_str());
+    if (IsSilentUiLevel(attached.GetUiLevel()))
+      LogSoftwareMessage(kMsgIncompatibleBlocks, kMsgError, ProductNamePlaceholder(displayName));
+    else
+      ShowIncompatibleBlocks(ownerWindow, displayName);
     RaiseSetupExitCode(kExitFailure);
   }
 }
@@ -69,8 +73,13 @@ void SetupEngine::UninstallIncompatibleApplications() {
     std::string displayName;
     std::string command;
     if (!GetUninstallCommand(entry.c_str(), displayName, command)) continue;
+    SetupLogF("The incompatible product %s is installed", entry.c_str());
     // Nothing is removed without the user's consent.
-    if (IsSilentUiLevel(attached.GetUiLevel())) RaiseSetupExitCode(kExitFailure);
+    if (IsSilentUiLevel(attached.GetUiLevel())) {
+      SetupLog("It is not removed without asking the user, which this UI level does not do");
+      LogSoftwareMessage(kMsgIncompatibleBlocks, kMsgError, ProductNamePlaceholder(displayName));
+      RaiseSetupExitCode(kExitFailure);
+    }
     if (command.empty()) {
       ShowIncompatibleBlocks(ownerWindow, displayName);
       RaiseSetupExitCode(kExitFailure);
@@ -110,6 +119,7 @@ void SetupEngine::CheckUpgradeConditions() {
       case UpgradeAction::Leave:
         break;
       case UpgradeAction::Remove:
+        if (IsOwnProduct(entry)) break;
         data.AppendPreviousVersionUninstall(entry);
         // Known to the next run should this one be cut off once the base is gone.
         runRecord.AddRemovedBase(entry);

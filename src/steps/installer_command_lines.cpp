@@ -44,12 +44,15 @@ bool ReadNestedInstall(const std::string& value, NestedInstallValue& nested) {
   nested = NestedInstallValue();
   std::string rest = value;
   if (!NextField(rest, nested.productCode, ",", QuoteMode::Remove)) return false;
-  if (!NextField(rest, nested.arguments, ",", QuoteMode::Remove)) return false;
+  // The arguments keep their quotes: they are handed on as a command line,
+  // where a quoted data file may hold blanks ("Acme Tools\SETUP.INI" /qb).
+  if (!NextField(rest, nested.arguments, ",", QuoteMode::Keep)) return false;
   std::string flags;
   if (!NextField(rest, flags, ",", QuoteMode::Remove)) return true;
   std::string flag;
   while (!flags.empty()) {
     if (!NextField(flags, flag, "|", QuoteMode::Remove)) break;
+    nested.flags.push_back(flag);
     if (EqualsNoCase(flag, "ONEREBOOT")) nested.oneReboot = true;
     if (EqualsNoCase(flag, "NOUPDATE")) nested.noUpdate = true;
   }
@@ -67,8 +70,12 @@ bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot) {
   return commandLine.GetRestartPolicy().MainRestartWaits(oneReboot);
 }
 
-std::string NestedInstallerCommandLine(const SetupCommandLine& commandLine, const std::string& arguments) {
-  std::string text = Format("%sSETUP.EXE %s", commandLine.GetSetupFolder().c_str(), arguments.c_str());
+std::string NestedInstallerCommandLine(const std::string& folder, const SetupCommandLine& commandLine,
+                                       const std::string& arguments) {
+  std::string program = folder + "SETUP.EXE";
+  // Unquoted, a blank in the folder would end the program's name.
+  if (program.find_first_of(" \t") != std::string::npos) program = "\"" + program + "\"";
+  std::string text = program + " " + arguments;
   AppendStandardOptionTail(commandLine, text);
   if (text.find("/~") == std::string::npos) text += " /~-";
   return text;

@@ -6,6 +6,7 @@
 // here, free of <windows.h>, and tested natively; the engine only adds the
 // system folder and starts them.
 #include <string>
+#include <vector>
 
 namespace kq {
 
@@ -31,27 +32,30 @@ std::string MainInstallerCommandLine(const std::string& systemFolder, const std:
 // The NestedInstall value: PRODUCTCODE,ARGUMENTS,FLAGS.
 struct NestedInstallValue {
   std::string productCode;
-  std::string arguments;
+  std::string arguments;  // as written, quotes kept: the data file, then more setup arguments
   bool oneReboot = false;
   bool noUpdate = false;
+  std::vector<std::string> flags;  // every flag as written, known or not
 };
 
 // False when the product code or the arguments cannot be read; flags that
 // cannot be split end the flag list.
 bool ReadNestedInstall(const std::string& value, NestedInstallValue& nested);
 
-// The first blank-separated word of the nested arguments: the setup data
-// file that must exist in the setup folder.
+// The first blank-separated word of the nested arguments without its
+// quotes: the setup data file that must exist in the setup folder.
 std::string NestedDataFileWord(const std::string& arguments);
 
 // Whether the main installation runs with reboots suppressed when a nested
 // setup follows (RestartPolicy::MainRestartWaits).
 bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot);
 
-// "%sSETUP.EXE %s" with the setup folder and the arguments in full, the
-// option tail, and " /~-" unless "/~" is already in the text: the nested
-// setup makes no temporary copy of itself.
-std::string NestedInstallerCommandLine(const SetupCommandLine& commandLine, const std::string& arguments);
+// "%sSETUP.EXE %s" with `folder` (the medium or the temporary copy; the
+// program's path in quotes when it holds a blank) and the arguments as
+// written, the option tail, and " /~-" unless "/~" is already in the text:
+// the nested setup makes no temporary copy of itself.
+std::string NestedInstallerCommandLine(const std::string& folder, const SetupCommandLine& commandLine,
+                                       const std::string& arguments);
 
 // One LaunchApplications entry: COMPONENTCODE,ARGUMENTS.
 enum class PostInstallEntryRead { Use, Skip, Malformed };

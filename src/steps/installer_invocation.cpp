@@ -8,6 +8,7 @@
 #include "steps/installer_command_lines.h"
 #include "steps/setup_engine.h"
 #include "sys/child_process.h"
+#include "sys/file_sha256.h"
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
@@ -58,15 +59,42 @@ bool SetupEngine::HasNestedInstall(bool* rebootsSuppressed) {
   const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
   if (value.empty()) return false;
   NestedInstallValue nested;
-  if (!ReadNestedInstall(value, nested)) return false;
+  if (!ReadNestedInstall(value, nested)) {
+    SetupLogF("NestedInstall cannot be read, so the nested setup does not run: %s", value.c_str());
+    return false;
+  }
   if (msiLibrary.IsProductInstalled(nested.productCode.c_str()) && nested.noUpdate) return false;
-
-  WIN32_FIND_DATAA found;
-  ScopedFind dataFile(FindFirstFileByName(setupFolder + NestedDataFileWord(nested.arguments), found));
-  if (!dataFile) return false;
+  if (!HasNestedDataFile(nested.arguments)) return false;
 
   if (rebootsSuppressed != nullptr) *rebootsSuppressed = AreRebootsSuppressed(attached, nested.oneReboot);
   return true;
+}
+
+bool SetupEngine::HasNestedDataFile(const std::string& arguments) const {
+  const std::string word = NestedDataFileWord(arguments);
+  WIN32_FIND_DATAA found;
+  ScopedFind dataFile(FindFirstFileByName(setupFolder + word, found));
+  if (dataFile) return true;
+  const DWORD error = GetLastError();
+  // The publisher looks for it on the medium, of which the copy is a copy.
+  const std::string& medium = WorksFromRecordedCopy() ? runRecord.medium : setupFolder;
+  SetupLogF("The nested setup's data file \"%s\" is not on the medium (error %lu), so the nested setup cannot run",
+            (medium + word).c_str(), static_cast<unsigned long>(error));
+  return false;
+}
+
+std::string SetupEngine::NestedSetupFolder(const std::string& dataFile) const {
+  if (!WorksFromRecordedCopy()) return setupFolder;
+  WIN32_FIND_DATAA found;
+  ScopedFind program(FindFirstFileByName(runRecord.medium + "SETUP.EXE", found));
+  if (program && HaveSameContent(setupFolder + dataFile, runRecord.medium + dataFile)) {
+    SetupLogF("The medium \"%s\" holds the nested setup: it starts from there", runRecord.medium.c_str());
+    return runRecord.medium;
+  }
+  SetupLogF("The medium \"%s\" no longer holds the nested setup: it starts from the temporary copy, and later "
+            "repairs of its product will ask for the medium",
+            runRecord.medium.c_str());
+  return setupFolder;
 }
 
 void SetupEngine::RunMainInstaller(bool rebootsSuppressed) {
@@ -91,8 +119,23 @@ bool SetupEngine::LaunchNestedInstaller() {
   const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
   if (value.empty()) return false;
   NestedInstallValue nested;
-  if (!ReadNestedInstall(value, nested)) return false;
-  StartInstaller(NestedInstallerCommandLine(attached, nested.arguments), kLocationNestedInstaller);
+  if (!ReadNestedInstall(value, nested)) {
+    SetupLogF("NestedInstall cannot be read, so the nested setup does not run: %s", value.c_str());
+    return false;
+  }
+  // Without its data file the nested SETUP.EXE would run the default one.
+  if (!HasNestedDataFile(nested.arguments)) return false;
+  // Windows Installer keeps the folder a package is installed from as its
+  // source: the medium lasts, the temporary copy is deleted at the end.
+  const std::string folder = NestedSetupFolder(NestedDataFileWord(nested.arguments));
+  ScopedHandle process;
+  if (!StartChildProcess(NestedInstallerCommandLine(folder, attached, nested.arguments), CommandLineLogging::Log,
+                         process)) {
+    SetupLogF("The nested setup \"%sSETUP.EXE\" cannot be started, Error code = 0x%08X", folder.c_str(),
+              static_cast<unsigned>(GetLastError()));
+    RaiseInternalError(kLocationNestedInstaller, kErrorLaunch);
+  }
+  SetCurrentChildProcess(std::move(process));
   return true;
 }
 
@@ -112,9 +155,14 @@ void SetupEngine::LaunchPostInstallApplications() {
     }
     std::string keyPath;
     msiLibrary.GetComponentPath(componentCode.c_str(), keyPath);
+    const std::string text = PostInstallCommandLine(keyPath, arguments);
+    // Not waited for, so not a "Command Line = " line: what was started, and
+    // whether it started, is told here.
+    SetupLogF("Starting the post-install program of component %s: %s", componentCode.c_str(), text.c_str());
     ScopedHandle process;  // started and left alone; only our handle is closed
-    if (StartChildProcess(PostInstallCommandLine(keyPath, arguments), CommandLineLogging::Silent, process))
-      continue;
+    if (StartChildProcess(text, CommandLineLogging::Silent, process)) continue;
+    SetupLogF("The post-install program did not start, Error code = 0x%08X; it is skipped",
+              static_cast<unsigned>(GetLastError()));
     // A program that does not start is skipped; a start function that is
     // missing altogether (already logged by the start) is an internal error.
     if (IsWindowsNT() && GetProcFromLibrary("KERNEL32.DLL", "CreateProcessW") == nullptr)

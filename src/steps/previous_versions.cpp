@@ -9,6 +9,7 @@
 #include "steps/uninstall_command.h"
 #include "sys/messages.h"
 #include "sys/setup_log.h"
+#include "text/ascii_text.h"
 
 namespace kq {
 
@@ -28,6 +29,7 @@ bool SetupEngine::UninstallPreviousVersions() {
     // Without the package (typically no Windows Installer yet) the question
     // cannot name the new product: the run sequence asks again later.
     if (!msiLibrary.LoadProductInformation(package.c_str())) return false;
+    if (IsOwnProduct(entry)) continue;
     RemovePreviousProduct(entry, displayName, command, silent);
   }
 
@@ -41,13 +43,26 @@ bool SetupEngine::UninstallPreviousVersions() {
   return true;
 }
 
+bool SetupEngine::IsOwnProduct(const std::string& entry) {
+  const SetupCommandLine& attached = RequireCommandLine(kLocationPreviousVersions);
+  const std::string package = packageFolder + attached.GetSetupDataFile().GetPackageName();
+  if (!msiLibrary.LoadProductInformation(package.c_str()) || !EqualsNoCase(entry, msiLibrary.GetProductCode()))
+    return false;
+  // Removing it would make every second run remove the product and install
+  // it again instead of repairing it.
+  SetupLogF("Not removing %s: it is this package's own product, which a setup never removes", entry.c_str());
+  return true;
+}
+
 void SetupEngine::RemovePreviousProduct(const std::string& entry, std::string displayName, std::string command,
                                         bool silent) {
   if (command.empty()) {
-    if (!silent) {
+    SetupLogF("The earlier version %s may not be removed", entry.c_str());
+    if (silent)
+      LogSoftwareMessage(kMsgIncompatibleBlocks, kMsgError, {"_PRODUCT_NAME_," + displayName});
+    else
       ShowSoftwareMessage(ownerWindow, kMsgIncompatibleBlocks, kMsgError, MB_OK | MB_ICONERROR,
                           {"_PRODUCT_NAME_," + displayName});
-    }
     RaiseSetupExitCode(kExitFailure);
   }
   if (silent) {

@@ -148,6 +148,11 @@ class SetupEngine : public SetupSteps {
   // The run record of a run started from a temporary copy, and the folder
   // its package is installed from.
   void TakeOverCopy();
+  // Whether this run works from a copy whose record it keeps (runRecord's
+  // medium is then the medium the copy was made of).
+  bool WorksFromRecordedCopy() const {
+    return !runRecordFolder.empty() && runRecordFolder == setupFolder && !runRecord.medium.empty();
+  }
   // Writes runRecord into runRecordFolder, if any.
   void SaveRunRecord();
   // Deletes everything of `copy` but its record, which then keeps this
@@ -155,6 +160,17 @@ class SetupEngine : public SetupSteps {
   void KeepRecordOnly(const std::string& copy);
   // Says in the log that this run keeps no record, and what a rerun will do.
   void LogNoRunRecord(const char* reason) const;
+  // Whether the nested setup's data file (the first word of its arguments)
+  // is in setupFolder; logs the path and the error when it is not.
+  bool HasNestedDataFile(const std::string& arguments) const;
+  // The folder the nested setup starts from: the medium of a run that works
+  // from a temporary copy while the medium holds the same data file (and a
+  // SETUP.EXE), else setupFolder.
+  std::string NestedSetupFolder(const std::string& dataFile) const;
+  // Whether a removal entry names the product of this very package, which
+  // is never removed as an earlier version (logged); false while the
+  // package cannot be read.
+  bool IsOwnProduct(const std::string& entry);
   // Asks (or, silently, decides) and removes one found previous product.
   void RemovePreviousProduct(const std::string& entry, std::string displayName, std::string command,
                              bool silent);

@@ -17,10 +17,8 @@ MessageBoxFunction g_messageBox = SystemMessageBox;
 }  // namespace
 
 int ShowStepMessageBox(HWND owner, const char* text, const char* caption, UINT style) {
-  if (QuietCommandLine(CurrentRunPlatform().processCommandLine())) {
-    LogUnshownBox(caption, text);
-    return 0;
-  }
+  LogBoxText(caption, text);
+  if (QuietCommandLine(CurrentRunPlatform().processCommandLine())) return 0;
   // At the end of the session nobody answers, and the dialog closes a box
   // that is already up: its answer means nothing then.
   StopIfSessionEnding();

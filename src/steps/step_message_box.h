@@ -8,9 +8,10 @@ namespace kq {
 
 using MessageBoxFunction = int (*)(HWND owner, const char* text, const char* caption, UINT style);
 
-// Shows the box, or, when the process command line asks for kUiBasicNoModal
-// or kUiQuiet (QuietCommandLine), writes its caption and text to the log and returns 0
-// without showing it: nobody may be there to answer, whatever the step.
+// Writes the box's caption and text to the log, then shows it; when the
+// process command line asks for kUiBasicNoModal or kUiQuiet
+// (QuietCommandLine), returns 0 without showing it: nobody may be there to
+// answer, whatever the step.
 int ShowStepMessageBox(HWND owner, const char* text, const char* caption, UINT style);
 
 // Replaces MessageBoxA for the steps (tests); null restores it. Returns the

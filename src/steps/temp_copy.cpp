@@ -31,22 +31,6 @@ namespace {
 
 enum TempCopyMarker { kNoCopyYet = 0, kRunningFromCopy = 1, kNoCopy = 2 };
 
-// Same size and the same bytes: the medium still holds the package that was
-// copied (and so its product and package codes).
-bool IsSamePackage(const std::string& copied, const std::string& original) {
-  WIN32_FIND_DATAA a;
-  WIN32_FIND_DATAA b;
-  {
-    ScopedFind first(FindFirstFileByName(copied, a));
-    ScopedFind second(FindFirstFileByName(original, b));
-    if (!first || !second) return false;
-  }
-  if (a.nFileSizeLow != b.nFileSizeLow || a.nFileSizeHigh != b.nFileSizeHigh) return false;
-  std::string digestA;
-  std::string digestB;
-  return ComputeFileSha256(copied, digestA) && ComputeFileSha256(original, digestB) && digestA == digestB;
-}
-
 constexpr unsigned long long kMegabyte = 1024 * 1024;
 
 // Whether the drive of the temporary-files folder keeps at least the copy's
@@ -412,7 +396,9 @@ void SetupEngine::TakeOverCopy() {
   const std::string dataFolder = FolderOf(commandLine->GetDataFileName());
   const std::string& package = commandLine->GetSetupDataFile().GetPackageName();
   const std::string mediumFolder = runRecord.medium + dataFolder;
-  if (IsSamePackage(packageFolder + package, mediumFolder + package)) {
+  // Same size and the same bytes: the medium still holds the package that
+  // was copied (and so its product and package codes).
+  if (HaveSameContent(packageFolder + package, mediumFolder + package)) {
     SetupLogF("The medium \"%s\" holds the package: it is installed from there", runRecord.medium.c_str());
     packageFolder = mediumFolder;
   } else {

@@ -33,4 +33,18 @@ bool ComputeFileSha256(const std::string& path, std::string& digest) {
   return true;
 }
 
+bool HaveSameContent(const std::string& first, const std::string& second) {
+  WIN32_FIND_DATAA a;
+  WIN32_FIND_DATAA b;
+  {
+    ScopedFind one(FindFirstFileByName(first, a));
+    ScopedFind other(FindFirstFileByName(second, b));
+    if (!one || !other) return false;
+  }
+  if (a.nFileSizeLow != b.nFileSizeLow || a.nFileSizeHigh != b.nFileSizeHigh) return false;
+  std::string digestA;
+  std::string digestB;
+  return ComputeFileSha256(first, digestA) && ComputeFileSha256(second, digestB) && digestA == digestB;
+}
+
 }  // namespace kq

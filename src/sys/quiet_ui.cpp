@@ -68,7 +68,7 @@ bool HiddenDialogCommandLine(const std::string& commandLine) {
   return UiLevelOfCommandLine(commandLine) == kUiQuiet;
 }
 
-void LogUnshownBox(const std::string& caption, const std::string& text) {
+void LogBoxText(const std::string& caption, const std::string& text) {
   RunLog(caption);
   size_t begin = 0;
   while (begin < text.size()) {

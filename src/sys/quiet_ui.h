@@ -52,8 +52,9 @@ bool QuietCommandLine(const std::string& commandLine);
 // is never visible.
 bool HiddenDialogCommandLine(const std::string& commandLine);
 
-// Writes the caption, then each line of the text, of a box a quiet run does
-// not show, through the run platform's log.
-void LogUnshownBox(const std::string& caption, const std::string& text);
+// Writes the caption, then each line of the text, of a box through the run
+// platform's log: every box a step shows or, in a quiet run, would show, so
+// that the log says why a run was refused whatever its UI level.
+void LogBoxText(const std::string& caption, const std::string& text);
 
 }  // namespace kq

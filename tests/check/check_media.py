@@ -33,7 +33,7 @@ class Case:
     name: str
     ini: str | bytes
     expected: set            # {(code, file, line or None)}
-    files: dict = field(default_factory=dict)  # medium-relative name -> bytes, "package", or "nested" for a nested setup
+    files: dict = field(default_factory=dict)  # name -> bytes, "package", or "nested[:FOLDER]" -> a nested SETUP.INI
     codepage: int | None = None
 
 
@@ -90,7 +90,21 @@ CASES = [
     Case("feature not in the package", with_line(5, "complete"), {("unknown-feature", "SETUP.INI", 5)}),
     Case("comment in a list", with_line(5, "Complete\n; the only feature"),
          {("comment-entry", "SETUP.INI", 6), ("unknown-feature", "SETUP.INI", 6)}),
-    Case("own product as earlier version", plus("[PreviousVersionUninstall]", PRODUCT), {("own-product", "SETUP.INI", 9)}),
+    Case("own product as earlier version", plus("[PreviousVersionUninstall]", PRODUCT),
+         {("removes-own-product", "SETUP.INI", 9)}),
+    Case("own product removed by an upgrade", plus("[UpgradeConditions]", f"{PRODUCT.lower()},,REMOVE"),
+         {("removes-own-product", "SETUP.INI", 9)}),
+    Case("own product as software in the way", plus("[IncompatibleAppExit]", PRODUCT), {("own-product", "SETUP.INI", 9)}),
+    Case("display name where a product code belongs", plus("[IncompatibleAppExit]", "Fabrikam MapViewer 2.0"),
+         {("uninstall-key-name", "SETUP.INI", 9)}),
+    Case("UpgradeCode in lower case", plus("[IncompatibleAppUninstall]", UPGRADE.lower()),
+         {("upgrade-code", "SETUP.INI", 9)}),
+    Case("UTF-16 big-endian data file", ("\ufeff" + BASE.replace("\n", "\r\n")).encode("utf-16-be"),
+         {("encoding", "SETUP.INI", 1)}),
+    Case("empty PackageName", with_line(2, "PackageName="), {("package-missing", "SETUP.INI", 2)}),
+    Case("nested data file quoted, with a blank", with_line(3, f'NestedInstall={OTHER},"Acme Tools\\SETUP.INI" /qb'),
+         {("nested-product-code", "SETUP.INI", 3), ("misspelt-key", "Acme Tools\\SETUP.INI", 3)},
+         files={"nested:Acme Tools": NESTED_INI}),
     Case("product code without braces", plus("[IncompatibleAppExit]", OTHER.strip("{}")),
          {("product-code", "SETUP.INI", 9)}),
     Case("package missing", with_line(2, "PackageName=Missing.msi"), {("package-missing", "SETUP.INI", 2)}),
@@ -153,10 +167,11 @@ def lay_out(case: Case, folder: Path, packages: dict) -> Path:
         ini = ini.replace("\n", "\r\n").encode("utf-8")
     (folder / "SETUP.INI").write_bytes(ini)
     for name, content in case.files.items():
-        if name == "nested":
-            (folder / "nested").mkdir()
-            shutil.copy(packages["Nested.msi"], folder / "nested" / "Nested.msi")
-            (folder / "nested" / "SETUP.INI").write_bytes(content.replace("\n", "\r\n").encode())
+        if name.split(":")[0] == "nested":  # "nested", or "nested:FOLDER"
+            nested = folder / name.partition(":")[2] if ":" in name else folder / "nested"
+            nested.mkdir()
+            shutil.copy(packages["Nested.msi"], nested / "Nested.msi")
+            (nested / "SETUP.INI").write_bytes(content.replace("\n", "\r\n").encode())
         elif content == "package":
             shutil.copy(packages["KorvaneDemo.msi"], folder / name)
         else:

@@ -54,6 +54,8 @@ def test_init_starts_a_medium_that_passes_strict(packages, tmp_path):
     lines = init.stdout.splitlines()
     assert [line for line in lines if not line.startswith(";")] == [
         "[ProductInformation]", "PackageName=KorvaneDemo.msi", "MsiVersion=2.0", "[ProductFeatures]", "Complete"]
+    # The component codes [LaunchApplications] needs, with the program each starts.
+    assert f";   {media.WELCOME}  Welcome  welcome.exe" in lines
     folder = media.lay_out(media.Case("init", init.stdout, set()), tmp_path / "medium", packages)
     check = setupcheck("--strict", folder)
     assert (check.returncode, check.stdout, check.stderr) == (0, "", "no findings\n")

@@ -117,9 +117,12 @@ def test_a_bad_value_stops_the_configure_step(variable, value, message, tmp_path
     # A cursor file: the icon's header with type 2.
     (tmp_path / "arrow.cur").write_bytes(DEFAULT_ICON.read_bytes().replace(b"\0\0\1\0", b"\0\0\2\0", 1))
     value = tmp_path / value if variable == "SETUP_ICON" else value
-    result = configure(WIN32_BUILD.parent / "branded-refused", **(DEFAULTS | {"SETUP_ICON": DEFAULT_ICON, variable: value}))
+    build = WIN32_BUILD.parent / "branded-refused"
+    result = configure(build, **(DEFAULTS | {"SETUP_ICON": DEFAULT_ICON, variable: value}))
     assert result.returncode != 0
     assert message.format(tmp=tmp_path) in " ".join(result.stderr.split())
+    cache = (build / "CMakeCache.txt").read_text()
+    assert f"{variable}:" not in cache, "a bad value is not kept for the next configure"
 
 
 @pytest.fixture(scope="module")

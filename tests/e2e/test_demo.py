@@ -18,5 +18,5 @@ def test_demo_prints_and_answers_a_box_and_keeps_the_prefix(tmp_path):
     assert demo.returncode == 0, out + demo.stderr
     assert "--- message box 1\ncaption=Error\ntext=This program does not support the operating system detected." in out
     assert "answered with button 1" in out  # IDOK, the box's default
-    assert "exit code: 1633 - this Windows is not supported by the product" in out
+    assert "exit code: 1633 - this Windows is not supported (Platforms, AllowNTServer)" in out, "the README's table"
     assert (prefix / "system.reg").exists(), "the prefix is kept for the next run"

@@ -121,8 +121,10 @@ class TestHonestExitCodes:
         """Both installations answer 3010 (the stand-in, for the outer setup's
         and the nested setup's MSIEXEC): nothing restarts Windows and nothing
         waits for a logon that an unattended machine may never have. The
-        main product is really there (/i: not its maintenance)."""
+        main product is really there (/i: not its maintenance), and so is
+        the nested one, so that the nested setup's answer is its maintenance's."""
         install_for_real(gui_prefix, stand_in, medium / "Product.msi")
+        install_for_real(gui_prefix, stand_in, medium / "Nested.msi")
         stand_in.configure(exit_code=3010)
         result = run_setup(gui_prefix, medium, "/i Product.msi /qn /norestart")
         body = log_bodies(gui_prefix)
@@ -142,7 +144,8 @@ class TestAHalfInstalledMedium:
             self, gui_prefix, medium, nested_medium):
         """The main product is there and the nested one is not (the power
         went while the nested setup ran, and no shortcut is left): running
-        the setup from the medium finishes the job."""
+        the setup from the medium runs the nested setup again. Here the
+        stand-in MSIEXEC installs nothing, so the run cannot end with 0."""
         main, nested = nested_medium
         gui_prefix.wine(["msiexec", "/i", gui_prefix.win_path(medium / "Product.msi"), "/qn"])
         stand_in = StandInMsiexec(gui_prefix, gui_prefix.tools)
@@ -152,10 +155,11 @@ class TestAHalfInstalledMedium:
         finally:
             stand_in.restore()
         in_order(log_bodies(gui_prefix), "Launching the maintenance installer", "The nested product is not installed",
-                 "Launching the nested installer", "Nested installer was launched", "Exiting normally")
+                 "Launching the nested installer", "Nested installer was launched",
+                 f"The nested product {nested} is not installed after its setup ended with 1602; exiting with 1602")
         # The maintenance installation, then the nested setup's installation.
         assert len(calls) == 2 and " /fvomus " in calls[0] and "Nested.msi" in calls[1], calls
-        assert result.exit_code == 0
+        assert result.exit_code == 1602
 
 
 def a_removal_that_asks_for_a_restart(prefix, medium, stand_in):

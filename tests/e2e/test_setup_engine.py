@@ -84,22 +84,25 @@ class TestInstallers:
         assert "Running installer in maintenance mode" in log_bodies(prefix)
 
     def test_nested_setup(self, prefix, medium, tools):
+        """A data file with a blank in its path is quoted, and handed on so."""
         nested_code = new_guid()
-        write_ini(medium, f'NestedInstall={nested_code},"Nested.ini X=1",ONEREBOOT\r\n')
+        write_ini(medium, f'NestedInstall={nested_code},"Acme Tools\\Nested.ini" X=1,ONEREBOOT\r\n')
         record = medium / "nested_calls.txt"
         shutil.copyfile(tools.child, medium / "SETUP.EXE")
         (medium / "SETUP.cfg").write_text(f"record={prefix.win_path(record)}\nexit=0\n")
         _, answers = engine(prefix, medium, "nested", "launchnested", arguments="/qb")
-        assert answers["nested"] == "0 suppressed=0", "Nested.ini does not exist"
-        assert answers["launchnested"] == "started exit=0 reboot=0"
-        (medium / "Nested.ini").write_text("[ProductInformation]\r\n")
-        _, answers = engine(prefix, medium, "nested", arguments="/qb")
-        assert answers["nested"] == "1 suppressed=1"
-        _, answers = engine(prefix, medium, "nested", "launchnested", arguments="/qb /k/~")
-        calls = record.read_bytes().decode("latin-1").split("\r\n")[:-1]
+        assert answers["nested"] == "0 suppressed=0" and answers["launchnested"] == "0", "no data file: nothing starts"
         folder = prefix.win_path(medium)
-        assert calls == [rf"{folder}\SETUP.EXE Nested.ini X=1 /qb /~-",
-                         rf"{folder}\SETUP.EXE Nested.ini X=1 /qb /k/~"]
+        missing = f'The nested setup\'s data file "{folder}\\Acme Tools\\Nested.ini" is not on the medium (error '
+        assert any(line.startswith(missing) for line in log_bodies(prefix)), log_bodies(prefix)
+        (medium / "Acme Tools").mkdir()
+        (medium / "Acme Tools" / "Nested.ini").write_text("[ProductInformation]\r\n")
+        _, answers = engine(prefix, medium, "nested", "launchnested", arguments="/qb")
+        assert answers["nested"] == "1 suppressed=1"
+        _, answers = engine(prefix, medium, "launchnested", arguments="/qb /k/~")
+        calls = record.read_bytes().decode("latin-1").split("\r\n")[:-1]
+        assert calls == [rf'{folder}\SETUP.EXE "Acme Tools\Nested.ini" X=1 /qb /~-',
+                         rf'{folder}\SETUP.EXE "Acme Tools\Nested.ini" X=1 /qb /k/~']
         assert "Launching Nested installer" in log_bodies(prefix)
 
     def test_product_state_through_the_engine(self, prefix, medium, build_msi, installed):
@@ -130,6 +133,8 @@ class TestInstallers:
         assert record.read_bytes().decode("latin-1") == '"C:\\Program Files\\KQPost\\tool.exe" -x\r\n'
         body = log_bodies(prefix)
         assert "Launching any post-install applications" in body
+        assert (f"Starting the post-install program of component {{{tool.guid}}}: "
+                '"C:\\Program Files\\KQPost\\tool.exe" -x') in body
         assert not any(line.startswith("Command Line =") for line in body)
 
         prefix.reg_add(COMPONENTS_KEY + "\\" + squashed(extra), squashed(code), r"01\extra.txt")
@@ -144,9 +149,13 @@ class TestInstallers:
 
     def test_installer_that_cannot_start_is_internal_error(self, prefix, medium):
         write_ini(medium)
-        # Package and nested setup are missing: only MSIEXEC itself must start,
-        # so a nested SETUP.EXE that does not exist fails to start.
+        # The package and the nested SETUP.EXE are missing: only MSIEXEC
+        # itself must start, so the nested setup fails to start.
         write_ini(medium, f"NestedInstall={new_guid()},N.INI\r\n")
+        (medium / "N.INI").write_text("[ProductInformation]\r\n")
         result, _ = engine(prefix, medium, "launchnested")
         assert result.exit_code == 0x8004006A
-        assert "Error Code: 000C.8004006A" in log_bodies(prefix)
+        body = log_bodies(prefix)
+        assert f'The nested setup "{prefix.win_path(medium)}\\SETUP.EXE" cannot be started, Error code = 0x00000002' \
+            in body
+        assert "Error Code: 000C.8004006A" in body

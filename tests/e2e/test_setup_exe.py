@@ -115,11 +115,12 @@ def needs_final_restart(gui_prefix, medium, build_msi, stand_in):
     The product is really installed (the stand-in MSIEXEC installs nothing),
     and the nested setup's data names no package: it ends with an internal
     error (a box at the UI levels that show boxes), which the outer setup
-    only logs. Yields the command line."""
+    only logs, since the product it names (here the main one) is installed.
+    Yields the command line."""
     code = new_guid()
     product = build_msi(medium / "Product.msi", code, name="KQ Restart")
     install_for_real(gui_prefix, stand_in, product)
-    write_ini(medium, f"NestedInstall={new_guid()},Nested.ini,ONEREBOOT\r\n")
+    write_ini(medium, f"NestedInstall={code},Nested.ini,ONEREBOOT\r\n")
     (medium / "Nested.ini").write_bytes(b"[ProductInformation]\r\n")
     stand_in.configure(exit_code=3010)
     yield [gui_prefix.win_path(medium / "SETUP.EXE"), "/i", "Product.msi"]
@@ -224,7 +225,8 @@ class TestMainInstallationOutcome:
 
     def test_reboot_before_a_nested_setup_resumes_at_the_nested_setup(self, gui_prefix, medium, package, stand_in,
                                                                         startup_folder, build_msi):
-        write_ini(medium, f"NestedInstall={new_guid()},Nested.ini\r\n")
+        nested = new_guid()
+        write_ini(medium, f"NestedInstall={nested},Nested.ini\r\n")
         write_ini(medium, name="Nested.ini", package="Nested.msi")
         build_msi(medium / "Nested.msi", new_guid())
         stand_in.configure(exit_code=1641)
@@ -238,19 +240,24 @@ class TestMainInstallationOutcome:
         assert len(copies) == 1, "the copy stays for the restart"
 
         # The logon after the reboot opens the shortcut: the main product
-        # is there, so only the nested setup is left, and it runs from the
-        # copy (its own main installation ends with 1602: the stand-in
-        # installs nothing).
+        # is there, so only the nested setup is left. It runs from the
+        # medium, which still holds it, so that the medium stays its
+        # product's source. Its own main installation ends with 1602 (the
+        # stand-in installs nothing), and so does the run: the nested
+        # product is missing.
         install_for_real(gui_prefix, stand_in, package)
         gui_prefix.clear_setup_log()
         stand_in.configure(exit_code=0)
         result = gui_prefix.run(gui_prefix.win_path(shortcut), env={"KQSETUP": "LOG"}, shortcut=True)
         body = log_bodies(gui_prefix)
         in_order(body, "Starting the SETUP process at launching the nested installation",
-                 "Launching the nested installer", "Nested installer was launched", "Exiting normally")
+                 "Launching the nested installer",
+                 f'The medium "{gui_prefix.win_path(medium)}\\" holds the nested setup: it starts from there',
+                 "Nested installer was launched",
+                 f"The nested product {nested} is not installed after its setup ended with 1602; exiting with 1602")
         assert "Running installer" not in body[:body.index("Launching the nested installer")]
-        assert stand_in.calls()[-1].startswith(r"C:\windows\system32\MSIEXEC.EXE /i ")
-        assert "Nested.msi" in stand_in.calls()[-1] and str(copies[0].name) in stand_in.calls()[-1]
+        assert stand_in.calls()[-1] == \
+            rf'C:\windows\system32\MSIEXEC.EXE /i "{gui_prefix.win_path(medium)}\Nested.msi" /qb-'
         assert not shortcut.exists()
         # The copy is emptied; the running program and its folder wait for
         # the next restart.
@@ -258,7 +265,7 @@ class TestMainInstallationOutcome:
         pending = gui_prefix.reg_query(r"HKLM\System\CurrentControlSet\Control\Session Manager",
                                        "PendingFileRenameOperations") or ""
         assert copies[0].name in pending
-        assert result.exit_code == 0
+        assert result.exit_code == 1602
 
 
 class TestEndOfSession:

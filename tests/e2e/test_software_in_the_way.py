@@ -211,6 +211,11 @@ def app_window(pfx):
         record.with_name(record.name + ".quit").unlink(missing_ok=True)
 
 
+def logged_together(body: list[str], lines: list[str]) -> bool:
+    """Whether `lines` stand one after the other in the log."""
+    return any(body[i:i + len(lines)] == lines for i in range(len(body)))
+
+
 def record_lines(record: Path):
     return record.read_bytes().decode("latin-1").split("\r\n")[:-1]
 
@@ -236,11 +241,16 @@ class TestIncompatibleProducts:
                 "Installation cannot continue.  Please see the README for more information.")
         assert boxes(lines) == [("Error", text, ERROR_STYLE)]
         assert shown == text.split("\n")[0]
-        assert "Verifying that no incompatible applications are installed" in log_bodies(pfx)
-
-        # Silent: no box, the same ending.
-        result, lines = run_probe(pfx, disk, "incompatible", arguments="/qn")
-        assert result.exit_code == 1603 and boxes(lines) == []
+        # The log says why at every UI level: the box, shown or not, with its own text.
+        told = [f"The incompatible product {blocker} is installed", "Error",
+                "Setup has detected the following incompatible software: ", "KQ Blocker.",
+                "Installation cannot continue.  Please see the README for more information."]
+        assert logged_together(log_bodies(pfx), told)
+        for ui in ("/qn+", "/qn"):
+            pfx.clear_setup_log()
+            result, lines = run_probe(pfx, disk, "incompatible", arguments=ui)
+            assert result.exit_code == 1603 and boxes(lines) == [], "silent: no box, the same ending"
+            assert logged_together(log_bodies(pfx), told), ui
 
         write_ini(disk, IncompatibleAppExit=[new_guid()])
         assert run_probe(pfx, disk, "incompatible")[1] == [("incompatible", "1")]
@@ -348,6 +358,23 @@ class TestUpgradeConditions:
         body = log_bodies(pfx)
         assert body.index("Checking upgrade conditions") < body.index("Uninstalling previous versions")
         assert f"Command Line = {SYSTEM}\\MSIEXEC /x {old} /qb" in body
+
+
+    def test_a_medium_never_removes_its_own_product(self, pfx, disk, build_msi, install):
+        """Listed for removal, by REMOVE or in [PreviousVersionUninstall] (in
+        another letter case), the package's own product stays installed and
+        takes the maintenance path."""
+        own = new_guid()
+        install(build_msi(disk / "Product.msi", own, name="KQ Own"))
+        write_ini(disk, UpgradeConditions=[f"{own},,REMOVE"], PreviousVersionUninstall=[own.lower()])
+        result, lines = run_probe(pfx, disk, "upgrade", "queued", "previous", arguments="/qn")
+        assert result.exit_code == 0
+        assert results(lines) == [("upgrade", "1"), ("queued", own.lower()), ("previous", "1")]
+        assert is_registered(pfx, own)
+        not_removed = "Not removing {}: it is this package's own product, which a setup never removes"
+        body = log_bodies(pfx)
+        assert not_removed.format(own) in body and not_removed.format(own.lower()) in body
+        assert not any(line.startswith("Command Line =") for line in body)
 
 
 # --- earlier versions ------------------------------------------------------------------------

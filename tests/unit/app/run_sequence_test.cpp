@@ -61,6 +61,8 @@ struct Row {
   Row& SessionEndsDuring(const char* step) { return sessionEndsAt = step, *this; }
   Row& Restart(int answer) { return restartAnswer = answer, *this; }
   Row& NoEngine() { return hasEngine = false, *this; }
+  // More [ProductInformation] lines of the setup data file.
+  Row& Data(const char* lines) { return dataLines = lines, *this; }
 
   Row& Ends(uint32_t code) { return expectedCode = code, *this; }
   Row& Leaves(const char* tag) { return expectedShortcut = tag, *this; }
@@ -81,6 +83,7 @@ struct Row {
   std::string sessionEndsAt;
   int restartAnswer = 6;  // IDYES
   bool hasEngine = true;
+  std::string dataLines;
 
   uint32_t expectedCode = 0;
   std::string expectedShortcut;
@@ -99,7 +102,8 @@ class StandInSteps : public RunServices, public SetupSteps {
   explicit StandInSteps(const Row& row) : row_(row), shortcut_(row.startupShortcut), waits_(row.waits.begin(), row.waits.end()) {
     // Started with /~: from a copy that an earlier run made.
     if (row.arguments.find("/~") != std::string::npos && row.arguments.find("/~-") == std::string::npos) copy_ = "kept";
-    opener_.SetFile("C:\\MEDIUM\\SETUP.INI", "[ProductInformation]\r\nPackageName=Product.msi\r\n[ProductFeatures]\r\nMain\r\n");
+    opener_.SetFile("C:\\MEDIUM\\SETUP.INI", "[ProductInformation]\r\nPackageName=Product.msi\r\n" + row.dataLines +
+                                                  "[ProductFeatures]\r\nMain\r\n");
   }
 
   SetupSteps* Engine() override { return row_.hasEngine ? this : nullptr; }
@@ -194,12 +198,15 @@ class StandInSteps : public RunServices, public SetupSteps {
     *rebootsSuppressed = Answer("RebootsSuppressed", 0) != 0;
     return Answer("HasNestedInstall", 0);
   }
-  bool IsNestedProductInstalled() override { return Answer("IsNestedProductInstalled", 1); }
+  // "NestedInstalledAfterItsSetup" answers once the nested setup has run.
+  bool IsNestedProductInstalled() override {
+    return nestedRan_ ? Answer("NestedInstalledAfterItsSetup", 1) : Answer("IsNestedProductInstalled", 1);
+  }
   void RunMainInstaller(bool) override {
     mainRan_ = true;
     Step("RunMainInstaller");
   }
-  bool LaunchNestedInstaller() override { return Answer("LaunchNestedInstaller", 1); }
+  bool LaunchNestedInstaller() override { return nestedRan_ = Answer("LaunchNestedInstaller", 1); }
   void LaunchPostInstallApplications() override { Step("LaunchPostInstallApplications"); }
   bool GetProductName(std::string& name) override {
     name = "KQ Demo";
@@ -253,6 +260,7 @@ class StandInSteps : public RunServices, public SetupSteps {
   bool sessionEnding_ = false;
   bool installerInstalled_ = false;
   bool mainRan_ = false;
+  bool nestedRan_ = false;
   bool rebootThread_ = false;
   bool finishSet_ = false;
   bool mutexReleased_ = false;
@@ -261,6 +269,7 @@ class StandInSteps : public RunServices, public SetupSteps {
 // A child that asks for a restart (3010), and one that has started it (1641).
 const Wait kReboot{true, 3010};
 const Wait kRebootStarted{true, 1641};
+const char* const kNestedInstall = "NestedInstall={N},Nested.ini\r\n";
 const char* const kNoRestartStarted = "The installer did not restart Windows, so a restart is required";
 const char* const kNoRestartStartedGoesOn =
     "The installer did not restart Windows, so a restart is required; the setup goes on at the next logon";
@@ -393,6 +402,28 @@ std::vector<Row> Endings() {
       Row("a nested setup ending with 460393").Answer("HasNestedInstall", 1)
           .Waits({{false, 0}, {true, kExitIntermediateReboot}}).Ends(kExitRebootInitiated).Copy("kept")
           .Logs({"Exiting due to intermediate reboot after launching the nested installer"}),
+      // A medium is installed only with its nested product.
+      Row("a nested setup that fails").Data(kNestedInstall).Answer("HasNestedInstall", 1)
+          .Waits({{false, 0}, {false, 1603}}).Answer("NestedInstalledAfterItsSetup", 0).Ends(kExitFailure)
+          .Logs({"Nested installer was launched",
+                 "The nested product {N} is not installed after its setup ended with 1603; exiting with 1603"}),
+      Row("a nested setup that ends 0 without its product").Data(kNestedInstall).Answer("HasNestedInstall", 1)
+          .Answer("NestedInstalledAfterItsSetup", 0).Ends(kExitFailure)
+          .Logs({"The nested product {N} is not installed after its setup ended with 0; exiting with 1603"}),
+      Row("a nested setup that fails but installed its product").Data(kNestedInstall)
+          .Answer("HasNestedInstall", 1).Waits({{false, 0}, {false, 1603}}).Logs({"Exiting normally"}),
+      Row("a nested setup that cannot run").Data(kNestedInstall).Answer("IsNestedProductInstalled", 0)
+          .Ends(kExitFailure).Logs({"The nested product {N} is not installed and its setup did not run; exiting with 1603"}),
+      Row("maintenance, and a nested setup that cannot run").Data(kNestedInstall).Answer("HasProductRegistryKey", 1)
+          .Answer("IsNestedProductInstalled", 0).Ends(kExitFailure)
+          .Logs({"Launching the maintenance installer",
+                 "The nested product {N} is not installed and its setup did not run; exiting with 1603"}),
+      Row("a resume at the nested setup whose data file is gone").Data(kNestedInstall).Shortcut(kFinal)
+          .Answer("LaunchNestedInstaller", 0).Answer("IsNestedProductInstalled", 0).Ends(kExitFailure).Copy("none")
+          .Logs({"Launching the nested installer", "The nested product {N} is not installed and its setup did not run; "
+                 "exiting with 1603"}),
+      Row("a removal needs no nested product").Args("/qb- /x Product.msi").Data(kNestedInstall)
+          .Answer("IsNestedProductInstalled", 0).Logs({"Exiting normally"}),
       Row("a resume at the nested setup").Shortcut(kFinal).Copy("none")
           .Logs({"Starting the SETUP process at launching the nested installation", "Launching the nested installer",
                  "Exiting normally"}),
@@ -456,7 +487,8 @@ std::vector<Row> Endings() {
           .Raises("UninstallIncompatibleApplications", kIntermediateReboot).Ends(kIntermediateReboot)
           .Leaves(kIntermediate).Copy("kept"),
       Row("memory runs out").Raises("CheckUpgradeConditions", kThrowBadAlloc).Ends(0x8007000Eu)
-          .Logs({"Out of memory", "Worker thread exiting with status code: 8007000E"}),
+          .Logs({"Out of memory", "Internal Error", "Error Code: 001B.8007000E",
+                 "Worker thread exiting with status code: 8007000E"}),
       Row("an internal error of a step").Raises("RunMainInstaller", 0x8004006Au).Ends(0x8004006Au),
       Row("anything else that is thrown").Raises("CheckUpgradeConditions", kThrowOther).Ends(kExitUnexpected),
       Row("the session ends during the copy").SessionEndsDuring("CopySetupToTempFolder").Ends(kExitRebootInitiated)

@@ -22,6 +22,7 @@ class SetupCommandLineTest : public ::testing::Test {
     files_.SetFile(std::string(kFolder) + "SETUP.INI", kMinimalIni);
     files_.SetFile(std::string(kFolder) + "OTHER.INI",
                    "[ProductInformation]\r\nPackageName=other.msi\r\n[ProductFeatures]\r\n");
+    files_.SetFile(std::string(kFolder) + "Acme Tools\\SETUP.INI", kMinimalIni);
   }
 
   // Everything the fields say, as the builders and the data file name give it.
@@ -53,6 +54,8 @@ TEST_F(SetupCommandLineTest, ParsesAcceptedAndRefusedCommandLines) {
       {"   ", true, "SETUP.INI|"},
       {"/i \"C:\\My Files\\p.msi\" /qb-", true, "SETUP.INI| /I \"C:\\My Files\\p.msi\" /qb-"},
       {"OTHER.INI /qn", true, "OTHER.INI| /qn"},
+      // A data file whose path holds a blank comes in quotes (a nested setup's).
+      {"\"Acme Tools\\SETUP.INI\" /qn", true, "Acme Tools\\SETUP.INI| /qn"},
       {"/qn OTHER.INI", true, "SETUP.INI| /qn OTHER.INI"},
       {"ALLUSERS=1 /qb", true, "SETUP.INI| /qb ALLUSERS=1"},
       {"ALLUSERS = 1", true, "SETUP.INI| ALLUSERS=1"},

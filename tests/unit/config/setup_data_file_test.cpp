@@ -132,15 +132,17 @@ TEST_F(SetupDataFileTest, FailuresEndTheRunWithLocationOneAndTheirCode) {
   }
 }
 
-// A file beyond 1 MB is refused before the parser holds it; one just below
-// loads, however long its lines are.
+// A file beyond 1 MB is refused before the parser holds it; one of exactly
+// 1 MB loads, however long its lines are.
 TEST_F(SetupDataFileTest, SetupDataOverOneMegabyteIsRefused) {
-  const std::string head = "[ProductInformation]\r\nPackageName=p.msi\r\n[ProductFeatures]\r\n";
+  constexpr size_t kLimit = 1024 * 1024;
   const std::string filler = "; " + std::string(1000, 'x') + "\r\n";
-  std::string fits = head;
-  while (fits.size() + filler.size() <= 1024 * 1024) fits += filler;
+  std::string fits = "[ProductInformation]\r\nPackageName=p.msi\r\n[ProductFeatures]\r\n";
+  while (kLimit - fits.size() > 2 * filler.size()) fits += filler;
+  fits += "; " + std::string(kLimit - fits.size() - 4, 'y') + "\r\n";
+  ASSERT_EQ(fits.size(), kLimit);
   EXPECT_EQ(LoadCode(fits), 0u);
-  EXPECT_EQ(LoadCode(fits + filler), 223u);  // ERROR_FILE_TOO_LARGE
+  EXPECT_EQ(LoadCode(fits + ";"), 223u);  // ERROR_FILE_TOO_LARGE at 1,048,577 bytes
   EXPECT_FALSE(file_.IsLoaded());
   EXPECT_EQ(platform_.Boxes().back().text, "Error Code: 0001.000000DF");
   bool named = false;

@@ -83,25 +83,34 @@ TEST_F(InstallerCommandLines, RebootsSuppressedByTheRebootProperty) {
 
 TEST_F(InstallerCommandLines, NestedInstall) {
   NestedInstallValue nested;
-  ASSERT_TRUE(ReadNestedInstall("{AB-12},\"Sub\\N.INI /qb\",oneReboot|Other|NOUPDATE", nested));
+  ASSERT_TRUE(ReadNestedInstall("{AB-12},Sub\\N.INI /qb,oneReboot|Other|NOUPDATE", nested));
   EXPECT_EQ(nested.productCode, "{AB-12}");
   EXPECT_EQ(nested.arguments, "Sub\\N.INI /qb");
   EXPECT_TRUE(nested.oneReboot);
   EXPECT_TRUE(nested.noUpdate);
+  EXPECT_EQ(nested.flags, (std::vector<std::string>{"oneReboot", "Other", "NOUPDATE"}));
   EXPECT_EQ(NestedDataFileWord(nested.arguments), "Sub\\N.INI");
+
+  // A quoted data file may hold blanks and commas; the quotes stay for the
+  // nested command line.
+  ASSERT_TRUE(ReadNestedInstall("{AB-12},\"Acme Tools, 2\\N.INI\" X=1", nested));
+  EXPECT_EQ(nested.arguments, "\"Acme Tools, 2\\N.INI\" X=1");
+  EXPECT_EQ(NestedDataFileWord(nested.arguments), "Acme Tools, 2\\N.INI");
 
   ASSERT_TRUE(ReadNestedInstall("{AB-12},N.INI", nested));
   EXPECT_FALSE(nested.oneReboot);
   EXPECT_FALSE(nested.noUpdate);
   EXPECT_FALSE(ReadNestedInstall("\"{AB-12},N.INI", nested));
+  EXPECT_FALSE(ReadNestedInstall("{AB-12},\"N.INI", nested));
 
   SetupCommandLine& line = Parsed("/qb /L log.txt X=1");
-  line.SetSetupFolder("C:\\TEMP\\KIES0001\\");
-  EXPECT_EQ(NestedInstallerCommandLine(line, "N.INI Y=2"),
+  EXPECT_EQ(NestedInstallerCommandLine("C:\\TEMP\\KIES0001\\", line, "N.INI Y=2"),
             "C:\\TEMP\\KIES0001\\SETUP.EXE N.INI Y=2 /qb /L log.txt X=1 /~-");
+  EXPECT_EQ(NestedInstallerCommandLine("\\\\srv\\Acme Setup\\", Parsed(""), "\"Acme Tools\\N.INI\""),
+            "\"\\\\srv\\Acme Setup\\SETUP.EXE\" \"Acme Tools\\N.INI\" /~-");
   // "/~" anywhere in the text, here inside a pass-through option, keeps the marker off.
-  EXPECT_EQ(NestedInstallerCommandLine(Parsed("/k/~"), "N.INI"), "D:\\SETUP.EXE N.INI /k/~");
-  EXPECT_EQ(NestedInstallerCommandLine(Parsed(""), "N.INI /~"), "D:\\SETUP.EXE N.INI /~");
+  EXPECT_EQ(NestedInstallerCommandLine("D:\\", Parsed("/k/~"), "N.INI"), "D:\\SETUP.EXE N.INI /k/~");
+  EXPECT_EQ(NestedInstallerCommandLine("D:\\", Parsed(""), "N.INI /~"), "D:\\SETUP.EXE N.INI /~");
 }
 
 TEST_F(InstallerCommandLines, PostInstallApplications) {
@@ -149,7 +158,7 @@ TEST_F(InstallerCommandLines, RemovalCommands) {
 TEST_F(InstallerCommandLines, DoubleByteNames) {
   SetHostAnsiCodePage(932);
   NestedInstallValue nested;
-  ASSERT_TRUE(ReadNestedInstall("{AB-12},\"\x83\x5C\x83\x74\x83\x67\\N.INI /qb\"", nested));
+  ASSERT_TRUE(ReadNestedInstall("{AB-12},\"\x83\x5C\x83\x74\x83\x67\\N.INI\" /qb", nested));
   EXPECT_EQ(NestedDataFileWord(nested.arguments), "\x83\x5C\x83\x74\x83\x67\\N.INI");
   // Upper-casing for the MSIEXEC test must not turn the trail byte of ノ
   // into an "M": this uninstaller is not MSIEXEC and gets no UI option.

@@ -115,7 +115,7 @@ TEST_F(SetupEngineTest, NestedInstallNeedsItsDataFileAndHonoursNoUpdate) {
   const std::string folder = test::ScratchFolder("kq_engine_nested");
   engine_.SetSetupFolder(folder);
   const std::string notInstalled = "{6F9D3C1B-0000-4E44-9C4A-1F2E3D4C5B6A}";
-  Attach(Ini("NestedInstall=" + notInstalled + ",\"Sub.INI /qb\",NOUPDATE|ONEREBOOT\r\n"), "REBOOT=Force");
+  Attach(Ini("NestedInstall=" + notInstalled + ",Sub.INI /qb,NOUPDATE|ONEREBOOT\r\n"), "REBOOT=Force");
   bool suppressed = true;
   EXPECT_EQ(engine_.HasNestedInstall(&suppressed), 0) << "Sub.INI does not exist yet";
   EXPECT_EQ(suppressed, 0);
