@@ -11,7 +11,7 @@ apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev \
   g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 \
-  msitools wixl xvfb xauth x11-utils imagemagick \
+  msitools wixl xvfb xauth x11-utils imagemagick fonts-dejavu-core \
   python3 python3-pytest locales curl time \
   libmsi-dev libglib2.0-dev pkg-config osslsigncode openssl >/dev/null
 

@@ -121,7 +121,7 @@ class RunSequence {
 };
 
 uint32_t RunSequence::Run() {
-  return HonestRestartCode(CatchSetupExitCode([this] {
+  const uint32_t code = HonestRestartCode(CatchSetupExitCode([this] {
     try {
       Body();
     } catch (const SessionEnd&) {
@@ -136,6 +136,15 @@ uint32_t RunSequence::Run() {
       RaiseInternalError(kLocationOutOfMemory, kErrorOutOfMemory);
     }
   }));
+  // A start that failed before the mutex because another setup was removing
+  // the copy this one started from (its data file went first) is a start
+  // that found another setup at work.
+  if (code != kExitSuccess && code != kExitAlreadyRunning && !instanceMutex_ && services_ != nullptr &&
+      engine_ != nullptr && services_->StartedFromRemovedCopy()) {
+    RunLog("The temporary copy this setup was started from has been removed by another setup");
+    return kExitAlreadyRunning;
+  }
+  return code;
 }
 
 uint32_t RunSequence::HonestRestartCode(uint32_t code) {

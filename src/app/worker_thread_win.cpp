@@ -34,7 +34,9 @@ class DialogServices : public RunServices {
   uint32_t UserAnsiCodePage() override { return kq::UserAnsiCodePage(); }
   uint32_t UserOemCodePage() override { return kq::UserOemCodePage(); }
   IniFileOpener& DataFileOpener() override { return PlatformFileOpener(); }
-  bool StartedFromRemovedCopy() override { return IsRemovedTempCopy(ProgramFolder()); }
+  bool StartedFromRemovedCopy() override {
+    return IsRemovedTempCopy(ProgramFolder(), NameOf(GetProgramPath(ModulePathCaller::RunSequence)));
+  }
 
   void SetTitle(const std::string& title) override { dialog_.PostTitle(title); }
   void ShowDialog(bool visible) override { ShowWindowAsync(Window(), visible ? SW_SHOWNORMAL : SW_HIDE); }

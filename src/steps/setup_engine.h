@@ -157,7 +157,7 @@ class SetupEngine : public SetupSteps {
   void SaveRunRecord();
   // Deletes everything of `copy` but its record, which then keeps this
   // run's upgrade bases while the setup runs from its medium.
-  void KeepRecordOnly(const std::string& copy);
+  void KeepRecordOnly(const std::string& copy, const char* why);
   // Says in the log that this run keeps no record, and what a rerun will do.
   void LogNoRunRecord(const char* reason) const;
   // Whether the nested setup's data file (the first word of its arguments)

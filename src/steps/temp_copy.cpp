@@ -88,7 +88,15 @@ bool IsOwnTempCopy(const std::string& folder) {
 void RemoveTempCopy(const std::string& copy) {
   // The record goes last: a copy cut off while it is deleted still says
   // whose it is, and a later run finishes the deletion.
-  DeleteFolderContents(copy, {kRunRecordName, kNewRunRecordName});
+  const std::vector<std::string> record = {kRunRecordName, kNewRunRecordName};
+  DeleteFolderContents(copy, record);
+  // A file in use (the program of a run resumed from the copy) waits for the
+  // restart: the record stays with it, so that a later run removes the copy
+  // once that run has ended.
+  if (!FolderHoldsOnly(copy, record)) {
+    SetupLogF("Keeping the record of \"%s\": some of its files are in use until the restart", copy.c_str());
+    return;
+  }
   RemoveRunRecord(PlatformRecordFiles(), copy);
   std::string folder = copy;
   if (EndsWithBackslash(folder)) folder.pop_back();
@@ -197,6 +205,9 @@ class SystemCopyMachine : public TempCopyMachine {
   HWND owner_;
 };
 
+constexpr char kRecordWhileFromMedium[] =
+    "the setup runs from its medium, and the record keeps what this run removes until the run is over";
+
 // Whether two spellings name the same folder (both end with a backslash).
 bool IsSameFolder(const std::string& a, const std::string& b) {
   if (EqualsNoCase(a, b)) return true;
@@ -225,10 +236,12 @@ bool IsTempCopyInUse(const std::string& folder) {
   return mutex.IsValid();
 }
 
-bool IsRemovedTempCopy(const std::string& programFolder) {
+bool IsRemovedTempCopy(const std::string& programFolder, const std::string& programName) {
+  if (!IsOwnTempCopy(programFolder)) return false;
   RunRecord record;
-  return IsOwnTempCopy(programFolder) &&
-         ReadRunRecord(PlatformRecordFiles(), programFolder, record) == RecordState::kMissing;
+  // The record goes last; before it, everything but a program in use.
+  return ReadRunRecord(PlatformRecordFiles(), programFolder, record) == RecordState::kMissing ||
+         FolderHoldsOnly(programFolder, {programName, kRunRecordName, kNewRunRecordName});
 }
 
 ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag) {
@@ -302,7 +315,7 @@ void SetupEngine::CopySetupToTempFolder() {
   RemoveLeftovers(machine, leftovers, true, runRecord);
 
   if (!CopyLeavesRoomOnDrive(setupFolder, copy)) {
-    KeepRecordOnly(copy);
+    KeepRecordOnly(copy, kRecordWhileFromMedium);
     line.SetTempCopyMarker(kNoCopy);
     return;
   }
@@ -315,16 +328,14 @@ void SetupEngine::CopySetupToTempFolder() {
     return;
   }
   SetupLogF("Failed to copy the setup; running from \"%s\"", original.c_str());
-  KeepRecordOnly(copy);
+  KeepRecordOnly(copy, kRecordWhileFromMedium);
   line.SetTempCopyMarker(kNoCopy);
   setupFolder = original;
 }
 
-void SetupEngine::KeepRecordOnly(const std::string& copy) {
+void SetupEngine::KeepRecordOnly(const std::string& copy, const char* why) {
   DeleteFolderContents(copy, {kRunRecordName, kNewRunRecordName});
-  SetupLogF("Keeping only the record in \"%s\": the setup runs from its medium, and the record keeps what this "
-            "run removes until the run is over",
-            copy.c_str());
+  SetupLogF("Keeping only the record in \"%s\": %s", copy.c_str(), why);
 }
 
 void SetupEngine::LogNoRunRecord(const char* reason) const {
@@ -342,7 +353,7 @@ void SetupEngine::RemoveTempFolder(bool setupDone) {
     if (!IsOwnTempCopy(setupFolder)) {
       SetupLogF("Not removing \"%s\": it is not a temporary copy made by setup", setupFolder.c_str());
     } else if (keepRecord && runRecordFolder == setupFolder) {
-      KeepRecordOnly(setupFolder);
+      KeepRecordOnly(setupFolder, "it keeps the upgrade bases this run removed for the next run of the medium");
     } else {
       RemoveTempCopy(setupFolder);
       if (runRecordFolder == setupFolder) runRecordFolder.clear();

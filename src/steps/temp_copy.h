@@ -188,8 +188,9 @@ bool IsTempCopyInUse(const std::string& folder);
 // is gone is nobody's; one whose copy's record cannot be read is another's.
 ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag);
 
-// Whether `programFolder` is a copy whose record is gone: another setup
-// removed it (or is removing it) while this program was starting.
-bool IsRemovedTempCopy(const std::string& programFolder);
+// Whether `programFolder` is a copy that another setup removed (or is
+// removing) while this program was starting: its record is gone, or it
+// holds nothing but the program `programName` (in use) and the record.
+bool IsRemovedTempCopy(const std::string& programFolder, const std::string& programName);
 
 }  // namespace kq

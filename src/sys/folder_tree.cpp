@@ -130,6 +130,17 @@ bool FolderTreeFitsWithin(const std::string& source, unsigned long long limit, u
   return true;
 }
 
+bool FolderHoldsOnly(const std::string& folder, const std::vector<std::string>& names) {
+  FolderSearch search(folder);
+  if (!search.Started()) return search.Unnamed() == 0;
+  do {
+    const WIN32_FIND_DATAA& entry = search.Entry();
+    if (IsFolder(entry) && IsDotName(entry)) continue;
+    if (!IsKept(entry.cFileName, names)) return false;
+  } while (search.Next());
+  return search.Unnamed() == 0;
+}
+
 void DeleteFolderContents(const std::string& folder, const std::vector<std::string>& keep) {
   FolderSearch search(folder);
   if (!search.Started()) return;

@@ -33,4 +33,9 @@ bool FolderTreeFitsWithin(const std::string& source, unsigned long long limit, u
 // named in `keep` (letter case aside) stay.
 void DeleteFolderContents(const std::string& folder, const std::vector<std::string>& keep = {});
 
+// Whether `folder` (ending with a backslash) holds nothing but entries
+// named in `names` (letter case aside) and folders whose names begin with
+// "." (which DeleteFolderContents leaves).
+bool FolderHoldsOnly(const std::string& folder, const std::vector<std::string>& names);
+
 }  // namespace kq

@@ -424,6 +424,54 @@ class Feature:
     title: str = ""
 
 
+def build_package(work_root: Path, out: Path, product_code: str, name: str = "KQ Demo", version: str = "1.0.0",
+                  features=None, upgrade_code: str | None = None, manufacturer: str = "Korvane Test",
+                  properties: dict | None = None, install_folder: str = "KQDemo",
+                  package_code: str | None = None) -> Path:
+    """Builds a real package with wixl from tests/e2e/templates/product.wxs,
+    working in a new folder under `work_root` (see the build_msi fixture)."""
+    template = (TEMPLATES / "product.wxs").read_text()
+    features = features or [Feature("Main", [Component("demo.txt")])]
+    work = work_root / f"wxs_{uuid.uuid4().hex[:8]}"
+    work.mkdir(parents=True)
+    component_xml, feature_xml = [], []
+    for feature in features:
+        refs = []
+        for comp in feature.components:
+            guid = comp.guid or str(uuid.uuid4()).upper()
+            cid = "C_" + comp.file_name.replace(".", "_").replace("-", "_")
+            if isinstance(comp.content, bytes):
+                (work / comp.file_name).write_bytes(comp.content)
+            else:
+                (work / comp.file_name).write_text(comp.content)
+            component_xml.append(
+                f'<Component Id="{cid}" Guid="{{{guid}}}">'
+                f'<File Id="F_{cid}" Name="{comp.file_name}" Source="{comp.file_name}" KeyPath="yes"/>'
+                f"</Component>")
+            refs.append(f'<ComponentRef Id="{cid}"/>')
+        feature_xml.append(f'<Feature Id="{feature.id}" Title="{feature.title or feature.id}" Level="1">'
+                           + "".join(refs) + "</Feature>")
+    props = "".join(f'<Property Id="{k}" Value="{v}"/>' for k, v in (properties or {}).items())
+    wxs = (template.replace("@PRODUCT_CODE@", product_code.strip("{}").upper())
+           .replace("@UPGRADE_CODE@", (upgrade_code or str(uuid.uuid4())).strip("{}").upper())
+           .replace("@NAME@", name).replace("@VERSION@", version)
+           .replace("@MANUFACTURER@", manufacturer).replace("@FOLDER@", install_folder)
+           .replace("@COMPONENTS@", "\n".join(component_xml))
+           .replace("@FEATURES@", "\n".join(feature_xml))
+           .replace("@PROPERTIES@", props))
+    source = work / "product.wxs"
+    source.write_text(wxs)
+    out.parent.mkdir(parents=True, exist_ok=True)
+    # wixl resolves Source= only relative to its working folder.
+    subprocess.run(["wixl", "-o", str(out.resolve()), source.name], cwd=work, check=True,
+                   capture_output=True)
+    if package_code:
+        # wixl ignores Package/@Id; the summary information holds the code.
+        subprocess.run(["msibuild", str(out), "-s", name, manufacturer, "Intel;1033", package_code],
+                       check=True, capture_output=True)
+    return out
+
+
 @pytest.fixture
 def build_msi(tmp_path):
     """Builds a real package with wixl from tests/e2e/templates/product.wxs.
@@ -435,53 +483,7 @@ def build_msi(tmp_path):
     wixl gives each build a new package code; `package_code` sets it instead,
     exactly as written (so also in lower case).
     """
-    template = (TEMPLATES / "product.wxs").read_text()
-
-    def build(out: Path, product_code: str, name: str = "KQ Demo", version: str = "1.0.0",
-              features=None, upgrade_code: str | None = None, manufacturer: str = "Korvane Test",
-              properties: dict | None = None, install_folder: str = "KQDemo",
-              package_code: str | None = None) -> Path:
-        features = features or [Feature("Main", [Component("demo.txt")])]
-        work = tmp_path / f"wxs_{uuid.uuid4().hex[:8]}"
-        work.mkdir()
-        component_xml, feature_xml = [], []
-        for feature in features:
-            refs = []
-            for comp in feature.components:
-                guid = comp.guid or str(uuid.uuid4()).upper()
-                cid = "C_" + comp.file_name.replace(".", "_").replace("-", "_")
-                if isinstance(comp.content, bytes):
-                    (work / comp.file_name).write_bytes(comp.content)
-                else:
-                    (work / comp.file_name).write_text(comp.content)
-                component_xml.append(
-                    f'<Component Id="{cid}" Guid="{{{guid}}}">'
-                    f'<File Id="F_{cid}" Name="{comp.file_name}" Source="{comp.file_name}" KeyPath="yes"/>'
-                    f"</Component>")
-                refs.append(f'<ComponentRef Id="{cid}"/>')
-            feature_xml.append(f'<Feature Id="{feature.id}" Title="{feature.title or feature.id}" Level="1">'
-                               + "".join(refs) + "</Feature>")
-        props = "".join(f'<Property Id="{k}" Value="{v}"/>' for k, v in (properties or {}).items())
-        wxs = (template.replace("@PRODUCT_CODE@", product_code.strip("{}").upper())
-               .replace("@UPGRADE_CODE@", (upgrade_code or str(uuid.uuid4())).strip("{}").upper())
-               .replace("@NAME@", name).replace("@VERSION@", version)
-               .replace("@MANUFACTURER@", manufacturer).replace("@FOLDER@", install_folder)
-               .replace("@COMPONENTS@", "\n".join(component_xml))
-               .replace("@FEATURES@", "\n".join(feature_xml))
-               .replace("@PROPERTIES@", props))
-        source = work / "product.wxs"
-        source.write_text(wxs)
-        out.parent.mkdir(parents=True, exist_ok=True)
-        # wixl resolves Source= only relative to its working folder.
-        subprocess.run(["wixl", "-o", str(out.resolve()), source.name], cwd=work, check=True,
-                       capture_output=True)
-        if package_code:
-            # wixl ignores Package/@Id; the summary information holds the code.
-            subprocess.run(["msibuild", str(out), "-s", name, manufacturer, "Intel;1033", package_code],
-                           check=True, capture_output=True)
-        return out
-
-    return build
+    return lambda *args, **kwargs: build_package(tmp_path, *args, **kwargs)
 
 
 @pytest.fixture
