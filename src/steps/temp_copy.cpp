@@ -90,16 +90,20 @@ void RemoveTempCopy(const std::string& copy) {
   // whose it is, and a later run finishes the deletion.
   const std::vector<std::string> record = {kRunRecordName, kNewRunRecordName};
   DeleteFolderContents(copy, record);
+  std::string folder = copy;
+  if (EndsWithBackslash(folder)) folder.pop_back();
   // A file in use (the program of a run resumed from the copy) waits for the
-  // restart: the record stays with it, so that a later run removes the copy
-  // once that run has ended.
+  // restart, and the record with it: until then a later run removes the copy
+  // once that run has ended; at the restart everything goes.
   if (!FolderHoldsOnly(copy, record)) {
     SetupLogF("Keeping the record of \"%s\": some of its files are in use until the restart", copy.c_str());
+    for (const std::string& name : record) {
+      if (FileAttributesByName(copy + name) != INVALID_FILE_ATTRIBUTES) LogForDeletion(copy + name);
+    }
+    LogForDeletion(folder);
     return;
   }
   RemoveRunRecord(PlatformRecordFiles(), copy);
-  std::string folder = copy;
-  if (EndsWithBackslash(folder)) folder.pop_back();
   if (!RemoveFolderByName(folder)) {
     SetupLogF("Failed to remove directory: \"%s\", Error code = 0x%08X", folder.c_str(),
               static_cast<unsigned>(GetLastError()));

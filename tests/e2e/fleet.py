@@ -32,8 +32,8 @@ CUT_WITHIN = 6.0  # seconds into a run; a whole run takes about 3 to 8
 LOG_ENV = {"KQSETUP": "LOG", "KQCHILD_RECORD": "C:\\welcome_runs.txt"}
 
 # Chances of each fault, per run.
-P_CUT = 0.3
-P_CHILD_ANSWER = 0.2
+P_CUT = 0.4
+P_CHILD_ANSWER = 0.3
 P_OTHER_MEDIUM = 0.4
 P_RACE = 0.4
 
@@ -196,6 +196,7 @@ class Machine:
 
     # --- the deployment tool -------------------------------------------------
     def deploy(self):
+        self.t0 = time.time()
         restart_due = False
         while self.runs < MAX_RUNS:
             logon = []

@@ -259,9 +259,10 @@ class TestMainInstallationOutcome:
         assert stand_in.calls()[-1] == \
             rf'C:\windows\system32\MSIEXEC.EXE /i "{gui_prefix.win_path(medium)}\Nested.msi" /qb-'
         assert not shortcut.exists()
-        # The copy is emptied; the running program and its folder wait for
-        # the next restart.
-        assert [p.name for p in copies[0].iterdir()] == ["SETUP.EXE"]
+        # The copy is emptied; the running program, its record and its folder
+        # wait for the next restart (or the next run, which removes the copy
+        # once its record's run is over).
+        assert sorted(p.name for p in copies[0].iterdir()) == ["KQSETUP.RUN", "SETUP.EXE"]
         pending = gui_prefix.reg_query(r"HKLM\System\CurrentControlSet\Control\Session Manager",
                                        "PendingFileRenameOperations") or ""
         assert copies[0].name in pending
