@@ -129,18 +129,8 @@ std::string InUseMutexName(const std::string& folder) {
 
 class Win32RecordFiles : public RecordFiles {
  public:
-  FileRead Read(const std::string& path, size_t limit, std::string& bytes) override {
-    switch (ReadWholeFile(path, limit, bytes)) {
-      case WholeFileRead::kRead:
-        return FileRead::kRead;
-      case WholeFileRead::kMissing:
-        return FileRead::kMissing;
-      case WholeFileRead::kTooLarge:
-        return FileRead::kTooLarge;
-      case WholeFileRead::kFailed:
-        break;
-    }
-    return FileRead::kFailed;
+  WholeFileRead Read(const std::string& path, size_t limit, std::string& bytes) override {
+    return ReadWholeFile(path, limit, bytes);
   }
   bool WriteThrough(const std::string& path, const std::string& bytes) override {
     return WriteWholeFileThrough(path, bytes);

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "sys/shortcut_owner.h"
+#include "sys/whole_file.h"
 
 namespace kq {
 
@@ -72,12 +73,11 @@ struct RunRecord {
 // The file operations a record is kept with: the file system in the
 // program, memory in the tests (where a power loss can cut any of them at
 // any byte).
-enum class FileRead { kRead, kMissing, kTooLarge, kFailed };
 class RecordFiles {
  public:
   virtual ~RecordFiles() = default;
   // The whole file, when it holds at most `limit` bytes.
-  virtual FileRead Read(const std::string& path, size_t limit, std::string& bytes) = 0;
+  virtual WholeFileRead Read(const std::string& path, size_t limit, std::string& bytes) = 0;
   // Creates or truncates the file and writes `bytes`; true only once they
   // have reached the disk (flushed).
   virtual bool WriteThrough(const std::string& path, const std::string& bytes) = 0;

@@ -102,13 +102,13 @@ RecordState ReadRecordFile(RecordFiles& files, const std::string& path, RunRecor
   record = RunRecord();
   std::string bytes;
   switch (files.Read(path, kRunRecordLimit, bytes)) {
-    case FileRead::kMissing:
+    case WholeFileRead::kMissing:
       return RecordState::kMissing;
-    case FileRead::kTooLarge:
+    case WholeFileRead::kTooLarge:
       return RecordState::kTooLarge;
-    case FileRead::kFailed:
+    case WholeFileRead::kFailed:
       return RecordState::kIncomplete;
-    case FileRead::kRead:
+    case WholeFileRead::kRead:
       break;
   }
   if (ParseRecord(bytes, record)) return RecordState::kComplete;

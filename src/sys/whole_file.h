@@ -1,7 +1,7 @@
 #pragma once
-// Small files read and written whole: a record, a saved shortcut.
-#include <windows.h>
-
+// Small files read and written whole: a record, a saved shortcut. The
+// declarations are portable (the record's rules run on memory in the host's
+// tests); the functions are Windows's.
 #include <cstddef>
 #include <string>
 

@@ -6,7 +6,7 @@ tool runs `SETUP.EXE /qn` from medium A and acts on the exit code only: 0
 done, 1618 again, 3010 / 1641 / 460393 restart then again, anything else
 again. Faults come at random from the machine's seed: a power cut at any
 moment of a run, another product's setup (medium B, whose data file is also
-SETUP.INI) before a restart, the logon's resume started together with the
+SETUP.INI) before a restart or at the same time as a run, the logon's resume started together with the
 tool's rerun, and an MSIEXEC that answers 3010 or 1641 after installing for
 real (child.exe wrapping Wine's own msiexec). A machine converges when a run
 ends 0 with every product of the media installed from sources that exist,
@@ -35,6 +35,7 @@ LOG_ENV = {"KQSETUP": "LOG", "KQCHILD_RECORD": "C:\\welcome_runs.txt"}
 P_CUT = 0.4
 P_CHILD_ANSWER = 0.3
 P_OTHER_MEDIUM = 0.4
+P_OTHER_TOGETHER = 0.15
 P_RACE = 0.4
 
 
@@ -218,6 +219,10 @@ class Machine:
             cut_at = self.rng.uniform(0.1, CUT_WITHIN) if self.rng.random() < P_CUT else None
             self.faults += (answer != 0) + (cut_at is not None)
             configure_msiexec(self.prefix, answer)
+            other = None
+            if self.rng.random() < P_OTHER_TOGETHER:
+                self.faults += 1
+                other = (time.time(), self.start_setup(self.media.root / "B"))
             start = time.time()
             self.runs += 1
             code = self.finish(self.start_setup(self.media.root / "A"), cut_at)
@@ -225,6 +230,10 @@ class Machine:
             self.note("run", code, start)
             if logon:
                 self.wait_logon(logon)
+            if other:
+                b = self.finish(other[1])
+                self.b_installed |= b == 0
+                self.note("other", b, other[0])
             restart_due = code in RESTART_CODES
             if code == 1618:
                 time.sleep(RETRY_DELAY)  # as a deployment tool waits before it tries again

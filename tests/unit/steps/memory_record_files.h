@@ -22,14 +22,14 @@ class MemoryRecordFiles : public RecordFiles {
   // The power goes after `steps` more steps; negative: never.
   void CutAfter(long steps) { budget_ = steps; }
 
-  FileRead Read(const std::string& path, size_t limit, std::string& bytes) override {
+  WholeFileRead Read(const std::string& path, size_t limit, std::string& bytes) override {
     bytes.clear();
-    if (!Step()) return FileRead::kFailed;
+    if (!Step()) return WholeFileRead::kFailed;
     const auto found = disk.find(path);
-    if (found == disk.end()) return FileRead::kMissing;
-    if (found->second.size() > limit) return FileRead::kTooLarge;
+    if (found == disk.end()) return WholeFileRead::kMissing;
+    if (found->second.size() > limit) return WholeFileRead::kTooLarge;
     bytes = found->second;
-    return FileRead::kRead;
+    return WholeFileRead::kRead;
   }
   bool WriteThrough(const std::string& path, const std::string& bytes) override {
     if (!Step()) return false;
