@@ -70,6 +70,7 @@ def main() -> int:
     args = parser.parse_args()
 
     tools = Tools(WIN32_BUILD)
+    args.out = args.out.resolve()  # Wine wants an absolute prefix path
     shutil.rmtree(args.out, ignore_errors=True)
     args.out.mkdir(parents=True)
     os.environ.pop("DISPLAY", None)  # /qn needs no window; nothing may wait on a screen
