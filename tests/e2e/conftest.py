@@ -348,11 +348,12 @@ def _session_prefix(tools) -> Path:
 
 
 @pytest.fixture
-def prefix(_session_prefix, tools) -> Prefix:
+def prefix(_session_prefix, tools, request) -> Prefix:
     """The session's prefix, with the setup log cleared and the version reset."""
     p = Prefix(_session_prefix, tools)
     p.clear_setup_log()
     yield p
+    end_setups_of_a_failed_test(request, p)
     p.set_version(None)
 
 
@@ -380,14 +381,31 @@ def _gui_session_prefix(tools, display) -> Path:
 
 
 @pytest.fixture
-def gui_prefix(_gui_session_prefix, tools, display) -> Prefix:
+def gui_prefix(_gui_session_prefix, tools, display, request) -> Prefix:
     """A prefix whose desktop is on the Xvfb display, for programs that show
     windows and message boxes. Separate from `prefix`, whose desktop has no
     display, so that there a message box fails at once instead of waiting."""
     p = Prefix(_gui_session_prefix, tools, display)
     p.clear_setup_log()
     yield p
+    end_setups_of_a_failed_test(request, p)
     p.set_version(None)
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    """Keeps each phase's report on the test, for teardowns that act on a failure."""
+    outcome = yield
+    report = outcome.get_result()
+    setattr(item, "report_" + report.when, report)
+
+
+def end_setups_of_a_failed_test(request, prefix: Prefix):
+    """A test that failed may leave a SETUP.EXE waiting, holding the instance
+    mutex: the next test's setup would end 1618. It is ended."""
+    report = getattr(request.node, "report_call", None)
+    if report is not None and report.failed:
+        prefix.wine(["taskkill", "/f", "/im", "SETUP.EXE"], check=False)
 
 
 @pytest.fixture
@@ -554,3 +572,21 @@ def stand_in_msiexec(prefix, tools):
     stand_in = StandInMsiexec(prefix, tools)
     yield stand_in
     stand_in.restore()
+
+
+@pytest.fixture
+def stand_in(gui_prefix, tools):
+    stand_in = StandInMsiexec(gui_prefix, tools)
+    yield stand_in
+    stand_in.restore()
+
+
+@pytest.fixture
+def startup_folder(gui_prefix):
+    folder = gui_prefix.drive_c / "users" / "root" / "AppData" / "Roaming" / "Microsoft" / "Windows" / \
+        "Start Menu" / "Programs" / "Startup"
+    candidates = list(gui_prefix.drive_c.glob("users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp"))
+    folder = candidates[0] if candidates else folder
+    (folder / "KORVANE Install Exec Setup.lnk").unlink(missing_ok=True)
+    yield folder
+    (folder / "KORVANE Install Exec Setup.lnk").unlink(missing_ok=True)

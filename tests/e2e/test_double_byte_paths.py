@@ -14,8 +14,8 @@ import shutil
 
 import pytest
 
-from test_msi_library import new_guid
 from test_setup_engine import SYSTEM
+from setup_helpers import new_guid
 
 # locale, ANSI code page, folder, program, data file, package; every name
 # holds a character whose trail byte is 0x5C.

@@ -12,10 +12,10 @@ from pathlib import Path
 
 import pytest
 
-from conftest import Prefix, StandInMsiexec, collect, display_prefix, parse_runner
-from test_msi_library import log_bodies, new_guid
-from test_setup_exe import (SHORTCUT, UNINSTALL, in_order, install_for_real, medium, package,  # noqa: F401
-                            run_setup, stand_in, startup_folder, temp_copies, wait_for_log, write_ini)
+from conftest import Prefix, StandInMsiexec, collect, display_prefix, end_setups_of_a_failed_test, parse_runner
+from setup_helpers import (SHORTCUT, UNINSTALL, in_order, install_for_real, log_bodies, new_guid, run_setup,
+                           remove_copies, temp_copies, wait_for_log, write_ini)
+from test_setup_exe import medium, package  # noqa: F401 (fixtures)
 
 
 @pytest.fixture(scope="module")
@@ -25,10 +25,11 @@ def _cut_prefix(tools, display):
 
 
 @pytest.fixture
-def gui_prefix(_cut_prefix, tools, display):
+def gui_prefix(_cut_prefix, tools, display, request):
     p = Prefix(_cut_prefix, tools, display)
     p.clear_setup_log()
     yield p
+    end_setups_of_a_failed_test(request, p)
     p.set_version(None)
 
 
@@ -97,8 +98,7 @@ class TestAMainInstallationCutOff:
         assert is_installed(gui_prefix, main) and is_installed(gui_prefix, nested)
         assert not shortcut.exists()
         assert result.exit_code == 0
-        for copy in temp_copies(gui_prefix):
-            shutil.rmtree(copy, ignore_errors=True)
+        remove_copies(gui_prefix)
 
 
 class TestHonestExitCodes:
@@ -135,8 +135,7 @@ class TestHonestExitCodes:
         assert not (startup_folder / SHORTCUT).exists()
         assert len(stand_in.calls()) == 2, "the main package, then the nested setup's"
         assert result.exit_code == 3010
-        for copy in temp_copies(gui_prefix):
-            shutil.rmtree(copy, ignore_errors=True)
+        remove_copies(gui_prefix)
 
 
 class TestAHalfInstalledMedium:
@@ -204,8 +203,7 @@ class TestAResumedRunKnowsItsMedium:
         finally:
             if away.exists():
                 away.rename(medium)
-            for leftover in temp_copies(gui_prefix):
-                shutil.rmtree(leftover, ignore_errors=True)
+            remove_copies(gui_prefix)
 
 
 class TestLeftoverCopies:
@@ -244,8 +242,7 @@ class TestLeftoverCopies:
             power_cut(gui_prefix)  # the waiting setup
             waiting.communicate(timeout=60)
             shutil.rmtree(other, ignore_errors=True)
-            for leftover in temp_copies(gui_prefix):
-                shutil.rmtree(leftover, ignore_errors=True)
+            remove_copies(gui_prefix)
 
 
 class TestAnUpgradeCutOff:
@@ -287,8 +284,7 @@ class TestAnUpgradeCutOff:
             assert temp_copies(gui_prefix) == []
         finally:
             uninstall(gui_prefix, new)
-            for leftover in temp_copies(gui_prefix):
-                shutil.rmtree(leftover, ignore_errors=True)
+            remove_copies(gui_prefix)
 
 
 def other_medium(medium: Path, build_msi, name="KQ Other") -> tuple[Path, str]:
@@ -306,11 +302,6 @@ def other_medium(medium: Path, build_msi, name="KQ Other") -> tuple[Path, str]:
 def record_field(copy: Path, key: str) -> str:
     text = (copy / "KQSETUP.RUN").read_bytes().decode("latin-1")
     return re.search(rf"^{key}=(.*)$", text, re.M).group(1).strip()
-
-
-def remove_copies(prefix):
-    for leftover in temp_copies(prefix):
-        shutil.rmtree(leftover, ignore_errors=True)
 
 
 class TestFinishingASetup:

@@ -7,9 +7,8 @@ import shutil
 import uuid
 
 import pytest
+from setup_helpers import UNINSTALL, in_order, log_bodies, new_guid, run_setup, write_ini
 
-from test_msi_library import log_bodies, new_guid
-from test_setup_exe import UNINSTALL, in_order, run_setup, write_ini
 
 
 @pytest.fixture

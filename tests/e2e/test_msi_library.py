@@ -11,13 +11,9 @@ import uuid
 import pytest
 
 from conftest import Component, Feature
+from setup_helpers import log_bodies, new_guid
 
-LOG_BODY = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d - (.*)$")
 COMPONENTS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UserData\S-1-5-18\Components"
-
-
-def new_guid() -> str:
-    return "{" + str(uuid.uuid4()).upper() + "}"
 
 
 def squashed(guid: str) -> str:
@@ -36,10 +32,6 @@ def run_probe(prefix, *ops, env=None, version=None):
         if sep:
             answers.append((key, value))
     return result, answers
-
-
-def log_bodies(prefix):
-    return [LOG_BODY.match(line).group(1) for line in prefix.setup_log_lines()]
 
 
 def package_code(path) -> str:

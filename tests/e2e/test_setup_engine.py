@@ -14,7 +14,8 @@ import uuid
 import pytest
 
 from conftest import Component, Feature
-from test_msi_library import COMPONENTS_KEY, log_bodies, new_guid, squashed
+from setup_helpers import log_bodies, new_guid
+from test_msi_library import COMPONENTS_KEY, squashed
 
 SYSTEM = r"C:\windows\system32"
 

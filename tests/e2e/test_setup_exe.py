@@ -14,19 +14,9 @@ from pathlib import Path
 import pytest
 
 from conftest import SOURCE_ROOT, Component, Feature, StandInMsiexec, temp_on_small_drive
-from test_msi_library import log_bodies, new_guid
+from setup_helpers import (SHORTCUT, UNINSTALL, in_order, install_for_real, log_bodies, new_guid, run_setup,
+                           remove_copies, temp_copies, wait_for_log, write_ini)
 from test_setup_inputs import answer_raw, start_on_desktop
-
-UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
-SHORTCUT = "KORVANE Install Exec Setup.lnk"
-
-
-def write_ini(folder: Path, product_information="", more="", name="SETUP.INI", package="Product.msi"):
-    text = (f"[ProductInformation]\r\nPackageName={package}\r\n" + product_information +
-            "[ProductFeatures]\r\nMain\r\n" + more)
-    (folder / name).parent.mkdir(parents=True, exist_ok=True)
-    (folder / name).write_bytes(text.encode("latin-1"))
-
 
 @pytest.fixture
 def medium(gui_prefix):
@@ -41,34 +31,6 @@ def medium(gui_prefix):
 def package(medium, build_msi):
     """A real package on the medium whose product is not installed."""
     return build_msi(medium / "Product.msi", new_guid())
-
-
-@pytest.fixture
-def stand_in(gui_prefix, tools):
-    stand_in = StandInMsiexec(gui_prefix, tools)
-    yield stand_in
-    stand_in.restore()
-
-
-@pytest.fixture
-def startup_folder(gui_prefix):
-    folder = gui_prefix.drive_c / "users" / "root" / "AppData" / "Roaming" / "Microsoft" / "Windows" / \
-        "Start Menu" / "Programs" / "Startup"
-    candidates = list(gui_prefix.drive_c.glob("users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp"))
-    folder = candidates[0] if candidates else folder
-    (folder / SHORTCUT).unlink(missing_ok=True)
-    yield folder
-    (folder / SHORTCUT).unlink(missing_ok=True)
-
-
-def temp_copies(prefix) -> list[Path]:
-    return [p for p in prefix.drive_c.glob("users/*/AppData/Local/Temp/KIES*") if p.is_dir()] + \
-        [p for p in prefix.drive_c.glob("users/*/Temp/KIES*") if p.is_dir()]
-
-
-def run_setup(prefix, medium, arguments="", env=None, timeout=120):
-    args = f'"{prefix.win_path(medium / "SETUP.EXE")}" {arguments}'.rstrip()
-    return prefix.run(args, env={"KQSETUP": "LOG", **(env or {})}, timeout=timeout)
 
 
 def read_dialog(prefix, caption, locale, press="none"):
@@ -89,25 +51,6 @@ def screenshot(display, out: Path):
                     "-rotate", "180", str(out)], check=True, timeout=60)
 
 
-def wait_for_log(prefix, text, timeout=60):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if any(text in body for body in log_bodies(prefix)):
-            return
-        time.sleep(0.2)
-    raise AssertionError(f"{text!r} never logged: {log_bodies(prefix)}")
-
-
-def in_order(body: list[str], *lines: str):
-    """Asserts that `lines` appear in `body` in this order (others may lie between)."""
-    at = 0
-    for line in lines:
-        while at < len(body) and body[at] != line:
-            at += 1
-        assert at < len(body), f"{line!r} missing or out of order in {body}"
-        at += 1
-
-
 @pytest.fixture
 def needs_final_restart(gui_prefix, medium, build_msi, stand_in):
     """A main installation that needs a reboot while a nested setup
@@ -126,13 +69,6 @@ def needs_final_restart(gui_prefix, medium, build_msi, stand_in):
     yield [gui_prefix.win_path(medium / "SETUP.EXE"), "/i", "Product.msi"]
     with stand_in.real():
         gui_prefix.wine(["msiexec", "/x", code, "/qn"], check=False)
-
-
-def install_for_real(prefix, stand_in, package: Path):
-    """Installs `package` with Wine's own msiexec, as a main installation
-    that went well would have."""
-    with stand_in.real():
-        prefix.wine(["msiexec", "/i", prefix.win_path(package), "/qn"])
 
 
 class TestInstallation:
@@ -327,8 +263,7 @@ class TestEndOfSession:
         in_order(log_bodies(gui_prefix), "UI Closing a message box of the worker: the session is ending",
                  "Exiting due to the end of the Windows session", "Worker thread exiting with status code: 00070669")
         assert (startup_folder / SHORTCUT).exists(), "the setup resumes at the next logon"
-        for copy in temp_copies(gui_prefix):
-            shutil.rmtree(copy)
+        remove_copies(gui_prefix)
 
 
 class TestProgressDialog:

@@ -18,7 +18,7 @@ from pathlib import Path
 import pytest
 
 from conftest import WIN32_BUILD, Prefix, parse_runner
-from test_msi_library import log_bodies, new_guid
+from setup_helpers import log_bodies, new_guid
 
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SYSTEM = r"C:\windows\system32"

@@ -9,10 +9,8 @@ import shutil
 import uuid
 
 import pytest
+from setup_helpers import SHORTCUT, UNINSTALL, install_for_real, new_guid, run_setup
 
-from test_msi_library import new_guid
-from test_setup_exe import (SHORTCUT, UNINSTALL, install_for_real, run_setup, startup_folder,  # noqa: F401
-                            stand_in)
 
 ENVIRONMENT = r"HKCU\Environment"
 

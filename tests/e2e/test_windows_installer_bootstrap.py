@@ -17,9 +17,8 @@ from pathlib import Path
 import pytest
 
 from conftest import temp_on_small_drive
+from setup_helpers import in_order, log_bodies
 from http_server import LoopbackServer, cut_body, fixed, held_open, response, serve_file, silent
-from test_msi_library import log_bodies
-from test_setup_exe import in_order
 
 SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 BOX_STYLE = "0x10010"  # MB_ICONERROR | MB_SETFOREGROUND
