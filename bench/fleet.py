@@ -96,10 +96,13 @@ def main() -> int:
     report = []
     for m in machines:
         report.append({"machine": m.index, "seed": m.seed, "converged": m.converged, "runs": m.runs,
+                       "small_temp": m.small_temp,
                        "faults": m.faults, "codes": m.codes(), "problems": m.problems,
                        "events": [vars(e) for e in m.events]})
         if m.converged:
             shutil.rmtree(m.path, ignore_errors=True)
+            if m.small_temp:
+                shutil.rmtree(m.mount, ignore_errors=True)
         else:
             log = m.prefix.drive_c / "SETUP.LOG"
             print(f"machine {m.index} (seed {m.seed}) did not converge after {m.runs} runs, codes {m.codes()}: "

@@ -6,7 +6,9 @@ tool runs `SETUP.EXE /qn` from medium A and acts on the exit code only: 0
 done, 1618 again, 3010 / 1641 / 460393 restart then again, anything else
 again. Faults come at random from the machine's seed: a power cut at any
 moment of a run, another product's setup (medium B, whose data file is also
-SETUP.INI) before a restart or at the same time as a run, the logon's resume started together with the
+SETUP.INI) before a restart or at the same time as a run, a temporary drive
+too small for the copy (per machine, where a tmpfs can be mounted), the
+logon's resume started together with the
 tool's rerun, and an MSIEXEC that answers 3010 or 1641 after installing for
 real (child.exe wrapping Wine's own msiexec). A machine converges when a run
 ends 0 with every product of the media installed from sources that exist,
@@ -36,6 +38,8 @@ P_CUT = 0.4
 P_CHILD_ANSWER = 0.3
 P_OTHER_MEDIUM = 0.4
 P_OTHER_TOGETHER = 0.15
+P_SMALL_TEMP = 0.2  # per machine: a temporary drive too small for the copy
+SMALL_TEMP_KB = 1024
 P_RACE = 0.4
 
 
@@ -131,12 +135,26 @@ class Machine:
         self.prefix.dll_overrides.append("msiexec.exe=n")
         self.media = media
         self.events: list[Event] = []
-        self.faults = 0
         self.runs = 0
         self.converged = False
         self.b_installed = False
         self.problems: list[str] = []
         self.t0 = time.time()
+        self.small_temp = self.rng.random() < P_SMALL_TEMP and self.mount_small_temp()
+        self.faults = int(self.small_temp)
+
+    def mount_small_temp(self) -> bool:
+        """TEMP and TMP on drive T:, a tmpfs too small for a copy of the
+        medium (root only; without it the machine keeps its own TEMP)."""
+        self.mount = self.path.with_name(self.path.name + "_temp")
+        self.mount.mkdir()
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={SMALL_TEMP_KB}k", "tmpfs", str(self.mount)],
+                          capture_output=True).returncode != 0:
+            return False
+        (self.path / "dosdevices" / "t:").symlink_to(self.mount)
+        for name in ("TEMP", "TMP"):
+            self.prefix.reg_add(r"HKCU\Environment", name, "T:\\", "REG_EXPAND_SZ")
+        return True
 
     # --- what the machine does ---------------------------------------------
     def note(self, kind: str, code, start: float):
@@ -261,8 +279,9 @@ class Machine:
         for code, name in ((self.media.old, "the upgrade's base"), (self.media.incompatible, "the incompatible product")):
             if self.prefix.reg_query(UNINSTALL + "\\" + code, "DisplayName") is not None:
                 problems.append(f"{name} is still installed")
-        copies = [p.name for p in self.prefix.drive_c.glob("users/*/Temp/KIES*")] + \
-            [p.name for p in self.prefix.drive_c.glob("users/*/AppData/Local/Temp/KIES*")]
+        temps = [self.mount] if self.small_temp else list(self.prefix.drive_c.glob("users/*/Temp")) + \
+            list(self.prefix.drive_c.glob("users/*/AppData/Local/Temp"))
+        copies = [p.name for temp in temps for p in temp.glob("KIES*")]
         if copies:
             problems.append(f"copies left: {copies}")
         shortcuts = [p.name for p in self.startup_folder().glob("*.lnk")]
@@ -281,3 +300,6 @@ class Machine:
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.prefix.env(), check=False)
+        subprocess.run(["wineserver", "-w"], env=self.prefix.env(), check=False, timeout=60)
+        if self.small_temp:
+            subprocess.run(["umount", str(self.mount)], check=False)
