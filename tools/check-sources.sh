@@ -11,6 +11,8 @@
 #   no such call by its ANSI or macro name, no ANSI entry point looked up by
 #   name, and no IShellLinkA text call elsewhere. The layer's call shapes
 #   (sys/wide_ansi_call.h) are included by the layer alone.
+# - UI levels are compared only inside the UI-level unit (sys/quiet_ui.*):
+#   everything else asks its named groups (ShowsNoBoxes, HidesDialog...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -58,6 +60,12 @@ if [ -n "$calls$lookups" ]; then
 fi
 if hits=$(git grep -n '#include "sys/wide_ansi_call.h"' -- src ':!src/sys/wide_ansi*'); then
   echo "FAIL: the wide/ANSI layer's call shapes used outside it (include sys/wide_ansi.h):"
+  echo "$hits"
+  status=1
+fi
+ui_compare='(==|!=|<|>)[[:space:]]*UiLevel::|UiLevel::k[A-Za-z]+[[:space:]]*(==|!=|<|>)|case[[:space:]]+UiLevel::'
+if hits=$(git grep -n -E "$ui_compare" -- src ':!src/sys/quiet_ui.*'); then
+  echo "FAIL: UI levels compared outside sys/quiet_ui (use its named groups):"
   echo "$hits"
   status=1
 fi

@@ -31,7 +31,7 @@ std::string MainInstallerCommandLine(const std::string& systemFolder, const std:
                                      const std::string& packageName, const SetupCommandLine& commandLine,
                                      bool rebootsSuppressed) {
   std::string text = systemFolder + "MSIEXEC.EXE";
-  if (commandLine.GetInstallMode() == kModeDefault)
+  if (commandLine.GetInstallMode() == InstallMode::kDefault)
     text += " /i \"" + packageFolder + packageName + "\"";
   else
     commandLine.AppendModeOption(text);
@@ -102,7 +102,7 @@ RemovalCommand PrepareRemovalCommand(const std::string& command, const SetupComm
   RemovalCommand removal;
   removal.text = command;
   const std::string upper = UpperCaseAscii(command);
-  const int uiLevel = commandLine.GetUiLevel();
+  const UiLevel uiLevel = commandLine.GetUiLevel();
   if (upper.find("MSIEXEC") != std::string::npos) {
     removal.installerRemoval = true;
     if (upper.find("/Q") == std::string::npos && HasUiOption(uiLevel)) commandLine.AppendUiLevelOption(removal.text);

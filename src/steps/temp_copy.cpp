@@ -29,8 +29,6 @@ namespace kq {
 
 namespace {
 
-enum TempCopyMarker { kNoCopyYet = 0, kRunningFromCopy = 1, kNoCopy = 2 };
-
 constexpr unsigned long long kMegabyte = 1024 * 1024;
 
 // Whether the drive of the temporary-files folder keeps at least the copy's
@@ -262,7 +260,7 @@ ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, con
 
 void SetupEngine::CopySetupToTempFolder() {
   SetupCommandLine& line = RequireCommandLine(kLocationTempCopy);
-  if (line.GetTempCopyMarker() == kRunningFromCopy) {
+  if (line.GetTempCopyState() == TempCopyState::kRunningFromCopy) {
     TakeOverCopy();
     return;
   }
@@ -274,7 +272,7 @@ void SetupEngine::CopySetupToTempFolder() {
   SystemCopyMachine machine(ownerWindow);
   const LeftoverCopies leftovers =
       PlanLeftoverRemoval(machine, setupFolder, runRecord.dataFile, runRecord, runRecord);
-  if (line.GetTempCopyMarker() != kNoCopyYet) {
+  if (line.GetTempCopyState() != TempCopyState::kNotYet) {
     LogNoRunRecord("the setup runs from its medium (/~-)");
     RemoveLeftovers(machine, leftovers, false, runRecord);
     return;
@@ -293,7 +291,7 @@ void SetupEngine::CopySetupToTempFolder() {
     SetupLogF("Failed to write the record of \"%s\", Error code = 0x%08X; running from the original location",
               copy.c_str(), static_cast<unsigned>(GetLastError()));
     RemoveTempCopy(copy);
-    line.SetTempCopyMarker(kNoCopy);
+    line.SetTempCopyState(TempCopyState::kNone);
     LogNoRunRecord("its file could not be written");
     RemoveLeftovers(machine, leftovers, false, runRecord);
     return;
@@ -303,20 +301,20 @@ void SetupEngine::CopySetupToTempFolder() {
 
   if (!CopyLeavesRoomOnDrive(setupFolder, copy)) {
     KeepRecordOnly(copy);
-    line.SetTempCopyMarker(kNoCopy);
+    line.SetTempCopyState(TempCopyState::kNone);
     return;
   }
   SetupLogF("Copying \"%s\" to \"%s\"", setupFolder.c_str(), copy.c_str());
   const std::string original = setupFolder;
   setupFolder = copy;
-  line.SetTempCopyMarker(kRunningFromCopy);
+  line.SetTempCopyState(TempCopyState::kRunningFromCopy);
   if (CopyFolderTree(original, copy)) {
     line.SetSetupFolder(copy.c_str());
     return;
   }
   SetupLogF("Failed to copy the setup; running from \"%s\"", original.c_str());
   KeepRecordOnly(copy);
-  line.SetTempCopyMarker(kNoCopy);
+  line.SetTempCopyState(TempCopyState::kNone);
   setupFolder = original;
 }
 
@@ -338,7 +336,7 @@ void SetupEngine::RemoveTempFolder(bool setupDone) {
   // A run that failed after it removed an upgrade's base keeps the record:
   // a rerun of the medium must know that the base was there.
   const bool keepRecord = !setupDone && !runRecordFolder.empty() && !runRecord.removedBases.empty();
-  if (commandLine->GetTempCopyMarker() == kRunningFromCopy && !setupFolder.empty()) {
+  if (commandLine->RemovesTempCopy() && !setupFolder.empty()) {
     if (!IsOwnTempCopy(setupFolder)) {
       SetupLogF("Not removing \"%s\": it is not a temporary copy made by setup", setupFolder.c_str());
     } else if (keepRecord && runRecordFolder == setupFolder) {
@@ -370,7 +368,7 @@ void SetupEngine::SaveRunRecord() {
 }
 
 void SetupEngine::ClaimTempCopy() {
-  if (commandLine == nullptr || commandLine->GetTempCopyMarker() != kRunningFromCopy) return;
+  if (commandLine == nullptr || commandLine->GetTempCopyState() != TempCopyState::kRunningFromCopy) return;
   if (!runRecordFolder.empty()) return;  // claimed already
   RunRecord record;
   const RecordState state = ReadRunRecord(PlatformRecordFiles(), setupFolder, record);

@@ -59,7 +59,7 @@ struct Row {
   Row& Raises(const char* step, uint32_t code) { return raiseAt = step, raised = code, *this; }
   // Windows asks to end the session while `step` runs.
   Row& SessionEndsDuring(const char* step) { return sessionEndsAt = step, *this; }
-  Row& Restart(int answer) { return restartAnswer = answer, *this; }
+  Row& Restart(RestartAnswer answer) { return restartAnswer = answer, *this; }
   Row& NoEngine() { return hasEngine = false, *this; }
   // More [ProductInformation] lines of the setup data file.
   Row& Data(const char* lines) { return dataLines = lines, *this; }
@@ -81,7 +81,7 @@ struct Row {
   std::string raiseAt;
   uint32_t raised = 0;
   std::string sessionEndsAt;
-  int restartAnswer = 6;  // IDYES
+  RestartAnswer restartAnswer = RestartAnswer::kYes;
   bool hasEngine = true;
   std::string dataLines;
 
@@ -119,7 +119,7 @@ class StandInSteps : public RunServices, public SetupSteps {
   void SetTitle(const std::string& title) override { title_ = title; }
   void ShowDialog(bool visible) override { visible_ = visible; }
   bool SessionEnding() override { return sessionEnding_; }
-  int AskToRestart(const std::string&, const std::string&) override {
+  RestartAnswer AskToRestart(const std::string&, const std::string&) override {
     Step("AskToRestart");
     return row_.restartAnswer;
   }
@@ -128,18 +128,18 @@ class StandInSteps : public RunServices, public SetupSteps {
 
   bool CreateInstanceMutex(const std::string&) override { return Answer("CreateInstanceMutex", 1) != 0; }
   void ReleaseInstanceMutex() override { mutexReleased_ = true; }
-  int HookReboot(const std::string& tag, const std::string& program, const std::string& arguments) override {
+  bool HookReboot(const std::string& tag, const std::string& program, const std::string& arguments) override {
     Step("HookReboot");
-    if (!shortcut_.empty() && shortcut_ != tag) return 0;
+    if (!shortcut_.empty() && shortcut_ != tag) return false;
     shortcut_ = tag;
     restartProgram_ = program;
     restartArguments_ = arguments;
-    return 1;
+    return true;
   }
-  int UnhookReboot(const std::string& tag) override {
-    if (shortcut_ != tag) return 0;
+  bool UnhookReboot(const std::string& tag) override {
+    if (shortcut_ != tag) return false;
     shortcut_.clear();
-    return 1;
+    return true;
   }
   void StartRebootThread() override { rebootThread_ = true; }
   bool WaitForChild(uint32_t* exitCode) override {
@@ -163,8 +163,8 @@ class StandInSteps : public RunServices, public SetupSteps {
   void CheckIncompatibleApplications() override { Step("CheckIncompatibleApplications"); }
   void CopySetupToTempFolder() override {
     Step("CopySetupToTempFolder");
-    if (commandLine_->GetTempCopyMarker() != 0) return;
-    commandLine_->SetTempCopyMarker(1);
+    if (commandLine_->GetTempCopyState() != TempCopyState::kNotYet) return;
+    commandLine_->SetTempCopyState(TempCopyState::kRunningFromCopy);
     commandLine_->SetSetupFolder("C:\\TEMP\\KIES0001\\");
     copy_ = "kept";
   }
@@ -213,7 +213,7 @@ class StandInSteps : public RunServices, public SetupSteps {
     return true;
   }
   void RemoveTempFolder(bool) override {
-    if (commandLine_ != nullptr && commandLine_->GetTempCopyMarker() == 1 && copy_ == "kept") copy_ = "removed";
+    if (commandLine_ != nullptr && commandLine_->RemovesTempCopy() && copy_ == "kept") copy_ = "removed";
   }
   void ClaimTempCopy() override { Step("ClaimTempCopy"); }
 
@@ -450,15 +450,15 @@ std::vector<Row> Endings() {
                  "Initiating reboot so the product will be functional"}),
       Row("suppressed reboot, restart answered No").Args("/qb").Answer("HasNestedInstall", 1)
           .Answer("RebootsSuppressed", 1)
-          .Waits({kReboot}).Restart(7).Ends(kExitRebootRequired)
+          .Waits({kReboot}).Restart(RestartAnswer::kNo).Ends(kExitRebootRequired)
           .Logs({"Initiating reboot so the product will be functional",
                  "The restart was declined, so Windows is not restarted", "Exiting normally; a restart is required"}),
       Row("suppressed reboot, the question cannot be shown").Args("/qb").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootRequired)
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown).Ends(kExitRebootRequired)
           .Logs({"Initiating reboot so the product will be functional",
                  "The restart question could not be shown, so Windows is not restarted"}),
       Row("suppressed reboot, /passive does not ask").Args("/passive").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootInitiated).RebootThread()
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown).Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Initiating reboot so the product will be functional"}),
       Row("suppressed reboot, /norestart").Args("/qb /norestart").Answer("HasNestedInstall", 1)
           .Answer("RebootsSuppressed", 1).Waits({kReboot}).Ends(kExitRebootRequired)
@@ -469,7 +469,7 @@ std::vector<Row> Endings() {
           .Logs({"Reboot signaled by the nested installer; reboots were suppressed, so a reboot will be required later",
                  "Exiting normally; a restart is required"}),
       Row("suppressed reboot, /qn does not ask").Args("/qn").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootInitiated).RebootThread()
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown).Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Initiating reboot so the product will be functional"}),
       Row("suppressed reboot, REBOOT=S").Args("/qb- REBOOT=S").Answer("HasNestedInstall", 1)
           .Answer("RebootsSuppressed", 1).Waits({kReboot}).Ends(kExitRebootRequired)
@@ -500,7 +500,7 @@ std::vector<Row> Endings() {
       Row("the session ends during the main installation").SessionEndsDuring("RunMainInstaller")
           .Ends(kExitRebootInitiated).Logs({"Exiting due to final reboot after running the main installation"}),
       Row("the session ends before the restart question").Args("/qb").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).SessionEndsDuring("AskToRestart").Restart(7)
+          .Answer("RebootsSuppressed", 1).Waits({kReboot}).SessionEndsDuring("AskToRestart").Restart(RestartAnswer::kNo)
           .Ends(kExitRebootInitiated).Logs({"Exiting due to the end of the Windows session"}),
   };
 }

@@ -28,29 +28,6 @@ TEST(SetupExitCode, AnythingElseIsAnUnexpectedFailure) {
   EXPECT_EQ(RaisedCode([] {}), 0x8004FFFFu);
 }
 
-TEST(InternalError, QuietMeansUiLevelFiveOrSeven) {
-  const struct {
-    const char* commandLine;
-    bool quiet;
-    bool hidden;  // level 7: the dialog is never shown
-  } cases[] = {
-      {"setup.exe /qn", true, true},   {"setup.exe /Qn", true, true},   {"setup.exe /QN", true, true},
-      {"setup.exe /q", true, true},    {"setup.exe -qn", true, true},   {"setup.exe /quiet", true, true},
-      {"setup.exe -QUIET", true, true}, {"setup.exe /qb-", true, false}, {"setup.exe -QB-", true, false},
-      {"setup.exe /Passive", true, false},
-      {"\"C:\\a b\\setup.exe\" OTHER.INI /qn ALLUSERS=1", true, true},
-      {"setup.exe /qn /qf", false, false},  // the last UI option counts
-      {"setup.exe /qn+", false, false}, {"setup.exe /qb", false, false}, {"setup.exe /qb+", false, false},
-      {"setup.exe /qr", false, false},  {"setup.exe", false, false},     {"setup.exe /qz", false, false},
-      {"setup.exe PROP=\"a /qn\"", false, false},  // quoted text is no option
-      {"setup.exe A/qn", false, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(QuietCommandLine(c.commandLine), c.quiet) << c.commandLine;
-    EXPECT_EQ(HiddenDialogCommandLine(c.commandLine), c.hidden) << c.commandLine;
-  }
-}
-
 TEST(InternalError, ShowsLogsAndEndsTheRunWithTheCode) {
   RecordingPlatform platform;
   int owner = 0;
