@@ -75,7 +75,7 @@ class DialogServices : public RunServices {
   }
   void StartRebootThread() override { kq::StartRebootThread(); }
   bool WaitForChild(uint32_t* exitCode) override {
-    return WaitForChildOrReboot(CurrentChildProcess(), dialog_.GetEndSessionEvent(), false, exitCode) != 0;
+    return WaitForChildOrReboot(CurrentChildProcess(), dialog_.GetEndSessionEvent(), false, exitCode);
   }
 
  private:

@@ -86,7 +86,7 @@ bool MediumChecker::CheckDataFile(const std::string& relative, PackageFacts& fac
   } else if (Load(checked, path) && CheckNamesAndRequiredContent(checked)) {
     bool loaded = false;
     const uint32_t code = CatchSetupExitCode([&] {
-      loaded = checked.Data().Load(std::string(), path, false) == 1;
+      loaded = checked.Data().Load(std::string(), path, false);
       RaiseSetupExitCode(kExitSuccess);
     });
     if (!loaded) {

@@ -132,7 +132,7 @@ bool SetupCommandLine::HandleArgument(int index, const std::string& token, std::
     std::string name = token;
     std::string quoted = token;
     if (token[0] == '"' && !NextField(quoted, name, " ", QuoteMode::Remove)) name = token;
-    if (setupDataFile_.Load(setupFolder_, name, true) != 0) {
+    if (setupDataFile_.Load(setupFolder_, name, true)) {
       dataFileName_ = name;
       return true;
     }

@@ -41,7 +41,7 @@ bool ReadList(const CIniFile& ini, const char* name, StringList& list) {
 
 }  // namespace
 
-int SetupDataFile::Load(const std::string& folder, const std::string& fileName, bool probing) {
+bool SetupDataFile::Load(const std::string& folder, const std::string& fileName, bool probing) {
   Clear();
   sourceFolder_ = folder;
   const std::string path = folder + fileName;
@@ -56,12 +56,12 @@ int SetupDataFile::Load(const std::string& folder, const std::string& fileName, 
     if (limited.Refused()) RunLog(path + " is larger than 1 MB, the most setup data this setup reads");
     if (probing) {
       Clear();
-      return 0;
+      return false;
     }
     RaiseInternalError(kLocationSetupDataLoad, failure.Code());
   }
-  loaded_ = 1;
-  return 1;
+  loaded_ = true;
+  return true;
 }
 
 void SetupDataFile::ReadDocument(const CIniFile& ini) {
@@ -123,7 +123,7 @@ void SetupDataFile::SetSourceFolder(const char* folder) {
 }
 
 void SetupDataFile::Clear() {
-  loaded_ = 0;
+  loaded_ = false;
   for (std::string* text : {&sourceFolder_, &checkRegKey_, &msiVersion_, &nestedInstall_, &packageName_,
                             &platforms_, &allowNTServer_, &msiInstaller9x_, &msiInstallerNT_,
                             &msiInstaller9xSha256_, &msiInstallerNTSha256_}) {
@@ -137,7 +137,7 @@ void SetupDataFile::Clear() {
 }
 
 void SetupDataFile::CheckLoaded() const {
-  if (loaded_ == 0) RaiseInternalError(kLocationSetupData, kErrorNotLoaded);
+  if (!loaded_) RaiseInternalError(kLocationSetupData, kErrorNotLoaded);
 }
 
 #define KQ_CHECKED_ACCESSOR(Type, Name, field) \

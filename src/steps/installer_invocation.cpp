@@ -178,7 +178,7 @@ bool SetupEngine::RemoveApplication(const char* command) {
   const RemovalCommand removal = PrepareRemovalCommand(command, attached);
 
   uint32_t exitCode = 0;
-  int reboot = 0;
+  bool reboot = false;
   {
     ScopedHandle process;
     if (!StartChildProcess(removal.text, CommandLineLogging::Log, process)) return false;

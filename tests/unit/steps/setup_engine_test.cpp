@@ -96,7 +96,7 @@ TEST_F(SetupEngineTest, StepsWithoutACommandLineAreInternalErrors) {
 
 TEST_F(SetupEngineTest, InstallerVersionAgainstWinesMsiDll) {
   DLLVERSIONINFO wine = {};
-  ASSERT_EQ(engine_.GetMsiLibrary().GetMsiDllVersion(&wine), 1);
+  ASSERT_TRUE(engine_.GetMsiLibrary().GetMsiDllVersion(&wine));
   const auto check = [&](const std::string& wanted) {
     Attach(Ini("MsiVersion=" + wanted + "\r\n"), "");
     return engine_.IsInstallerVersionCurrent();
