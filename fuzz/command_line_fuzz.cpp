@@ -46,7 +46,7 @@ std::string Snapshot(const kq::SetupCommandLine& line) {
   add(line.GetModeArgument());
   add(line.GetReinstallMode());
   add(line.GetPackagePath());
-  add(std::to_string(line.GetLanguageOrTransformOption()));
+  add(std::to_string(static_cast<int>(line.GetLanguageOrTransformOption())));
   add(line.GetLanguageOrTransforms());
   add(std::to_string(kq::UiLevelNumber(line.GetUiLevel())));
   add(std::to_string(line.HasLogOption()));

@@ -59,7 +59,7 @@ void SetupCommandLine::Reset() {
   modeArgument_.clear();
   reinstallMode_.clear();
   packagePath_.clear();
-  languageOrTransformOption_ = 0;
+  languageOrTransformOption_ = LanguageOrTransforms::kNone;
   languageOrTransforms_.clear();
   uiLevel_ = UiLevel::kNone;
   logOption_ = false;
@@ -208,7 +208,7 @@ bool SetupCommandLine::HandleOption(char prefix, const std::string& option, std:
   const bool accepted = HandleOptionWord(option, rest, handled);
   if (handled) return accepted;
   const std::string suffix = option.substr(1);
-  const bool noLanguageOrTransforms = languageOrTransformOption_ == 0;
+  const bool noLanguageOrTransforms = languageOrTransformOption_ == LanguageOrTransforms::kNone;
   switch (ToLowerAscii(option[0])) {
     case 'a':
       if (!noLanguageOrTransforms || (installMode_ != InstallMode::kDefault && installMode_ != InstallMode::kPatch)) {
@@ -228,7 +228,8 @@ bool SetupCommandLine::HandleOption(char prefix, const std::string& option, std:
           (installMode_ != InstallMode::kDefault && installMode_ != InstallMode::kAdvertise)) {
         return false;
       }
-      languageOrTransformOption_ = ToLowerAscii(option[0]) == 'g' ? 1 : 2;
+      languageOrTransformOption_ =
+          ToLowerAscii(option[0]) == 'g' ? LanguageOrTransforms::kLanguage : LanguageOrTransforms::kTransforms;
       return NextOptionArgument(rest, languageOrTransforms_);
     case 'i':
       if (!noLanguageOrTransforms || installMode_ != InstallMode::kDefault) return false;
@@ -300,8 +301,8 @@ void SetupCommandLine::AppendModeOption(std::string& text) const {
     text += " ";
     text += packagePath_;
   }
-  if (mode == InstallMode::kAdvertise && languageOrTransformOption_ != 0) {
-    text += languageOrTransformOption_ == 1 ? " /g " : " /t ";
+  if (mode == InstallMode::kAdvertise && languageOrTransformOption_ != LanguageOrTransforms::kNone) {
+    text += languageOrTransformOption_ == LanguageOrTransforms::kLanguage ? " /g " : " /t ";
     text += languageOrTransforms_;
   }
 }

@@ -21,6 +21,9 @@ namespace kq {
 enum class InstallMode { kDefault, kInstall, kRepair, kUninstall, kAdvertise, kAdministrative, kPatch,
                          kAdministrativePatch };
 
+// Which of /g (a language) and /t (transforms) was given, for /j.
+enum class LanguageOrTransforms { kNone, kLanguage, kTransforms };
+
 // Where this run works from. kNotYet: on the medium, and a temporary copy
 // may still be made; kRunningFromCopy: from its temporary copy ("/~", as a
 // restarted setup is given it), which the run removes at its end; kNone: on
@@ -69,7 +72,7 @@ class SetupCommandLine {
   const RestartPolicy& GetRestartPolicy() const { return restartPolicy_; }
   const std::string& GetModeArgument() const { return modeArgument_; }
   const std::string& GetPackagePath() const { return packagePath_; }
-  int GetLanguageOrTransformOption() const { return languageOrTransformOption_; }
+  LanguageOrTransforms GetLanguageOrTransformOption() const { return languageOrTransformOption_; }
   const std::string& GetLanguageOrTransforms() const { return languageOrTransforms_; }
   bool HasLogOption() const { return logOption_; }
   const std::string& GetLogModes() const { return logModes_; }
@@ -103,7 +106,7 @@ class SetupCommandLine {
   std::string modeArgument_;
   std::string reinstallMode_;
   std::string packagePath_;
-  int languageOrTransformOption_ = 0;
+  LanguageOrTransforms languageOrTransformOption_ = LanguageOrTransforms::kNone;
   std::string languageOrTransforms_;
   UiLevel uiLevel_ = UiLevel::kNone;
   bool logOption_ = false;
