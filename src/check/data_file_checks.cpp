@@ -19,8 +19,6 @@ constexpr char kInformation[] = "ProductInformation";
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
 // A GUID without its braces, as a publisher copies it from a tool.
 bool IsBareGuid(const std::string& text) { return IsBracedGuid("{" + text + "}"); }
 
@@ -36,9 +34,9 @@ char NonHexInGuid(const std::string& text) {
     const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
     const char c = bare[i];
     if (dash != (c == '-')) return '\0';
-    const bool alphanumeric = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool alphanumeric = IsAsciiDigit(c) || IsAsciiLetter(c);
     if (!dash && !alphanumeric) return '\0';
-    if (!dash && !IsHex(c) && found == '\0') found = c;
+    if (!dash && !IsHexDigit(c) && found == '\0') found = c;
   }
   return found;
 }
@@ -439,7 +437,7 @@ bool IsBracedGuid(const std::string& text) {
   static const char kShape[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
   if (text.size() != sizeof kShape - 1) return false;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (kShape[i] == 'X' ? !IsHex(text[i]) : text[i] != kShape[i]) return false;
+    if (kShape[i] == 'X' ? !IsHexDigit(text[i]) : text[i] != kShape[i]) return false;
   }
   return true;
 }

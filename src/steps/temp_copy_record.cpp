@@ -22,14 +22,10 @@ bool ReadHex(const std::string& text, uint64_t& value) {
   if (text.empty() || text.size() > 16) return false;
   value = 0;
   for (char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return false;
-    }
+    // Upper case only: the record is written with %X, and a value reads
+    // back only as it was written.
+    const int digit = HexDigitValue(c);
+    if (digit < 0 || ToUpperAscii(c) != c) return false;
     value = value << 4 | static_cast<uint64_t>(digit);
   }
   return true;
