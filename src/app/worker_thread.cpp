@@ -21,6 +21,7 @@
 #include "sys/run_platform.h"
 #include "sys/session_end.h"
 #include "sys/setup_exit_code.h"
+#include "text/program_names.h"
 
 namespace kq {
 
@@ -268,8 +269,8 @@ void RunSequence::StartUp() {
 }
 
 bool RunSequence::IsMainProductInstalled() {
-  return engine_->LoadProductInformation(engine_->GetPackageFolder() +
-                                         commandLine_->GetSetupDataFile().GetPackageName()) &&
+  return engine_->LoadProductInformation(
+             JoinPath(engine_->GetPackageFolder(), commandLine_->GetSetupDataFile().GetPackageName())) &&
          engine_->IsCurrentVersionInstalled();
 }
 
@@ -287,7 +288,7 @@ void RunSequence::FromTheBeginning() {
   engine_->CopySetupToTempFolder();
   StopIfSessionEnds();
 
-  restartProgram_ = commandLine_->GetSetupFolder() + "SETUP.EXE";
+  restartProgram_ = JoinPath(commandLine_->GetSetupFolder(), kSetupProgram);
   restartArguments_ = MakeRestartArguments(argumentText_, commandLine_->GetTempCopyState());
 
   Hook(intermediateTag_);
@@ -303,7 +304,7 @@ void RunSequence::FromTheBeginning() {
     previousVersionsDone_ = true;
     // The package lives in the data file's folder, which is the setup
     // folder unless the data file was named with a folder of its own.
-    engine_->LoadProductInformation(engine_->GetPackageFolder() + commandLine_->GetSetupDataFile().GetPackageName());
+    engine_->LoadProductInformation(JoinPath(engine_->GetPackageFolder(), commandLine_->GetSetupDataFile().GetPackageName()));
   } else {
     Hook(intermediateTag_);
     previousVersionsDone_ = engine_->UninstallPreviousVersions();

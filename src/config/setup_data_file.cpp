@@ -7,6 +7,7 @@
 #include "ini/ini_typed_collection.h"
 #include "ini/ini_file.h"
 #include "ini/size_limited_opener.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
@@ -44,7 +45,7 @@ bool ReadList(const CIniFile& ini, const char* name, StringList& list) {
 bool SetupDataFile::Load(const std::string& folder, const std::string& fileName, bool probing) {
   Clear();
   sourceFolder_ = folder;
-  const std::string path = folder + fileName;
+  const std::string path = JoinPath(folder, fileName);
   RunLog("Loading setup data file: " + path);
   SizeLimitedOpener limited(*opener_, kMaxDataFileBytes);
   try {

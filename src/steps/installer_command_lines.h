@@ -50,8 +50,8 @@ std::string NestedDataFileWord(const std::string& arguments);
 // setup follows (RestartPolicy::MainRestartWaits).
 bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot);
 
-// "%sSETUP.EXE %s" with `folder` (the medium or the temporary copy; the
-// program's path in quotes when it holds a blank) and the arguments as
+// SETUP.EXE in `folder` (the medium or the temporary copy; the program's
+// path in quotes when it holds a blank: ProgramWord) and the arguments as
 // written, the option tail, and " /~-" unless "/~" is already in the text:
 // the nested setup makes no temporary copy of itself.
 std::string NestedInstallerCommandLine(const std::string& folder, const SetupCommandLine& commandLine,

@@ -12,6 +12,8 @@
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
+#include "text/mbcs_path.h"
+#include "text/program_names.h"
 
 namespace kq {
 
@@ -73,21 +75,21 @@ bool SetupEngine::HasNestedInstall(bool* rebootsSuppressed) {
 bool SetupEngine::HasNestedDataFile(const std::string& arguments) const {
   const std::string word = NestedDataFileWord(arguments);
   WIN32_FIND_DATAA found;
-  ScopedFind dataFile(FindFirstFileByName(setupFolder + word, found));
+  ScopedFind dataFile(FindFirstFileByName(JoinPath(setupFolder, word), found));
   if (dataFile) return true;
   const DWORD error = GetLastError();
   // The publisher looks for it on the medium, of which the copy is a copy.
   const std::string& medium = WorksFromRecordedCopy() ? runRecord.medium : setupFolder;
   SetupLogF("The nested setup's data file \"%s\" is not on the medium (error %lu), so the nested setup cannot run",
-            (medium + word).c_str(), static_cast<unsigned long>(error));
+            JoinPath(medium, word).c_str(), static_cast<unsigned long>(error));
   return false;
 }
 
 std::string SetupEngine::NestedSetupFolder(const std::string& dataFile) const {
   if (!WorksFromRecordedCopy()) return setupFolder;
   WIN32_FIND_DATAA found;
-  ScopedFind program(FindFirstFileByName(runRecord.medium + "SETUP.EXE", found));
-  if (program && HaveSameContent(setupFolder + dataFile, runRecord.medium + dataFile)) {
+  ScopedFind program(FindFirstFileByName(JoinPath(runRecord.medium, kSetupProgram), found));
+  if (program && HaveSameContent(JoinPath(setupFolder, dataFile), JoinPath(runRecord.medium, dataFile))) {
     SetupLogF("The medium \"%s\" holds the nested setup: it starts from there", runRecord.medium.c_str());
     return runRecord.medium;
   }
@@ -131,8 +133,8 @@ bool SetupEngine::LaunchNestedInstaller() {
   ScopedHandle process;
   if (!StartChildProcess(NestedInstallerCommandLine(folder, attached, nested.arguments), CommandLineLogging::Log,
                          process)) {
-    SetupLogF("The nested setup \"%sSETUP.EXE\" cannot be started, Error code = 0x%08X", folder.c_str(),
-              static_cast<unsigned>(GetLastError()));
+    SetupLogF("The nested setup \"%s\" cannot be started, Error code = 0x%08X",
+              JoinPath(folder, kSetupProgram).c_str(), static_cast<unsigned>(GetLastError()));
     RaiseInternalError(kLocationNestedInstaller, kErrorLaunch);
   }
   SetCurrentChildProcess(std::move(process));

@@ -64,7 +64,7 @@ bool CreateTempCopyFolder(std::string& path) {
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   for (int remaining = 100; --remaining > 0;) {
-    const std::string candidate = temp + TempCopyFolderName(static_cast<unsigned>(std::rand() % 0xFFFF));
+    const std::string candidate = JoinPath(temp, TempCopyFolderName(static_cast<unsigned>(std::rand() % 0xFFFF)));
     if (candidate.size() + 1 >= MAX_PATH) return false;
     if (CreateFolderByName(candidate)) {
       path = candidate + "\\";
@@ -169,7 +169,7 @@ class SystemCopyMachine : public TempCopyMachine {
       if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
           (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         continue;
-      const std::string folder = temp + found.cFileName + "\\";
+      const std::string folder = JoinPath(temp, found.cFileName) + "\\";
       if (IsTempCopyFolder(folder, temp)) folders.push_back(folder);
     } while (FindNextFileByName(search, found));
     return folders;
@@ -393,10 +393,10 @@ void SetupEngine::TakeOverCopy() {
   // is deleted at the end.
   const std::string dataFolder = FolderOf(commandLine->GetDataFileName());
   const std::string& package = commandLine->GetSetupDataFile().GetPackageName();
-  const std::string mediumFolder = runRecord.medium + dataFolder;
+  const std::string mediumFolder = JoinPath(runRecord.medium, dataFolder);
   // Same size and the same bytes: the medium still holds the package that
   // was copied (and so its product and package codes).
-  if (HaveSameContent(packageFolder + package, mediumFolder + package)) {
+  if (HaveSameContent(JoinPath(packageFolder, package), JoinPath(mediumFolder, package))) {
     SetupLogF("The medium \"%s\" holds the package: it is installed from there", runRecord.medium.c_str());
     packageFolder = mediumFolder;
   } else {

@@ -22,7 +22,7 @@ std::string WithoutTrailingBackslash(std::string path, unsigned codePage) {
 
 std::string TempCopyFolderName(unsigned number) { return Format("%s%04X", kNamePrefix, number & 0xFFFFu); }
 
-std::string TempCopySearchPattern(const std::string& tempFolder) { return tempFolder + kNamePrefix + "*"; }
+std::string TempCopySearchPattern(const std::string& tempFolder) { return JoinPath(tempFolder, std::string(kNamePrefix) + "*"); }
 
 bool IsTempCopyFolder(const std::string& folder, const std::string& tempFolder, unsigned codePage) {
   const std::string path = WithoutTrailingBackslash(folder, codePage);

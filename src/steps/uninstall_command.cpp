@@ -2,6 +2,8 @@
 
 #include "steps/uninstall_entry.h"
 #include "sys/wide_ansi.h"
+#include "text/mbcs_path.h"
+#include "text/program_names.h"
 
 namespace kq {
 
@@ -20,7 +22,7 @@ bool GetUninstallCommand(const char* entry, std::string& displayName, std::strin
   if (windowsInstaller != 0) {
     uint32_t noRemove = 0;
     if (key.QueryValue("NoRemove", noRemove) == ERROR_SUCCESS && noRemove != 0) return true;
-    command = SystemFolderPath() + "MSIEXEC /x " + entry;
+    command = JoinPath(SystemFolderPath(), kInstallerName) + " /x " + entry;
     return true;
   }
   if (key.QueryExpandedValue("UninstallString", command) != ERROR_SUCCESS) {

@@ -1,6 +1,7 @@
 #include "steps/windows_installer_rules.h"
 
 #include "text/ascii_text.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
@@ -12,8 +13,8 @@ constexpr char kBuiltInNTAddress[] = "http://download.microsoft.com/msdn-files/0
 }  // namespace
 
 std::string MediumInstallerCommandLine(int platformId, const std::string& setupFolder) {
-  if (platformId == kPlatformWindows9x) return "\"" + setupFolder + "INS9XMSI.EXE\"";
-  if (platformId == kPlatformWindowsNT) return "\"" + setupFolder + "INSNTMSI.EXE\"";
+  if (platformId == kPlatformWindows9x) return QuotedPath(JoinPath(setupFolder, "INS9XMSI.EXE"));
+  if (platformId == kPlatformWindowsNT) return QuotedPath(JoinPath(setupFolder, "INSNTMSI.EXE"));
   return std::string();
 }
 

@@ -155,7 +155,7 @@ std::vector<Slot> ReadSlots(HWND owner) {
   if (folder.empty()) return slots;
   for (int i = 0; i < kResumeShortcutSlots; ++i) {
     Slot slot;
-    slot.path = folder + SlotName(i);
+    slot.path = JoinPath(folder, SlotName(i));
     slot.present = FileAttributesByName(slot.path) != INVALID_FILE_ATTRIBUTES;
     if (slot.present) slot.readable = ReadShellLink(owner, slot.path, &slot.target, nullptr, &slot.description);
     slots.push_back(slot);
@@ -174,7 +174,7 @@ ShortcutOwner OwnerOf(const Slot& slot, const ShortcutClassifier& classify) {
 
 std::string ResumeShortcutPath(HWND owner) {
   const std::string folder = StartupFolderPath(owner);
-  return folder.empty() ? folder : folder + kResumeShortcutName;
+  return folder.empty() ? folder : JoinPath(folder, kResumeShortcutName);
 }
 
 std::string TagDataFile(const std::string& tag) {
