@@ -10,6 +10,7 @@
 #include "steps/software_entries.h"
 #include "steps/version_number.h"
 #include "steps/windows_installer_rules.h"
+#include "sys/internal_error.h"
 
 namespace kq {
 
@@ -443,23 +444,25 @@ bool IsBracedGuid(const std::string& text) {
 }
 
 bool CheckNamesAndRequiredContent(CheckedDataFile& checked) {
+  const std::string sectionMissing = InternalErrorCodeText(kLocationSetupDataLoad, kErrorSectionMissing);
   CheckUnknownNames(checked);
   bool complete = true;
   if (checked.HeaderLine(kInformation) == 0) {
     checked.Add(0, Severity::Error, "missing-section",
-                "there is no [ProductInformation] section (SETUP.EXE stops with Error Code: 0001.80040065); add it "
-                "with PackageName=");
+                "there is no [ProductInformation] section (SETUP.EXE stops with " + sectionMissing +
+                    "); add it with PackageName=");
     complete = false;
   } else if (checked.KeyLine("PackageName") == 0) {
     checked.Add(checked.HeaderLine(kInformation), Severity::Error, "missing-key",
-                "[ProductInformation] has no PackageName (SETUP.EXE stops with Error Code: 0001.80040066); add "
-                "PackageName=<the package>.msi");
+                "[ProductInformation] has no PackageName (SETUP.EXE stops with " +
+                    InternalErrorCodeText(kLocationSetupDataLoad, kErrorValueMissing) +
+                    "); add PackageName=<the package>.msi");
     complete = false;
   }
   if (checked.HeaderLine("ProductFeatures") == 0) {
     checked.Add(0, Severity::Error, "missing-section",
-                "there is no [ProductFeatures] section (SETUP.EXE stops with Error Code: 0001.80040065); add it with "
-                "the package's features, one per line");
+                "there is no [ProductFeatures] section (SETUP.EXE stops with " + sectionMissing +
+                    "); add it with the package's features, one per line");
     complete = false;
   }
   return complete;

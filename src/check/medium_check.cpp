@@ -1,7 +1,6 @@
 #include "check/medium_check.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 
 #include "check/closest_name.h"
@@ -15,6 +14,7 @@
 #include "steps/platform_list.h"
 #include "steps/software_entries.h"
 #include "steps/windows_installer_rules.h"
+#include "sys/internal_error.h"
 #include "sys/run_platform.h"
 #include "sys/setup_exit_code.h"
 
@@ -90,10 +90,8 @@ bool MediumChecker::CheckDataFile(const std::string& relative, PackageFacts& fac
       RaiseSetupExitCode(kExitSuccess);
     });
     if (!loaded) {
-      char hresult[16];
-      std::snprintf(hresult, sizeof hresult, "%08X", static_cast<unsigned>(code));
       checked.Add(0, Severity::Error, "load",
-                  std::string("SETUP.EXE cannot read this file (Error Code: 0001.") + hresult + ")");
+                  "SETUP.EXE cannot read this file (" + InternalErrorCodeText(kLocationSetupDataLoad, code) + ")");
     } else {
       CheckValueFormats(checked);
       packageRead = CheckPackage(checked, RelativeFolder(name), facts);

@@ -106,13 +106,13 @@ bool FindStartupFolder(HWND owner, std::string& folder) {
     ComPtr<IMalloc> allocator;
     const HRESULT hr = SHGetMalloc(allocator.Receive());
     if (FAILED(hr) || !allocator) {
-      ShowShortcutErrorBox(owner, kShortcutShellAllocator, static_cast<uint32_t>(hr));
+      ShowShortcutErrorBox(owner, kLocationShortcutShellAllocator, static_cast<uint32_t>(hr));
       folder.clear();
       return false;
     }
   }
   if (FAILED(error)) {
-    ShowShortcutErrorBox(owner, kShortcutStartupFolder, static_cast<uint32_t>(error));
+    ShowShortcutErrorBox(owner, kLocationShortcutStartupFolder, static_cast<uint32_t>(error));
     folder.clear();
     return false;
   }

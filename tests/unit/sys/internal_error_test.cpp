@@ -91,5 +91,25 @@ TEST(InternalError, UsesTheUserLanguage) {
   }
 }
 
+TEST(InternalError, ABoxTheRunGoesOnFromIsLocalizedOwnedByItsCallerAndLoggedWhenQuiet) {
+  RecordingPlatform platform;
+  int owner = 0;
+  platform.SetUserLocale(0x0407);
+  platform.SetCommandLine("SETUP.EXE /qb");
+  EXPECT_NO_THROW(ShowInternalErrorBox(&owner, kLocationShortcutSave, 0x80070005u));
+  ASSERT_EQ(platform.Boxes().size(), 1u);
+  EXPECT_EQ(platform.Boxes()[0].owner, &owner);
+  EXPECT_EQ(platform.Boxes()[0].caption, "Interner Fehler");
+  EXPECT_EQ(platform.Boxes()[0].text, "Fehlercode: 03F2.80070005");
+  EXPECT_TRUE(platform.LogLines().empty());
+
+  platform.SetCommandLine("SETUP.EXE /passive");
+  EXPECT_NO_THROW(ShowInternalErrorBox(&owner, kLocationShortcutStartupFolder, 2));
+  EXPECT_EQ(platform.Boxes().size(), 1u);
+  EXPECT_EQ(platform.LogLines(), (std::vector<std::string>{"Internal Error", "Fehlercode: 03E9.00000002"}));
+  // The checker quotes the English text whatever the locale.
+  EXPECT_EQ(InternalErrorCodeText(kLocationSetupDataLoad, kErrorSectionMissing), "Error Code: 0001.80040065");
+}
+
 }  // namespace
 }  // namespace kq
