@@ -1,5 +1,6 @@
 #include "config/setup_data_file.h"
 
+#include "config/setup_data_names.h"
 #include "sys/internal_error.h"
 #include "sys/run_platform.h"
 #include "text/next_field.h"
@@ -13,7 +14,6 @@ namespace kq {
 
 namespace {
 
-constexpr char kProductInformation[] = "ProductInformation";
 
 // Setup data is a few kilobytes. The document takes many times a file's size
 // in memory, so a larger file is refused (internal error 1 with
@@ -67,7 +67,7 @@ bool SetupDataFile::Load(const std::string& folder, const std::string& fileName,
 
 void SetupDataFile::ReadDocument(const CIniFile& ini) {
   IniSection* information = nullptr;
-  if (!ini.FindSection(kProductInformation, &information) || information == nullptr) {
+  if (!ini.FindSection(kSectionProductInformation, &information) || information == nullptr) {
     RaiseInternalError(kLocationSetupDataLoad, kErrorSectionMissing);
   }
   struct Key {
@@ -75,11 +75,16 @@ void SetupDataFile::ReadDocument(const CIniFile& ini) {
     std::string* value;
   };
   const Key keys[] = {
-      {"PackageName", &packageName_},       {"CheckRegKey", &checkRegKey_},
-      {"Platforms", &platforms_},           {"NestedInstall", &nestedInstall_},
-      {"MsiVersion", &msiVersion_},         {"AllowNTServer", &allowNTServer_},
-      {"9xMsiInstaller", &msiInstaller9x_}, {"NTMsiInstaller", &msiInstallerNT_},
-      {"9xMsiInstallerSHA256", &msiInstaller9xSha256_}, {"NTMsiInstallerSHA256", &msiInstallerNTSha256_},
+      {kKeyPackageName, &packageName_},
+      {kKeyCheckRegKey, &checkRegKey_},
+      {kKeyPlatforms, &platforms_},
+      {kKeyNestedInstall, &nestedInstall_},
+      {kKeyMsiVersion, &msiVersion_},
+      {kKeyAllowNTServer, &allowNTServer_},
+      {kKey9xMsiInstaller, &msiInstaller9x_},
+      {kKeyNTMsiInstaller, &msiInstallerNT_},
+      {kKey9xMsiInstallerSHA256, &msiInstaller9xSha256_},
+      {kKeyNTMsiInstallerSHA256, &msiInstallerNTSha256_},
   };
   for (const Key& key : keys) {
     std::string value;
@@ -98,13 +103,13 @@ void SetupDataFile::ReadDocument(const CIniFile& ini) {
     StringList* list;
   };
   const List lists[] = {
-      {"ProductFeatures", &productFeatures_},
-      {"PreviousVersionUninstall", &previousVersionUninstall_},
-      {"ShutdownApplication", &shutdownApplication_},
-      {"IncompatibleAppExit", &incompatibleAppExit_},
-      {"IncompatibleAppUninstall", &incompatibleAppUninstall_},
-      {"UpgradeConditions", &upgradeConditions_},
-      {"LaunchApplications", &launchApplications_},
+      {kSectionProductFeatures, &productFeatures_},
+      {kSectionPreviousVersionUninstall, &previousVersionUninstall_},
+      {kSectionShutdownApplication, &shutdownApplication_},
+      {kSectionIncompatibleAppExit, &incompatibleAppExit_},
+      {kSectionIncompatibleAppUninstall, &incompatibleAppUninstall_},
+      {kSectionUpgradeConditions, &upgradeConditions_},
+      {kSectionLaunchApplications, &launchApplications_},
   };
   for (const List& list : lists) {
     StringList entries;
