@@ -76,8 +76,13 @@ class MsiLibrary {
   // the row exists, false when it does not.
   bool GetPackageProperty(unsigned long database, const char* name, std::string& value);
 
+ protected:
+  // The entry point of MSI.DLL by its name, or null (no library, or no such
+  // entry point). Every query goes through here, so a test can answer with
+  // a table of stand-in entry points.
+  virtual FARPROC Lookup(const char* entryPoint) const;
+
  private:
-  FARPROC Lookup(const char* entryPoint) const;
   template <typename Fn>
   Fn LookupAs(const char* entryPoint) const {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(Lookup(entryPoint)));

@@ -10,7 +10,7 @@
 #include "sys/recording_platform.h"
 #include "config/setup_command_line.h"
 #include "ini/memory_file_opener.h"
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "sys/format.h"
 #include "sys/scoped_handle.h"
 

@@ -7,7 +7,7 @@
 
 #include "sys/recording_platform.h"
 #include "config/setup_command_line.h"
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "steps/setup_engine.h"
 #include "sys/scoped_handle.h"
 #include "steps/temp_copy.h"

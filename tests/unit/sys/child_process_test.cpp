@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "sys/setup_exit_code.h"
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "sys/format.h"
 #include "sys/wide_ansi.h"
 

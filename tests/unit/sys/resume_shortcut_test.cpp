@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "sys/recording_platform.h"
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "sys/shell_link.h"
 
 namespace kq {
