@@ -443,7 +443,8 @@ void RunSequence::NestedInstallerAndEnd() {
         if (SuppressesRestart()) {
           RunLog("Reboot signaled by the nested installer; reboots were suppressed, so a reboot will be required later");
           rebootRequired_ = true;
-          // It may go on at the next logon from our temporary copy.
+          // The nested setup may go on at the next logon from our
+          // temporary copy: keep the copy.
           commandLine_->KeepTempCopy();
           FinalRebootOrEnd();
         }
