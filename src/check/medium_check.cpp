@@ -9,6 +9,7 @@
 #include "check/package_reader.h"
 #include "check/sha256.h"
 #include "check/text_encoding.h"
+#include "text/mbcs_path.h"
 #include "text/next_field.h"
 #include "steps/installer_command_lines.h"
 #include "steps/platform_list.h"
@@ -144,7 +145,7 @@ bool MediumChecker::CheckPackage(CheckedDataFile& checked, const std::string& fo
     facts = *options_.package;
     return true;
   }
-  if (!medium_.FindFile(folder + packageName, path)) {
+  if (!medium_.FindFile(JoinPath(folder, packageName), path)) {
     checked.Add(line, Severity::Error, "package-missing",
                 "the package " + Quoted(packageName) + " is not beside the data file" +
                     (folder.empty() ? std::string() : " (in " + folder + ")") +
