@@ -28,14 +28,14 @@ std::string MaintenanceCommandLine(const std::string& systemFolder, const std::s
 
 std::string MainInstallerCommandLine(const std::string& systemFolder, const std::string& packageFolder,
                                      const std::string& packageName, const SetupCommandLine& commandLine,
-                                     bool rebootsSuppressed) {
+                                     bool mainRestartWaits) {
   std::string text = JoinPath(systemFolder, kInstallerProgram);
   if (commandLine.GetInstallMode() == InstallMode::kDefault)
     text += " /i " + QuotedPath(JoinPath(packageFolder, packageName));
   else
     commandLine.AppendModeOption(text);
   AppendStandardOptionTail(commandLine, text);
-  commandLine.GetRestartPolicy().AppendWaitingRestart(text, rebootsSuppressed);
+  commandLine.GetRestartPolicy().AppendWaitingRestart(text, mainRestartWaits);
   return text;
 }
 

@@ -24,10 +24,10 @@ std::string MaintenanceCommandLine(const std::string& systemFolder, const std::s
 
 // The main installation: /i and the quoted package in install mode 0,
 // otherwise the mode option of the setup's command line; " REBOOT=S" is
-// added when reboots are suppressed and the command line set no REBOOT.
+// added when the restart is to wait and the command line set no REBOOT.
 std::string MainInstallerCommandLine(const std::string& systemFolder, const std::string& packageFolder,
                                      const std::string& packageName, const SetupCommandLine& commandLine,
-                                     bool rebootsSuppressed);
+                                     bool mainRestartWaits);
 
 // The NestedInstall value: PRODUCTCODE,ARGUMENTS,FLAGS.
 struct NestedInstallValue {

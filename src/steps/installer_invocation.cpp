@@ -54,9 +54,9 @@ void SetupEngine::RunMaintenanceInstaller() {
   StartInstaller(text, kLocationMaintenanceInstaller);
 }
 
-bool SetupEngine::HasNestedInstall(bool* rebootsSuppressed) {
+bool SetupEngine::HasNestedInstall(bool* mainRestartWaits) {
   SetupLog("Checking if a nested install is included");
-  if (rebootsSuppressed != nullptr) *rebootsSuppressed = false;
+  if (mainRestartWaits != nullptr) *mainRestartWaits = false;
   const SetupCommandLine& attached = RequireCommandLine(kLocationHasNestedInstall);
   const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
   if (value.empty()) return false;
@@ -68,7 +68,7 @@ bool SetupEngine::HasNestedInstall(bool* rebootsSuppressed) {
   if (msiLibrary.IsProductInstalled(nested.productCode.c_str()) && nested.noUpdate) return false;
   if (!HasNestedDataFile(nested.arguments)) return false;
 
-  if (rebootsSuppressed != nullptr) *rebootsSuppressed = AreRebootsSuppressed(attached, nested.oneReboot);
+  if (mainRestartWaits != nullptr) *mainRestartWaits = AreRebootsSuppressed(attached, nested.oneReboot);
   return true;
 }
 
@@ -99,12 +99,12 @@ std::string SetupEngine::NestedSetupFolder(const std::string& dataFile) const {
   return setupFolder;
 }
 
-void SetupEngine::RunMainInstaller(bool rebootsSuppressed) {
+void SetupEngine::RunMainInstaller(bool mainRestartWaits) {
   SetupLog("Running installer");
   const SetupCommandLine& attached = RequireCommandLine(kLocationMainInstaller);
   const std::string text =
       MainInstallerCommandLine(SystemFolder(kLocationMainInstaller), packageFolder,
-                               attached.GetSetupDataFile().GetPackageName(), attached, rebootsSuppressed);
+                               attached.GetSetupDataFile().GetPackageName(), attached, mainRestartWaits);
   StartInstaller(text, kLocationMainInstaller);
 }
 
