@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <string>
 
@@ -39,46 +38,33 @@ class TableMsiLibrary : public MsiLibrary {
   }
 };
 
+// As GetProcAddress hands them out (the library casts back by name).
 FARPROC Entry(void* function) { return reinterpret_cast<FARPROC>(function); }
 
+enum class Query { kProduct, kFeature, kComponentPath };
+
 TEST(MsiLibrary, EachQueryReadsItsEntryPointsAnswer) {
-  const std::string longPath = "C:\\" + std::string(300, 'k') + "\\welcome.exe";  // read a second time
+  // Longer than the first buffer: the path is read a second time.
+  const std::string longPath = "C:\\" + std::string(300, 'k') + "\\welcome.exe";
+  const FARPROC product = Entry(reinterpret_cast<void*>(QueryProductState));
+  const FARPROC feature = Entry(reinterpret_cast<void*>(QueryFeatureState));
+  const FARPROC path = Entry(reinterpret_cast<void*>(GetComponentPath));
   const struct {
+    Query query;
     const char* entryPoint;  // null: the query finds no entry point
     FARPROC function;
     int state;
-    std::function<bool(MsiLibrary&)> query;
     bool answer;
   } rows[] = {
-      {"MsiQueryProductStateA", Entry(reinterpret_cast<void*>(QueryProductState)), msi::kInstallStateDefault,
-       [](MsiLibrary& l) { return l.IsProductInstalled("{P}"); }, true},
-      {"MsiQueryProductStateA", Entry(reinterpret_cast<void*>(QueryProductState)), msi::kInstallStateLocal,
-       [](MsiLibrary& l) { return l.IsProductInstalled("{P}"); }, false},
-      {nullptr, nullptr, msi::kInstallStateDefault, [](MsiLibrary& l) { return l.IsProductInstalled("{P}"); },
-       false},
-      {"MsiQueryFeatureStateA", Entry(reinterpret_cast<void*>(QueryFeatureState)), msi::kInstallStateSource,
-       [](MsiLibrary& l) { return l.IsFeatureRunFromSource("Main"); }, true},
-      {"MsiQueryFeatureStateA", Entry(reinterpret_cast<void*>(QueryFeatureState)), msi::kInstallStateLocal,
-       [](MsiLibrary& l) { return l.IsFeatureRunFromSource("Main"); }, false},
-      {nullptr, nullptr, msi::kInstallStateSource, [](MsiLibrary& l) { return l.IsFeatureRunFromSource("Main"); },
-       false},
-      {"MsiGetComponentPathA", Entry(reinterpret_cast<void*>(GetComponentPath)), msi::kInstallStateLocal,
-       [&](MsiLibrary& l) {
-         std::string path;
-         return l.GetComponentPath("{C}", path) && path == longPath;
-       },
-       true},
-      {"MsiGetComponentPathA", Entry(reinterpret_cast<void*>(GetComponentPath)), msi::kInstallStateSource,
-       [](MsiLibrary& l) {
-         std::string path = "stale";
-         return l.GetComponentPath("{C}", path) || !path.empty();
-       },
-       false},
-      {nullptr, nullptr, msi::kInstallStateLocal, [](MsiLibrary& l) {
-         std::string path;
-         return l.GetComponentPath("{C}", path);
-       },
-       false},
+      {Query::kProduct, "MsiQueryProductStateA", product, msi::kInstallStateDefault, true},
+      {Query::kProduct, "MsiQueryProductStateA", product, msi::kInstallStateLocal, false},
+      {Query::kProduct, nullptr, nullptr, msi::kInstallStateDefault, false},
+      {Query::kFeature, "MsiQueryFeatureStateA", feature, msi::kInstallStateSource, true},
+      {Query::kFeature, "MsiQueryFeatureStateA", feature, msi::kInstallStateLocal, false},
+      {Query::kFeature, nullptr, nullptr, msi::kInstallStateSource, false},
+      {Query::kComponentPath, "MsiGetComponentPathA", path, msi::kInstallStateLocal, true},
+      {Query::kComponentPath, "MsiGetComponentPathA", path, msi::kInstallStateSource, false},
+      {Query::kComponentPath, nullptr, nullptr, msi::kInstallStateLocal, false},
   };
   int row = 0;
   for (const auto& r : rows) {
@@ -87,7 +73,15 @@ TEST(MsiLibrary, EachQueryReadsItsEntryPointsAnswer) {
     if (r.entryPoint != nullptr) library.table[r.entryPoint] = r.function;
     g_state = r.state;
     g_path = longPath;
-    EXPECT_EQ(r.query(library), r.answer);
+    std::string found = "stale";
+    switch (r.query) {
+      case Query::kProduct: EXPECT_EQ(library.IsProductInstalled("{P}"), r.answer); break;
+      case Query::kFeature: EXPECT_EQ(library.IsFeatureRunFromSource("Main"), r.answer); break;
+      case Query::kComponentPath:
+        EXPECT_EQ(library.GetComponentPath("{C}", found), r.answer);
+        EXPECT_EQ(found, r.answer ? longPath : "");
+        break;
+    }
   }
 }
 
