@@ -11,6 +11,14 @@
 #   no such call by its ANSI or macro name, no ANSI entry point looked up by
 #   name, and no IShellLinkA text call elsewhere. The layer's call shapes
 #   (sys/wide_ansi_call.h) are included by the layer alone.
+# - UI levels are compared only inside the UI-level unit (sys/quiet_ui.*):
+#   everything else asks its named groups (ShowsNoBoxes, HidesDialog...).
+# - The REBOOT property's name is written in one file,
+#   config/restart_policy.h (kRebootProperty).
+# - The temporary copy's record spells its sections and keys once, in
+#   steps/temp_copy_record.cpp.
+# - The unit tests are laid out as the rooms: every folder under tests/unit
+#   is a room, and every room has one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -61,4 +69,36 @@ if hits=$(git grep -n '#include "sys/wide_ansi_call.h"' -- src ':!src/sys/wide_a
   echo "$hits"
   status=1
 fi
+ui_compare='(==|!=|<|>)[[:space:]]*UiLevel::|UiLevel::k[A-Za-z]+[[:space:]]*(==|!=|<|>)|case[[:space:]]+UiLevel::'
+if hits=$(git grep -n -E "$ui_compare" -- src ':!src/sys/quiet_ui.*'); then
+  echo "FAIL: UI levels compared outside sys/quiet_ui (use its named groups):"
+  echo "$hits"
+  status=1
+fi
+# Full-line comments aside, a string literal holding the word REBOOT
+# (ONEREBOOT is another word).
+if hits=$(git grep -n -E '"[^"]*REBOOT' -- src ':!src/config/restart_policy.h' |
+  grep -v -E '^[^:]+:[0-9]+:[[:space:]]*//' | grep -E '"[^"]*\bREBOOT\b' ); then
+  echo "FAIL: the REBOOT property's name spelled outside config/restart_policy.h (use kRebootProperty):"
+  echo "$hits"
+  status=1
+fi
+for key in Run Medium DataFile Process Started RemovedUpgradeBases End; do
+  count=$(git grep -h -o "\"$key\"" -- src/steps/temp_copy_record.cpp | wc -l)
+  elsewhere=$(git grep -n "\"$key\"" -- src ':!src/steps/temp_copy_record.cpp' || true)
+  if [ "$count" -ne 1 ] || [ -n "$elsewhere" ]; then
+    echo "FAIL: the record's key \"$key\" is to be spelled once, in src/steps/temp_copy_record.cpp:"
+    git grep -n "\"$key\"" -- src || true
+    status=1
+  fi
+done
+for name in $(git ls-files 'tests/unit/*/*' | cut -d/ -f3 | sort -u); do
+  if ! printf '%s\n' "${rooms[@]}" | grep -q -x -- "$name"; then
+    echo "FAIL: tests/unit/$name is not a room (tests live under the room of the code they test: ${rooms[*]})"
+    status=1
+  fi
+done
+for room in "${rooms[@]}"; do
+  [ -n "$(git ls-files "tests/unit/$room")" ] || { echo "FAIL: the room $room has no tests/unit/$room"; status=1; }
+done
 exit $status

@@ -11,19 +11,19 @@ bool Contains(const std::string& text, const char* part) { return text.find(part
 
 }  // namespace
 
-std::string MakeRestartArguments(const std::string& argumentText, int tempCopyMarker) {
+std::string MakeRestartArguments(const std::string& argumentText, TempCopyState state) {
   std::string arguments = argumentText;
   const size_t marker = arguments.find("/~");
   if (marker == std::string::npos) {
-    if (tempCopyMarker == 1) arguments += " /~";
-    if (tempCopyMarker == 2) arguments += " /~-";
+    if (state == TempCopyState::kRunningFromCopy) arguments += " /~";
+    if (state == TempCopyState::kNone) arguments += " /~-";
   } else if (marker + 2 < arguments.size() && arguments[marker + 2] == '-') {
     arguments[marker + 2] = ' ';
   }
   return arguments;
 }
 
-bool AsksBeforeFinalReboot(const std::string& argumentText, int uiLevel) {
+bool AsksBeforeFinalReboot(const std::string& argumentText, UiLevel uiLevel) {
   if (ShowsNoBoxes(uiLevel)) return false;
   for (const char* prefix : {"/", "-"}) {
     for (const char* asking : {"QF", "QR", "QB+", "QN+"}) {

@@ -13,6 +13,11 @@ namespace kq {
 class IniFileOpener;
 class SetupSteps;
 
+// The answer to the restart question. kNotShown: the box could not be
+// shown, so nobody consented; any answer but Yes (a box closed at the end of
+// the session, say) is kNo.
+enum class RestartAnswer { kYes, kNo, kNotShown };
+
 class RunServices {
  public:
   virtual ~RunServices() = default;
@@ -37,9 +42,8 @@ class RunServices {
   virtual void ShowDialog(bool visible) = 0;
   // Whether Windows has asked to end the session.
   virtual bool SessionEnding() = 0;
-  // The restart question: IDYES (6), IDNO (7), 0 when the box could not be
-  // shown, or another value when the box was closed at the end of the session.
-  virtual int AskToRestart(const std::string& text, const std::string& caption) = 0;
+  // The restart question, asked with Yes and No.
+  virtual RestartAnswer AskToRestart(const std::string& text, const std::string& caption) = 0;
   // Sets the finish event, then posts the result to the dialog.
   virtual void SetFinishEvent() = 0;
   virtual void PostResult(uint32_t code) = 0;
@@ -48,9 +52,11 @@ class RunServices {
   // False when another instance holds the mutex or it cannot be created.
   virtual bool CreateInstanceMutex(const std::string& dataFileName) = 0;
   virtual void ReleaseInstanceMutex() = 0;
-  virtual int HookReboot(const std::string& tag, const std::string& restartProgram,
-                         const std::string& restartArguments) = 0;
-  virtual int UnhookReboot(const std::string& tag) = 0;
+  // Whether this setup's resume shortcut is in place with `tag`.
+  virtual bool HookReboot(const std::string& tag, const std::string& restartProgram,
+                          const std::string& restartArguments) = 0;
+  // Whether a resume shortcut of this setup with `tag` was found and removed.
+  virtual bool UnhookReboot(const std::string& tag) = 0;
   virtual void StartRebootThread() = 0;
   // Waits for the current child process; true when a reboot was detected
   // (an exit code that asks for one, or the end of the session).

@@ -15,8 +15,20 @@ namespace kq {
 
 namespace {
 
+// Before the dialog ends with the worker's result: posting it is the
+// worker's last act, after which it only returns. Nothing joins the worker
+// thread, and the dialog, with the engine the worker used, is destroyed as
+// soon as the modal loop ends: the pause lets the worker get out first.
 constexpr DWORD kEndDialogPauseMs = 200;
+// On WM_QUERYENDSESSION, before the end-session event is set: the child the
+// worker waits for (MSIEXEC, the engine's redistributable, an uninstaller)
+// gets the same query and may end with its own code. The worker's wait
+// takes the child before the event when both are signalled, so a child
+// that ends within the pause is read with its code (a 1641 or 3010 of its
+// own) rather than told as a bare end of the session.
 constexpr DWORD kQueryEndSessionPauseMs = 2000;
+// After the finish event, how long WM_ENDSESSION waits for the worker's
+// posted result, which follows the event at once.
 constexpr DWORD kPostedResultWaitMs = 2000;
 constexpr DWORD kPollMs = 10;
 // How long WM_ENDSESSION waits for the worker. Every step stops at its next

@@ -2,7 +2,7 @@
 // SetupDialog: the setup's only window, a small modal dialog saying "Please
 // wait while setup loads....". It owns the SetupEngine, starts the worker
 // thread the first time it is shown (at once, and never shown, when the
-// command line asks for kUiQuiet), ends when the worker posts
+// command line asks for UiLevel::kQuiet), ends when the worker posts
 // WM_ENDSETUPDIALOG, and carries the run through an end of the Windows
 // session: it tells the worker the session is ending and holds the process
 // until the worker has finished its bookkeeping.
@@ -33,7 +33,7 @@ class SetupDialog {
   SetupDialog& operator=(const SetupDialog&) = delete;
 
   // Runs the dialog modally. Returns the code the worker posted. When the
-  // dialog cannot be created: at kUiQuiet, which shows nothing, the run
+  // dialog cannot be created: at UiLevel::kQuiet, which shows nothing, the run
   // goes on without a window on this thread; otherwise kExitInvalidHandle.
   uint32_t RunModal();
 
@@ -78,7 +78,7 @@ class SetupDialog {
   std::string title_;  // under titleLock_
   volatile LONG resumeHookInPlace_ = 0;
   uint32_t result_ = 0;
-  // kUiQuiet: the dialog stays hidden from its creation to its end.
+  // UiLevel::kQuiet: the dialog stays hidden from its creation to its end.
   bool hidden_ = false;
 };
 

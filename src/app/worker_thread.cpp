@@ -21,13 +21,11 @@
 #include "sys/run_platform.h"
 #include "sys/session_end.h"
 #include "sys/setup_exit_code.h"
+#include "text/program_names.h"
 
 namespace kq {
 
 namespace {
-
-// MessageBox answers (winuser.h).
-constexpr int kAnswerYes = 6;
 
 // A command line that cannot be used is reported at kLocationSetupData with the
 // HRESULT of ERROR_INVALID_COMMAND_LINE.
@@ -110,7 +108,7 @@ class RunSequence {
   bool keepHook_ = false;            // a 3010 ending that the shortcut finishes
   bool restartAskedOnly_ = false;    // the last reboot a child reported: 3010, none started
   bool restartStarted_ = false;      // a child answered 1641 or 460393, or our reboot thread runs
-  int installMode_ = kModeDefault;
+  InstallMode installMode_ = InstallMode::kDefault;
   bool previousVersionsDone_ = false;
   bool nestedInstall_ = false;
   bool mainRestartWaits_ = false;    // the main installation's restart waits for the end of the setup
@@ -255,7 +253,7 @@ void RunSequence::StartUp() {
     ReportInternalError(kLocationSetupData, kErrorRefusedCommandLine);
     RaiseSetupExitCode(kExitInvalidCommandLine);
   }
-  RunLog(Format("UI level = %d", commandLine_->GetUiLevel()));
+  RunLog(Format("UI level = %d", UiLevelNumber(commandLine_->GetUiLevel())));
 
   const std::string& dataFileName = commandLine_->GetDataFileName();
   services_->SetTitle(GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName);
@@ -280,8 +278,8 @@ void RunSequence::StartUp() {
 }
 
 bool RunSequence::IsMainProductInstalled() {
-  return engine_->LoadProductInformation(engine_->GetPackageFolder() +
-                                         commandLine_->GetSetupDataFile().GetPackageName()) &&
+  return engine_->LoadProductInformation(
+             JoinPath(engine_->GetPackageFolder(), commandLine_->GetSetupDataFile().GetPackageName())) &&
          engine_->IsCurrentVersionInstalled();
 }
 
@@ -299,8 +297,8 @@ void RunSequence::FromTheBeginning() {
   engine_->CopySetupToTempFolder();
   StopIfSessionEnds();
 
-  restartProgram_ = commandLine_->GetSetupFolder() + "SETUP.EXE";
-  restartArguments_ = MakeRestartArguments(argumentText_, commandLine_->GetTempCopyMarker());
+  restartProgram_ = JoinPath(commandLine_->GetSetupFolder(), kSetupProgram);
+  restartArguments_ = MakeRestartArguments(argumentText_, commandLine_->GetTempCopyState());
 
   Hook(intermediateTag_);
   engine_->UninstallIncompatibleApplications();
@@ -311,11 +309,11 @@ void RunSequence::FromTheBeginning() {
   engine_->ShutDownApplications();
   StopIfSessionEnds();
 
-  if (!commandLine_->GetReinstallMode().empty() || installMode_ == kModeRepair) {
+  if (!commandLine_->GetReinstallMode().empty() || installMode_ == InstallMode::kRepair) {
     previousVersionsDone_ = true;
     // The package lives in the data file's folder, which is the setup
     // folder unless the data file was named with a folder of its own.
-    engine_->LoadProductInformation(engine_->GetPackageFolder() + commandLine_->GetSetupDataFile().GetPackageName());
+    engine_->LoadProductInformation(JoinPath(engine_->GetPackageFolder(), commandLine_->GetSetupDataFile().GetPackageName()));
   } else {
     Hook(intermediateTag_);
     previousVersionsDone_ = engine_->UninstallPreviousVersions();
@@ -333,7 +331,7 @@ void RunSequence::FromTheBeginning() {
     StopIfSessionEnds();
   }
 
-  if (installMode_ == kModeDefault) Maintenance();
+  if (installMode_ == InstallMode::kDefault) Maintenance();
   MainInstallation();
 }
 
@@ -404,7 +402,7 @@ void RunSequence::NestedSetupIfMissing() {
 }
 
 void RunSequence::MainInstallation() {
-  if (installMode_ == kModeDefault || installMode_ == kModeInstall) {
+  if (installMode_ == InstallMode::kDefault || installMode_ == InstallMode::kInstall) {
     RunLog("Install mode is default or configure");
     nestedInstall_ = engine_->HasNestedInstall(&mainRestartWaits_);
     if (nestedInstall_ && !mainRestartWaits_) {
@@ -454,15 +452,16 @@ void RunSequence::NestedInstallerAndEnd() {
         if (SuppressesRestart()) {
           RunLog("Reboot signaled by the nested installer; reboots were suppressed, so a reboot will be required later");
           rebootRequired_ = true;
-          // It may go on at the next logon from our temporary copy.
-          commandLine_->SetTempCopyMarker(2);
+          // The nested setup may go on at the next logon from our
+          // temporary copy: keep the copy.
+          commandLine_->KeepTempCopy();
           FinalRebootOrEnd();
         }
         if (nestedExitCode_ == kExitIntermediateReboot) {
           RunLog("Exiting due to intermediate reboot after launching the nested installer");
           // The nested setup runs from our temporary copy and restarts from
           // there after the reboot: keep the copy.
-          commandLine_->SetTempCopyMarker(2);
+          commandLine_->KeepTempCopy();
         } else {
           RunLog("Exiting due to reboot after launching the nested installer");
         }
@@ -476,7 +475,7 @@ void RunSequence::NestedInstallerAndEnd() {
 
 void RunSequence::EndUnlessNestedProductInstalled() {
   // Other modes (a removal, an administrative installation...) run no nested setup.
-  if (!nestedInstall_ && installMode_ != kModeDefault && installMode_ != kModeInstall) return;
+  if (!nestedInstall_ && installMode_ != InstallMode::kDefault && installMode_ != InstallMode::kInstall) return;
   const std::string& value = commandLine_->GetSetupDataFile().GetNestedInstall();
   if (!nestedInstall_ && value.empty()) return;
   if (engine_->IsNestedProductInstalled()) return;
@@ -506,13 +505,14 @@ void RunSequence::FinalRebootOrEnd() {
       engine_->GetProductName(productName);
       std::string text = GetMessageTextOr(kMsgRestart, "You must restart your system.");
       SubstitutePlaceholders({"_PRODUCT_NAME_," + productName}, text);
-      const int answer = services_->AskToRestart(text, GetMessageTextOr(kMsgWarning, "Warning"));
+      const RestartAnswer answer = services_->AskToRestart(text, GetMessageTextOr(kMsgWarning, "Warning"));
       // A box closed because the session ends is no answer.
       StopIfSessionEnds();
       // Only a Yes restarts Windows: a question nobody saw is no consent.
-      if (answer != kAnswerYes) {
-        RunLog(answer == 0 ? "The restart question could not be shown, so Windows is not restarted"
-                             : "The restart was declined, so Windows is not restarted");
+      if (answer != RestartAnswer::kYes) {
+        RunLog(answer == RestartAnswer::kNotShown
+                   ? "The restart question could not be shown, so Windows is not restarted"
+                   : "The restart was declined, so Windows is not restarted");
         EndWithRestartRequired();
       }
     }
@@ -532,7 +532,7 @@ void RunSequence::EndWithRestartRequired() {
 }
 
 void RunSequence::Hook(const std::string& tag) {
-  hookInPlace_ = services_->HookReboot(tag, restartProgram_, restartArguments_) != 0;
+  hookInPlace_ = services_->HookReboot(tag, restartProgram_, restartArguments_);
 }
 
 void RunSequence::Unhook(const char* reason, const std::string& tag) {

@@ -41,11 +41,14 @@ class DialogServices : public RunServices {
   void SetTitle(const std::string& title) override { dialog_.PostTitle(title); }
   void ShowDialog(bool visible) override { ShowWindowAsync(Window(), visible ? SW_SHOWNORMAL : SW_HIDE); }
   bool SessionEnding() override { return WaitForSingleObject(dialog_.GetEndSessionEvent(), 0) == WAIT_OBJECT_0; }
-  int AskToRestart(const std::string& text, const std::string& caption) override {
+  RestartAnswer AskToRestart(const std::string& text, const std::string& caption) override {
     const int answer =
         MessageBoxA(Window(), text.c_str(), caption.c_str(), MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND);
-    if (answer == 0) SetupLogF("MessageBox() failed. Error Code = %08X", static_cast<unsigned>(GetLastError()));
-    return answer;
+    if (answer == 0) {
+      SetupLogF("MessageBox() failed. Error Code = %08X", static_cast<unsigned>(GetLastError()));
+      return RestartAnswer::kNotShown;
+    }
+    return answer == IDYES ? RestartAnswer::kYes : RestartAnswer::kNo;
   }
   void SetFinishEvent() override { SetEvent(dialog_.GetFinishEvent()); }
   void PostResult(uint32_t code) override {
@@ -60,21 +63,21 @@ class DialogServices : public RunServices {
     ReleaseMutex(mutex_.Get());
     mutex_.Close();
   }
-  int HookReboot(const std::string& tag, const std::string& restartProgram,
-                 const std::string& restartArguments) override {
-    const int placed =
+  bool HookReboot(const std::string& tag, const std::string& restartProgram,
+                  const std::string& restartArguments) override {
+    const bool placed =
         kq::HookReboot(Window(), tag, restartProgram, restartArguments, ClassifyResumeShortcuts(ProgramFolder(), tag));
-    dialog_.NoteResumeHook(placed != 0);
+    dialog_.NoteResumeHook(placed);
     return placed;
   }
-  int UnhookReboot(const std::string& tag) override {
-    const int removed = kq::UnhookReboot(Window(), tag, ClassifyResumeShortcuts(ProgramFolder(), tag));
-    if (removed != 0) dialog_.NoteResumeHook(false);
+  bool UnhookReboot(const std::string& tag) override {
+    const bool removed = kq::UnhookReboot(Window(), tag, ClassifyResumeShortcuts(ProgramFolder(), tag));
+    if (removed) dialog_.NoteResumeHook(false);
     return removed;
   }
   void StartRebootThread() override { kq::StartRebootThread(); }
   bool WaitForChild(uint32_t* exitCode) override {
-    return WaitForChildOrReboot(CurrentChildProcess(), dialog_.GetEndSessionEvent(), false, exitCode) != 0;
+    return WaitForChildOrReboot(CurrentChildProcess(), dialog_.GetEndSessionEvent(), false, exitCode);
   }
 
  private:

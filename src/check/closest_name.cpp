@@ -1,7 +1,9 @@
 #include "check/closest_name.h"
 
 #include <algorithm>
+#include <iterator>
 
+#include "config/setup_data_names.h"
 #include "text/ascii_text.h"
 
 namespace kq {
@@ -27,16 +29,12 @@ size_t EditDistance(const std::string& a, const std::string& b) {
 }  // namespace
 
 const std::vector<std::string>& KnownSections() {
-  static const std::vector<std::string> kSections = {
-      "ProductInformation",  "ProductFeatures",          "PreviousVersionUninstall", "ShutdownApplication",
-      "IncompatibleAppExit", "IncompatibleAppUninstall", "UpgradeConditions",        "LaunchApplications"};
+  static const std::vector<std::string> kSections(std::begin(kSectionNames), std::end(kSectionNames));
   return kSections;
 }
 
 const std::vector<std::string>& KnownInformationKeys() {
-  static const std::vector<std::string> kKeys = {
-      "PackageName",   "CheckRegKey",    "Platforms",      "NestedInstall",        "MsiVersion",
-      "AllowNTServer", "9xMsiInstaller", "NTMsiInstaller", "9xMsiInstallerSHA256", "NTMsiInstallerSHA256"};
+  static const std::vector<std::string> kKeys(std::begin(kInformationKeyNames), std::end(kInformationKeyNames));
   return kKeys;
 }
 

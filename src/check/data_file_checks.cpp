@@ -10,16 +10,14 @@
 #include "steps/software_entries.h"
 #include "steps/version_number.h"
 #include "steps/windows_installer_rules.h"
+#include "sys/internal_error.h"
+#include "config/setup_data_names.h"
 
 namespace kq {
 
 namespace {
 
-constexpr char kInformation[] = "ProductInformation";
-
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
-bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // A GUID without its braces, as a publisher copies it from a tool.
 bool IsBareGuid(const std::string& text) { return IsBracedGuid("{" + text + "}"); }
@@ -36,9 +34,9 @@ char NonHexInGuid(const std::string& text) {
     const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
     const char c = bare[i];
     if (dash != (c == '-')) return '\0';
-    const bool alphanumeric = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool alphanumeric = IsAsciiDigit(c) || IsAsciiLetter(c);
     if (!dash && !alphanumeric) return '\0';
-    if (!dash && !IsHex(c) && found == '\0') found = c;
+    if (!dash && !IsHexDigit(c) && found == '\0') found = c;
   }
   return found;
 }
@@ -103,7 +101,7 @@ void CheckUnknownNames(CheckedDataFile& checked) {
         checked.Add(line.number, Severity::Warning, "outside-section",
                     "this line stands before the first [section] and is not read; put it into a section or make it "
                     "a comment (;)");
-    } else if (line.section == kInformation) {
+    } else if (line.section == kSectionProductInformation) {
       if (!line.keyLine) {
         if (!text.empty() && text[0] != ';')
           checked.Add(line.number, Severity::Warning, "unknown-key",
@@ -144,7 +142,7 @@ void CheckUnknownNames(CheckedDataFile& checked) {
 void CheckCheckRegKey(CheckedDataFile& checked) {
   const std::string& value = checked.Data().GetCheckRegKey();
   if (value.empty()) return;
-  const int line = checked.KeyLine("CheckRegKey");
+  const int line = checked.KeyLine(kKeyCheckRegKey);
   RegistryKeyCheck check;
   if (!ReadRegistryKeyCheck(value, check)) {
     checked.Add(line, Severity::Error, "check-reg-key",
@@ -170,7 +168,7 @@ void CheckCheckRegKey(CheckedDataFile& checked) {
 void CheckPlatforms(CheckedDataFile& checked) {
   const std::string& platforms = checked.Data().GetPlatforms();
   if (platforms.empty()) return;
-  const int line = checked.KeyLine("Platforms");
+  const int line = checked.KeyLine(kKeyPlatforms);
   const char* const kFormat = "write FAMILY:MAJOR.MINOR[:SERVICEPACK] entries such as NT:5.0,9X:4.10";
   std::string rest = platforms;
   std::vector<std::string> seen;
@@ -219,14 +217,14 @@ void CheckInformationValues(CheckedDataFile& checked) {
   const SetupDataFile& data = checked.Data();
   uint32_t parts[3] = {0, 0, 0};
   if (!data.GetMsiVersion().empty() && !ReadMsiVersion(data.GetMsiVersion(), parts))
-    checked.Add(checked.KeyLine("MsiVersion"), Severity::Error, "msi-version",
+    checked.Add(checked.KeyLine(kKeyMsiVersion), Severity::Error, "msi-version",
                 "MsiVersion " + Quoted(data.GetMsiVersion()) +
                     " is not a version SETUP.EXE can read (internal error); write MAJOR[.MINOR[.BUILD]], such as 2.0");
 
   const std::string& allow = data.GetAllowNTServer();
   if (!allow.empty() && !ForbidsNtServer(allow) && !EqualsNoCase(allow, "YES") && !EqualsNoCase(allow, "TRUE") &&
       allow != "1")
-    checked.Add(checked.KeyLine("AllowNTServer"), Severity::Warning, "allow-nt-server",
+    checked.Add(checked.KeyLine(kKeyAllowNTServer), Severity::Warning, "allow-nt-server",
                 "AllowNTServer " + Quoted(allow) +
                     " allows NT Server: only FALSE, NO or 0 refuse it; write NO to "
                     "refuse servers or YES to allow them");
@@ -237,8 +235,8 @@ void CheckInformationValues(CheckedDataFile& checked) {
     const char* pinKey;
     const std::string& pin;
   } const downloads[] = {
-      {"NTMsiInstaller", data.GetNTMsiInstaller(), "NTMsiInstallerSHA256", data.GetNTMsiInstallerSHA256()},
-      {"9xMsiInstaller", data.Get9xMsiInstaller(), "9xMsiInstallerSHA256", data.Get9xMsiInstallerSHA256()},
+      {kKeyNTMsiInstaller, data.GetNTMsiInstaller(), kKeyNTMsiInstallerSHA256, data.GetNTMsiInstallerSHA256()},
+      {kKey9xMsiInstaller, data.Get9xMsiInstaller(), kKey9xMsiInstallerSHA256, data.Get9xMsiInstallerSHA256()},
   };
   for (const Download& download : downloads) {
     HttpAddress address;
@@ -261,7 +259,7 @@ void CheckInformationValues(CheckedDataFile& checked) {
 void CheckNestedInstallValue(CheckedDataFile& checked) {
   const std::string& value = checked.Data().GetNestedInstall();
   if (value.empty()) return;
-  const int line = checked.KeyLine("NestedInstall");
+  const int line = checked.KeyLine(kKeyNestedInstall);
   NestedInstallValue nested;
   if (!ReadNestedInstall(value, nested)) {
     checked.Add(line, Severity::Error, "nested-install",
@@ -288,7 +286,7 @@ void CheckNestedInstallValue(CheckedDataFile& checked) {
 }
 
 void CheckProductCodeLists(CheckedDataFile& checked) {
-  for (const char* section : {"PreviousVersionUninstall", "IncompatibleAppExit", "IncompatibleAppUninstall"}) {
+  for (const char* section : kProductListSections) {
     for (const IniSourceLine* line : checked.Entries(section)) {
       std::string entry = line->value;
       TrimBlanks(entry);
@@ -298,7 +296,7 @@ void CheckProductCodeLists(CheckedDataFile& checked) {
 }
 
 void CheckShutdownEntries(CheckedDataFile& checked) {
-  for (const IniSourceLine* line : checked.Entries("ShutdownApplication")) {
+  for (const IniSourceLine* line : checked.Entries(kSectionShutdownApplication)) {
     std::string entry = line->value;
     TrimBlanks(entry);
     ShutdownEntry shutdown;
@@ -330,7 +328,7 @@ void CheckShutdownEntries(CheckedDataFile& checked) {
 void CheckUpgradeEntries(CheckedDataFile& checked) {
   const char* const kFormat =
       "write UNINSTALLKEY,RANGES,ACTION such as {6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D},1.0-1.9,REMOVE";
-  for (const IniSourceLine* line : checked.Entries("UpgradeConditions")) {
+  for (const IniSourceLine* line : checked.Entries(kSectionUpgradeConditions)) {
     std::string value = line->value;
     TrimBlanks(value);
     const UpgradeEntry condition = ReadUpgradeEntry(value);
@@ -372,7 +370,7 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
 }
 
 void CheckLaunchEntries(CheckedDataFile& checked) {
-  for (const IniSourceLine* line : checked.Entries("LaunchApplications")) {
+  for (const IniSourceLine* line : checked.Entries(kSectionLaunchApplications)) {
     if (line->keyLine && (line->key.find(',') != std::string::npos || IsBracedGuid(line->key))) {
       checked.Add(line->number, Severity::Error, "launch-equals",
                   "this line holds '=', so SETUP.EXE reads it as KEY=VALUE, looks for a component " +
@@ -412,7 +410,7 @@ void CheckedDataFile::Add(int line, Severity severity, const char* code, const s
 
 int CheckedDataFile::KeyLine(const std::string& key) const {
   for (const IniSourceLine& line : lines_) {
-    if (line.section == kInformation && line.keyLine && line.key == key) return line.number;
+    if (line.section == kSectionProductInformation && line.keyLine && line.key == key) return line.number;
   }
   return 0;
 }
@@ -439,29 +437,31 @@ bool IsBracedGuid(const std::string& text) {
   static const char kShape[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
   if (text.size() != sizeof kShape - 1) return false;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (kShape[i] == 'X' ? !IsHex(text[i]) : text[i] != kShape[i]) return false;
+    if (kShape[i] == 'X' ? !IsHexDigit(text[i]) : text[i] != kShape[i]) return false;
   }
   return true;
 }
 
 bool CheckNamesAndRequiredContent(CheckedDataFile& checked) {
+  const std::string sectionMissing = InternalErrorCodeText(kLocationSetupDataLoad, kErrorSectionMissing);
   CheckUnknownNames(checked);
   bool complete = true;
-  if (checked.HeaderLine(kInformation) == 0) {
+  if (checked.HeaderLine(kSectionProductInformation) == 0) {
     checked.Add(0, Severity::Error, "missing-section",
-                "there is no [ProductInformation] section (SETUP.EXE stops with Error Code: 0001.80040065); add it "
-                "with PackageName=");
+                "there is no [ProductInformation] section (SETUP.EXE stops with " + sectionMissing +
+                    "); add it with PackageName=");
     complete = false;
-  } else if (checked.KeyLine("PackageName") == 0) {
-    checked.Add(checked.HeaderLine(kInformation), Severity::Error, "missing-key",
-                "[ProductInformation] has no PackageName (SETUP.EXE stops with Error Code: 0001.80040066); add "
-                "PackageName=<the package>.msi");
+  } else if (checked.KeyLine(kKeyPackageName) == 0) {
+    checked.Add(checked.HeaderLine(kSectionProductInformation), Severity::Error, "missing-key",
+                "[ProductInformation] has no PackageName (SETUP.EXE stops with " +
+                    InternalErrorCodeText(kLocationSetupDataLoad, kErrorValueMissing) +
+                    "); add PackageName=<the package>.msi");
     complete = false;
   }
-  if (checked.HeaderLine("ProductFeatures") == 0) {
+  if (checked.HeaderLine(kSectionProductFeatures) == 0) {
     checked.Add(0, Severity::Error, "missing-section",
-                "there is no [ProductFeatures] section (SETUP.EXE stops with Error Code: 0001.80040065); add it with "
-                "the package's features, one per line");
+                "there is no [ProductFeatures] section (SETUP.EXE stops with " + sectionMissing +
+                    "); add it with the package's features, one per line");
     complete = false;
   }
   return complete;

@@ -1,7 +1,6 @@
 #include "check/medium_check.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 
 #include "check/closest_name.h"
@@ -10,13 +9,16 @@
 #include "check/package_reader.h"
 #include "check/sha256.h"
 #include "check/text_encoding.h"
+#include "text/mbcs_path.h"
 #include "text/next_field.h"
 #include "steps/installer_command_lines.h"
 #include "steps/platform_list.h"
 #include "steps/software_entries.h"
 #include "steps/windows_installer_rules.h"
+#include "sys/internal_error.h"
 #include "sys/run_platform.h"
 #include "sys/setup_exit_code.h"
+#include "config/setup_data_names.h"
 
 namespace kq {
 
@@ -86,14 +88,12 @@ bool MediumChecker::CheckDataFile(const std::string& relative, PackageFacts& fac
   } else if (Load(checked, path) && CheckNamesAndRequiredContent(checked)) {
     bool loaded = false;
     const uint32_t code = CatchSetupExitCode([&] {
-      loaded = checked.Data().Load(std::string(), path, false) == 1;
+      loaded = checked.Data().Load(std::string(), path, false);
       RaiseSetupExitCode(kExitSuccess);
     });
     if (!loaded) {
-      char hresult[16];
-      std::snprintf(hresult, sizeof hresult, "%08X", static_cast<unsigned>(code));
       checked.Add(0, Severity::Error, "load",
-                  std::string("SETUP.EXE cannot read this file (Error Code: 0001.") + hresult + ")");
+                  "SETUP.EXE cannot read this file (" + InternalErrorCodeText(kLocationSetupDataLoad, code) + ")");
     } else {
       CheckValueFormats(checked);
       packageRead = CheckPackage(checked, RelativeFolder(name), facts);
@@ -134,7 +134,7 @@ bool MediumChecker::Load(CheckedDataFile& checked, const std::string& path) {
 
 bool MediumChecker::CheckPackage(CheckedDataFile& checked, const std::string& folder, PackageFacts& facts) {
   const std::string& packageName = checked.Data().GetPackageName();
-  const int line = checked.KeyLine("PackageName");
+  const int line = checked.KeyLine(kKeyPackageName);
   std::string path;
   if (packageName.empty()) {
     checked.Add(line, Severity::Error, "package-missing",
@@ -145,7 +145,7 @@ bool MediumChecker::CheckPackage(CheckedDataFile& checked, const std::string& fo
     facts = *options_.package;
     return true;
   }
-  if (!medium_.FindFile(folder + packageName, path)) {
+  if (!medium_.FindFile(JoinPath(folder, packageName), path)) {
     checked.Add(line, Severity::Error, "package-missing",
                 "the package " + Quoted(packageName) + " is not beside the data file" +
                     (folder.empty() ? std::string() : " (in " + folder + ")") +
@@ -178,7 +178,7 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
     }
     return std::string();
   };
-  const std::vector<const IniSourceLine*> featureLines = checked.Entries("ProductFeatures");
+  const std::vector<const IniSourceLine*> featureLines = checked.Entries(kSectionProductFeatures);
   const StringList& features = data.GetProductFeatures();
   for (size_t i = 0; i < features.size() && i < featureLines.size(); ++i) {
     if (std::find(facts.features.begin(), facts.features.end(), features[i]) != facts.features.end()) continue;
@@ -192,7 +192,7 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
                     (other.empty() ? "its features are " + known : "feature names are case-sensitive: write " + other));
   }
 
-  for (const IniSourceLine* line : checked.Entries("LaunchApplications")) {
+  for (const IniSourceLine* line : checked.Entries(kSectionLaunchApplications)) {
     std::string componentCode;
     std::string arguments;
     if (line->keyLine && (line->key.find(',') != std::string::npos || IsBracedGuid(line->key))) continue;
@@ -213,14 +213,14 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
                                   static_cast<uint32_t>(facts.requiredEngine % 100), 0};
     const std::string version = std::to_string(required[0]) + "." + std::to_string(required[1]);
     if (!IsVersionAtLeast(parts, required)) {
-      checked.Add(checked.KeyLine("MsiVersion"), Severity::Warning, "msi-version-low",
+      checked.Add(checked.KeyLine(kKeyMsiVersion), Severity::Warning, "msi-version-low",
                   "MsiVersion " + data.GetMsiVersion() + " is lower than the Windows Installer " + version +
                       " the package requires (summary information page count " + std::to_string(facts.requiredEngine) +
                       "): the engine check passes, then MSIEXEC refuses the "
                       "package; write MsiVersion=" +
                       version);
     } else if (!IsVersionAtLeast(required, parts)) {
-      checked.Add(checked.KeyLine("MsiVersion"), Severity::Warning, "msi-version-high",
+      checked.Add(checked.KeyLine(kKeyMsiVersion), Severity::Warning, "msi-version-high",
                   "MsiVersion " + data.GetMsiVersion() + " is above the Windows Installer " + version +
                       " the package requires (summary information page count " + std::to_string(facts.requiredEngine) +
                       "), so machines that have " + version +
@@ -236,17 +236,16 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
                       "] names Uninstall keys, which for a Windows Installer product are its ProductCode: this "
                       "entry never matches any installed product; write the ProductCode of the product meant");
     };
-    for (const char* section : {"PreviousVersionUninstall", "IncompatibleAppExit", "IncompatibleAppUninstall"}) {
+    for (const char* section : kProductListSections) {
       for (const IniSourceLine* line : checked.Entries(section)) {
         std::string entry = line->value;
         TrimBlanks(entry);
         checkKey(*line, entry, section);
       }
     }
-    for (const IniSourceLine* line : checked.Entries("UpgradeConditions")) {
-      std::string rest = line->value;
-      std::string key;
-      if (NextField(rest, key, ",", QuoteMode::Remove)) checkKey(*line, key, "UpgradeConditions");
+    for (const IniSourceLine* line : checked.Entries(kSectionUpgradeConditions)) {
+      const UpgradeEntry condition = ReadUpgradeEntry(line->value);
+      if (condition.fields >= 1) checkKey(*line, condition.uninstallKey, kSectionUpgradeConditions);
     }
   }
 
@@ -254,12 +253,12 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
   const std::string removesOwn =
       "this is the package's own ProductCode: a medium never removes its own product, so SETUP.EXE skips this "
       "entry and the product takes the maintenance path; ";
-  for (const char* section : {"PreviousVersionUninstall", "IncompatibleAppExit", "IncompatibleAppUninstall"}) {
+  for (const char* section : kProductListSections) {
     for (const IniSourceLine* line : checked.Entries(section)) {
       std::string entry = line->value;
       TrimBlanks(entry);
       if (!EqualsNoCase(entry, facts.productCode)) continue;
-      if (std::string(section) == "PreviousVersionUninstall")
+      if (std::string(section) == kSectionPreviousVersionUninstall)
         checked.Add(line->number, Severity::Error, "removes-own-product",
                     removesOwn + "remove the entry, or write the ProductCode of the earlier version meant");
       else
@@ -268,7 +267,7 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
                         "] treats it as other software in the way; remove the entry");
     }
   }
-  const std::vector<const IniSourceLine*> conditions = checked.Entries("UpgradeConditions");
+  const std::vector<const IniSourceLine*> conditions = checked.Entries(kSectionUpgradeConditions);
   bool ownListed = false;
   for (const IniSourceLine* line : conditions) {
     const UpgradeEntry condition = ReadUpgradeEntry(line->value);
@@ -279,7 +278,7 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
                   removesOwn + "write " + facts.productCode + ",,LEAVE");
   }
   if (!conditions.empty() && !ownListed)
-    checked.Add(checked.HeaderLine("UpgradeConditions"), Severity::Warning, "upgrade-own-product",
+    checked.Add(checked.HeaderLine(kSectionUpgradeConditions), Severity::Warning, "upgrade-own-product",
                 "[UpgradeConditions] has no entry for the package's own ProductCode, so running the setup again after "
                 "the upgrade fails with 1603 instead of reaching maintenance; add " +
                     facts.productCode + ",,LEAVE");
@@ -292,8 +291,8 @@ void MediumChecker::CheckRedistributables(CheckedDataFile& checked) {
     const char* key;
     const std::string& value;
   } const pins[] = {
-      {"INSNTMSI.EXE", "NTMsiInstallerSHA256", data.GetNTMsiInstallerSHA256()},
-      {"INS9XMSI.EXE", "9xMsiInstallerSHA256", data.Get9xMsiInstallerSHA256()},
+      {"INSNTMSI.EXE", kKeyNTMsiInstallerSHA256, data.GetNTMsiInstallerSHA256()},
+      {"INS9XMSI.EXE", kKey9xMsiInstallerSHA256, data.Get9xMsiInstallerSHA256()},
   };
   for (const Pin& pin : pins) {
     std::string path;
@@ -314,7 +313,7 @@ void MediumChecker::CheckNestedSetup(CheckedDataFile& checked, Findings& nested)
   if (value.empty() || !ReadNestedInstall(value, entry)) return;
   const std::string dataFile = WindowsName(NestedDataFileWord(entry.arguments));
   if (dataFile.empty()) return;
-  const int line = checked.KeyLine("NestedInstall");
+  const int line = checked.KeyLine(kKeyNestedInstall);
   std::string path;
   if (!medium_.FindFile(dataFile, path)) {
     checked.Add(line, Severity::Error, "nested-data-file",

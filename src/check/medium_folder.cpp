@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "text/mbcs_path.h"
+
 namespace kq {
 
 bool MediumFolder::ReadFile(const std::string& path, std::string& bytes) {
@@ -17,9 +19,8 @@ bool MediumFolder::ReadFile(const std::string& path, std::string& bytes) {
 }
 
 std::string RelativeFolder(const std::string& relative) {
-  const std::string name = WindowsName(relative);
-  const size_t slash = name.rfind('\\');
-  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+  // In the target code page: a trail byte 0x5C ends no folder.
+  return FolderOf(WindowsName(relative));
 }
 
 std::string WindowsName(const std::string& relative) {

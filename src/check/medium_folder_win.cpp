@@ -2,6 +2,7 @@
 
 #include "check/medium_folder.h"
 #include "sys/wide_ansi.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
@@ -11,9 +12,9 @@ bool MediumFolder::Exists() const {
 }
 
 bool MediumFolder::FindFile(const std::string& relative, std::string& path) const {
-  std::string full = WindowsName(root_);
-  if (!full.empty() && full.back() != '\\') full += '\\';
-  full += WindowsName(relative);
+  // The medium's folder came from this system's command line, in its own
+  // ANSI code page, whatever code page the data file is checked for.
+  const std::string full = JoinPath(WindowsName(root_), WindowsName(relative), GetACP());
   const DWORD attributes = FileAttributesByName(full);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
   path = full;

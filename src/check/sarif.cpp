@@ -1,5 +1,7 @@
 #include "check/sarif.h"
 
+#include "text/ascii_text.h"
+
 namespace kq {
 
 namespace {
@@ -69,8 +71,7 @@ std::string RelativeUri(const std::string& file) {
     const unsigned char byte = static_cast<unsigned char>(c);
     if (c == '\\' || c == '/') {
       uri += '/';
-    } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-               c == '_' || c == '~') {
+    } else if (IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-' || c == '.' || c == '_' || c == '~') {
       uri += c;
     } else {
       uri += '%';

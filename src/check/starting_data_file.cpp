@@ -1,14 +1,14 @@
 #include "check/starting_data_file.h"
 
 #include "check/package_reader.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
 bool StartingDataFile(const std::string& path, std::string& text) {
   PackageFacts facts;
   if (!ReadPackage(path, facts)) return false;
-  const size_t slash = path.find_last_of("/\\");
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string name = NameOf(path);
   const std::string productCode = facts.productCode.empty() ? "{PRODUCTCODE}" : facts.productCode;
 
   // A ';' line is a comment before the first section and inside

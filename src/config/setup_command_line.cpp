@@ -10,9 +10,20 @@ namespace {
 
 constexpr char kDefaultDataFile[] = "SETUP.INI";
 
-// Option texts by install mode and UI level (mode 7 is built from pieces).
-const char* const kModeOptions[] = {"", " /I", " /f", " /x", " /j", " /a", " /p "};
-const char* const kUiLevelOptions[] = {"", " /qf", " /qr", " /qb+", " /qb", " /qb-", " /qn+", " /qn"};
+// The option text of an install mode (/a with /p is built from pieces).
+const char* ModeOptionText(InstallMode mode) {
+  switch (mode) {
+    case InstallMode::kDefault: return "";
+    case InstallMode::kInstall: return " /I";
+    case InstallMode::kRepair: return " /f";
+    case InstallMode::kUninstall: return " /x";
+    case InstallMode::kAdvertise: return " /j";
+    case InstallMode::kAdministrative: return " /a";
+    case InstallMode::kPatch:
+    case InstallMode::kAdministrativePatch: return " /p ";
+  }
+  return "";
+}
 
 void TrimLeadingBlanks(std::string& text) {
   size_t begin = 0;
@@ -44,13 +55,13 @@ void SetupCommandLine::Reset() {
   setupDataFile_.Clear();
   dataFileName_.clear();
   setupFolder_.clear();
-  installMode_ = kModeDefault;
+  installMode_ = InstallMode::kDefault;
   modeArgument_.clear();
   reinstallMode_.clear();
   packagePath_.clear();
-  languageOrTransformOption_ = 0;
+  languageOrTransformOption_ = LanguageOrTransforms::kNone;
   languageOrTransforms_.clear();
-  uiLevel_ = kUiNone;
+  uiLevel_ = UiLevel::kNone;
   logOption_ = false;
   logModes_.clear();
   logFile_.clear();
@@ -58,7 +69,8 @@ void SetupCommandLine::Reset() {
   mifFile_.clear();
   passThroughOptions_.clear();
   properties_.clear();
-  tempCopyMarker_ = 0;
+  tempCopyState_ = TempCopyState::kNotYet;
+  keepsTempCopy_ = false;
   restartPolicy_ = RestartPolicy();
 }
 
@@ -120,7 +132,7 @@ bool SetupCommandLine::HandleArgument(int index, const std::string& token, std::
     std::string name = token;
     std::string quoted = token;
     if (token[0] == '"' && !NextField(quoted, name, " ", QuoteMode::Remove)) name = token;
-    if (setupDataFile_.Load(setupFolder_, name, true) != 0) {
+    if (setupDataFile_.Load(setupFolder_, name, true)) {
       dataFileName_ = name;
       return true;
     }
@@ -162,7 +174,7 @@ bool SetupCommandLine::AddProperty(const std::string& name, const std::string& v
     if (restartPolicy_.RebootGiven() || !ReadRebootMode(value, mode)) return false;
     restartPolicy_ = RestartPolicy(mode);
   } else if (name == "REINSTALLMODE") {
-    if (installMode_ != kModeDefault && installMode_ != kModeInstall) return false;
+    if (installMode_ != InstallMode::kDefault && installMode_ != InstallMode::kInstall) return false;
     reinstallMode_ = value;
   }
   return true;
@@ -196,33 +208,36 @@ bool SetupCommandLine::HandleOption(char prefix, const std::string& option, std:
   const bool accepted = HandleOptionWord(option, rest, handled);
   if (handled) return accepted;
   const std::string suffix = option.substr(1);
-  const bool noLanguageOrTransforms = languageOrTransformOption_ == 0;
+  const bool noLanguageOrTransforms = languageOrTransformOption_ == LanguageOrTransforms::kNone;
   switch (ToLowerAscii(option[0])) {
     case 'a':
-      if (!noLanguageOrTransforms || (installMode_ != kModeDefault && installMode_ != kModePatch)) {
+      if (!noLanguageOrTransforms || (installMode_ != InstallMode::kDefault && installMode_ != InstallMode::kPatch)) {
         return false;
       }
-      installMode_ = installMode_ == kModePatch ? kModeAdministrativePatch : kModeAdministrative;
+      installMode_ =
+          installMode_ == InstallMode::kPatch ? InstallMode::kAdministrativePatch : InstallMode::kAdministrative;
       return NextOptionArgument(rest, packagePath_);
     case 'f':
-      if (!noLanguageOrTransforms || installMode_ != kModeDefault) return false;
-      installMode_ = kModeRepair;
+      if (!noLanguageOrTransforms || installMode_ != InstallMode::kDefault) return false;
+      installMode_ = InstallMode::kRepair;
       modeArgument_ = suffix;
       return NextOptionArgument(rest, packagePath_);
     case 'g':
     case 't':
-      if (!noLanguageOrTransforms || (installMode_ != kModeDefault && installMode_ != kModeAdvertise)) {
+      if (!noLanguageOrTransforms ||
+          (installMode_ != InstallMode::kDefault && installMode_ != InstallMode::kAdvertise)) {
         return false;
       }
-      languageOrTransformOption_ = ToLowerAscii(option[0]) == 'g' ? 1 : 2;
+      languageOrTransformOption_ =
+          ToLowerAscii(option[0]) == 'g' ? LanguageOrTransforms::kLanguage : LanguageOrTransforms::kTransforms;
       return NextOptionArgument(rest, languageOrTransforms_);
     case 'i':
-      if (!noLanguageOrTransforms || installMode_ != kModeDefault) return false;
-      installMode_ = kModeInstall;
+      if (!noLanguageOrTransforms || installMode_ != InstallMode::kDefault) return false;
+      installMode_ = InstallMode::kInstall;
       return NextOptionArgument(rest, packagePath_);
     case 'j':
-      if (installMode_ != kModeDefault || mifOption_) return false;
-      installMode_ = kModeAdvertise;
+      if (installMode_ != InstallMode::kDefault || mifOption_) return false;
+      installMode_ = InstallMode::kAdvertise;
       modeArgument_ = suffix;
       return NextOptionArgument(rest, packagePath_);
     case 'l':
@@ -231,38 +246,39 @@ bool SetupCommandLine::HandleOption(char prefix, const std::string& option, std:
       logModes_ = suffix;
       return NextOptionArgument(rest, logFile_);
     case 'm':
-      if (mifOption_ || installMode_ == kModeAdvertise || installMode_ == kModePatch ||
-          installMode_ == kModeAdministrativePatch) {
+      if (mifOption_ || installMode_ == InstallMode::kAdvertise || installMode_ == InstallMode::kPatch ||
+          installMode_ == InstallMode::kAdministrativePatch) {
         return false;
       }
       mifOption_ = true;
       return NextOptionArgument(rest, mifFile_);
     case 'p':
       if (!noLanguageOrTransforms || mifOption_ ||
-          (installMode_ != kModeDefault && installMode_ != kModeAdministrative)) {
+          (installMode_ != InstallMode::kDefault && installMode_ != InstallMode::kAdministrative)) {
         return false;
       }
-      installMode_ = installMode_ == kModeAdministrative ? kModeAdministrativePatch : kModePatch;
+      installMode_ =
+          installMode_ == InstallMode::kAdministrative ? InstallMode::kAdministrativePatch : InstallMode::kPatch;
       return NextOptionArgument(rest, modeArgument_);
     case 'q': {
-      const int level = UiLevelOfOption(option);
-      if (level == 0) return false;
+      const UiLevel level = UiLevelOfOption(option);
+      if (!HasUiOption(level)) return false;
       uiLevel_ = level;
       return true;
     }
     case 'x':
-      if (!noLanguageOrTransforms || installMode_ != kModeDefault) return false;
-      installMode_ = kModeUninstall;
+      if (!noLanguageOrTransforms || installMode_ != InstallMode::kDefault) return false;
+      installMode_ = InstallMode::kUninstall;
       return NextOptionArgument(rest, packagePath_);
     case 'y':
     case 'z':
       return false;
     case '~':
-      if (tempCopyMarker_ != 0) return false;
+      if (tempCopyState_ != TempCopyState::kNotYet) return false;
       if (suffix.empty()) {
-        tempCopyMarker_ = 1;
+        tempCopyState_ = TempCopyState::kRunningFromCopy;
       } else if (suffix == "-") {
-        tempCopyMarker_ = 2;
+        tempCopyState_ = TempCopyState::kNone;
       } else {
         return false;
       }
@@ -277,21 +293,21 @@ bool SetupCommandLine::HandleOption(char prefix, const std::string& option, std:
 }
 
 void SetupCommandLine::AppendModeOption(std::string& text) const {
-  const int mode = installMode_;
-  text += kModeOptions[mode == kModeAdministrativePatch ? kModePatch : mode];
-  if (mode != kModeDefault && mode != kModeAdministrative) text += modeArgument_;
-  if (mode == kModeAdministrativePatch) text += " /a";
-  if (mode != kModeDefault && mode != kModePatch) {
+  const InstallMode mode = installMode_;
+  text += ModeOptionText(mode);
+  if (mode != InstallMode::kDefault && mode != InstallMode::kAdministrative) text += modeArgument_;
+  if (mode == InstallMode::kAdministrativePatch) text += " /a";
+  if (mode != InstallMode::kDefault && mode != InstallMode::kPatch) {
     text += " ";
     text += packagePath_;
   }
-  if (mode == kModeAdvertise && languageOrTransformOption_ != 0) {
-    text += languageOrTransformOption_ == 1 ? " /g " : " /t ";
+  if (mode == InstallMode::kAdvertise && languageOrTransformOption_ != LanguageOrTransforms::kNone) {
+    text += languageOrTransformOption_ == LanguageOrTransforms::kLanguage ? " /g " : " /t ";
     text += languageOrTransforms_;
   }
 }
 
-void SetupCommandLine::AppendUiLevelOption(std::string& text) const { text += kUiLevelOptions[uiLevel_]; }
+void SetupCommandLine::AppendUiLevelOption(std::string& text) const { text += UiLevelOptionText(uiLevel_); }
 
 void SetupCommandLine::AppendPassThroughOptions(std::string& text) const {
   for (const std::string& option : passThroughOptions_) {
@@ -322,8 +338,8 @@ void SetupCommandLine::AppendProperties(std::string& text) const {
 }
 
 void SetupCommandLine::AppendTempCopyMarker(std::string& text) const {
-  if (tempCopyMarker_ == 1) text += " /~";
-  if (tempCopyMarker_ == 2) text += " /~-";
+  if (tempCopyState_ == TempCopyState::kRunningFromCopy) text += " /~";
+  if (tempCopyState_ == TempCopyState::kNone) text += " /~-";
 }
 
 }  // namespace kq

@@ -15,6 +15,21 @@ namespace kq {
 
 // UI levels: see sys/quiet_ui.h. Restarts: see config/restart_policy.h.
 
+// What the command line asks for: MSIEXEC's mode switches (/i, /f, /x, /j,
+// /a, /p, and /a with /p), or none (kDefault: install, or maintain what is
+// installed).
+enum class InstallMode { kDefault, kInstall, kRepair, kUninstall, kAdvertise, kAdministrative, kPatch,
+                         kAdministrativePatch };
+
+// Which of /g (a language) and /t (transforms) was given, for /j.
+enum class LanguageOrTransforms { kNone, kLanguage, kTransforms };
+
+// Where this run works from. kNotYet: on the medium, and a temporary copy
+// may still be made; kRunningFromCopy: from its temporary copy ("/~", as a
+// restarted setup is given it), which the run removes at its end; kNone: on
+// the medium for good ("/~-", or the copy could not be made).
+enum class TempCopyState { kNotYet, kRunningFromCopy, kNone };
+
 class SetupCommandLine {
  public:
   // The setup data file is read through `opener`: the file system unless a
@@ -36,23 +51,28 @@ class SetupCommandLine {
   void Reset();
 
   void SetSetupFolder(const char* folder);
-  void SetTempCopyMarker(int marker) { tempCopyMarker_ = marker; }
+  void SetTempCopyState(TempCopyState state) { tempCopyState_ = state; }
+  // The copy this run works from outlives it: a nested setup runs from it
+  // and goes on from there after a restart.
+  void KeepTempCopy() { keepsTempCopy_ = true; }
 
   SetupDataFile& GetSetupDataFile() { return setupDataFile_; }
   const SetupDataFile& GetSetupDataFile() const { return setupDataFile_; }
   const std::string& GetSetupFolder() const { return setupFolder_; }
   const std::string& GetDataFileName() const { return dataFileName_; }
-  int GetInstallMode() const { return installMode_; }
-  int GetUiLevel() const { return uiLevel_; }
+  InstallMode GetInstallMode() const { return installMode_; }
+  UiLevel GetUiLevel() const { return uiLevel_; }
   const std::string& GetReinstallMode() const { return reinstallMode_; }
-  int GetTempCopyMarker() const { return tempCopyMarker_; }
+  TempCopyState GetTempCopyState() const { return tempCopyState_; }
+  // Whether the run ends by removing the copy it runs from.
+  bool RemovesTempCopy() const { return tempCopyState_ == TempCopyState::kRunningFromCopy && !keepsTempCopy_; }
   // The word the last Parse refused (empty when it accepted the text).
   const std::string& GetRefusedArgument() const { return refusedArgument_; }
   RebootMode GetRebootMode() const { return restartPolicy_.Mode(); }
   const RestartPolicy& GetRestartPolicy() const { return restartPolicy_; }
   const std::string& GetModeArgument() const { return modeArgument_; }
   const std::string& GetPackagePath() const { return packagePath_; }
-  int GetLanguageOrTransformOption() const { return languageOrTransformOption_; }
+  LanguageOrTransforms GetLanguageOrTransformOption() const { return languageOrTransformOption_; }
   const std::string& GetLanguageOrTransforms() const { return languageOrTransforms_; }
   bool HasLogOption() const { return logOption_; }
   const std::string& GetLogModes() const { return logModes_; }
@@ -82,13 +102,13 @@ class SetupCommandLine {
   SetupDataFile setupDataFile_;
   std::string dataFileName_;
   std::string setupFolder_;
-  int installMode_ = 0;
+  InstallMode installMode_ = InstallMode::kDefault;
   std::string modeArgument_;
   std::string reinstallMode_;
   std::string packagePath_;
-  int languageOrTransformOption_ = 0;
+  LanguageOrTransforms languageOrTransformOption_ = LanguageOrTransforms::kNone;
   std::string languageOrTransforms_;
-  int uiLevel_ = 0;
+  UiLevel uiLevel_ = UiLevel::kNone;
   bool logOption_ = false;
   std::string logModes_;
   std::string logFile_;
@@ -96,13 +116,10 @@ class SetupCommandLine {
   std::string mifFile_;
   std::vector<std::string> passThroughOptions_;
   std::vector<std::string> properties_;
-  int tempCopyMarker_ = 0;
+  TempCopyState tempCopyState_ = TempCopyState::kNotYet;
+  bool keepsTempCopy_ = false;
   RestartPolicy restartPolicy_;
   std::string refusedArgument_;
 };
-
-// Install modes as the field holds them.
-enum InstallMode { kModeDefault, kModeInstall, kModeRepair, kModeUninstall, kModeAdvertise,
-                   kModeAdministrative, kModePatch, kModeAdministrativePatch };
 
 }  // namespace kq

@@ -1,5 +1,6 @@
 #include "config/setup_data_file.h"
 
+#include "config/setup_data_names.h"
 #include "sys/internal_error.h"
 #include "sys/run_platform.h"
 #include "text/next_field.h"
@@ -7,12 +8,12 @@
 #include "ini/ini_typed_collection.h"
 #include "ini/ini_file.h"
 #include "ini/size_limited_opener.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
 namespace {
 
-constexpr char kProductInformation[] = "ProductInformation";
 
 // Setup data is a few kilobytes. The document takes many times a file's size
 // in memory, so a larger file is refused (internal error 1 with
@@ -41,10 +42,10 @@ bool ReadList(const CIniFile& ini, const char* name, StringList& list) {
 
 }  // namespace
 
-int SetupDataFile::Load(const std::string& folder, const std::string& fileName, bool probing) {
+bool SetupDataFile::Load(const std::string& folder, const std::string& fileName, bool probing) {
   Clear();
   sourceFolder_ = folder;
-  const std::string path = folder + fileName;
+  const std::string path = JoinPath(folder, fileName);
   RunLog("Loading setup data file: " + path);
   SizeLimitedOpener limited(*opener_, kMaxDataFileBytes);
   try {
@@ -56,17 +57,17 @@ int SetupDataFile::Load(const std::string& folder, const std::string& fileName, 
     if (limited.Refused()) RunLog(path + " is larger than 1 MB, the most setup data this setup reads");
     if (probing) {
       Clear();
-      return 0;
+      return false;
     }
     RaiseInternalError(kLocationSetupDataLoad, failure.Code());
   }
-  loaded_ = 1;
-  return 1;
+  loaded_ = true;
+  return true;
 }
 
 void SetupDataFile::ReadDocument(const CIniFile& ini) {
   IniSection* information = nullptr;
-  if (!ini.FindSection(kProductInformation, &information) || information == nullptr) {
+  if (!ini.FindSection(kSectionProductInformation, &information) || information == nullptr) {
     RaiseInternalError(kLocationSetupDataLoad, kErrorSectionMissing);
   }
   struct Key {
@@ -74,11 +75,16 @@ void SetupDataFile::ReadDocument(const CIniFile& ini) {
     std::string* value;
   };
   const Key keys[] = {
-      {"PackageName", &packageName_},       {"CheckRegKey", &checkRegKey_},
-      {"Platforms", &platforms_},           {"NestedInstall", &nestedInstall_},
-      {"MsiVersion", &msiVersion_},         {"AllowNTServer", &allowNTServer_},
-      {"9xMsiInstaller", &msiInstaller9x_}, {"NTMsiInstaller", &msiInstallerNT_},
-      {"9xMsiInstallerSHA256", &msiInstaller9xSha256_}, {"NTMsiInstallerSHA256", &msiInstallerNTSha256_},
+      {kKeyPackageName, &packageName_},
+      {kKeyCheckRegKey, &checkRegKey_},
+      {kKeyPlatforms, &platforms_},
+      {kKeyNestedInstall, &nestedInstall_},
+      {kKeyMsiVersion, &msiVersion_},
+      {kKeyAllowNTServer, &allowNTServer_},
+      {kKey9xMsiInstaller, &msiInstaller9x_},
+      {kKeyNTMsiInstaller, &msiInstallerNT_},
+      {kKey9xMsiInstallerSHA256, &msiInstaller9xSha256_},
+      {kKeyNTMsiInstallerSHA256, &msiInstallerNTSha256_},
   };
   for (const Key& key : keys) {
     std::string value;
@@ -97,13 +103,13 @@ void SetupDataFile::ReadDocument(const CIniFile& ini) {
     StringList* list;
   };
   const List lists[] = {
-      {"ProductFeatures", &productFeatures_},
-      {"PreviousVersionUninstall", &previousVersionUninstall_},
-      {"ShutdownApplication", &shutdownApplication_},
-      {"IncompatibleAppExit", &incompatibleAppExit_},
-      {"IncompatibleAppUninstall", &incompatibleAppUninstall_},
-      {"UpgradeConditions", &upgradeConditions_},
-      {"LaunchApplications", &launchApplications_},
+      {kSectionProductFeatures, &productFeatures_},
+      {kSectionPreviousVersionUninstall, &previousVersionUninstall_},
+      {kSectionShutdownApplication, &shutdownApplication_},
+      {kSectionIncompatibleAppExit, &incompatibleAppExit_},
+      {kSectionIncompatibleAppUninstall, &incompatibleAppUninstall_},
+      {kSectionUpgradeConditions, &upgradeConditions_},
+      {kSectionLaunchApplications, &launchApplications_},
   };
   for (const List& list : lists) {
     StringList entries;
@@ -123,7 +129,7 @@ void SetupDataFile::SetSourceFolder(const char* folder) {
 }
 
 void SetupDataFile::Clear() {
-  loaded_ = 0;
+  loaded_ = false;
   for (std::string* text : {&sourceFolder_, &checkRegKey_, &msiVersion_, &nestedInstall_, &packageName_,
                             &platforms_, &allowNTServer_, &msiInstaller9x_, &msiInstallerNT_,
                             &msiInstaller9xSha256_, &msiInstallerNTSha256_}) {
@@ -137,7 +143,7 @@ void SetupDataFile::Clear() {
 }
 
 void SetupDataFile::CheckLoaded() const {
-  if (loaded_ == 0) RaiseInternalError(kLocationSetupData, kErrorNotLoaded);
+  if (!loaded_) RaiseInternalError(kLocationSetupData, kErrorNotLoaded);
 }
 
 #define KQ_CHECKED_ACCESSOR(Type, Name, field) \

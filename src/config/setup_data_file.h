@@ -21,18 +21,18 @@ class SetupDataFile {
   // outlive the object.
   explicit SetupDataFile(IniFileOpener& opener = PlatformFileOpener()) : opener_(&opener) {}
 
-  // Loads `folder` + `fileName`. Returns 1 when loaded. Every failure ends
-  // the run through RaiseInternalError (kLocationSetupDataLoad,
+  // Loads `folder` + `fileName`; true when loaded. Every failure ends the
+  // run through RaiseInternalError (kLocationSetupDataLoad,
   // kLocationSetupDataList), except that with `probing` a file the INI
-  // library cannot load gives 0 (and an empty object).
-  int Load(const std::string& folder, const std::string& fileName, bool probing);
+  // library cannot load gives false (and an empty object).
+  bool Load(const std::string& folder, const std::string& fileName, bool probing);
 
   // Empties the source folder and sets it when a folder is given.
   void SetSourceFolder(const char* folder);
 
   // Not loaded, every text (the source folder too) and list empty.
   void Clear();
-  bool IsLoaded() const { return loaded_ != 0; }
+  bool IsLoaded() const { return loaded_; }
   const std::string& GetSourceFolder() const { return sourceFolder_; }
 
   const std::string& GetPackageName() const;
@@ -65,7 +65,7 @@ class SetupDataFile {
   void CheckLoaded() const;
 
   IniFileOpener* opener_;
-  int loaded_ = 0;
+  bool loaded_ = false;
   std::string sourceFolder_;
   std::string checkRegKey_;
   std::string msiVersion_;

@@ -115,7 +115,7 @@ int ReadLeadingInteger(const std::string& text) {
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+  for (; i < text.size() && IsAsciiDigit(text[i]); ++i) {
     value = value * 10 + (text[i] - '0');
     if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
   }

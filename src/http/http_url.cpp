@@ -15,16 +15,14 @@ int ReadPort(const std::string& text) {
   if (text.empty() || text.size() > 5) return -1;
   int value = 0;
   for (char c : text) {
-    if (c < '0' || c > '9') return -1;
+    if (!IsAsciiDigit(c)) return -1;
     value = value * 10 + (c - '0');
   }
   return value >= 1 && value <= 65535 ? value : -1;
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 bool IsSchemeCharacter(char c) {
-  return IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+  return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '+' || c == '-' || c == '.';
 }
 
 // The length of the scheme that opens `text` before "://" (a letter, then

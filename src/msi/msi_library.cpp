@@ -84,28 +84,28 @@ FARPROC MsiLibrary::Lookup(const char* entryPoint) const {
   return GetProcAddress(msiModule.Get(), entryPoint);
 }
 
-int MsiLibrary::LoadMsiDll() {
-  if (msiModule) return 1;
+bool MsiLibrary::LoadMsiDll() {
+  if (msiModule) return true;
   SetupLog("Attempting to load MSI.DLL");
   msiModule.Reset(LoadSystemLibrary("MSI.DLL"));
-  if (msiModule) return 1;
+  if (msiModule) return true;
   SetupLog("Failed to load MSI.DLL");
-  return 0;
+  return false;
 }
 
-int MsiLibrary::UnloadMsiDll() {
-  if (!msiModule) return 1;
+bool MsiLibrary::UnloadMsiDll() {
+  if (!msiModule) return true;
   SetupLog("Unloading MSI.DLL");
-  return msiModule.TryClose() ? 1 : 0;
+  return msiModule.TryClose();
 }
 
-int MsiLibrary::GetMsiDllVersion(DLLVERSIONINFO* info) {
-  if (!LoadMsiDll()) return 0;
+bool MsiLibrary::GetMsiDllVersion(DLLVERSIONINFO* info) {
+  if (!LoadMsiDll()) return false;
   SetupLog("Attempting to determine the version of MSI.DLL");
   auto getVersion = LookupAs<DllGetVersionFn>("DllGetVersion");
   if (getVersion == nullptr) {
     SetupLog(kMissingEntryPoints);
-    return 0;
+    return false;
   }
   DLLVERSIONINFO version = {};
   version.cbSize = sizeof version;
@@ -113,27 +113,27 @@ int MsiLibrary::GetMsiDllVersion(DLLVERSIONINFO* info) {
   if (FAILED(result)) {
     SetupLogF("Failed to get version information from MSI.DLL, Return code = %08X",
               static_cast<unsigned>(result));
-    return 0;
+    return false;
   }
   if (info != nullptr) *info = version;
-  return 1;
+  return true;
 }
 
-int MsiLibrary::LoadProductInformation(const char* packagePath) {
-  productInfoLoaded = 0;
+bool MsiLibrary::LoadProductInformation(const char* packagePath) {
+  productInfoLoaded = false;
   if (packagePath != nullptr) {
     productPackagePath = packagePath;
   } else if (productPackagePath.empty()) {
     RaiseInternalError(kLocationProductInfo, kErrorPointer);
   }
   SetupLogF("Loading product information for package '%s'", productPackagePath.c_str());
-  if (!LoadMsiDll()) return 0;
+  if (!LoadMsiDll()) return false;
   auto openA = LookupAs<MsiOpenDatabaseAFn>("MsiOpenDatabaseA");
   auto openW = LookupAs<MsiOpenDatabaseWFn>("MsiOpenDatabaseW");
   auto close = LookupAs<MsiCloseHandleFn>("MsiCloseHandle");
   if (openA == nullptr || openW == nullptr || close == nullptr) {
     SetupLog(kMissingEntryPoints);
-    return 0;
+    return false;
   }
 
   ScopedMsiHandle database = MsiHandleClosedBy(close);
@@ -154,7 +154,7 @@ int MsiLibrary::LoadProductInformation(const char* packagePath) {
                   static_cast<unsigned>(kPathBufferChars - 1));
       }
       SetupLogF("Failed to convert filename: %s to Unicode", productPackagePath.c_str());
-      return 0;
+      return false;
     }
   } else {
     result = openA(productPackagePath.c_str(), nullptr, database.Receive());
@@ -162,7 +162,7 @@ int MsiLibrary::LoadProductInformation(const char* packagePath) {
   if (result != ERROR_SUCCESS) {
     SetupLogF("Failed to open package '%s', return code = %d", productPackagePath.c_str(),
               static_cast<int>(result));
-    return 0;
+    return false;
   }
 
   if (!GetPackageProperty(database.Get(), "ProductCode", productCode))
@@ -173,8 +173,8 @@ int MsiLibrary::LoadProductInformation(const char* packagePath) {
   if (!GetPackageProperty(database.Get(), "ProductVersion", productVersion))
     RaiseInternalError(WithStep(kLocationProductInfo, 3), kErrorValueMissing);
   database.Close();
-  productInfoLoaded = 1;
-  return 1;
+  productInfoLoaded = true;
+  return true;
 }
 
 const std::string& MsiLibrary::GetProductCode() const {
@@ -192,7 +192,7 @@ const std::string& MsiLibrary::GetProductVersion() const {
   return productVersion;
 }
 
-int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std::string& value) {
+bool MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std::string& value) {
   SetupLogF("Attempting to retrieve the value of property '%s'", name);
   value.clear();
   if (!LoadMsiDll()) RaiseInternalError(kLocationPackageProperty, kErrorLibraryMissing);
@@ -219,7 +219,7 @@ int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std
   view.Close();
   if (result == msi::kErrorNoMoreItems) {
     SetupLog("The requested property does not exist");
-    return 0;
+    return false;
   }
   if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 3), HresultFromWin32(result));
 
@@ -230,7 +230,7 @@ int MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std
   if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 4), HresultFromWin32(result));
   SetupLogF("The property's value is '%s'", text.c_str());
   value = text;
-  return 1;
+  return true;
 }
 
 bool MsiLibrary::IsProductInstalled(const char* code) {

@@ -39,26 +39,26 @@ class MsiLibrary {
   MsiLibrary(const MsiLibrary&) = delete;
   MsiLibrary& operator=(const MsiLibrary&) = delete;
 
-  // 1 when the library is held afterwards. Loads MSI.DLL from the system
+  // True when the library is held afterwards. Loads MSI.DLL from the system
   // folder by full path: a setup often runs from a download folder, where a
   // planted MSI.DLL must never be picked up by the default search order.
-  int LoadMsiDll();
-  // 1 when no library is held afterwards; 0 when FreeLibrary failed.
-  int UnloadMsiDll();
+  bool LoadMsiDll();
+  // True when no library is held afterwards; false when FreeLibrary failed.
+  bool UnloadMsiDll();
 
-  // 1 and the version of MSI.DLL (copied to `info` when given); 0 when the
-  // library, its DllGetVersion or the call fails.
-  int GetMsiDllVersion(DLLVERSIONINFO* info);
+  // True and the version of MSI.DLL (copied to `info` when given); false
+  // when the library, its DllGetVersion or the call fails.
+  bool GetMsiDllVersion(DLLVERSIONINFO* info);
 
   // Opens the package and reads its product code, name and version. A null
-  // path reloads the package last named.
-  int LoadProductInformation(const char* packagePath);
+  // path reloads the package last named. False when it cannot be opened.
+  bool LoadProductInformation(const char* packagePath);
 
   // The loaded texts; internal error when nothing is loaded.
   const std::string& GetProductCode() const;
   const std::string& GetProductName() const;
   const std::string& GetProductVersion() const;
-  bool IsProductInfoLoaded() const { return productInfoLoaded != 0; }
+  bool IsProductInfoLoaded() const { return productInfoLoaded; }
   const std::string& GetProductPackagePath() const { return productPackagePath; }
 
   // Yes-or-no questions: true and false stand for the 1 and 0 that the
@@ -72,12 +72,17 @@ class MsiLibrary {
   // locally; false (and an empty path) otherwise.
   bool GetComponentPath(const char* component, std::string& path);
 
-  // Reads one row of the package's Property table: 1 and the value when the
-  // row exists, 0 when it does not.
-  int GetPackageProperty(unsigned long database, const char* name, std::string& value);
+  // Reads one row of the package's Property table: true and the value when
+  // the row exists, false when it does not.
+  bool GetPackageProperty(unsigned long database, const char* name, std::string& value);
+
+ protected:
+  // The entry point of MSI.DLL by its name, or null (no library, or no such
+  // entry point). Every query goes through here, so a test can answer with
+  // a table of stand-in entry points.
+  virtual FARPROC Lookup(const char* entryPoint) const;
 
  private:
-  FARPROC Lookup(const char* entryPoint) const;
   template <typename Fn>
   Fn LookupAs(const char* entryPoint) const {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(Lookup(entryPoint)));
@@ -88,7 +93,7 @@ class MsiLibrary {
   std::string productCode;
   std::string productName;
   std::string productVersion;
-  int productInfoLoaded = 0;
+  bool productInfoLoaded = false;
 };
 
 }  // namespace kq

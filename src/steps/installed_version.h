@@ -9,8 +9,8 @@ namespace kq {
 // (a 32-bit number, one byte per part from major down), VersionMajor with
 // VersionMinor (both needed), DisplayVersion (read as a VersionNumber; when
 // that fails there is no further fallback), the digits of DisplayName.
-// 1 when one of them gave a version; 0 when the entry is not found or none
-// did.
-int GetInstalledVersion(const char* entry, VersionNumber& version);
+// True when one of them gave a version; false when the entry is not found
+// or none did.
+bool GetInstalledVersion(const char* entry, VersionNumber& version);
 
 }  // namespace kq

@@ -5,8 +5,8 @@
 #include "text/ascii_text.h"
 #include "text/next_field.h"
 #include "config/setup_command_line.h"
-#include "sys/format.h"
 #include "text/mbcs_path.h"
+#include "text/program_names.h"
 
 namespace kq {
 
@@ -20,23 +20,22 @@ void AppendStandardOptionTail(const SetupCommandLine& commandLine, std::string& 
 
 std::string MaintenanceCommandLine(const std::string& systemFolder, const std::string& packageFolder,
                                    const std::string& packageName, const SetupCommandLine& commandLine) {
-  const char* format = commandLine.GetReinstallMode().empty() ? "%sMSIEXEC /fvomus \"%s%s\""
-                                                              : "%sMSIEXEC /I \"%s%s\"";
-  std::string text = Format(format, systemFolder.c_str(), packageFolder.c_str(), packageName.c_str());
+  const char* mode = commandLine.GetReinstallMode().empty() ? " /fvomus " : " /I ";
+  std::string text = JoinPath(systemFolder, kInstallerName) + mode + QuotedPath(JoinPath(packageFolder, packageName));
   AppendStandardOptionTail(commandLine, text);
   return text;
 }
 
 std::string MainInstallerCommandLine(const std::string& systemFolder, const std::string& packageFolder,
                                      const std::string& packageName, const SetupCommandLine& commandLine,
-                                     bool rebootsSuppressed) {
-  std::string text = systemFolder + "MSIEXEC.EXE";
-  if (commandLine.GetInstallMode() == kModeDefault)
-    text += " /i \"" + packageFolder + packageName + "\"";
+                                     bool mainRestartWaits) {
+  std::string text = JoinPath(systemFolder, kInstallerProgram);
+  if (commandLine.GetInstallMode() == InstallMode::kDefault)
+    text += " /i " + QuotedPath(JoinPath(packageFolder, packageName));
   else
     commandLine.AppendModeOption(text);
   AppendStandardOptionTail(commandLine, text);
-  commandLine.GetRestartPolicy().AppendWaitingRestart(text, rebootsSuppressed);
+  commandLine.GetRestartPolicy().AppendWaitingRestart(text, mainRestartWaits);
   return text;
 }
 
@@ -72,10 +71,7 @@ bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot) {
 
 std::string NestedInstallerCommandLine(const std::string& folder, const SetupCommandLine& commandLine,
                                        const std::string& arguments) {
-  std::string program = folder + "SETUP.EXE";
-  // Unquoted, a blank in the folder would end the program's name.
-  if (program.find_first_of(" \t") != std::string::npos) program = "\"" + program + "\"";
-  std::string text = program + " " + arguments;
+  std::string text = ProgramWord(JoinPath(folder, kSetupProgram)) + " " + arguments;
   AppendStandardOptionTail(commandLine, text);
   if (text.find("/~") == std::string::npos) text += " /~-";
   return text;
@@ -95,15 +91,15 @@ PostInstallEntryRead ReadPostInstallEntry(const std::string& entry, std::string&
 }
 
 std::string PostInstallCommandLine(const std::string& keyPath, const std::string& arguments) {
-  return "\"" + keyPath + "\" " + arguments;
+  return QuotedPath(keyPath) + " " + arguments;
 }
 
 RemovalCommand PrepareRemovalCommand(const std::string& command, const SetupCommandLine& commandLine) {
   RemovalCommand removal;
   removal.text = command;
   const std::string upper = UpperCaseAscii(command);
-  const int uiLevel = commandLine.GetUiLevel();
-  if (upper.find("MSIEXEC") != std::string::npos) {
+  const UiLevel uiLevel = commandLine.GetUiLevel();
+  if (upper.find(kInstallerName) != std::string::npos) {
     removal.installerRemoval = true;
     if (upper.find("/Q") == std::string::npos && HasUiOption(uiLevel)) commandLine.AppendUiLevelOption(removal.text);
   } else if (upper.find("UNINST") != std::string::npos && upper.find(".ISU") != std::string::npos) {

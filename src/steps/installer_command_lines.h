@@ -24,10 +24,10 @@ std::string MaintenanceCommandLine(const std::string& systemFolder, const std::s
 
 // The main installation: /i and the quoted package in install mode 0,
 // otherwise the mode option of the setup's command line; " REBOOT=S" is
-// added when reboots are suppressed and the command line set no REBOOT.
+// added when the restart is to wait and the command line set no REBOOT.
 std::string MainInstallerCommandLine(const std::string& systemFolder, const std::string& packageFolder,
                                      const std::string& packageName, const SetupCommandLine& commandLine,
-                                     bool rebootsSuppressed);
+                                     bool mainRestartWaits);
 
 // The NestedInstall value: PRODUCTCODE,ARGUMENTS,FLAGS.
 struct NestedInstallValue {
@@ -50,8 +50,8 @@ std::string NestedDataFileWord(const std::string& arguments);
 // setup follows (RestartPolicy::MainRestartWaits).
 bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot);
 
-// "%sSETUP.EXE %s" with `folder` (the medium or the temporary copy; the
-// program's path in quotes when it holds a blank) and the arguments as
+// SETUP.EXE in `folder` (the medium or the temporary copy; the program's
+// path in quotes when it holds a blank: ProgramWord) and the arguments as
 // written, the option tail, and " /~-" unless "/~" is already in the text:
 // the nested setup makes no temporary copy of itself.
 std::string NestedInstallerCommandLine(const std::string& folder, const SetupCommandLine& commandLine,

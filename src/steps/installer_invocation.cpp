@@ -12,6 +12,8 @@
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
+#include "text/mbcs_path.h"
+#include "text/program_names.h"
 
 namespace kq {
 
@@ -52,9 +54,9 @@ void SetupEngine::RunMaintenanceInstaller() {
   StartInstaller(text, kLocationMaintenanceInstaller);
 }
 
-bool SetupEngine::HasNestedInstall(bool* rebootsSuppressed) {
+bool SetupEngine::HasNestedInstall(bool* mainRestartWaits) {
   SetupLog("Checking if a nested install is included");
-  if (rebootsSuppressed != nullptr) *rebootsSuppressed = false;
+  if (mainRestartWaits != nullptr) *mainRestartWaits = false;
   const SetupCommandLine& attached = RequireCommandLine(kLocationHasNestedInstall);
   const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
   if (value.empty()) return false;
@@ -66,28 +68,28 @@ bool SetupEngine::HasNestedInstall(bool* rebootsSuppressed) {
   if (msiLibrary.IsProductInstalled(nested.productCode.c_str()) && nested.noUpdate) return false;
   if (!HasNestedDataFile(nested.arguments)) return false;
 
-  if (rebootsSuppressed != nullptr) *rebootsSuppressed = AreRebootsSuppressed(attached, nested.oneReboot);
+  if (mainRestartWaits != nullptr) *mainRestartWaits = AreRebootsSuppressed(attached, nested.oneReboot);
   return true;
 }
 
 bool SetupEngine::HasNestedDataFile(const std::string& arguments) const {
   const std::string word = NestedDataFileWord(arguments);
   WIN32_FIND_DATAA found;
-  ScopedFind dataFile(FindFirstFileByName(setupFolder + word, found));
+  ScopedFind dataFile(FindFirstFileByName(JoinPath(setupFolder, word), found));
   if (dataFile) return true;
   const DWORD error = GetLastError();
   // The publisher looks for it on the medium, of which the copy is a copy.
   const std::string& medium = WorksFromRecordedCopy() ? runRecord.medium : setupFolder;
   SetupLogF("The nested setup's data file \"%s\" is not on the medium (error %lu), so the nested setup cannot run",
-            (medium + word).c_str(), static_cast<unsigned long>(error));
+            JoinPath(medium, word).c_str(), static_cast<unsigned long>(error));
   return false;
 }
 
 std::string SetupEngine::NestedSetupFolder(const std::string& dataFile) const {
   if (!WorksFromRecordedCopy()) return setupFolder;
   WIN32_FIND_DATAA found;
-  ScopedFind program(FindFirstFileByName(runRecord.medium + "SETUP.EXE", found));
-  if (program && HaveSameContent(setupFolder + dataFile, runRecord.medium + dataFile)) {
+  ScopedFind program(FindFirstFileByName(JoinPath(runRecord.medium, kSetupProgram), found));
+  if (program && HaveSameContent(JoinPath(setupFolder, dataFile), JoinPath(runRecord.medium, dataFile))) {
     SetupLogF("The medium \"%s\" holds the nested setup: it starts from there", runRecord.medium.c_str());
     return runRecord.medium;
   }
@@ -97,12 +99,12 @@ std::string SetupEngine::NestedSetupFolder(const std::string& dataFile) const {
   return setupFolder;
 }
 
-void SetupEngine::RunMainInstaller(bool rebootsSuppressed) {
+void SetupEngine::RunMainInstaller(bool mainRestartWaits) {
   SetupLog("Running installer");
   const SetupCommandLine& attached = RequireCommandLine(kLocationMainInstaller);
   const std::string text =
       MainInstallerCommandLine(SystemFolder(kLocationMainInstaller), packageFolder,
-                               attached.GetSetupDataFile().GetPackageName(), attached, rebootsSuppressed);
+                               attached.GetSetupDataFile().GetPackageName(), attached, mainRestartWaits);
   StartInstaller(text, kLocationMainInstaller);
 }
 
@@ -131,8 +133,8 @@ bool SetupEngine::LaunchNestedInstaller() {
   ScopedHandle process;
   if (!StartChildProcess(NestedInstallerCommandLine(folder, attached, nested.arguments), CommandLineLogging::Log,
                          process)) {
-    SetupLogF("The nested setup \"%sSETUP.EXE\" cannot be started, Error code = 0x%08X", folder.c_str(),
-              static_cast<unsigned>(GetLastError()));
+    SetupLogF("The nested setup \"%s\" cannot be started, Error code = 0x%08X",
+              JoinPath(folder, kSetupProgram).c_str(), static_cast<unsigned>(GetLastError()));
     RaiseInternalError(kLocationNestedInstaller, kErrorLaunch);
   }
   SetCurrentChildProcess(std::move(process));
@@ -178,7 +180,7 @@ bool SetupEngine::RemoveApplication(const char* command) {
   const RemovalCommand removal = PrepareRemovalCommand(command, attached);
 
   uint32_t exitCode = 0;
-  int reboot = 0;
+  bool reboot = false;
   {
     ScopedHandle process;
     if (!StartChildProcess(removal.text, CommandLineLogging::Log, process)) return false;

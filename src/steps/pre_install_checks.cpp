@@ -11,6 +11,7 @@
 #include "sys/messages.h"
 #include "sys/scoped_handle.h"
 #include "sys/setup_log.h"
+#include "sys/install_privileges.h"
 
 namespace kq {
 
@@ -132,7 +133,7 @@ bool SetupEngine::IsInstallerVersionCurrent() {
 
 bool SetupEngine::HasInstallPrivileges() {
   SetupLog("Checking if the user has sufficient priviledges to install");
-  return true;
+  return MayInstallEngine();
 }
 
 }  // namespace kq

@@ -10,6 +10,7 @@
 #include "sys/messages.h"
 #include "sys/setup_log.h"
 #include "text/ascii_text.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
@@ -18,7 +19,7 @@ bool SetupEngine::UninstallPreviousVersions() {
   const SetupCommandLine& attached = RequireCommandLine(kLocationPreviousVersions);
   const SetupDataFile& data = attached.GetSetupDataFile();
   const bool silent = IsSilentUiLevel(attached.GetUiLevel());
-  const std::string package = packageFolder + data.GetPackageName();
+  const std::string package = JoinPath(packageFolder, data.GetPackageName());
 
   const StringList& listed = data.GetPreviousVersionUninstall();
   for (size_t i = 0; i < listed.size(); ++i) {
@@ -45,7 +46,7 @@ bool SetupEngine::UninstallPreviousVersions() {
 
 bool SetupEngine::IsOwnProduct(const std::string& entry) {
   const SetupCommandLine& attached = RequireCommandLine(kLocationPreviousVersions);
-  const std::string package = packageFolder + attached.GetSetupDataFile().GetPackageName();
+  const std::string package = JoinPath(packageFolder, attached.GetSetupDataFile().GetPackageName());
   if (!msiLibrary.LoadProductInformation(package.c_str()) || !EqualsNoCase(entry, msiLibrary.GetProductCode()))
     return false;
   // Removing it would make every second run remove the product and install

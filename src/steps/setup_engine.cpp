@@ -29,7 +29,7 @@ SetupCommandLine& SetupEngine::RequireCommandLine(uint32_t location) const {
 }
 
 bool SetupEngine::LoadProductInformation(const std::string& packagePath) {
-  return msiLibrary.LoadProductInformation(packagePath.c_str()) != 0;
+  return msiLibrary.LoadProductInformation(packagePath.c_str());
 }
 
 bool SetupEngine::IsCurrentVersionInstalled() {

@@ -44,8 +44,8 @@ class SetupEngine : public SetupSteps {
   // --- Installer invocation -----------------------------------------------
   bool HasRunFromSourceFeatures() override;
   void RunMaintenanceInstaller() override;
-  bool HasNestedInstall(bool* rebootsSuppressed) override;
-  void RunMainInstaller(bool rebootsSuppressed) override;
+  bool HasNestedInstall(bool* mainRestartWaits) override;
+  void RunMainInstaller(bool mainRestartWaits) override;
   bool IsNestedProductInstalled() override;
   bool LaunchNestedInstaller() override;
   void LaunchPostInstallApplications() override;

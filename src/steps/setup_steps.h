@@ -69,12 +69,13 @@ class SetupSteps {
   virtual bool HasRunFromSourceFeatures() = 0;
   // Starts the maintenance installation as the current child process.
   virtual void RunMaintenanceInstaller() = 0;
-  // A nested setup follows the main installation; `rebootsSuppressed` says
-  // whether reboots wait for the end of the whole setup (ONEREBOOT, or a
-  // REBOOT property that suppresses them).
-  virtual bool HasNestedInstall(bool* rebootsSuppressed) = 0;
+  // A nested setup follows the main installation; `mainRestartWaits` says
+  // whether the main installation's restart waits for the end of the whole
+  // setup (RestartPolicy::MainRestartWaits: ONEREBOOT, or a REBOOT property
+  // that suppresses restarts).
+  virtual bool HasNestedInstall(bool* mainRestartWaits) = 0;
   // Starts the main installation as the current child process.
-  virtual void RunMainInstaller(bool rebootsSuppressed) = 0;
+  virtual void RunMainInstaller(bool mainRestartWaits) = 0;
   // The product that NestedInstall names is installed; false without a
   // nested setup.
   virtual bool IsNestedProductInstalled() = 0;

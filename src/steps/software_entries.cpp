@@ -14,13 +14,13 @@ bool NextEntryField(std::string& rest, std::string& field) {
 
 }  // namespace
 
-int NextNumberField(std::string& rest, int& number) {
+bool NextNumberField(std::string& rest, int& number) {
   std::string field;
-  if (!NextEntryField(rest, field) || field.empty()) return 0;
+  if (!NextEntryField(rest, field) || field.empty()) return false;
   int32_t value = 0;
-  if (!ParseInteger(field, value)) return 0;
+  if (!ParseInteger(field, value)) return false;
   number = value;
-  return 1;
+  return true;
 }
 
 bool ReadShutdownEntry(const std::string& entry, ShutdownEntry& shutdown) {

@@ -9,9 +9,9 @@
 
 namespace kq {
 
-// Takes the next field off `rest`; 1 when it is non-empty and a number
-// ParseInteger accepts (stored in `number`), 0 otherwise.
-int NextNumberField(std::string& rest, int& number);
+// Takes the next field off `rest`; true when it is non-empty and a number
+// ParseInteger accepts (stored in `number`).
+bool NextNumberField(std::string& rest, int& number);
 
 // "CLASS,WAIT-MS,MESSAGE,WPARAM,LPARAM": every number after the class is
 // optional; reading stops at the first that cannot be read, and the missing

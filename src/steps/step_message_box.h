@@ -9,7 +9,7 @@ namespace kq {
 using MessageBoxFunction = int (*)(HWND owner, const char* text, const char* caption, UINT style);
 
 // Writes the box's caption and text to the log, then shows it; when the
-// process command line asks for kUiBasicNoModal or kUiQuiet
+// process command line asks for UiLevel::kBasicNoModal or UiLevel::kQuiet
 // (QuietCommandLine), returns 0 without showing it: nobody may be there to
 // answer, whatever the step.
 int ShowStepMessageBox(HWND owner, const char* text, const char* caption, UINT style);

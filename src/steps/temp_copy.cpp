@@ -29,8 +29,6 @@ namespace kq {
 
 namespace {
 
-enum TempCopyMarker { kNoCopyYet = 0, kRunningFromCopy = 1, kNoCopy = 2 };
-
 constexpr unsigned long long kMegabyte = 1024 * 1024;
 
 // Whether the drive of the temporary-files folder keeps at least the copy's
@@ -66,7 +64,7 @@ bool CreateTempCopyFolder(std::string& path) {
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   for (int remaining = 100; --remaining > 0;) {
-    const std::string candidate = temp + TempCopyFolderName(static_cast<unsigned>(std::rand() % 0xFFFF));
+    const std::string candidate = JoinPath(temp, TempCopyFolderName(static_cast<unsigned>(std::rand() % 0xFFFF)));
     if (candidate.size() + 1 >= MAX_PATH) return false;
     if (CreateFolderByName(candidate)) {
       path = candidate + "\\";
@@ -173,7 +171,7 @@ class SystemCopyMachine : public TempCopyMachine {
       if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
           (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         continue;
-      const std::string folder = temp + found.cFileName + "\\";
+      const std::string folder = JoinPath(temp, found.cFileName) + "\\";
       if (IsTempCopyFolder(folder, temp)) folders.push_back(folder);
     } while (FindNextFileByName(search, found));
     return folders;
@@ -269,7 +267,7 @@ ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, con
 
 void SetupEngine::CopySetupToTempFolder() {
   SetupCommandLine& line = RequireCommandLine(kLocationTempCopy);
-  if (line.GetTempCopyMarker() == kRunningFromCopy) {
+  if (line.GetTempCopyState() == TempCopyState::kRunningFromCopy) {
     TakeOverCopy();
     return;
   }
@@ -281,7 +279,7 @@ void SetupEngine::CopySetupToTempFolder() {
   SystemCopyMachine machine(ownerWindow);
   const LeftoverCopies leftovers =
       PlanLeftoverRemoval(machine, setupFolder, runRecord.dataFile, runRecord, runRecord);
-  if (line.GetTempCopyMarker() != kNoCopyYet) {
+  if (line.GetTempCopyState() != TempCopyState::kNotYet) {
     LogNoRunRecord("the setup runs from its medium (/~-)");
     RemoveLeftovers(machine, leftovers, false, runRecord);
     return;
@@ -300,7 +298,7 @@ void SetupEngine::CopySetupToTempFolder() {
     SetupLogF("Failed to write the record of \"%s\", Error code = 0x%08X; running from the original location",
               copy.c_str(), static_cast<unsigned>(GetLastError()));
     RemoveTempCopy(copy);
-    line.SetTempCopyMarker(kNoCopy);
+    line.SetTempCopyState(TempCopyState::kNone);
     LogNoRunRecord("its file could not be written");
     RemoveLeftovers(machine, leftovers, false, runRecord);
     return;
@@ -310,20 +308,20 @@ void SetupEngine::CopySetupToTempFolder() {
 
   if (!CopyLeavesRoomOnDrive(setupFolder, copy)) {
     KeepRecordOnly(copy, kRecordWhileFromMedium);
-    line.SetTempCopyMarker(kNoCopy);
+    line.SetTempCopyState(TempCopyState::kNone);
     return;
   }
   SetupLogF("Copying \"%s\" to \"%s\"", setupFolder.c_str(), copy.c_str());
   const std::string original = setupFolder;
   setupFolder = copy;
-  line.SetTempCopyMarker(kRunningFromCopy);
+  line.SetTempCopyState(TempCopyState::kRunningFromCopy);
   if (CopyFolderTree(original, copy)) {
     line.SetSetupFolder(copy.c_str());
     return;
   }
   SetupLogF("Failed to copy the setup; running from \"%s\"", original.c_str());
   KeepRecordOnly(copy, kRecordWhileFromMedium);
-  line.SetTempCopyMarker(kNoCopy);
+  line.SetTempCopyState(TempCopyState::kNone);
   setupFolder = original;
 }
 
@@ -343,7 +341,7 @@ void SetupEngine::RemoveTempFolder(bool setupDone) {
   // A run that failed after it removed an upgrade's base keeps the record:
   // a rerun of the medium must know that the base was there.
   const bool keepRecord = !setupDone && !runRecordFolder.empty() && !runRecord.removedBases.empty();
-  if (commandLine->GetTempCopyMarker() == kRunningFromCopy && !setupFolder.empty()) {
+  if (commandLine->RemovesTempCopy() && !setupFolder.empty()) {
     if (!IsOwnTempCopy(setupFolder)) {
       SetupLogF("Not removing \"%s\": it is not a temporary copy made by setup", setupFolder.c_str());
     } else if (keepRecord && runRecordFolder == setupFolder) {
@@ -375,7 +373,7 @@ void SetupEngine::SaveRunRecord() {
 }
 
 void SetupEngine::ClaimTempCopy() {
-  if (commandLine == nullptr || commandLine->GetTempCopyMarker() != kRunningFromCopy) return;
+  if (commandLine == nullptr || commandLine->GetTempCopyState() != TempCopyState::kRunningFromCopy) return;
   if (!runRecordFolder.empty()) return;  // claimed already
   RunRecord record;
   const RecordState state = ReadRunRecord(PlatformRecordFiles(), setupFolder, record);
@@ -400,10 +398,10 @@ void SetupEngine::TakeOverCopy() {
   // is deleted at the end.
   const std::string dataFolder = FolderOf(commandLine->GetDataFileName());
   const std::string& package = commandLine->GetSetupDataFile().GetPackageName();
-  const std::string mediumFolder = runRecord.medium + dataFolder;
+  const std::string mediumFolder = JoinPath(runRecord.medium, dataFolder);
   // Same size and the same bytes: the medium still holds the package that
   // was copied (and so its product and package codes).
-  if (HaveSameContent(packageFolder + package, mediumFolder + package)) {
+  if (HaveSameContent(JoinPath(packageFolder, package), JoinPath(mediumFolder, package))) {
     SetupLogF("The medium \"%s\" holds the package: it is installed from there", runRecord.medium.c_str());
     packageFolder = mediumFolder;
   } else {

@@ -12,10 +12,6 @@ constexpr char kNamePrefix[] = "KIES";
 constexpr size_t kPrefixLength = sizeof(kNamePrefix) - 1;
 constexpr size_t kDigits = 4;
 
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
 std::string WithoutTrailingBackslash(std::string path, unsigned codePage) {
   // EndsWithBackslash vouches that the last byte is a backslash of its own.
   if (EndsWithBackslash(path, codePage)) path.pop_back();
@@ -26,7 +22,7 @@ std::string WithoutTrailingBackslash(std::string path, unsigned codePage) {
 
 std::string TempCopyFolderName(unsigned number) { return Format("%s%04X", kNamePrefix, number & 0xFFFFu); }
 
-std::string TempCopySearchPattern(const std::string& tempFolder) { return tempFolder + kNamePrefix + "*"; }
+std::string TempCopySearchPattern(const std::string& tempFolder) { return JoinPath(tempFolder, std::string(kNamePrefix) + "*"); }
 
 bool IsTempCopyFolder(const std::string& folder, const std::string& tempFolder, unsigned codePage) {
   const std::string path = WithoutTrailingBackslash(folder, codePage);

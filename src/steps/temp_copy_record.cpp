@@ -4,6 +4,7 @@
 #include "ini/memory_file_opener.h"
 #include "sys/format.h"
 #include "text/ascii_text.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
@@ -22,14 +23,10 @@ bool ReadHex(const std::string& text, uint64_t& value) {
   if (text.empty() || text.size() > 16) return false;
   value = 0;
   for (char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return false;
-    }
+    // Upper case only: the record is written with %X, and a value reads
+    // back only as it was written.
+    const int digit = HexDigitValue(c);
+    if (digit < 0 || ToUpperAscii(c) != c) return false;
     value = value << 4 | static_cast<uint64_t>(digit);
   }
   return true;
@@ -139,12 +136,12 @@ std::string RenderRecord(const RunRecord& record) {
 }  // namespace
 
 RecordState ReadRunRecord(RecordFiles& files, const std::string& folder, RunRecord& record) {
-  const RecordState state = ReadRecordFile(files, folder + kRunRecordName, record);
+  const RecordState state = ReadRecordFile(files, JoinPath(folder, kRunRecordName), record);
   if (state != RecordState::kMissing) return state;
   // Between the deletion of the old record and the renaming of the new one
   // (the 9x family), only the new one is there; a new one that is not
   // complete never replaced anything.
-  const RecordState pending = ReadRecordFile(files, folder + kNewRunRecordName, record);
+  const RecordState pending = ReadRecordFile(files, JoinPath(folder, kNewRunRecordName), record);
   return pending == RecordState::kComplete ? pending : RecordState::kMissing;
 }
 
@@ -155,8 +152,8 @@ bool WriteRunRecord(RecordFiles& files, const std::string& folder, const RunReco
   } catch (const CKqIniFileException&) {
     return false;
   }
-  const std::string pending = folder + kNewRunRecordName;
-  if (files.WriteThrough(pending, bytes) && files.Replace(pending, folder + kRunRecordName)) return true;
+  const std::string pending = JoinPath(folder, kNewRunRecordName);
+  if (files.WriteThrough(pending, bytes) && files.Replace(pending, JoinPath(folder, kRunRecordName))) return true;
   files.Remove(pending);
   return false;
 }
@@ -164,8 +161,8 @@ bool WriteRunRecord(RecordFiles& files, const std::string& folder, const RunReco
 bool RemoveRunRecord(RecordFiles& files, const std::string& folder) {
   // The new one first: once the record is gone, a new one left alone would
   // be read in its place.
-  const bool pendingGone = files.Remove(folder + kNewRunRecordName);
-  return files.Remove(folder + kRunRecordName) && pendingGone;
+  const bool pendingGone = files.Remove(JoinPath(folder, kNewRunRecordName));
+  return files.Remove(JoinPath(folder, kRunRecordName)) && pendingGone;
 }
 
 const char* RecordStateText(RecordState state) {

@@ -2,24 +2,20 @@
 
 #include <cstdio>
 
+#include "text/ascii_text.h"
+
 namespace kq {
-
-namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
 
 bool VersionNumber::Read(const char* text) {
   Clear();
-  if (text == nullptr || !IsDigit(*text)) return false;
+  if (text == nullptr || !IsAsciiDigit(*text)) return false;
   const char* p = text;
   uint16_t parts[4] = {0, 0, 0, 0};
   for (uint16_t& part : parts) {
     if (*p == '.') ++p;
-    if (IsDigit(*p)) {
+    if (IsAsciiDigit(*p)) {
       uint32_t value = 0;
-      for (; IsDigit(*p); ++p) {
+      for (; IsAsciiDigit(*p); ++p) {
         value = value * 10 + static_cast<uint32_t>(*p - '0');
         if (value > 0xFFFFu) return false;
       }

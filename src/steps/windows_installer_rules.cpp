@@ -1,5 +1,8 @@
 #include "steps/windows_installer_rules.h"
 
+#include "text/ascii_text.h"
+#include "text/mbcs_path.h"
+
 namespace kq {
 
 namespace {
@@ -7,18 +10,11 @@ namespace {
 constexpr char kBuiltIn9xAddress[] = "http://download.microsoft.com/msdn-files/027/001/455/instmsia.exe";
 constexpr char kBuiltInNTAddress[] = "http://download.microsoft.com/msdn-files/027/001/456/instmsiw.exe";
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 std::string MediumInstallerCommandLine(int platformId, const std::string& setupFolder) {
-  if (platformId == kPlatformWindows9x) return "\"" + setupFolder + "INS9XMSI.EXE\"";
-  if (platformId == kPlatformWindowsNT) return "\"" + setupFolder + "INSNTMSI.EXE\"";
+  if (platformId == kPlatformWindows9x) return QuotedPath(JoinPath(setupFolder, "INS9XMSI.EXE"));
+  if (platformId == kPlatformWindowsNT) return QuotedPath(JoinPath(setupFolder, "INSNTMSI.EXE"));
   return std::string();
 }
 
@@ -38,7 +34,7 @@ int DownloadProgressPosition(int64_t bytesSoFar, int64_t totalSize) {
 bool IsSha256Text(const std::string& text) {
   if (text.size() != 64) return false;
   for (char c : text) {
-    if (HexValue(c) < 0) return false;
+    if (!IsHexDigit(c)) return false;
   }
   return true;
 }
@@ -46,7 +42,7 @@ bool IsSha256Text(const std::string& text) {
 bool Sha256Matches(const std::string& expected, const std::string& computed) {
   if (!IsSha256Text(expected) || !IsSha256Text(computed)) return false;
   for (size_t i = 0; i < expected.size(); ++i) {
-    if (HexValue(expected[i]) != HexValue(computed[i])) return false;
+    if (HexDigitValue(expected[i]) != HexDigitValue(computed[i])) return false;
   }
   return true;
 }

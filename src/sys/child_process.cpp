@@ -40,7 +40,7 @@ HANDLE CurrentChildProcess() { return CurrentChild().Get(); }
 
 void SetCurrentChildProcess(ScopedHandle process) { CurrentChild() = std::move(process); }
 
-int WaitForChildOrReboot(HANDLE process, HANDLE endSessionEvent, bool waitFiveSeconds, uint32_t* exitCode) {
+bool WaitForChildOrReboot(HANDLE process, HANDLE endSessionEvent, bool waitFiveSeconds, uint32_t* exitCode) {
   if (process != nullptr) {
     // One wait on both: whichever comes first, the child's end or the end of
     // the session. Without an event only the child can end the wait.
@@ -54,14 +54,14 @@ int WaitForChildOrReboot(HANDLE process, HANDLE endSessionEvent, bool waitFiveSe
         if (exitCode != nullptr) *exitCode = code;
         if (IsRebootExitCode(code)) {
           LogRebootDetectedAtOnce(waitResult);
-          return 1;
+          return true;
         }
         if (code != 0 && exitCode == nullptr) RaiseSetupExitCode(code);
       }
     } else if (waitResult == WAIT_OBJECT_0 + 1) {
       // The session is ending: the child's exit code is not read.
       LogRebootDetectedAtOnce(waitResult);
-      return 1;
+      return true;
     }
     // Any other result (a failed wait) counts as the child having ended
     // without a reboot.
@@ -72,11 +72,11 @@ int WaitForChildOrReboot(HANDLE process, HANDLE endSessionEvent, bool waitFiveSe
         endSessionEvent != nullptr ? WaitForSingleObject(endSessionEvent, kFiveSecondsMs) : WAIT_FAILED;
     if (waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED) {
       SetupLogF("Reboot detected! WaitResult = %08X", static_cast<unsigned>(waitResult));
-      return 1;
+      return true;
     }
   }
   SetupLog("No reboot detected, continuing...");
-  return 0;
+  return false;
 }
 
 }  // namespace kq

@@ -39,9 +39,9 @@ void SetCurrentChildProcess(ScopedHandle process);
 
 // Waits until `process` (may be null) ends or `endSessionEvent` is set, then,
 // with `waitFiveSeconds`, up to five more seconds for the end-session event.
-// 1 when a reboot was detected, 0 otherwise. `exitCode` (may be null)
+// True when a reboot was detected. `exitCode` (may be null)
 // receives the child's exit code when it was read; with no slot, an exit
 // code that is neither 0 nor a reboot code ends the run with that code.
-int WaitForChildOrReboot(HANDLE process, HANDLE endSessionEvent, bool waitFiveSeconds, uint32_t* exitCode);
+bool WaitForChildOrReboot(HANDLE process, HANDLE endSessionEvent, bool waitFiveSeconds, uint32_t* exitCode);
 
 }  // namespace kq

@@ -77,7 +77,7 @@ void LogForDeletion(const std::string& path) {
     SetupLog("GetWindowsDirectory() failed in LogForDeletion()");
     return;
   }
-  const std::string wininit = windowsFolder + "WININIT.INI";
+  const std::string wininit = JoinPath(windowsFolder, "WININIT.INI");
   {
     // The INI library reads only files that exist.
     ScopedFile created = OpenFileByName(wininit, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS,

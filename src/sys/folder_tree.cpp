@@ -6,6 +6,7 @@
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
 #include "text/ascii_text.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
@@ -43,7 +44,7 @@ bool FitsAnsiPath(const std::string& path) {
 class FolderSearch {
  public:
   explicit FolderSearch(const std::string& folder)
-      : find_(FindFirstFileByName(folder + "*.*", entry_, &unnamed_)) {}
+      : find_(FindFirstFileByName(JoinPath(folder, "*.*"), entry_, &unnamed_)) {}
   bool Started() const { return find_.IsValid(); }
   const WIN32_FIND_DATAA& Entry() const { return entry_; }
   bool Next() { return FindNextFileByName(find_, entry_, &unnamed_); }
@@ -148,7 +149,7 @@ void DeleteFolderContents(const std::string& folder, const std::vector<std::stri
     const WIN32_FIND_DATAA& entry = search.Entry();
     if (IsFolder(entry) && IsDotName(entry)) continue;
     if (IsKept(entry.cFileName, keep)) continue;
-    const std::string path = folder + entry.cFileName;
+    const std::string path = JoinPath(folder, entry.cFileName);
     if (!FitsAnsiPath(path)) continue;
     if (!IsFolder(entry)) {
       const DWORD attributes = entry.dwFileAttributes;

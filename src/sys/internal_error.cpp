@@ -12,13 +12,31 @@ namespace {
 // worker afterwards; thread creation orders the two.
 WindowHandle g_owner = nullptr;
 
+constexpr char kEnglishCaption[] = "Internal Error";
+constexpr char kEnglishTemplate[] = "Error Code: %04X.%08X";
+
 std::string MessageOrEnglish(uint32_t locale, uint32_t id, const char* english) {
   std::string text;
   if (!GetMessageTextForLocale(locale, id, text)) text = english;
   return text;
 }
 
+// The box's body in the user's language.
+std::string LocalizedText(const RunPlatform& platform, uint32_t location, uint32_t hresult) {
+  return FormatInternalErrorText(MessageOrEnglish(platform.userLocale(), kMsgErrorCode, kEnglishTemplate), location,
+                                 hresult);
+}
+
+void ShowBox(const RunPlatform& platform, WindowHandle owner, const std::string& text) {
+  const std::string caption = MessageOrEnglish(platform.userLocale(), kMsgInternalError, kEnglishCaption);
+  platform.showErrorBox(owner, caption.c_str(), text.c_str());
+}
+
 }  // namespace
+
+std::string InternalErrorCodeText(uint32_t location, uint32_t hresult) {
+  return FormatInternalErrorText(kEnglishTemplate, location, hresult);
+}
 
 std::string FormatInternalErrorText(const std::string& messageTemplate, uint32_t location,
                                     uint32_t hresult) {
@@ -36,15 +54,23 @@ void RaiseInternalError(uint32_t location, uint32_t hresult, WindowHandle owner)
 
 void ReportInternalError(uint32_t location, uint32_t hresult) {
   const RunPlatform& platform = CurrentRunPlatform();
-  const uint32_t locale = platform.userLocale();
-  const std::string text = FormatInternalErrorText(
-      MessageOrEnglish(locale, kMsgErrorCode, "Error Code: %04X.%08X"), location, hresult);
+  const std::string text = LocalizedText(platform, location, hresult);
   // In a quiet run the log is the only witness.
-  platform.log("Internal Error");
+  platform.log(kEnglishCaption);
   platform.log(text.c_str());
   if (QuietCommandLine(platform.processCommandLine())) return;
-  const std::string caption = MessageOrEnglish(locale, kMsgInternalError, "Internal Error");
-  platform.showErrorBox(g_owner, caption.c_str(), text.c_str());
+  ShowBox(platform, g_owner, text);
+}
+
+void ShowInternalErrorBox(WindowHandle owner, uint32_t location, uint32_t hresult) {
+  const RunPlatform& platform = CurrentRunPlatform();
+  const std::string text = LocalizedText(platform, location, hresult);
+  if (QuietCommandLine(platform.processCommandLine())) {
+    platform.log(kEnglishCaption);
+    platform.log(text.c_str());
+    return;
+  }
+  ShowBox(platform, owner, text);
 }
 
 void RaiseInternalError(uint32_t location, uint32_t hresult) {

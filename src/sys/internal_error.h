@@ -26,6 +26,16 @@ void RaiseInternalError(uint32_t location, uint32_t hresult, WindowHandle owner)
 // HRESULT itself.
 void ReportInternalError(uint32_t location, uint32_t hresult);
 
+// The internal-error box for a failure the run goes on from (a resume
+// shortcut that cannot be written or read): owned by `owner`. A quiet
+// command line logs its two texts instead: a box would block an unattended
+// installation.
+void ShowInternalErrorBox(WindowHandle owner, uint32_t location, uint32_t hresult);
+
+// "Error Code: 0001.80040065": the box's English body, as the setup log
+// writes it on an English system and as the checker quotes it.
+std::string InternalErrorCodeText(uint32_t location, uint32_t hresult);
+
 // The body of the box, formatted from the template of message 3.
 std::string FormatInternalErrorText(const std::string& messageTemplate, uint32_t location,
                                     uint32_t hresult);

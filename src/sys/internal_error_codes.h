@@ -35,6 +35,25 @@ constexpr uint32_t kLocationUpgradeConditions = 25;       // CheckUpgradeConditi
 constexpr uint32_t kLocationPostInstall = 26;             // LaunchPostInstallApplications
 constexpr uint32_t kLocationOutOfMemory = 27;             // the run sequence: memory ran out anywhere in the run
 
+// Locations of the resume shortcut's operations (sys/shell_link,
+// sys/resume_shortcut). The run goes on after their box
+// (ShowInternalErrorBox): without its shortcut a setup only cannot resume.
+constexpr uint32_t kLocationShortcutStartupFolder = 1001;        // the Startup folder cannot be found
+constexpr uint32_t kLocationShortcutShellAllocator = 1002;       // the shell's allocator cannot be had
+constexpr uint32_t kLocationShortcutCreateObject = 1005;         // writing: the link object
+constexpr uint32_t kLocationShortcutCreateFileInterface = 1006;  // writing: its file interface
+constexpr uint32_t kLocationShortcutSetPath = 1007;              // writing: the program
+constexpr uint32_t kLocationShortcutSetArguments = 1008;         // writing: the arguments
+constexpr uint32_t kLocationShortcutSetDescription = 1009;       // writing: the description (the tag)
+constexpr uint32_t kLocationShortcutSave = 1010;                 // writing: saving the file
+constexpr uint32_t kLocationShortcutReadObject = 1011;           // reading: the link object
+constexpr uint32_t kLocationShortcutReadFileInterface = 1012;    // reading: its file interface
+constexpr uint32_t kLocationShortcutResolve = 1013;              // reading: resolving the link
+constexpr uint32_t kLocationShortcutGetPath = 1014;              // reading: the program
+constexpr uint32_t kLocationShortcutGetArguments = 1015;         // reading: the arguments
+constexpr uint32_t kLocationShortcutGetDescription = 1016;       // reading: the description
+constexpr uint32_t kLocationShortcutFindFunction = 1017;         // FindFirstFileW is missing on the NT family
+
 // A component's location with the number of its sub-step in the high byte
 // (0x10E is step 1 of location 0x0E).
 constexpr uint32_t WithStep(uint32_t location, uint32_t step) { return (step << 8) | location; }

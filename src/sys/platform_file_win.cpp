@@ -1,6 +1,7 @@
 // Win32 files for the INI library. Names are opened through OpenFileByName:
-// the wide call with OEM and then ANSI conversion on the NT family, the ANSI
-// call on the 9x family.
+// on the NT family the wide call, a read of an existing file with the ANSI
+// conversion of the name first and then the OEM one (WithAnsiThenOem), any
+// other open with the ANSI conversion only; the ANSI call on the 9x family.
 #include <windows.h>
 
 #include "ini/ini_byte_file.h"

@@ -11,24 +11,40 @@ bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-int UiLevelOfOption(const std::string& option) {
-  const std::string lower = LowerCaseAscii(option);
-  if (lower == "quiet") return kUiQuiet;
-  if (lower == "passive") return kUiBasicNoModal;
-  if (lower.empty() || lower[0] != 'q') return kUiNone;
-  const std::string suffix = lower.substr(1);
-  if (suffix.empty() || suffix == "n") return kUiQuiet;
-  if (suffix == "f") return kUiFull;
-  if (suffix == "r") return kUiReduced;
-  if (suffix == "b") return kUiBasic;
-  if (suffix == "b+") return kUiBasicModalEnd;
-  if (suffix == "b-") return kUiBasicNoModal;
-  if (suffix == "n+") return kUiNoneModalEnd;
-  return kUiNone;
+int UiLevelNumber(UiLevel level) { return static_cast<int>(level); }
+
+const char* UiLevelOptionText(UiLevel level) {
+  switch (level) {
+    case UiLevel::kNone: return "";
+    case UiLevel::kFull: return " /qf";
+    case UiLevel::kReduced: return " /qr";
+    case UiLevel::kBasicModalEnd: return " /qb+";
+    case UiLevel::kBasic: return " /qb";
+    case UiLevel::kBasicNoModal: return " /qb-";
+    case UiLevel::kNoneModalEnd: return " /qn+";
+    case UiLevel::kQuiet: return " /qn";
+  }
+  return "";
 }
 
-int UiLevelOfCommandLine(const std::string& commandLine) {
-  int level = kUiNone;
+UiLevel UiLevelOfOption(const std::string& option) {
+  const std::string lower = LowerCaseAscii(option);
+  if (lower == "quiet") return UiLevel::kQuiet;
+  if (lower == "passive") return UiLevel::kBasicNoModal;
+  if (lower.empty() || lower[0] != 'q') return UiLevel::kNone;
+  const std::string suffix = lower.substr(1);
+  if (suffix.empty() || suffix == "n") return UiLevel::kQuiet;
+  if (suffix == "f") return UiLevel::kFull;
+  if (suffix == "r") return UiLevel::kReduced;
+  if (suffix == "b") return UiLevel::kBasic;
+  if (suffix == "b+") return UiLevel::kBasicModalEnd;
+  if (suffix == "b-") return UiLevel::kBasicNoModal;
+  if (suffix == "n+") return UiLevel::kNoneModalEnd;
+  return UiLevel::kNone;
+}
+
+UiLevel UiLevelOfCommandLine(const std::string& commandLine) {
+  UiLevel level = UiLevel::kNone;
   size_t i = 0;
   while (i < commandLine.size()) {
     while (i < commandLine.size() && IsBlankChar(commandLine[i])) ++i;
@@ -39,34 +55,32 @@ int UiLevelOfCommandLine(const std::string& commandLine) {
       word += commandLine[i];
     }
     if (word.size() > 1 && (word[0] == '/' || word[0] == '-')) {
-      const int found = UiLevelOfOption(word.substr(1));
-      if (found != kUiNone) level = found;
+      const UiLevel found = UiLevelOfOption(word.substr(1));
+      if (HasUiOption(found)) level = found;
     }
   }
   return level;
 }
 
-bool ShowsNoBoxes(int uiLevel) { return uiLevel == kUiBasicNoModal || uiLevel == kUiQuiet; }
+bool ShowsNoBoxes(UiLevel level) { return level == UiLevel::kBasicNoModal || level == UiLevel::kQuiet; }
 
-bool IsSilentUiLevel(int uiLevel) {
-  return uiLevel == kUiBasicNoModal || uiLevel == kUiNoneModalEnd || uiLevel == kUiQuiet;
+bool IsSilentUiLevel(UiLevel level) {
+  return level == UiLevel::kBasicNoModal || level == UiLevel::kNoneModalEnd || level == UiLevel::kQuiet;
 }
 
-bool InstallsEngineQuietly(int uiLevel) {
-  return uiLevel == kUiBasic || uiLevel == kUiBasicNoModal || uiLevel == kUiQuiet;
+bool InstallsEngineQuietly(UiLevel level) {
+  return level == UiLevel::kBasic || level == UiLevel::kBasicNoModal || level == UiLevel::kQuiet;
 }
 
-bool HidesDialog(int uiLevel) { return uiLevel == kUiQuiet; }
+bool HidesDialog(UiLevel level) { return level == UiLevel::kQuiet; }
 
-bool HasUiOption(int uiLevel) { return uiLevel != kUiNone; }
+bool HasUiOption(UiLevel level) { return level != UiLevel::kNone; }
 
-bool AsksForLessThanFullUi(int uiLevel) { return HasUiOption(uiLevel) && uiLevel != kUiFull; }
+bool AsksForLessThanFullUi(UiLevel level) { return HasUiOption(level) && level != UiLevel::kFull; }
 
 bool QuietCommandLine(const std::string& commandLine) { return ShowsNoBoxes(UiLevelOfCommandLine(commandLine)); }
 
-bool HiddenDialogCommandLine(const std::string& commandLine) {
-  return UiLevelOfCommandLine(commandLine) == kUiQuiet;
-}
+bool HiddenDialogCommandLine(const std::string& commandLine) { return HidesDialog(UiLevelOfCommandLine(commandLine)); }
 
 void LogBoxText(const std::string& caption, const std::string& text) {
   RunLog(caption);

@@ -8,47 +8,55 @@
 
 namespace kq {
 
-// UI levels as the command line holds them: 0 none given, 1 /qf, 2 /qr,
-// 3 /qb+, 4 /qb, 5 /qb-, 6 /qn+, 7 /qn.
-enum UiLevel { kUiNone, kUiFull, kUiReduced, kUiBasicModalEnd, kUiBasic, kUiBasicNoModal,
-               kUiNoneModalEnd, kUiQuiet };
+// UI levels as the command line gives them: none given, /qf, /qr, /qb+,
+// /qb, /qb-, /qn+, /qn. Only this unit compares them: everything else asks
+// one of the named groups below.
+enum class UiLevel { kNone, kFull, kReduced, kBasicModalEnd, kBasic, kBasicNoModal, kNoneModalEnd, kQuiet };
+
+// The level's number as the setup log writes it ("UI level = 7"): 0 none
+// given, 1 /qf, 2 /qr, 3 /qb+, 4 /qb, 5 /qb-, 6 /qn+, 7 /qn.
+int UiLevelNumber(UiLevel level);
+
+// The option MSIEXEC gets for the level, with its leading blank (" /qb-"),
+// or "" when none was given.
+const char* UiLevelOptionText(UiLevel level);
 
 // The UI level an option asks for; `option` is the text after its "/" or
-// "-". "quiet" is kUiQuiet and "passive" kUiBasicNoModal (Windows Installer
+// "-". "quiet" is kQuiet and "passive" kBasicNoModal (Windows Installer
 // 3.0's words, any letter case); a word beginning with q gives the level of
-// its suffix (none or n kUiQuiet, f kUiFull, r kUiReduced, b kUiBasic, b+
-// kUiBasicModalEnd, b- kUiBasicNoModal, n+ kUiNoneModalEnd, any case).
-// kUiNone for any other option, and for a q option with another suffix.
-int UiLevelOfOption(const std::string& option);
+// its suffix (none or n kQuiet, f kFull, r kReduced, b kBasic, b+
+// kBasicModalEnd, b- kBasicNoModal, n+ kNoneModalEnd, any case).
+// kNone for any other option, and for a q option with another suffix.
+UiLevel UiLevelOfOption(const std::string& option);
 
 // The level of the last UI option among the blank-separated words of a
-// command line (quoted text is part of its word); kUiNone when there is
+// command line (quoted text is part of its word); kNone when there is
 // none. Only a word that begins with "/" or "-" is an option.
-int UiLevelOfCommandLine(const std::string& commandLine);
+UiLevel UiLevelOfCommandLine(const std::string& commandLine);
 
-// The named groups of UI levels: nothing outside this unit compares levels.
+// The named groups of UI levels.
 //
-// kUiBasicNoModal (/qb-, /passive) and kUiQuiet (/qn, /quiet) show no
-// message box: what a box would say goes to the log instead.
-bool ShowsNoBoxes(int uiLevel);
-// kUiBasicNoModal, kUiNoneModalEnd and kUiQuiet (/qb-, /qn+, /qn) count as
-// silent for the steps that deal with software in the way: they decide by
-// their rules instead of asking.
-bool IsSilentUiLevel(int uiLevel);
-// kUiBasic, kUiBasicNoModal and kUiQuiet (/qb, /qb-, /qn) run the Windows
+// kBasicNoModal (/qb-, /passive) and kQuiet (/qn, /quiet) show no message
+// box: what a box would say goes to the log instead.
+bool ShowsNoBoxes(UiLevel level);
+// kBasicNoModal, kNoneModalEnd and kQuiet (/qb-, /qn+, /qn) count as silent
+// for the steps that deal with software in the way: they decide by their
+// rules instead of asking.
+bool IsSilentUiLevel(UiLevel level);
+// kBasic, kBasicNoModal and kQuiet (/qb, /qb-, /qn) run the Windows
 // Installer redistributable with its own silent switch, and it then leaves
 // a restart it needs to the setup.
-bool InstallsEngineQuietly(int uiLevel);
-// kUiQuiet: the progress dialog is never shown.
-bool HidesDialog(int uiLevel);
+bool InstallsEngineQuietly(UiLevel level);
+// kQuiet: the progress dialog is never shown.
+bool HidesDialog(UiLevel level);
 // A UI option was given at all, and one other than full UI.
-bool HasUiOption(int uiLevel);
-bool AsksForLessThanFullUi(int uiLevel);
+bool HasUiOption(UiLevel level);
+bool AsksForLessThanFullUi(UiLevel level);
 
 // Whether the raw command line asks for one of those levels.
 bool QuietCommandLine(const std::string& commandLine);
 
-// Whether the raw command line asks for kUiQuiet, where the progress dialog
+// Whether the raw command line asks for kQuiet, where the progress dialog
 // is never visible.
 bool HiddenDialogCommandLine(const std::string& commandLine);
 

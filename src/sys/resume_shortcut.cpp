@@ -106,13 +106,13 @@ bool FindStartupFolder(HWND owner, std::string& folder) {
     ComPtr<IMalloc> allocator;
     const HRESULT hr = SHGetMalloc(allocator.Receive());
     if (FAILED(hr) || !allocator) {
-      ShowShortcutErrorBox(owner, kShortcutShellAllocator, static_cast<uint32_t>(hr));
+      ShowShortcutErrorBox(owner, kLocationShortcutShellAllocator, static_cast<uint32_t>(hr));
       folder.clear();
       return false;
     }
   }
   if (FAILED(error)) {
-    ShowShortcutErrorBox(owner, kShortcutStartupFolder, static_cast<uint32_t>(error));
+    ShowShortcutErrorBox(owner, kLocationShortcutStartupFolder, static_cast<uint32_t>(error));
     folder.clear();
     return false;
   }
@@ -155,7 +155,7 @@ std::vector<Slot> ReadSlots(HWND owner) {
   if (folder.empty()) return slots;
   for (int i = 0; i < kResumeShortcutSlots; ++i) {
     Slot slot;
-    slot.path = folder + SlotName(i);
+    slot.path = JoinPath(folder, SlotName(i));
     slot.present = FileAttributesByName(slot.path) != INVALID_FILE_ATTRIBUTES;
     if (slot.present) slot.readable = ReadShellLink(owner, slot.path, &slot.target, nullptr, &slot.description);
     slots.push_back(slot);
@@ -174,7 +174,7 @@ ShortcutOwner OwnerOf(const Slot& slot, const ShortcutClassifier& classify) {
 
 std::string ResumeShortcutPath(HWND owner) {
   const std::string folder = StartupFolderPath(owner);
-  return folder.empty() ? folder : folder + kResumeShortcutName;
+  return folder.empty() ? folder : JoinPath(folder, kResumeShortcutName);
 }
 
 std::string TagDataFile(const std::string& tag) {
@@ -202,10 +202,10 @@ bool ReadResumeShortcutTargets(HWND owner, std::vector<std::string>& targets) {
   return known;
 }
 
-int HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
-               const std::string& restartArguments, const ShortcutClassifier& classify) {
+bool HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
+                const std::string& restartArguments, const ShortcutClassifier& classify) {
   const std::vector<Slot> slots = ReadSlots(owner);
-  if (slots.empty()) return 0;
+  if (slots.empty()) return false;
   // This setup's own shortcut keeps its name; a second one of its own (left
   // by a cut-off run) goes. Otherwise the first name nobody holds.
   const Slot* chosen = nullptr;
@@ -219,7 +219,7 @@ int HookReboot(HWND owner, const std::string& tag, const std::string& restartPro
   }
   if (chosen == nullptr) {
     SetupLogF("Every resume shortcut name is taken by other setups; \"%s\" is not placed", tag.c_str());
-    return 0;
+    return false;
   }
   const std::string& path = chosen->path;
   if (chosen->present && chosen->readable && OwnerOf(*chosen, classify) == ShortcutOwner::kNobody)
@@ -229,20 +229,20 @@ int HookReboot(HWND owner, const std::string& tag, const std::string& restartPro
   // run saved before is written again from its bytes.
   static SavedShortcut saved;
   const std::string key = path + '\n' + tag + '\n' + restartProgram + '\n' + restartArguments;
-  if (saved.key == key && WriteNewFile(path, saved.bytes)) return 1;
-  if (!CreateShellLink(owner, restartProgram, path, restartArguments, tag)) return 0;
+  if (saved.key == key && WriteNewFile(path, saved.bytes)) return true;
+  if (!CreateShellLink(owner, restartProgram, path, restartArguments, tag)) return false;
   const bool read = ReadWholeFile(path, kSavedShortcutLimit, saved.bytes) == WholeFileRead::kRead && !saved.bytes.empty();
   saved.key = read ? key : std::string();
-  return 1;
+  return true;
 }
 
-int UnhookReboot(HWND owner, const std::string& tag, const ShortcutClassifier& classify) {
-  int removed = 0;
+bool UnhookReboot(HWND owner, const std::string& tag, const ShortcutClassifier& classify) {
+  bool removed = false;
   for (const Slot& slot : ReadSlots(owner)) {
     // Case-sensitive: the tag is ours exactly or it says something else.
     if (slot.description != tag || OwnerOf(slot, classify) != ShortcutOwner::kThisSetup) continue;
     RemoveShortcutFile(slot.path);
-    removed = 1;
+    removed = true;
   }
   return removed;
 }

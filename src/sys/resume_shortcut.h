@@ -21,24 +21,24 @@ constexpr const char kResumeShortcutName[] = "KORVANE Install Exec Setup.lnk";
 // pending resume starts at the next logon.
 constexpr int kResumeShortcutSlots = 9;
 
-// 1 when this setup's resume shortcut is in place with this tag (an old one
-// of this setup's replaced), 0 otherwise. Another setup's stays, and this
+// True when this setup's resume shortcut is in place with this tag (an old
+// one of this setup's replaced). Another setup's stays, and this
 // one takes the next free name.
-int HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
-               const std::string& restartArguments, const ShortcutClassifier& classify);
-inline int HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
-                      const std::string& restartArguments) {
+bool HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
+                const std::string& restartArguments, const ShortcutClassifier& classify);
+inline bool HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
+                       const std::string& restartArguments) {
   return HookReboot(owner, tag, restartProgram, restartArguments, ClassifyByTag(tag));
 }
 
-// 1 when a resume shortcut of this setup carrying exactly this tag was
-// found and removed, 0 otherwise. A shortcut that cannot be deleted is
+// True when a resume shortcut of this setup carrying exactly this tag was
+// found and removed. A shortcut that cannot be deleted is
 // moved aside under a name of its own (which is deleted or scheduled for
 // deletion at the restart); a shared name itself is never scheduled, so a
 // newer shortcut placed there later survives the restart. The same holds
 // for HookReboot's replacement of its own old shortcut.
-int UnhookReboot(HWND owner, const std::string& tag, const ShortcutClassifier& classify);
-inline int UnhookReboot(HWND owner, const std::string& tag) { return UnhookReboot(owner, tag, ClassifyByTag(tag)); }
+bool UnhookReboot(HWND owner, const std::string& tag, const ShortcutClassifier& classify);
+inline bool UnhookReboot(HWND owner, const std::string& tag) { return UnhookReboot(owner, tag, ClassifyByTag(tag)); }
 
 // The per-user Startup folder (no trailing backslash); false after the
 // error box when it cannot be found.

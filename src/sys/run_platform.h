@@ -30,7 +30,8 @@ const RunPlatform& CurrentRunPlatform();
 // (null when it was the system's). Not thread-safe: for tests and start-up.
 const RunPlatform* SetRunPlatform(const RunPlatform* platform);
 
-// One line in the setup log, through the platform in use.
+// One line in the setup log, through the platform in use. Its text is a
+// contract like every log line's (see sys/setup_log.h).
 void RunLog(const std::string& line);
 
 }  // namespace kq

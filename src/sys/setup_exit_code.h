@@ -1,7 +1,11 @@
 #pragma once
 // The 32-bit result of a run and the process exit code. Every ending of the
-// run sequence is raised as a SetupExitCode and caught once, at the top of the
-// worker thread; whatever else reaches the top becomes kExitUnexpected.
+// run sequence is raised as a SetupExitCode and caught by CatchSetupExitCode:
+// once around the whole run, at the top of the worker thread, and once more
+// around the clean-up after it (RunSequence::Finish), so that a failure
+// while the temporary copy is removed cannot replace the run's own code.
+// Whatever else reaches either becomes kExitUnexpected. The checker catches
+// it around a load of a data file too.
 #include <cstdint>
 #include <type_traits>
 

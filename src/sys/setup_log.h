@@ -4,6 +4,12 @@
 namespace kq {
 
 // The setup log, "C:\SETUP.LOG", written only when KQSETUP asks for it.
+//
+// Every line's text, here and through RunLog, is a contract: administrators
+// search logs for them, scripts parse them, and the unit and e2e tests pin
+// them to the letter, misspellings included ("priviledges",
+// "immediatedly"). Add lines freely; change none, or say so as a change of
+// behaviour.
 // When that file cannot be opened for appending, the process writes
 // "SETUP.LOG" in the user's temporary-files folder instead, from then on,
 // starting with a line that says why.

@@ -12,9 +12,6 @@ namespace kq {
 
 namespace {
 
-constexpr const char kBoxCaption[] = "Internal Error";
-constexpr const char kBoxText[] = "Error Code: %04X.%08X";
-
 // The three identifiers, defined here: taking them from libuuid links its
 // whole table of several thousand GUIDs (40 KB) into the program.
 constexpr GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -52,7 +49,7 @@ bool ReadField(HWND owner, IShellLinkA* link, ShellLinkField field, uint32_t cod
 
 bool FileExists(HWND owner, const std::string& path) {
   if (IsWindowsNT() && GetProcFromLibrary("KERNEL32.DLL", "FindFirstFileW") == nullptr) {
-    ShowShortcutErrorBox(owner, kShortcutFindFunction, static_cast<uint32_t>(GetLastError()));
+    ShowShortcutErrorBox(owner, kLocationShortcutFindFunction, static_cast<uint32_t>(GetLastError()));
     return false;
   }
   WIN32_FIND_DATAA found;
@@ -61,27 +58,21 @@ bool FileExists(HWND owner, const std::string& path) {
 
 }  // namespace
 
-void ShowShortcutErrorBox(HWND owner, uint32_t code, uint32_t error) {
-  const RunPlatform& platform = CurrentRunPlatform();
-  const std::string text = FormatInternalErrorText(kBoxText, code, error);
-  if (QuietCommandLine(platform.processCommandLine())) {
-    platform.log(kBoxCaption);
-    platform.log(text.c_str());
-    return;
-  }
-  platform.showErrorBox(owner, kBoxCaption, text.c_str());
+void ShowShortcutErrorBox(HWND owner, uint32_t location, uint32_t error) {
+  ShowInternalErrorBox(owner, location, error);
 }
 
 bool CreateShellLink(HWND owner, const std::string& target, const std::string& linkPath,
                      const std::string& arguments, const std::string& description) {
   ComPtr<IShellLinkA> link;
   ComPtr<IPersistFile> file;
-  return NewShellLink(owner, link, file, kShortcutCreateObject, kShortcutCreateFileInterface) &&
-         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Path, target), kShortcutSetPath) &&
-         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Arguments, arguments), kShortcutSetArguments) &&
+  return NewShellLink(owner, link, file, kLocationShortcutCreateObject, kLocationShortcutCreateFileInterface) &&
+         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Path, target), kLocationShortcutSetPath) &&
+         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Arguments, arguments),
+               kLocationShortcutSetArguments) &&
          Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Description, description),
-               kShortcutSetDescription) &&
-         Check(owner, SavePersistFile(file.Get(), linkPath, TRUE), kShortcutSave);
+               kLocationShortcutSetDescription) &&
+         Check(owner, SavePersistFile(file.Get(), linkPath, TRUE), kLocationShortcutSave);
 }
 
 bool ReadShellLink(HWND owner, const std::string& linkPath, std::string* target, std::string* arguments,
@@ -89,15 +80,15 @@ bool ReadShellLink(HWND owner, const std::string& linkPath, std::string* target,
   if (!FileExists(owner, linkPath)) return false;
   ComPtr<IShellLinkA> link;
   ComPtr<IPersistFile> file;
-  if (!NewShellLink(owner, link, file, kShortcutReadObject, kShortcutReadFileInterface)) return false;
+  if (!NewShellLink(owner, link, file, kLocationShortcutReadObject, kLocationShortcutReadFileInterface)) return false;
   if (FAILED(LoadPersistFile(file.Get(), linkPath, STGM_READ))) return false;
   // Without SLR_NO_UI a shortcut whose program has gone (a temporary copy
   // deleted since) would open the shell's search window; only the fields
   // are wanted here.
-  return Check(owner, link->Resolve(owner, SLR_ANY_MATCH | SLR_NO_UI), kShortcutResolve) &&
-         ReadField(owner, link.Get(), ShellLinkField::Path, kShortcutGetPath, target) &&
-         ReadField(owner, link.Get(), ShellLinkField::Arguments, kShortcutGetArguments, arguments) &&
-         ReadField(owner, link.Get(), ShellLinkField::Description, kShortcutGetDescription, description);
+  return Check(owner, link->Resolve(owner, SLR_ANY_MATCH | SLR_NO_UI), kLocationShortcutResolve) &&
+         ReadField(owner, link.Get(), ShellLinkField::Path, kLocationShortcutGetPath, target) &&
+         ReadField(owner, link.Get(), ShellLinkField::Arguments, kLocationShortcutGetArguments, arguments) &&
+         ReadField(owner, link.Get(), ShellLinkField::Description, kLocationShortcutGetDescription, description);
 }
 
 }  // namespace kq

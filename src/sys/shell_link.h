@@ -1,41 +1,22 @@
 #pragma once
 // Shortcut files through the shell's link object (IShellLinkA and its
 // IPersistFile; the text fields go through sys/wide_ansi.h), created in-process: COM must be initialized on the calling
-// thread. Failures show the shortcut error box (see ShowShortcutErrorBox)
-// and return false; a missing file or one that cannot be loaded fails
+// thread. Failures show the internal-error box (ShowShortcutErrorBox) and
+// return false; a missing file or one that cannot be loaded fails
 // without a box.
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 
+#include "sys/internal_error_codes.h"
+
 namespace kq {
 
-// Box codes of the shortcut operations.
-enum ShortcutError : uint32_t {
-  kShortcutStartupFolder = 1001,
-  kShortcutShellAllocator = 1002,
-  kShortcutCreateObject = 1005,
-  kShortcutCreateFileInterface = 1006,
-  kShortcutSetPath = 1007,
-  kShortcutSetArguments = 1008,
-  kShortcutSetDescription = 1009,
-  kShortcutSave = 1010,
-  kShortcutReadObject = 1011,
-  kShortcutReadFileInterface = 1012,
-  kShortcutResolve = 1013,
-  kShortcutGetPath = 1014,
-  kShortcutGetArguments = 1015,
-  kShortcutGetDescription = 1016,
-  kShortcutFindFunction = 1017,
-};
-
-// "Error Code: %04X.%08X" with the box code and the HRESULT or system error,
-// caption "Internal Error", error icon, owned by `owner`. When the process
-// command line asks for no UI (the switches the internal-error box obeys)
-// the two texts go to the setup log instead: a box would block an
-// unattended installation. The run goes on either way.
-void ShowShortcutErrorBox(HWND owner, uint32_t code, uint32_t error);
+// Shows the internal-error box for a shortcut operation that failed at
+// `location` (one of the kLocationShortcut* names) with `error` (an HRESULT
+// or a system error number); see ShowInternalErrorBox. The run goes on.
+void ShowShortcutErrorBox(HWND owner, uint32_t location, uint32_t error);
 
 // Writes the shortcut `linkPath` starting `target` with `arguments`,
 // described by `description`.

@@ -2,6 +2,7 @@
 
 #include "sys/setup_log.h"
 #include "sys/wide_ansi_call.h"
+#include "text/mbcs_path.h"
 
 namespace kq {
 
@@ -244,7 +245,7 @@ bool DeleteAtRestartByName(const std::string& path, bool& available) {
   if (!IsWindowsNT()) {
     // KERNEL32.DLL is loaded in every process; only its own copy is asked.
     // The 9x family has the entry point but fails it.
-    HMODULE kernel = GetModuleHandleA((SystemFolderPath() + "KERNEL32.DLL").c_str());
+    HMODULE kernel = GetModuleHandleA(JoinPath(SystemFolderPath(), "KERNEL32.DLL").c_str());
     auto moveFileExA = kernel == nullptr ? nullptr
                                          : reinterpret_cast<BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD)>(
                                                reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExA")));

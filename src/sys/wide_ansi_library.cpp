@@ -40,7 +40,7 @@ HMODULE LoadSystemLibrary(const char* library) {
   if (library == nullptr || *library == '\0') return nullptr;
   const std::string folder = SystemFolderPath();
   if (folder.empty()) return nullptr;
-  return LoadLibraryA((folder + library).c_str());
+  return LoadLibraryA(JoinPath(folder, library).c_str());
 }
 
 FARPROC GetProcFromLibrary(const char* library, const char* entryPoint) {

@@ -3,6 +3,8 @@
 #include <climits>
 #include <vector>
 
+#include "text/ascii_text.h"
+
 namespace kq {
 
 namespace {
@@ -19,7 +21,7 @@ uint32_t QueryCodePage(LCTYPE type) {
   if (GetLocaleInfoA(kUserDefaultLocale, type, buffer, sizeof buffer) == 0) return 0;
   buffer[sizeof buffer - 1] = '\0';
   uint32_t value = 0;
-  for (const char* p = buffer; *p >= '0' && *p <= '9'; ++p) {
+  for (const char* p = buffer; IsAsciiDigit(*p); ++p) {
     value = value * 10 + static_cast<uint32_t>(*p - '0');
     if (value > 0xFFFFFF) return 0;  // no code page is this large
   }

@@ -1,5 +1,6 @@
 #pragma once
-// Letter case of ASCII letters in ANSI text, decided once for the program.
+// ASCII letters and digits in ANSI text, classified once for the program,
+// and the letter case of ASCII letters.
 // Setup data words, option letters, property names, header names and folder
 // names are compared without regard to the case of their ASCII letters, and
 // nothing else is folded: a locale's CharUpper or tolower would also change
@@ -12,6 +13,15 @@
 #include <string>
 
 namespace kq {
+
+// One byte's class: 0 to 9; a to z and A to Z; 0 to 9, a to f and A to F.
+// Every other byte (a lead or trail byte of a double-byte character too) is
+// none of them.
+bool IsAsciiDigit(char c);
+bool IsAsciiLetter(char c);
+bool IsHexDigit(char c);
+// The value of a hexadecimal digit of either case, -1 for any other byte.
+int HexDigitValue(char c);
 
 // One byte that stands alone as a character (an option letter, the first byte
 // of a text): a to z and A to Z change, every other byte stays.

@@ -101,6 +101,17 @@ void AppendBackslash(std::string& path, unsigned codePage) {
   if (!EndsWithBackslash(path, codePage)) path += '\\';
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name, unsigned codePage) {
+  if (folder.empty() || EndsWithBackslash(folder, codePage) || folder.back() == '/') return folder + name;
+  return folder + '\\' + name;
+}
+
+std::string QuotedPath(const std::string& path) { return '"' + path + '"'; }
+
+std::string ProgramWord(const std::string& path) {
+  return path.find_first_of(" \t") != std::string::npos ? QuotedPath(path) : path;
+}
+
 std::string ReplaceBackslashes(const std::string& text, char replacement, unsigned codePage) {
   std::string replaced = text;
   for (size_t at = 0; at < text.size(); at += CharLengthAt(text, at, codePage)) {

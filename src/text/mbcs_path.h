@@ -33,6 +33,20 @@ bool EndsWithBackslash(const std::string& path, unsigned codePage = 0);
 // Appends '\' unless the path already ends with a real backslash character.
 void AppendBackslash(std::string& path, unsigned codePage = 0);
 
+// `folder` and `name` as one path: a backslash goes between them unless the
+// folder is empty or already ends with a real backslash character (or '/').
+// The folder's last byte alone does not decide: in 932, 936 and 950 a
+// folder can end with a character whose second byte is 0x5C.
+std::string JoinPath(const std::string& folder, const std::string& name, unsigned codePage = 0);
+
+// A path as one word of a command line: in double quotes.
+std::string QuotedPath(const std::string& path);
+
+// A program's path as the first word of a command line: in double quotes
+// when it holds a blank or a tab, which would otherwise end the program's
+// name; as it is otherwise.
+std::string ProgramWord(const std::string& path);
+
 // Every real backslash character replaced by `replacement`.
 std::string ReplaceBackslashes(const std::string& text, char replacement, unsigned codePage = 0);
 

@@ -10,7 +10,8 @@ SETUP.INI) before a restart or at the same time as a run, a temporary drive
 too small for the copy (per machine, where a tmpfs can be mounted), the
 logon's resume started together with the
 tool's rerun, and an MSIEXEC that answers 3010 or 1641 after installing for
-real (child.exe wrapping Wine's own msiexec). A machine converges when a run
+real (child.exe wrapping Wine's own msiexec); they come in the first four
+runs, after which the machine is left alone. A machine converges when a run
 ends 0 with every product of the media installed from sources that exist,
 the earlier products gone, and no copy or resume shortcut left.
 """
@@ -30,6 +31,9 @@ UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 RESTART_CODES = (3010, 1641, 460393)
 MAX_RUNS = 8
 RETRY_DELAY = 5
+# Faults come in the first runs; then the machine has as many calm runs to
+# end installed, as a machine does once its bad day is over.
+FAULTY_RUNS = MAX_RUNS // 2
 CUT_WITHIN = 6.0  # seconds into a run; a whole run takes about 3 to 8
 LOG_ENV = {"KQSETUP": "LOG", "KQCHILD_RECORD": "C:\\welcome_runs.txt"}
 
@@ -214,13 +218,17 @@ class Machine:
             self.note("logon", code, start)
 
     # --- the deployment tool -------------------------------------------------
+    def chance(self, p: float) -> bool:
+        """A fault of chance `p`, drawn only while faults come."""
+        return self.rng.random() < p and self.runs < FAULTY_RUNS
+
     def deploy(self):
         self.t0 = time.time()
         restart_due = False
         while self.runs < MAX_RUNS:
             logon = []
             if restart_due:
-                if self.rng.random() < P_OTHER_MEDIUM:
+                if self.chance(P_OTHER_MEDIUM):
                     self.faults += 1
                     start = time.time()
                     code = self.finish(self.start_setup(self.media.root / "B"))
@@ -228,17 +236,17 @@ class Machine:
                     self.note("other", code, start)
                 self.restart(crash=False)
                 logon = self.logon()
-                if not (logon and self.rng.random() < P_RACE):
+                if not (logon and self.chance(P_RACE)):
                     self.wait_logon(logon)
                     logon = []
                 else:
                     self.faults += 1
-            answer = self.rng.choice([3010, 1641]) if self.rng.random() < P_CHILD_ANSWER else 0
-            cut_at = self.rng.uniform(0.1, CUT_WITHIN) if self.rng.random() < P_CUT else None
+            answer = self.rng.choice([3010, 1641]) if self.chance(P_CHILD_ANSWER) else 0
+            cut_at = self.rng.uniform(0.1, CUT_WITHIN) if self.chance(P_CUT) else None
             self.faults += (answer != 0) + (cut_at is not None)
             configure_msiexec(self.prefix, answer)
             other = None
-            if self.rng.random() < P_OTHER_TOGETHER:
+            if self.chance(P_OTHER_TOGETHER):
                 self.faults += 1
                 other = (time.time(), self.start_setup(self.media.root / "B"))
             start = time.time()

@@ -74,11 +74,11 @@ void Run(kq::SetupEngine& engine, const std::string& arg) {
   } else if (step == "command") {
     std::string name;
     std::string command;
-    const int found = kq::GetUninstallCommand(value.c_str(), name, command);
+    const bool found = kq::GetUninstallCommand(value.c_str(), name, command);
     std::printf("command=%d|%s|%s\n", found, name.c_str(), command.c_str());
   } else if (step == "version") {
     kq::VersionNumber version;
-    const int found = kq::GetInstalledVersion(value.c_str(), version);
+    const bool found = kq::GetInstalledVersion(value.c_str(), version);
     std::printf("version=%d %s\n", found, version.ToString().c_str());
   } else {
     std::printf("unknown=%s\n", step.c_str());

@@ -4,7 +4,8 @@
 //   copy     CopySetupToTempFolder
 //   remove   RemoveTempFolder
 // After each step it prints "<step> marker=<m> folder=<engine setupFolder>
-// line=<command line's setup folder>".
+// line=<command line's setup folder>", <m> being the TempCopyState's number
+// (0 kNotYet, 1 kRunningFromCopy, 2 kNone).
 #include <windows.h>
 
 #include <cstdio>
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
       const std::string step = argv[i];
       if (step == "copy") engine.CopySetupToTempFolder();
       if (step == "remove") engine.RemoveTempFolder(true);
-      std::printf("%s marker=%d folder=%s line=%s\n", step.c_str(), commandLine.GetTempCopyMarker(),
+      std::printf("%s marker=%d folder=%s line=%s\n", step.c_str(), static_cast<int>(commandLine.GetTempCopyState()),
                   engine.GetSetupFolder().c_str(), commandLine.GetSetupFolder().c_str());
       std::fflush(stdout);
     }

@@ -8,47 +8,52 @@ namespace kq {
 namespace {
 
 TEST(RestartArguments, MarkerAppendedOrNormalised) {
+  constexpr TempCopyState kNotYet = TempCopyState::kNotYet;
+  constexpr TempCopyState kFromCopy = TempCopyState::kRunningFromCopy;
+  constexpr TempCopyState kNone = TempCopyState::kNone;
   struct Case {
     const char* arguments;
-    int marker;
+    TempCopyState state;
     const char* expected;
   } const cases[] = {
-      {"/qb", 0, "/qb"},                            // no copy: nothing to tell
-      {"/qb", 1, "/qb /~"},                         // restarted from its copy: remove it
-      {"/qb", 2, "/qb /~-"},                        // copy kept: leave it
-      {"", 1, " /~"},
-      {"/~ /qb", 1, "/~ /qb"},                      // already there: unchanged
-      {"/~- /qb", 2, "/~  /qb"},                    // "/~-" becomes "/~"
-      {"A.INI /qn /~-", 0, "A.INI /qn /~ "},
-      {"/~ PROP=/~-", 1, "/~ PROP=/~-"},            // only the first occurrence counts
-      {"X=1 /~", 2, "X=1 /~"},                      // "/~" at the very end
+      {"/qb", kNotYet, "/qb"},                      // no copy: nothing to tell
+      {"/qb", kFromCopy, "/qb /~"},                 // restarted from its copy: remove it
+      {"/qb", kNone, "/qb /~-"},                    // no copy: run from the medium
+      {"", kFromCopy, " /~"},
+      {"/~ /qb", kFromCopy, "/~ /qb"},              // already there: unchanged
+      {"/~- /qb", kNone, "/~  /qb"},                // "/~-" becomes "/~"
+      {"A.INI /qn /~-", kNotYet, "A.INI /qn /~ "},
+      {"/~ PROP=/~-", kFromCopy, "/~ PROP=/~-"},    // only the first occurrence counts
+      {"X=1 /~", kNone, "X=1 /~"},                  // "/~" at the very end
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(MakeRestartArguments(c.arguments, c.marker), c.expected) << c.arguments << " marker " << c.marker;
+    EXPECT_EQ(MakeRestartArguments(c.arguments, c.state), c.expected)
+        << c.arguments << " state " << static_cast<int>(c.state);
   }
 }
 
 TEST(FinalReboot, Question) {
+  using L = UiLevel;
   struct Case {
     const char* arguments;
-    int uiLevel;
+    UiLevel uiLevel;
     bool asks;
   } const cases[] = {
-      {"", 0, true},
-      {"/QB", 4, false},
-      {"/QB+", 3, true},
-      {"/QF", 1, true},
-      {"/QR", 2, true},
-      {"-QR", 2, true},
-      {"-QB", 4, false},           // "-" is "/"
-      {"/QN+", 6, true},
-      {"/QN", 7, false},
-      {"/qb", 4, true},            // the switch tests are case-sensitive...
-      {"/qn", 7, false},           // ...but a run that shows no box is never asked
-      {"/quiet", 7, false},
-      {"/qb-", 5, false},
-      {"/passive", 5, false},
-      {"/QB- /QF", 1, true},
+      {"", L::kNone, true},
+      {"/QB", L::kBasic, false},
+      {"/QB+", L::kBasicModalEnd, true},
+      {"/QF", L::kFull, true},
+      {"/QR", L::kReduced, true},
+      {"-QR", L::kReduced, true},
+      {"-QB", L::kBasic, false},           // "-" is "/"
+      {"/QN+", L::kNoneModalEnd, true},
+      {"/QN", L::kQuiet, false},
+      {"/qb", L::kBasic, true},            // the switch tests are case-sensitive...
+      {"/qn", L::kQuiet, false},           // ...but a run that shows no box is never asked
+      {"/quiet", L::kQuiet, false},
+      {"/qb-", L::kBasicNoModal, false},
+      {"/passive", L::kBasicNoModal, false},
+      {"/QB- /QF", L::kFull, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(AsksBeforeFinalReboot(c.arguments, c.uiLevel), c.asks) << c.arguments;

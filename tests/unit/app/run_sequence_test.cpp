@@ -44,11 +44,56 @@ struct Wait {
   uint32_t exitCode;
 };
 
+// The questions a row can answer for the stand-ins. Each is asked at the
+// step of the same name, where a row's raise or session end can happen.
+enum class Asked {
+  kStartedFromRemovedCopy,
+  kCreateInstanceMutex,
+  kIsPromptForCDMutexSet,
+  kIsPlatformQualified,
+  kUninstallPreviousVersions,
+  kIsInstallerVersionCurrent,
+  kIsInstallerVersionCurrentAfter,
+  kHasInstallPrivileges,
+  kHasProductRegistryKey,
+  kInstalledBeforeMain,
+  kIsCurrentVersionInstalled,
+  kHasRunFromSourceFeatures,
+  kRebootsSuppressed,
+  kHasNestedInstall,
+  kIsNestedProductInstalled,
+  kNestedInstalledAfterItsSetup,
+  kLaunchNestedInstaller,
+};
+
+const char* StepName(Asked asked) {
+  switch (asked) {
+    case Asked::kStartedFromRemovedCopy: return "StartedFromRemovedCopy";
+    case Asked::kCreateInstanceMutex: return "CreateInstanceMutex";
+    case Asked::kIsPromptForCDMutexSet: return "IsPromptForCDMutexSet";
+    case Asked::kIsPlatformQualified: return "IsPlatformQualified";
+    case Asked::kUninstallPreviousVersions: return "UninstallPreviousVersions";
+    case Asked::kIsInstallerVersionCurrent: return "IsInstallerVersionCurrent";
+    case Asked::kIsInstallerVersionCurrentAfter: return "IsInstallerVersionCurrentAfter";
+    case Asked::kHasInstallPrivileges: return "HasInstallPrivileges";
+    case Asked::kHasProductRegistryKey: return "HasProductRegistryKey";
+    case Asked::kInstalledBeforeMain: return "InstalledBeforeMain";
+    case Asked::kIsCurrentVersionInstalled: return "IsCurrentVersionInstalled";
+    case Asked::kHasRunFromSourceFeatures: return "HasRunFromSourceFeatures";
+    case Asked::kRebootsSuppressed: return "RebootsSuppressed";
+    case Asked::kHasNestedInstall: return "HasNestedInstall";
+    case Asked::kIsNestedProductInstalled: return "IsNestedProductInstalled";
+    case Asked::kNestedInstalledAfterItsSetup: return "NestedInstalledAfterItsSetup";
+    case Asked::kLaunchNestedInstaller: return "LaunchNestedInstaller";
+  }
+  return "";
+}
+
 // One row: what the stand-ins answer, and what the run must end with.
 struct Row {
   explicit Row(const char* rowName) : name(rowName) {}
   Row& Args(const char* text) { return arguments = text, *this; }
-  Row& Answer(const char* step, int value) { return answers[step] = value, *this; }
+  Row& Answer(Asked asked, int value) { return answers[asked] = value, *this; }
   Row& Waits(std::vector<Wait> list) { return waits = std::move(list), *this; }
   Row& Shortcut(const char* tag) { return startupShortcut = tag, *this; }
   Row& Path(const char* path) { return programPath = path, *this; }
@@ -59,7 +104,7 @@ struct Row {
   Row& Raises(const char* step, uint32_t code) { return raiseAt = step, raised = code, *this; }
   // Windows asks to end the session while `step` runs.
   Row& SessionEndsDuring(const char* step) { return sessionEndsAt = step, *this; }
-  Row& Restart(int answer) { return restartAnswer = answer, *this; }
+  Row& Restart(RestartAnswer answer) { return restartAnswer = answer, *this; }
   Row& NoEngine() { return hasEngine = false, *this; }
   // More [ProductInformation] lines of the setup data file.
   Row& Data(const char* lines) { return dataLines = lines, *this; }
@@ -72,7 +117,7 @@ struct Row {
 
   std::string name;
   std::string arguments = "/qb-";
-  std::map<std::string, int> answers;
+  std::map<Asked, int> answers;
   std::vector<Wait> waits;
   std::string startupShortcut;
   std::string programPath = kProgram;
@@ -81,7 +126,7 @@ struct Row {
   std::string raiseAt;
   uint32_t raised = 0;
   std::string sessionEndsAt;
-  int restartAnswer = 6;  // IDYES
+  RestartAnswer restartAnswer = RestartAnswer::kYes;
   bool hasEngine = true;
   std::string dataLines;
 
@@ -114,32 +159,32 @@ class StandInSteps : public RunServices, public SetupSteps {
   uint32_t UserAnsiCodePage() override { return 1252; }
   uint32_t UserOemCodePage() override { return 437; }
   IniFileOpener& DataFileOpener() override { return opener_; }
-  bool StartedFromRemovedCopy() override { return Answer("StartedFromRemovedCopy", 0) != 0; }
+  bool StartedFromRemovedCopy() override { return Answer(Asked::kStartedFromRemovedCopy, 0) != 0; }
 
   void SetTitle(const std::string& title) override { title_ = title; }
   void ShowDialog(bool visible) override { visible_ = visible; }
   bool SessionEnding() override { return sessionEnding_; }
-  int AskToRestart(const std::string&, const std::string&) override {
+  RestartAnswer AskToRestart(const std::string&, const std::string&) override {
     Step("AskToRestart");
     return row_.restartAnswer;
   }
   void SetFinishEvent() override { finishSet_ = true; }
   void PostResult(uint32_t code) override { posted_.push_back(code); }
 
-  bool CreateInstanceMutex(const std::string&) override { return Answer("CreateInstanceMutex", 1) != 0; }
+  bool CreateInstanceMutex(const std::string&) override { return Answer(Asked::kCreateInstanceMutex, 1) != 0; }
   void ReleaseInstanceMutex() override { mutexReleased_ = true; }
-  int HookReboot(const std::string& tag, const std::string& program, const std::string& arguments) override {
+  bool HookReboot(const std::string& tag, const std::string& program, const std::string& arguments) override {
     Step("HookReboot");
-    if (!shortcut_.empty() && shortcut_ != tag) return 0;
+    if (!shortcut_.empty() && shortcut_ != tag) return false;
     shortcut_ = tag;
     restartProgram_ = program;
     restartArguments_ = arguments;
-    return 1;
+    return true;
   }
-  int UnhookReboot(const std::string& tag) override {
-    if (shortcut_ != tag) return 0;
+  bool UnhookReboot(const std::string& tag) override {
+    if (shortcut_ != tag) return false;
     shortcut_.clear();
-    return 1;
+    return true;
   }
   void StartRebootThread() override { rebootThread_ = true; }
   bool WaitForChild(uint32_t* exitCode) override {
@@ -158,13 +203,13 @@ class StandInSteps : public RunServices, public SetupSteps {
   }
 
   void SetCommandLine(SetupCommandLine* commandLine) override { commandLine_ = commandLine; }
-  bool IsPromptForCDMutexSet() override { return Answer("IsPromptForCDMutexSet", 0); }
-  bool IsPlatformQualified() override { return Answer("IsPlatformQualified", 1); }
+  bool IsPromptForCDMutexSet() override { return Answer(Asked::kIsPromptForCDMutexSet, 0); }
+  bool IsPlatformQualified() override { return Answer(Asked::kIsPlatformQualified, 1); }
   void CheckIncompatibleApplications() override { Step("CheckIncompatibleApplications"); }
   void CopySetupToTempFolder() override {
     Step("CopySetupToTempFolder");
-    if (commandLine_->GetTempCopyMarker() != 0) return;
-    commandLine_->SetTempCopyMarker(1);
+    if (commandLine_->GetTempCopyState() != TempCopyState::kNotYet) return;
+    commandLine_->SetTempCopyState(TempCopyState::kRunningFromCopy);
     commandLine_->SetSetupFolder("C:\\TEMP\\KIES0001\\");
     copy_ = "kept";
   }
@@ -176,44 +221,45 @@ class StandInSteps : public RunServices, public SetupSteps {
     packagePath_ = packagePath;
     return true;
   }
-  bool UninstallPreviousVersions() override { return Answer("UninstallPreviousVersions", 1); }
+  bool UninstallPreviousVersions() override { return Answer(Asked::kUninstallPreviousVersions, 1); }
   bool IsInstallerVersionCurrent() override {
     // The row's answer before the engine's installation, then "current"
     // unless the row says it stays old.
-    return installerInstalled_ ? Answer("IsInstallerVersionCurrentAfter", 1) : Answer("IsInstallerVersionCurrent", 1);
+    return installerInstalled_ ? Answer(Asked::kIsInstallerVersionCurrentAfter, 1)
+                               : Answer(Asked::kIsInstallerVersionCurrent, 1);
   }
-  bool HasInstallPrivileges() override { return Answer("HasInstallPrivileges", 1); }
+  bool HasInstallPrivileges() override { return Answer(Asked::kHasInstallPrivileges, 1); }
   void InstallWindowsInstaller() override {
     installerInstalled_ = true;
     Step("InstallWindowsInstaller");
   }
-  bool HasProductRegistryKey() override { return Answer("HasProductRegistryKey", 0); }
-  // "InstalledBeforeMain" answers until the main installation has run.
+  bool HasProductRegistryKey() override { return Answer(Asked::kHasProductRegistryKey, 0); }
+  // kInstalledBeforeMain answers until the main installation has run.
   bool IsCurrentVersionInstalled() override {
-    return mainRan_ ? Answer("IsCurrentVersionInstalled", 1) : Answer("InstalledBeforeMain", 1);
+    return mainRan_ ? Answer(Asked::kIsCurrentVersionInstalled, 1) : Answer(Asked::kInstalledBeforeMain, 1);
   }
-  bool HasRunFromSourceFeatures() override { return Answer("HasRunFromSourceFeatures", 0); }
+  bool HasRunFromSourceFeatures() override { return Answer(Asked::kHasRunFromSourceFeatures, 0); }
   void RunMaintenanceInstaller() override { Step("RunMaintenanceInstaller"); }
   bool HasNestedInstall(bool* rebootsSuppressed) override {
-    *rebootsSuppressed = Answer("RebootsSuppressed", 0) != 0;
-    return Answer("HasNestedInstall", 0);
+    *rebootsSuppressed = Answer(Asked::kRebootsSuppressed, 0) != 0;
+    return Answer(Asked::kHasNestedInstall, 0);
   }
-  // "NestedInstalledAfterItsSetup" answers once the nested setup has run.
+  // kNestedInstalledAfterItsSetup answers once the nested setup has run.
   bool IsNestedProductInstalled() override {
-    return nestedRan_ ? Answer("NestedInstalledAfterItsSetup", 1) : Answer("IsNestedProductInstalled", 1);
+    return nestedRan_ ? Answer(Asked::kNestedInstalledAfterItsSetup, 1) : Answer(Asked::kIsNestedProductInstalled, 1);
   }
   void RunMainInstaller(bool) override {
     mainRan_ = true;
     Step("RunMainInstaller");
   }
-  bool LaunchNestedInstaller() override { return nestedRan_ = Answer("LaunchNestedInstaller", 1); }
+  bool LaunchNestedInstaller() override { return nestedRan_ = Answer(Asked::kLaunchNestedInstaller, 1); }
   void LaunchPostInstallApplications() override { Step("LaunchPostInstallApplications"); }
   bool GetProductName(std::string& name) override {
     name = "KQ Demo";
     return true;
   }
   void RemoveTempFolder(bool) override {
-    if (commandLine_ != nullptr && commandLine_->GetTempCopyMarker() == 1 && copy_ == "kept") copy_ = "removed";
+    if (commandLine_ != nullptr && commandLine_->RemovesTempCopy() && copy_ == "kept") copy_ = "removed";
   }
   void ClaimTempCopy() override { Step("ClaimTempCopy"); }
 
@@ -230,9 +276,9 @@ class StandInSteps : public RunServices, public SetupSteps {
   const std::string& RestartProgram() const { return restartProgram_; }
 
  private:
-  int Answer(const char* step, int otherwise) {
-    Step(step);
-    auto found = row_.answers.find(step);
+  int Answer(Asked asked, int otherwise) {
+    Step(StepName(asked));
+    auto found = row_.answers.find(asked);
     return found != row_.answers.end() ? found->second : otherwise;
   }
   // Where a row's session end or raise happens.
@@ -291,74 +337,77 @@ std::vector<Row> Endings() {
       Row("a command line that could not be converted").WholeCommandLine("").Ends(kExitInvalidCommandLine)
           .Copy("none").Logs({"Setup command line = ", "Failed extracting the program name from the command line",
                               "Worker thread exiting with status code: 00000667"}),
-      Row("another instance").Answer("CreateInstanceMutex", 0).Ends(kExitAlreadyRunning).Copy("none").Logs(
+      Row("another instance").Answer(Asked::kCreateInstanceMutex, 0).Ends(kExitAlreadyRunning).Copy("none").Logs(
           {"Another instance of the same install is currently running"}),
       // Two starts of the resume shortcut: the second leaves the copy to the first.
-      Row("another instance started from the copy").Args("/qb- /~").Answer("CreateInstanceMutex", 0)
+      Row("another instance started from the copy").Args("/qb- /~").Answer(Asked::kCreateInstanceMutex, 0)
           .Ends(kExitAlreadyRunning).Copy("kept"),
       Row("a run started from the copy removes it at the end").Args("/qb- /~").Copy("removed"),
-      Row("a disk prompt of the Windows Installer").Answer("IsPromptForCDMutexSet", 1).Copy("none").Logs(
+      Row("a disk prompt of the Windows Installer").Answer(Asked::kIsPromptForCDMutexSet, 1).Copy("none").Logs(
           {"Found __MsiPromptForCD mutex"}),
-      Row("a platform that does not qualify").Answer("IsPlatformQualified", 0).Ends(kExitPlatformUnsupported)
+      Row("a platform that does not qualify").Answer(Asked::kIsPlatformQualified, 0).Ends(kExitPlatformUnsupported)
           .Copy("none").Logs({""}),
-      Row("no privileges for the engine").Answer("IsInstallerVersionCurrent", 0).Answer("HasInstallPrivileges", 0)
+      Row("no privileges for the engine").Answer(Asked::kIsInstallerVersionCurrent, 0)
+          .Answer(Asked::kHasInstallPrivileges, 0)
           .Ends(kExitPrivilegeNotHeld).Logs({"User does not have the required privileges to install"}),
-      Row("the engine restarts Windows, full UI").Args("").Answer("IsInstallerVersionCurrent", 0)
+      Row("the engine restarts Windows, full UI").Args("").Answer(Asked::kIsInstallerVersionCurrent, 0)
           .Waits({kRebootStarted}).Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept")
           .Logs({"Reboot signalled after installing the Windows Installer",
                  "Exiting due to reboot after installing the Windows Installer"}),
-      Row("the engine asks for a reboot, full UI").Args("").Answer("IsInstallerVersionCurrent", 0)
+      Row("the engine asks for a reboot, full UI").Args("").Answer(Asked::kIsInstallerVersionCurrent, 0)
           .Waits({kReboot}).Ends(kExitRebootRequired).Leaves(kIntermediate).Copy("kept")
           .Logs({"Exiting due to reboot after installing the Windows Installer", kNoRestartStartedGoesOn}),
       Row("a removal asks for a reboot").Raises("UninstallPreviousVersions", kExitRebootRequired)
           .Ends(kExitRebootRequired).Leaves(kIntermediate).Copy("kept").Logs({kNoRestartStartedGoesOn}),
-      Row("the engine asks for a reboot, /qb").Args("/qb").Answer("IsInstallerVersionCurrent", 0).Waits({kReboot})
+      Row("the engine asks for a reboot, /qb").Args("/qb").Answer(Asked::kIsInstallerVersionCurrent, 0).Waits({kReboot})
           .Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept").RebootThread()
           .Logs({"The Windows Installer was installed silently, so reboots were suppressed",
                  "Initiating a reboot, so the Windows Installer will be functional"}),
       Row("the engine asks for a reboot, /qb with a REBOOT property").Args("/qb REBOOT=Force")
-          .Answer("IsInstallerVersionCurrent", 0).Waits({kReboot})
+          .Answer(Asked::kIsInstallerVersionCurrent, 0).Waits({kReboot})
           .Logs({"The Windows Installer was installed silently, so reboots were suppressed",
                  "Unhooking reboot after running the Windows installer", "Exiting normally"}),
       Row("the engine asks for a reboot, restarts suppressed").Args("/qb /norestart")
-          .Answer("IsInstallerVersionCurrent", 0).Waits({kReboot}).Ends(kExitRebootRequired).Leaves(kIntermediate)
+          .Answer(Asked::kIsInstallerVersionCurrent, 0).Waits({kReboot}).Ends(kExitRebootRequired).Leaves(kIntermediate)
           .Copy("kept").Logs({"Reboot signalled after installing the Windows Installer",
                               "Restarts are suppressed, so Windows is not restarted; the setup goes on at the next logon"}),
-      Row("the engine is still not usable").Answer("IsInstallerVersionCurrent", 0)
-          .Answer("IsInstallerVersionCurrentAfter", 0).Ends(kExitUserExit)
+      Row("the engine is still not usable").Answer(Asked::kIsInstallerVersionCurrent, 0)
+          .Answer(Asked::kIsInstallerVersionCurrentAfter, 0).Ends(kExitUserExit)
           .Logs({"Unhooking reboot after running the Windows installer",
                  "The Windows Installer installation did not complete successfully"}),
-      Row("the engine fails").Answer("IsInstallerVersionCurrent", 0).Waits({{false, 1603}}).Ends(kExitFailure)
+      Row("the engine fails").Answer(Asked::kIsInstallerVersionCurrent, 0).Waits({{false, 1603}}).Ends(kExitFailure)
           .Logs({"Unhooking reboot due to error or normal exit"}),
-      Row("previous versions removed on the second attempt").Answer("UninstallPreviousVersions", 0)
+      Row("previous versions removed on the second attempt").Answer(Asked::kUninstallPreviousVersions, 0)
           .Logs({"Attempting to uninstall previous versions again",
                  "Unhooking reboot after uninstalling previous versions", "Exiting normally"}),
       Row("a reinstall mode: no removal of previous versions").Args("/qb- REINSTALLMODE=vomus")
           .Logs({"Install mode is default or configure", "Exiting normally"}),
-      Row("features run from source").Answer("HasProductRegistryKey", 1).Answer("HasRunFromSourceFeatures", 1)
+      Row("features run from source").Answer(Asked::kHasProductRegistryKey, 1)
+          .Answer(Asked::kHasRunFromSourceFeatures, 1)
           .Logs({"The current version of the product is already installed",
                  "Exiting due to some features being run from source"}),
-      Row("maintenance").Answer("HasProductRegistryKey", 1)
+      Row("maintenance").Answer(Asked::kHasProductRegistryKey, 1)
           .Logs({"Launching the maintenance installer", "Exiting after running the maintenance installer"}),
       // A nested setup cut off before its product was installed.
-      Row("maintenance, then the nested setup never installed").Answer("HasProductRegistryKey", 1)
-          .Answer("HasNestedInstall", 1).Answer("IsNestedProductInstalled", 0)
+      Row("maintenance, then the nested setup never installed").Answer(Asked::kHasProductRegistryKey, 1)
+          .Answer(Asked::kHasNestedInstall, 1).Answer(Asked::kIsNestedProductInstalled, 0)
           .Logs({"Launching the maintenance installer", "The nested product is not installed",
                  "Launching the nested installer", "Nested installer was launched", "Exiting normally"}),
-      Row("maintenance with the nested product installed").Answer("HasProductRegistryKey", 1)
-          .Answer("HasNestedInstall", 1).Logs({"Exiting after running the maintenance installer"}),
-      Row("maintenance restarts Windows").Answer("HasProductRegistryKey", 1).Waits({kRebootStarted})
+      Row("maintenance with the nested product installed").Answer(Asked::kHasProductRegistryKey, 1)
+          .Answer(Asked::kHasNestedInstall, 1).Logs({"Exiting after running the maintenance installer"}),
+      Row("maintenance restarts Windows").Answer(Asked::kHasProductRegistryKey, 1).Waits({kRebootStarted})
           .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after running the maintenance installer"}),
-      Row("maintenance asks for a reboot").Answer("HasProductRegistryKey", 1).Waits({kReboot})
+      Row("maintenance asks for a reboot").Answer(Asked::kHasProductRegistryKey, 1).Waits({kReboot})
           .Ends(kExitRebootRequired).Logs({"Exiting due to reboot after running the maintenance installer",
                                            kNoRestartStarted}),
       Row("maintenance asks for a reboot, restarts suppressed").Args("/qn /norestart")
-          .Answer("HasProductRegistryKey", 1).Waits({kReboot}).Ends(kExitRebootRequired)
+          .Answer(Asked::kHasProductRegistryKey, 1).Waits({kReboot}).Ends(kExitRebootRequired)
           .Logs({"Restarts are suppressed, so Windows is not restarted"}),
       Row("the main installation fails").Waits({{false, 1603}}).Ends(kExitFailure)
           .Logs({"Exiting due to failure after running the main installation"}),
-      Row("the product is not installed afterwards").Answer("HasProductRegistryKey", 0)
-          .Answer("IsCurrentVersionInstalled", 0).Ends(kExitUserExit).Logs({"Install mode is default or configure"}),
+      Row("the product is not installed afterwards").Answer(Asked::kHasProductRegistryKey, 0)
+          .Answer(Asked::kIsCurrentVersionInstalled, 0).Ends(kExitUserExit)
+          .Logs({"Install mode is default or configure"}),
       Row("the main installation reboots").Waits({kRebootStarted}).Ends(kExitRebootInitiated)
           .Logs({"Reboot signaled after running the main installation",
                  "Exiting due to final reboot after running the main installation"}),
@@ -374,56 +423,58 @@ std::vector<Row> Endings() {
           .Waits({kRebootStarted}).Ends(kExitRebootInitiated)
           .Logs({"Exiting due to final reboot after running the main installation"}),
       Row("the main installation restarts Windows before a nested setup, restarts suppressed")
-          .Args("/qn /norestart").Answer("HasNestedInstall", 1).Answer("RebootsSuppressed", 1)
+          .Args("/qn /norestart").Answer(Asked::kHasNestedInstall, 1).Answer(Asked::kRebootsSuppressed, 1)
           .Waits({kRebootStarted}).Ends(kIntermediateReboot).Leaves(kFinal).Copy("kept")
           .Logs({"Exiting due to intermediate reboot after running the main installation"}),
       Row("a nested setup restarts Windows, restarts suppressed").Args("/qn /norestart")
-          .Answer("HasNestedInstall", 1).Answer("RebootsSuppressed", 1).Waits({{false, 0}, kRebootStarted})
+          .Answer(Asked::kHasNestedInstall, 1).Answer(Asked::kRebootsSuppressed, 1).Waits({{false, 0}, kRebootStarted})
           .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after launching the nested installer"}),
       Row("the engine restarts Windows, restarts suppressed").Args("/qb /norestart")
-          .Answer("IsInstallerVersionCurrent", 0).Waits({kRebootStarted}).Ends(kIntermediateReboot)
+          .Answer(Asked::kIsInstallerVersionCurrent, 0).Waits({kRebootStarted}).Ends(kIntermediateReboot)
           .Leaves(kIntermediate).Copy("kept").Logs({"Reboot signalled after installing the Windows Installer"}),
-      Row("the main installation reboots before a nested setup").Answer("HasNestedInstall", 1)
+      Row("the main installation reboots before a nested setup").Answer(Asked::kHasNestedInstall, 1)
           .Waits({kRebootStarted}).Ends(kIntermediateReboot).Leaves(kFinal).Copy("kept")
           .Logs({"Hooking reboot before running the main installation",
                  "Exiting due to intermediate reboot after running the main installation"}),
       // The shortcut finishes at the next logon; a rerun finishes it too.
-      Row("the main installation asks for a reboot before a nested setup").Answer("HasNestedInstall", 1)
+      Row("the main installation asks for a reboot before a nested setup").Answer(Asked::kHasNestedInstall, 1)
           .Waits({kReboot}).Ends(kExitRebootRequired).Leaves(kFinal).Copy("kept")
           .Logs({"Exiting due to intermediate reboot after running the main installation", kNoRestartStartedGoesOn}),
-      Row("a nested setup after the main installation").Answer("HasNestedInstall", 1)
+      Row("a nested setup after the main installation").Answer(Asked::kHasNestedInstall, 1)
           .Logs({"Unhooking reboot after installing product", "Launching the nested installer",
                  "Nested installer was launched", "Exiting normally"}),
-      Row("a nested setup that reboots").Answer("HasNestedInstall", 1).Waits({{false, 0}, kRebootStarted})
+      Row("a nested setup that reboots").Answer(Asked::kHasNestedInstall, 1).Waits({{false, 0}, kRebootStarted})
           .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after launching the nested installer"}),
-      Row("a nested setup that asks for a reboot").Answer("HasNestedInstall", 1).Waits({{false, 0}, kReboot})
+      Row("a nested setup that asks for a reboot").Answer(Asked::kHasNestedInstall, 1).Waits({{false, 0}, kReboot})
           .Ends(kExitRebootRequired)
           .Logs({"Exiting due to reboot after launching the nested installer", kNoRestartStarted}),
-      Row("a nested setup ending with 460393").Answer("HasNestedInstall", 1)
+      Row("a nested setup ending with 460393").Answer(Asked::kHasNestedInstall, 1)
           .Waits({{false, 0}, {true, kExitIntermediateReboot}}).Ends(kExitRebootInitiated).Copy("kept")
           .Logs({"Exiting due to intermediate reboot after launching the nested installer"}),
       // A medium is installed only with its nested product.
-      Row("a nested setup that fails").Data(kNestedInstall).Answer("HasNestedInstall", 1)
-          .Waits({{false, 0}, {false, 1603}}).Answer("NestedInstalledAfterItsSetup", 0).Ends(kExitFailure)
+      Row("a nested setup that fails").Data(kNestedInstall).Answer(Asked::kHasNestedInstall, 1)
+          .Waits({{false, 0}, {false, 1603}}).Answer(Asked::kNestedInstalledAfterItsSetup, 0).Ends(kExitFailure)
           .Logs({"Nested installer was launched",
                  "The nested product {N} is not installed after its setup ended with 1603; exiting with 1603"}),
-      Row("a nested setup that ends 0 without its product").Data(kNestedInstall).Answer("HasNestedInstall", 1)
-          .Answer("NestedInstalledAfterItsSetup", 0).Ends(kExitFailure)
+      Row("a nested setup that ends 0 without its product").Data(kNestedInstall).Answer(Asked::kHasNestedInstall, 1)
+          .Answer(Asked::kNestedInstalledAfterItsSetup, 0).Ends(kExitFailure)
           .Logs({"The nested product {N} is not installed after its setup ended with 0; exiting with 1603"}),
       Row("a nested setup that fails but installed its product").Data(kNestedInstall)
-          .Answer("HasNestedInstall", 1).Waits({{false, 0}, {false, 1603}}).Logs({"Exiting normally"}),
-      Row("a nested setup that cannot run").Data(kNestedInstall).Answer("IsNestedProductInstalled", 0)
+          .Answer(Asked::kHasNestedInstall, 1).Waits({{false, 0}, {false, 1603}}).Logs({"Exiting normally"}),
+      Row("a nested setup that cannot run").Data(kNestedInstall).Answer(Asked::kIsNestedProductInstalled, 0)
           .Ends(kExitFailure).Logs({"The nested product {N} is not installed and its setup did not run; exiting with 1603"}),
-      Row("maintenance, and a nested setup that cannot run").Data(kNestedInstall).Answer("HasProductRegistryKey", 1)
-          .Answer("IsNestedProductInstalled", 0).Ends(kExitFailure)
+      Row("maintenance, and a nested setup that cannot run").Data(kNestedInstall)
+          .Answer(Asked::kHasProductRegistryKey, 1)
+          .Answer(Asked::kIsNestedProductInstalled, 0).Ends(kExitFailure)
           .Logs({"Launching the maintenance installer",
                  "The nested product {N} is not installed and its setup did not run; exiting with 1603"}),
       Row("a resume at the nested setup whose data file is gone").Data(kNestedInstall).Shortcut(kFinal)
-          .Answer("LaunchNestedInstaller", 0).Answer("IsNestedProductInstalled", 0).Ends(kExitFailure).Copy("none")
+          .Answer(Asked::kLaunchNestedInstaller, 0).Answer(Asked::kIsNestedProductInstalled, 0).Ends(kExitFailure)
+          .Copy("none")
           .Logs({"Launching the nested installer", "The nested product {N} is not installed and its setup did not run; "
                  "exiting with 1603"}),
       Row("a removal needs no nested product").Args("/qb- /x Product.msi").Data(kNestedInstall)
-          .Answer("IsNestedProductInstalled", 0).Logs({"Exiting normally"}),
+          .Answer(Asked::kIsNestedProductInstalled, 0).Logs({"Exiting normally"}),
       Row("a resume at the nested setup").Shortcut(kFinal).Copy("none")
           .Logs({"Starting the SETUP process at launching the nested installation", "Launching the nested installer",
                  "Exiting normally"}),
@@ -432,47 +483,50 @@ std::vector<Row> Endings() {
       Row("a resume at the nested setup claims its copy").Args("/qb- /~").Shortcut(kFinal)
           .Raises("ClaimTempCopy", kExitFailure).Ends(kExitFailure).Leaves(kFinal).Copy("removed"),
       Row("a run from a copy another setup removed").Args("/qb- /~").Shortcut(kFinal)
-          .Answer("StartedFromRemovedCopy", 1).Ends(kExitAlreadyRunning).Leaves(kFinal).Copy("kept")
+          .Answer(Asked::kStartedFromRemovedCopy, 1).Ends(kExitAlreadyRunning).Leaves(kFinal).Copy("kept")
           .Logs({"The temporary copy this setup was started from has been removed by another setup"}),
       // The shortcut of a main installation cut off by a power loss.
-      Row("a resume whose main installation did not complete").Shortcut(kFinal).Answer("InstalledBeforeMain", 0)
-          .Answer("HasNestedInstall", 1)
+      Row("a resume whose main installation did not complete").Shortcut(kFinal).Answer(Asked::kInstalledBeforeMain, 0)
+          .Answer(Asked::kHasNestedInstall, 1)
           .Logs({"Starting the SETUP process at launching the nested installation",
                  "The main installation did not complete; starting the setup from the beginning",
                  "Install mode is default or configure", "Hooking reboot before running the main installation",
                  "Launching the nested installer", "Exiting normally"}),
       Row("a leftover intermediate shortcut is removed").Shortcut(kIntermediate)
           .Logs({"Starting the SETUP process from the beginning", "Exiting normally"}),
-      Row("suppressed reboot, restart answered Yes").Args("/qb").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1)
+      Row("suppressed reboot, restart answered Yes").Args("/qb").Answer(Asked::kHasNestedInstall, 1)
+          .Answer(Asked::kRebootsSuppressed, 1)
           .Waits({kReboot}).Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Reboots were suppressed, so a reboot will be required later",
                  "Initiating reboot so the product will be functional"}),
-      Row("suppressed reboot, restart answered No").Args("/qb").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1)
-          .Waits({kReboot}).Restart(7).Ends(kExitRebootRequired)
+      Row("suppressed reboot, restart answered No").Args("/qb").Answer(Asked::kHasNestedInstall, 1)
+          .Answer(Asked::kRebootsSuppressed, 1)
+          .Waits({kReboot}).Restart(RestartAnswer::kNo).Ends(kExitRebootRequired)
           .Logs({"Initiating reboot so the product will be functional",
                  "The restart was declined, so Windows is not restarted", "Exiting normally; a restart is required"}),
-      Row("suppressed reboot, the question cannot be shown").Args("/qb").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootRequired)
+      Row("suppressed reboot, the question cannot be shown").Args("/qb").Answer(Asked::kHasNestedInstall, 1)
+          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown)
+          .Ends(kExitRebootRequired)
           .Logs({"Initiating reboot so the product will be functional",
                  "The restart question could not be shown, so Windows is not restarted"}),
-      Row("suppressed reboot, /passive does not ask").Args("/passive").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootInitiated).RebootThread()
+      Row("suppressed reboot, /passive does not ask").Args("/passive").Answer(Asked::kHasNestedInstall, 1)
+          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown)
+          .Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Initiating reboot so the product will be functional"}),
-      Row("suppressed reboot, /norestart").Args("/qb /norestart").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Ends(kExitRebootRequired)
+      Row("suppressed reboot, /norestart").Args("/qb /norestart").Answer(Asked::kHasNestedInstall, 1)
+          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).Ends(kExitRebootRequired)
           .Logs({"Launching the nested installer", "Restarts are suppressed, so Windows is not restarted"}),
       Row("a nested setup asks for a reboot, restarts suppressed").Args("/qn /norestart")
-          .Answer("HasNestedInstall", 1).Answer("RebootsSuppressed", 1).Waits({{false, 0}, kReboot})
+          .Answer(Asked::kHasNestedInstall, 1).Answer(Asked::kRebootsSuppressed, 1).Waits({{false, 0}, kReboot})
           .Ends(kExitRebootRequired).Copy("kept")
           .Logs({"Reboot signaled by the nested installer; reboots were suppressed, so a reboot will be required later",
                  "Exiting normally; a restart is required"}),
-      Row("suppressed reboot, /qn does not ask").Args("/qn").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Restart(0).Ends(kExitRebootInitiated).RebootThread()
+      Row("suppressed reboot, /qn does not ask").Args("/qn").Answer(Asked::kHasNestedInstall, 1)
+          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown)
+          .Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Initiating reboot so the product will be functional"}),
-      Row("suppressed reboot, REBOOT=S").Args("/qb- REBOOT=S").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).Ends(kExitRebootRequired)
+      Row("suppressed reboot, REBOOT=S").Args("/qb- REBOOT=S").Answer(Asked::kHasNestedInstall, 1)
+          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).Ends(kExitRebootRequired)
           .Logs({"Exiting normally; a restart is required"}),
       Row("a step ends the run with the shortcut in place").Raises("UninstallIncompatibleApplications", 1602)
           .Ends(kExitUserExit).Logs({"Unhooking reboot due to error or normal exit"}),
@@ -494,13 +548,14 @@ std::vector<Row> Endings() {
       Row("the session ends during the copy").SessionEndsDuring("CopySetupToTempFolder").Ends(kExitRebootInitiated)
           .Logs({"Exiting due to the end of the Windows session", "Worker thread exiting with status code: 00000669"}),
       Row("the session ends during a step's box, the shortcut in place").SessionEndsDuring("InstallWindowsInstaller")
-          .Raises("InstallWindowsInstaller", kExitRebootInitiated).Answer("IsInstallerVersionCurrent", 0)
+          .Raises("InstallWindowsInstaller", kExitRebootInitiated).Answer(Asked::kIsInstallerVersionCurrent, 0)
           .Ends(kIntermediateReboot).Leaves(kIntermediate).Copy("kept")
           .Logs({"Exiting due to the end of the Windows session"}),
       Row("the session ends during the main installation").SessionEndsDuring("RunMainInstaller")
           .Ends(kExitRebootInitiated).Logs({"Exiting due to final reboot after running the main installation"}),
-      Row("the session ends before the restart question").Args("/qb").Answer("HasNestedInstall", 1)
-          .Answer("RebootsSuppressed", 1).Waits({kReboot}).SessionEndsDuring("AskToRestart").Restart(7)
+      Row("the session ends before the restart question").Args("/qb").Answer(Asked::kHasNestedInstall, 1)
+          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).SessionEndsDuring("AskToRestart")
+          .Restart(RestartAnswer::kNo)
           .Ends(kExitRebootInitiated).Logs({"Exiting due to the end of the Windows session"}),
   };
 }
@@ -547,7 +602,7 @@ TEST(RunSequenceEndings, WithoutADialog) {
 
 TEST(RunSequenceEndings, WhatTheDialogAndTheShortcutReceive) {
   RecordingPlatform platform;
-  Row row = Row("before a nested setup").Answer("HasNestedInstall", 1).Waits({kRebootStarted});
+  Row row = Row("before a nested setup").Answer(Asked::kHasNestedInstall, 1).Waits({kRebootStarted});
   StandInSteps steps(row);
   ASSERT_EQ(RunSetup(&steps), kExitIntermediateReboot);
   EXPECT_EQ(steps.Title(), "Setup - SETUP.INI");

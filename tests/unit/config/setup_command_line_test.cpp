@@ -146,46 +146,51 @@ TEST_F(SetupCommandLineTest, NamesTheRefusedArgument) {
 }
 
 TEST_F(SetupCommandLineTest, ReadsUiLevelsFromEverySpellingOfQ) {
+  using L = UiLevel;
   const struct {
     const char* option;
-    int level;  // 0: refused
+    UiLevel level;  // kNone: refused
   } cases[] = {
-      {"/q", 7},  {"/qn", 7},  {"/QN", 7},  {"/qf", 1},  {"/qr", 2},  {"/qb+", 3}, {"/QB+", 3},
-      {"/Qb+", 3}, {"/qb", 4}, {"/qb-", 5}, {"/qn+", 6}, {"/qx", 0},  {"/qbb", 0}, {"/qn-", 0},
-      {"-qn", 7},  {"-QB-", 5}, {"/QUIET", 7}, {"-passive", 5}, {"/quiets", 0},
+      {"/q", L::kQuiet},         {"/qn", L::kQuiet},          {"/QN", L::kQuiet},
+      {"/qf", L::kFull},         {"/qr", L::kReduced},        {"/qb+", L::kBasicModalEnd},
+      {"/QB+", L::kBasicModalEnd}, {"/Qb+", L::kBasicModalEnd}, {"/qb", L::kBasic},
+      {"/qb-", L::kBasicNoModal}, {"/qn+", L::kNoneModalEnd}, {"/qx", L::kNone},
+      {"/qbb", L::kNone},        {"/qn-", L::kNone},          {"-qn", L::kQuiet},
+      {"-QB-", L::kBasicNoModal}, {"/QUIET", L::kQuiet},      {"-passive", L::kBasicNoModal},
+      {"/quiets", L::kNone},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.option);
     SetupCommandLine line(files_);
-    EXPECT_EQ(line.Parse(kFolder, c.option), c.level != 0);
+    EXPECT_EQ(line.Parse(kFolder, c.option), c.level != L::kNone);
     EXPECT_EQ(line.GetUiLevel(), c.level);
   }
   SetupCommandLine line(files_);
   ASSERT_TRUE(line.Parse(kFolder, "/qf /qn+"));
-  EXPECT_EQ(line.GetUiLevel(), 6);  // a later /q replaces an earlier one
+  EXPECT_EQ(line.GetUiLevel(), L::kNoneModalEnd);  // a later /q replaces an earlier one
 }
 
 TEST_F(SetupCommandLineTest, SetsModesAndRebootModes) {
   const struct {
     const char* arguments;
-    int installMode;
+    InstallMode installMode;
     RebootMode rebootMode;
     const char* reinstallMode;
   } cases[] = {
-      {"/i p.msi", 1, RebootMode::kNone, ""},
-      {"/fa p.msi", 2, RebootMode::kNone, ""},
-      {"/x p.msi", 3, RebootMode::kNone, ""},
-      {"/j p.msi", 4, RebootMode::kNone, ""},
-      {"/a p.msi", 5, RebootMode::kNone, ""},
-      {"/p x.msp", 6, RebootMode::kNone, ""},
-      {"/a p.msi /p x.msp", 7, RebootMode::kNone, ""},
-      {"REBOOT=Force", 0, RebootMode::kForce, ""},
-      {"reboot=s", 0, RebootMode::kSuppress, ""},
-      {"REBOOT=r", 0, RebootMode::kReallySuppress, ""},
-      {"/norestart", 0, RebootMode::kReallySuppress, ""},
-      {"REBOOT=\"\"", 0, RebootMode::kEmpty, ""},
-      {"MYREBOOT=S", 0, RebootMode::kNone, ""},  // another property
-      {"REINSTALLMODE=amus", 0, RebootMode::kNone, "amus"},
+      {"/i p.msi", InstallMode::kInstall, RebootMode::kNone, ""},
+      {"/fa p.msi", InstallMode::kRepair, RebootMode::kNone, ""},
+      {"/x p.msi", InstallMode::kUninstall, RebootMode::kNone, ""},
+      {"/j p.msi", InstallMode::kAdvertise, RebootMode::kNone, ""},
+      {"/a p.msi", InstallMode::kAdministrative, RebootMode::kNone, ""},
+      {"/p x.msp", InstallMode::kPatch, RebootMode::kNone, ""},
+      {"/a p.msi /p x.msp", InstallMode::kAdministrativePatch, RebootMode::kNone, ""},
+      {"REBOOT=Force", InstallMode::kDefault, RebootMode::kForce, ""},
+      {"reboot=s", InstallMode::kDefault, RebootMode::kSuppress, ""},
+      {"REBOOT=r", InstallMode::kDefault, RebootMode::kReallySuppress, ""},
+      {"/norestart", InstallMode::kDefault, RebootMode::kReallySuppress, ""},
+      {"REBOOT=\"\"", InstallMode::kDefault, RebootMode::kEmpty, ""},
+      {"MYREBOOT=S", InstallMode::kDefault, RebootMode::kNone, ""},  // another property
+      {"REINSTALLMODE=amus", InstallMode::kDefault, RebootMode::kNone, "amus"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
@@ -199,13 +204,16 @@ TEST_F(SetupCommandLineTest, SetsModesAndRebootModes) {
 
 TEST_F(SetupCommandLineTest, RefusedCommandLineLeavesTheResetState) {
   SetupCommandLine line(files_);
-  line.SetTempCopyMarker(1);
+  line.SetTempCopyState(TempCopyState::kRunningFromCopy);
+  line.KeepTempCopy();
   ASSERT_FALSE(line.Parse(kFolder, "OTHER.INI /i p.msi /L*v l.txt /m m.mif /qb A=1 /~ REBOOT=Maybe"));
   EXPECT_EQ(Summary(line), "|");
   EXPECT_EQ(line.GetSetupFolder(), "");
-  EXPECT_EQ(line.GetInstallMode(), 0);
-  EXPECT_EQ(line.GetUiLevel(), 0);
-  EXPECT_EQ(line.GetTempCopyMarker(), 0);
+  EXPECT_EQ(line.GetInstallMode(), InstallMode::kDefault);
+  EXPECT_EQ(line.GetUiLevel(), UiLevel::kNone);
+  EXPECT_EQ(line.GetTempCopyState(), TempCopyState::kNotYet);
+  line.SetTempCopyState(TempCopyState::kRunningFromCopy);
+  EXPECT_TRUE(line.RemovesTempCopy()) << "the flag to keep the copy is reset with the rest";
   EXPECT_EQ(line.GetRebootMode(), RebootMode::kNone);
   EXPECT_TRUE(line.GetPackagePath().empty());
   EXPECT_TRUE(line.GetProperties().empty());
@@ -279,7 +287,7 @@ TEST_F(SetupCommandLineTest, BuildsTheOptionTextsOfEveryField) {
   line.AppendModeOption(languageWithoutMode);
   EXPECT_EQ(languageWithoutMode, "");  // only /j carries the language on
 
-  line.SetTempCopyMarker(2);
+  line.SetTempCopyState(TempCopyState::kNone);
   std::string marker = "x";
   line.AppendTempCopyMarker(marker);
   EXPECT_EQ(marker, "x /~-");

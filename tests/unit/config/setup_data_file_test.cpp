@@ -158,8 +158,8 @@ TEST_F(SetupDataFileTest, MissingFileEndsTheRunUnlessProbing) {
   EXPECT_EQ(log[3], "Error Code: 0001.00000002");
 
   Write("SETUP.INI", "[ProductInformation]\r\nPackageName=p.msi\r\n[ProductFeatures]\r\n");
-  ASSERT_EQ(file_.Load(folder_, "SETUP.INI", true), 1);
-  EXPECT_EQ(file_.Load(folder_, "NONE.INI", true), 0);
+  ASSERT_TRUE(file_.Load(folder_, "SETUP.INI", true));
+  EXPECT_FALSE(file_.Load(folder_, "NONE.INI", true));
   EXPECT_FALSE(file_.IsLoaded());
   EXPECT_EQ(file_.GetSourceFolder(), "");
   EXPECT_EQ(platform_.Boxes().size(), 1u);  // only the non-probing failure showed one

@@ -10,7 +10,7 @@
 #include "sys/recording_platform.h"
 #include "config/setup_command_line.h"
 #include "ini/memory_file_opener.h"
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "sys/format.h"
 #include "sys/scoped_handle.h"
 
@@ -96,7 +96,7 @@ TEST_F(SetupEngineTest, StepsWithoutACommandLineAreInternalErrors) {
 
 TEST_F(SetupEngineTest, InstallerVersionAgainstWinesMsiDll) {
   DLLVERSIONINFO wine = {};
-  ASSERT_EQ(engine_.GetMsiLibrary().GetMsiDllVersion(&wine), 1);
+  ASSERT_TRUE(engine_.GetMsiLibrary().GetMsiDllVersion(&wine));
   const auto check = [&](const std::string& wanted) {
     Attach(Ini("MsiVersion=" + wanted + "\r\n"), "");
     return engine_.IsInstallerVersionCurrent();

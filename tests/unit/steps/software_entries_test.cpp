@@ -38,17 +38,17 @@ TEST(SoftwareEntries, ShutdownApplicationFields) {
 TEST(SoftwareEntries, NextNumberFieldTakesOneFieldWhateverItHolds) {
   std::string rest = "12, x ,-3,,7";
   int n = 99;
-  EXPECT_EQ(NextNumberField(rest, n), 1);
+  EXPECT_TRUE(NextNumberField(rest, n));
   EXPECT_EQ(n, 12);
-  EXPECT_EQ(NextNumberField(rest, n), 0);
+  EXPECT_FALSE(NextNumberField(rest, n));
   EXPECT_EQ(n, 12) << "a refused field leaves the number alone";
   EXPECT_EQ(rest, "-3,,7") << "but is taken off the text";
-  EXPECT_EQ(NextNumberField(rest, n), 1);
+  EXPECT_TRUE(NextNumberField(rest, n));
   EXPECT_EQ(n, -3);
-  EXPECT_EQ(NextNumberField(rest, n), 0);
-  EXPECT_EQ(NextNumberField(rest, n), 1);
+  EXPECT_FALSE(NextNumberField(rest, n));
+  EXPECT_TRUE(NextNumberField(rest, n));
   EXPECT_EQ(n, 7);
-  EXPECT_EQ(NextNumberField(rest, n), 0);
+  EXPECT_FALSE(NextNumberField(rest, n));
 }
 
 TEST(SoftwareEntries, PollIntervalIsATenthOfTheWait) {

@@ -48,7 +48,7 @@ class Entries {
 std::string Command(const char* entry) {
   std::string name = "stale";
   std::string command = "stale";
-  const int found = GetUninstallCommand(entry, name, command);
+  const bool found = GetUninstallCommand(entry, name, command);
   return std::to_string(found) + "|" + name + "|" + command;
 }
 
@@ -100,7 +100,7 @@ TEST(UninstallCommand, FromTheEntryOfEachKindOfProduct) {
 
 std::string Version(const std::string& entry) {
   VersionNumber v(9, 9, 9, 9);
-  const int found = GetInstalledVersion(entry.c_str(), v);
+  const bool found = GetInstalledVersion(entry.c_str(), v);
   return std::to_string(found) + " " + v.ToString();
 }
 

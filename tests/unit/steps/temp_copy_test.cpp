@@ -7,7 +7,7 @@
 
 #include "sys/recording_platform.h"
 #include "config/setup_command_line.h"
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "steps/setup_engine.h"
 #include "sys/scoped_handle.h"
 #include "steps/temp_copy.h"
@@ -66,7 +66,7 @@ TEST_F(TempCopyTest, WorksFromTheCopyAndRemovesItAtTheEnd) {
   Attach("");
   engine_.CopySetupToTempFolder();
   const std::string copy = engine_.GetSetupFolder();
-  EXPECT_EQ(line_.GetTempCopyMarker(), 1);
+  EXPECT_EQ(line_.GetTempCopyState(), TempCopyState::kRunningFromCopy);
   EXPECT_EQ(copy.substr(0, temp_.size() + 4), temp_ + "KIES");
   EXPECT_EQ(line_.GetSetupFolder(), copy);
   EXPECT_EQ(test::ReadWholeFile(copy + "P.msi"), "package");
@@ -82,13 +82,13 @@ TEST_F(TempCopyTest, WorksFromTheCopyAndRemovesItAtTheEnd) {
   EXPECT_TRUE(Exists(medium_ + "P.msi"));
 }
 
-TEST_F(TempCopyTest, AFailedCopyKeepsOnlyItsRecordAndRunsFromTheMediumWithMarker2) {
+TEST_F(TempCopyTest, AFailedCopyKeepsOnlyItsRecordAndRunsFromTheMediumForGood) {
   Attach("");
   // A file the copy cannot read: held open without sharing.
   ScopedFile locked(CreateFileA((medium_ + "P.msi").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(locked.IsValid());
   engine_.CopySetupToTempFolder();
-  EXPECT_EQ(line_.GetTempCopyMarker(), 2);
+  EXPECT_EQ(line_.GetTempCopyState(), TempCopyState::kNone);
   EXPECT_EQ(engine_.GetSetupFolder(), medium_);
   EXPECT_EQ(line_.GetSetupFolder(), medium_);
   ASSERT_EQ(CountEntries(temp_), 1) << "the record stays while the run goes on";
@@ -100,7 +100,7 @@ TEST_F(TempCopyTest, AFailedCopyKeepsOnlyItsRecordAndRunsFromTheMediumWithMarker
 
 TEST_F(TempCopyTest, AMarkerFromTheCommandLineNeverDeletesTheMedium) {
   Attach("/~");
-  ASSERT_EQ(line_.GetTempCopyMarker(), 1);
+  ASSERT_EQ(line_.GetTempCopyState(), TempCopyState::kRunningFromCopy);
   test::LogCapture log;
   engine_.CopySetupToTempFolder();
   EXPECT_EQ(engine_.GetSetupFolder(), medium_);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "steps/windows_installer_rules.h"
-#include "sys/quiet_ui.h"
 
 namespace kq {
 namespace {
@@ -12,11 +11,6 @@ TEST(WindowsInstallerRules, MediumCommandLinePerFamily) {
   EXPECT_EQ(MediumInstallerCommandLine(2, "D:\\"), "\"D:\\INSNTMSI.EXE\"");
   EXPECT_EQ(MediumInstallerCommandLine(0, "D:\\"), "");
   EXPECT_EQ(MediumInstallerCommandLine(-1, "D:\\"), "");
-}
-
-TEST(WindowsInstallerRules, SilentSwitchOnlyForBasicAndNoUi) {
-  for (int level = 0; level <= 8; ++level)
-    EXPECT_EQ(InstallsEngineQuietly(level), level == 4 || level == 5 || level == 7) << level;
 }
 
 TEST(WindowsInstallerRules, DownloadAddresses) {

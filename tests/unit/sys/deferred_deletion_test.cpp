@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "sys/deferred_deletion.h"
 
 namespace kq {

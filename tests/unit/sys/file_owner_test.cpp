@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "sys/wide_ansi.h"
 
 namespace kq {

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "sys/deferred_deletion.h"
 #include "sys/wide_ansi_files.h"
 

@@ -28,29 +28,6 @@ TEST(SetupExitCode, AnythingElseIsAnUnexpectedFailure) {
   EXPECT_EQ(RaisedCode([] {}), 0x8004FFFFu);
 }
 
-TEST(InternalError, QuietMeansUiLevelFiveOrSeven) {
-  const struct {
-    const char* commandLine;
-    bool quiet;
-    bool hidden;  // level 7: the dialog is never shown
-  } cases[] = {
-      {"setup.exe /qn", true, true},   {"setup.exe /Qn", true, true},   {"setup.exe /QN", true, true},
-      {"setup.exe /q", true, true},    {"setup.exe -qn", true, true},   {"setup.exe /quiet", true, true},
-      {"setup.exe -QUIET", true, true}, {"setup.exe /qb-", true, false}, {"setup.exe -QB-", true, false},
-      {"setup.exe /Passive", true, false},
-      {"\"C:\\a b\\setup.exe\" OTHER.INI /qn ALLUSERS=1", true, true},
-      {"setup.exe /qn /qf", false, false},  // the last UI option counts
-      {"setup.exe /qn+", false, false}, {"setup.exe /qb", false, false}, {"setup.exe /qb+", false, false},
-      {"setup.exe /qr", false, false},  {"setup.exe", false, false},     {"setup.exe /qz", false, false},
-      {"setup.exe PROP=\"a /qn\"", false, false},  // quoted text is no option
-      {"setup.exe A/qn", false, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(QuietCommandLine(c.commandLine), c.quiet) << c.commandLine;
-    EXPECT_EQ(HiddenDialogCommandLine(c.commandLine), c.hidden) << c.commandLine;
-  }
-}
-
 TEST(InternalError, ShowsLogsAndEndsTheRunWithTheCode) {
   RecordingPlatform platform;
   int owner = 0;
@@ -112,6 +89,26 @@ TEST(InternalError, UsesTheUserLanguage) {
     EXPECT_EQ(platform.Boxes().back().caption, c.caption);
     EXPECT_EQ(platform.Boxes().back().text, c.text);
   }
+}
+
+TEST(InternalError, ABoxTheRunGoesOnFromIsLocalizedOwnedByItsCallerAndLoggedWhenQuiet) {
+  RecordingPlatform platform;
+  int owner = 0;
+  platform.SetUserLocale(0x0407);
+  platform.SetCommandLine("SETUP.EXE /qb");
+  EXPECT_NO_THROW(ShowInternalErrorBox(&owner, kLocationShortcutSave, 0x80070005u));
+  ASSERT_EQ(platform.Boxes().size(), 1u);
+  EXPECT_EQ(platform.Boxes()[0].owner, &owner);
+  EXPECT_EQ(platform.Boxes()[0].caption, "Interner Fehler");
+  EXPECT_EQ(platform.Boxes()[0].text, "Fehlercode: 03F2.80070005");
+  EXPECT_TRUE(platform.LogLines().empty());
+
+  platform.SetCommandLine("SETUP.EXE /passive");
+  EXPECT_NO_THROW(ShowInternalErrorBox(&owner, kLocationShortcutStartupFolder, 2));
+  EXPECT_EQ(platform.Boxes().size(), 1u);
+  EXPECT_EQ(platform.LogLines(), (std::vector<std::string>{"Internal Error", "Fehlercode: 03E9.00000002"}));
+  // The checker quotes the English text whatever the locale.
+  EXPECT_EQ(InternalErrorCodeText(kLocationSetupDataLoad, kErrorSectionMissing), "Error Code: 0001.80040065");
 }
 
 }  // namespace

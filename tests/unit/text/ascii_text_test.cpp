@@ -51,5 +51,28 @@ TEST(AsciiText, OnlyAsciiLettersFold) {
   EXPECT_FALSE(EqualsNoCase("@", "`", 1252));  // 0x40 and 0x60 differ by the case bit but are no letters
 }
 
+TEST(AsciiText, EveryByteHasOneClass) {
+  // The boundaries of every range, and bytes that only look like letters in
+  // some code page (0xC4 is Ä in 1252, 0xE1 in 1251 a Cyrillic letter).
+  const struct {
+    char c;
+    bool digit, letter;
+    int hex;
+  } cases[] = {
+      {'0', true, false, 0},   {'9', true, false, 9},    {'/', false, false, -1}, {':', false, false, -1},
+      {'a', false, true, 10},  {'f', false, true, 15},   {'g', false, true, -1},  {'z', false, true, -1},
+      {'A', false, true, 10},  {'F', false, true, 15},   {'G', false, true, -1},  {'Z', false, true, -1},
+      {'@', false, false, -1}, {'[', false, false, -1},  {'`', false, false, -1}, {'{', false, false, -1},
+      {'\xC4', false, false, -1}, {'\xE1', false, false, -1}, {'\0', false, false, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(c.c)));
+    EXPECT_EQ(IsAsciiDigit(c.c), c.digit);
+    EXPECT_EQ(IsAsciiLetter(c.c), c.letter);
+    EXPECT_EQ(HexDigitValue(c.c), c.hex);
+    EXPECT_EQ(IsHexDigit(c.c), c.hex >= 0);
+  }
+}
+
 }  // namespace
 }  // namespace kq

@@ -108,6 +108,33 @@ TEST(MbcsPath, AppendsOnlyWhenNoRealBackslashEnds) {
   EXPECT_EQ(empty, "\\");
 }
 
+TEST(MbcsPath, JoinsWithOneRealBackslash) {
+  const std::string so = std::string("C:\\") + kSo932;
+  const struct {
+    std::string folder;
+    unsigned codePage;
+    std::string joined;
+  } cases[] = {
+      {"C:\\Kit\\", 1252, "C:\\Kit\\SETUP.EXE"},
+      {"C:\\Kit", 1252, "C:\\Kit\\SETUP.EXE"},
+      {"", 1252, "SETUP.EXE"},                          // a name of the current folder stays one
+      {"/medium/", 1252, "/medium/SETUP.EXE"},
+      {so, 932, so + "\\SETUP.EXE"},                   // ends with 0x5C, but inside ソ
+      {so, 1252, so + "SETUP.EXE"},                      // in 1252 that byte is a backslash
+      {so + "\\", 932, so + "\\SETUP.EXE"},
+      {std::string("D:\\") + kNori936, 936, std::string("D:\\") + kNori936 + "\\SETUP.EXE"},
+      {std::string("D:\\") + kKyo950, 950, std::string("D:\\") + kKyo950 + "\\SETUP.EXE"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(JoinPath(c.folder, "SETUP.EXE", c.codePage), c.joined) << c.folder;
+}
+
+TEST(MbcsPath, QuotesAProgramOnlyWhenABlankWouldEndItsName) {
+  EXPECT_EQ(QuotedPath("C:\\Kit\\P.msi"), "\"C:\\Kit\\P.msi\"");
+  EXPECT_EQ(ProgramWord("C:\\Kit\\SETUP.EXE"), "C:\\Kit\\SETUP.EXE");
+  EXPECT_EQ(ProgramWord("C:\\Acme Kit\\SETUP.EXE"), "\"C:\\Acme Kit\\SETUP.EXE\"");
+  EXPECT_EQ(ProgramWord("C:\\Acme\tKit\\SETUP.EXE"), "\"C:\\Acme\tKit\\SETUP.EXE\"");
+}
+
 TEST(MbcsPath, ReplacesRealBackslashesOnly) {
   const std::string path = std::string("C:\\") + kSoft932 + "\\SETUP.EXE";
   EXPECT_EQ(ReplaceBackslashes(path, '_', 932), std::string("C:_") + kSoft932 + "_SETUP.EXE");

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "process/test_support.h"
+#include "sys/test_support.h"
 
 namespace kq {
 namespace {

@@ -1,4 +1,4 @@
-#include "process/test_support.h"
+#include "sys/test_support.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 """The message-table generator stops the build when a translation's
 placeholders differ from the English text's in number or order.
 
-usage: generator_test.py <generate_message_tables.py> <messages folder>
+usage: messages_generator_test.py <generate_message_tables.py> <messages folder>
 """
 import subprocess
 import sys

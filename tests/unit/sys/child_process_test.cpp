@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "sys/setup_exit_code.h"
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "sys/format.h"
 #include "sys/wide_ansi.h"
 
@@ -38,7 +38,7 @@ int RunChild(uint32_t code, uint32_t* slot, uint32_t* ended = nullptr) {
   EndSessionEvent endSession;
   int reboot = -1;
   const uint32_t raised = CatchSetupExitCode([&] {
-    reboot = WaitForChildOrReboot(process.Get(), endSession.handle.Get(), false, slot);
+    reboot = WaitForChildOrReboot(process.Get(), endSession.handle.Get(), false, slot) ? 1 : 0;
     RaiseSetupExitCode(0xC0FFEEu);
   });
   if (ended != nullptr) *ended = raised;
@@ -91,7 +91,7 @@ TEST(ChildProcess, EndOfSessionWhileTheChildRunsEndsTheWaitAtOnce) {
   SetEvent(endSession.handle.Get());
   uint32_t slot = 7;
   LogCapture log;
-  EXPECT_EQ(WaitForChildOrReboot(process.Get(), endSession.handle.Get(), false, &slot), 1);
+  EXPECT_TRUE(WaitForChildOrReboot(process.Get(), endSession.handle.Get(), false, &slot));
   EXPECT_EQ(slot, 7u) << "the exit code is not read";
   EXPECT_EQ(log.Lines(), "Reboot detected immediatedly. WaitResult = 00000001\n");
   EXPECT_EQ(WaitForSingleObject(process.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the child still runs";
@@ -102,13 +102,13 @@ TEST(ChildProcess, FiveSecondWaitForAnEndOfSession) {
   EndSessionEvent endSession;
   {
     LogCapture log;
-    EXPECT_EQ(WaitForChildOrReboot(nullptr, endSession.handle.Get(), true, nullptr), 0);
+    EXPECT_FALSE(WaitForChildOrReboot(nullptr, endSession.handle.Get(), true, nullptr));
     EXPECT_EQ(log.Lines(), "Waiting five seconds for reboot!\nNo reboot detected, continuing...\n");
   }
   SetEvent(endSession.handle.Get());
   {
     LogCapture log;
-    EXPECT_EQ(WaitForChildOrReboot(nullptr, endSession.handle.Get(), true, nullptr), 1);
+    EXPECT_TRUE(WaitForChildOrReboot(nullptr, endSession.handle.Get(), true, nullptr));
     EXPECT_EQ(log.Lines(), "Waiting five seconds for reboot!\nReboot detected! WaitResult = 00000000\n");
   }
   {
@@ -119,7 +119,7 @@ TEST(ChildProcess, FiveSecondWaitForAnEndOfSession) {
     WaitForSingleObject(process.Get(), INFINITE);
     LogCapture log;
     // Both objects are signalled: the child's end is seen first.
-    EXPECT_EQ(WaitForChildOrReboot(process.Get(), endSession.handle.Get(), true, &slot), 1);
+    EXPECT_TRUE(WaitForChildOrReboot(process.Get(), endSession.handle.Get(), true, &slot));
     EXPECT_EQ(slot, 0u);
     EXPECT_EQ(log.Lines(),
               "Process completed with exit code: 00000000\nWaiting five seconds for reboot!\n"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "sys/recording_platform.h"
-#include "process/test_support.h"
+#include "sys/test_support.h"
 #include "sys/shell_link.h"
 
 namespace kq {
@@ -63,7 +63,7 @@ TEST_F(ResumeShortcutTest, TheShortcutStartsTheRestartProgramWithTheRestartArgum
   EXPECT_EQ(ResumeShortcutPath(nullptr), path_);
   const std::string record = test::ScratchFolder("kq_resume") + "started.txt";
   DeleteFileA(record.c_str());
-  ASSERT_EQ(HookReboot(nullptr, kIntermediate, test::ChildProgram(), "SETUP.INI /qb /~"), 1);
+  ASSERT_TRUE(HookReboot(nullptr, kIntermediate, test::ChildProgram(), "SETUP.INI /qb /~"));
   const Fields f = Read();
   EXPECT_STRCASEEQ(f.target.c_str(), test::ChildProgram().c_str());
   EXPECT_EQ(f.arguments, "SETUP.INI /qb /~");
@@ -83,25 +83,25 @@ TEST_F(ResumeShortcutTest, TheShortcutStartsTheRestartProgramWithTheRestartArgum
 }
 
 TEST_F(ResumeShortcutTest, ASecondHookWithTheSameContentsWritesTheSameShortcut) {
-  ASSERT_EQ(HookReboot(nullptr, kIntermediate, test::ChildProgram(), "/qb"), 1);
+  ASSERT_TRUE(HookReboot(nullptr, kIntermediate, test::ChildProgram(), "/qb"));
   const std::string saved = test::ReadWholeFile(path_);
-  ASSERT_EQ(UnhookReboot(nullptr, kIntermediate), 1);
-  ASSERT_EQ(HookReboot(nullptr, kIntermediate, test::ChildProgram(), "/qb"), 1);
+  ASSERT_TRUE(UnhookReboot(nullptr, kIntermediate));
+  ASSERT_TRUE(HookReboot(nullptr, kIntermediate, test::ChildProgram(), "/qb"));
   EXPECT_EQ(test::ReadWholeFile(path_), saved);
   EXPECT_EQ(Read().arguments, "/qb");
-  EXPECT_EQ(UnhookReboot(nullptr, kIntermediate), 1);
+  EXPECT_TRUE(UnhookReboot(nullptr, kIntermediate));
   EXPECT_FALSE(Exists(path_));
 }
 
 TEST_F(ResumeShortcutTest, EachSetupPlacesAndRemovesOnlyItsOwn) {
-  ASSERT_EQ(HookReboot(nullptr, kIntermediate, "C:\\first\\SETUP.EXE", "/qb"), 1);
+  ASSERT_TRUE(HookReboot(nullptr, kIntermediate, "C:\\first\\SETUP.EXE", "/qb"));
   // The same setup replaces its shortcut.
-  ASSERT_EQ(HookReboot(nullptr, kIntermediate, "C:\\second\\SETUP.EXE", "/qn /~"), 1);
+  ASSERT_TRUE(HookReboot(nullptr, kIntermediate, "C:\\second\\SETUP.EXE", "/qn /~"));
   EXPECT_EQ(Read().arguments, "/qn /~");
   EXPECT_STRCASEEQ(Read().target.c_str(), "C:\\second\\SETUP.EXE");
   // Another setup's stays where it is; this one takes the next name.
   const std::string second = path_.substr(0, path_.size() - 4) + " (2).lnk";
-  EXPECT_EQ(HookReboot(nullptr, "OTHER.INI.Intermediate", "C:\\other\\SETUP.EXE", ""), 1);
+  EXPECT_TRUE(HookReboot(nullptr, "OTHER.INI.Intermediate", "C:\\other\\SETUP.EXE", ""));
   EXPECT_EQ(Read().description, kIntermediate);
   EXPECT_EQ(Read().arguments, "/qn /~");
   std::string description;
@@ -111,18 +111,18 @@ TEST_F(ResumeShortcutTest, EachSetupPlacesAndRemovesOnlyItsOwn) {
   ASSERT_TRUE(ReadResumeShortcutTargets(nullptr, targets));
   EXPECT_EQ(targets.size(), 2u);
 
-  EXPECT_EQ(UnhookReboot(nullptr, kFinal), 0);
-  EXPECT_EQ(UnhookReboot(nullptr, "setup.ini.intermediate"), 0) << "tags compare case-sensitively";
+  EXPECT_FALSE(UnhookReboot(nullptr, kFinal));
+  EXPECT_FALSE(UnhookReboot(nullptr, "setup.ini.intermediate")) << "tags compare case-sensitively";
   EXPECT_TRUE(Exists(path_));
-  EXPECT_EQ(UnhookReboot(nullptr, kIntermediate), 1);
+  EXPECT_TRUE(UnhookReboot(nullptr, kIntermediate));
   EXPECT_FALSE(Exists(path_));
   EXPECT_TRUE(Exists(second)) << "another setup's shortcut stays";
-  EXPECT_EQ(UnhookReboot(nullptr, kIntermediate), 0);
+  EXPECT_FALSE(UnhookReboot(nullptr, kIntermediate));
   // A shortcut whose program is gone for good is nobody's: its name is reused.
   const ShortcutClassifier gone = [](const std::string&, const std::string&) { return ShortcutOwner::kNobody; };
-  EXPECT_EQ(HookReboot(nullptr, kFinal, "C:\\third\\SETUP.EXE", "", gone), 1);
+  EXPECT_TRUE(HookReboot(nullptr, kFinal, "C:\\third\\SETUP.EXE", "", gone));
   EXPECT_EQ(Read().description, kFinal);
-  EXPECT_EQ(UnhookReboot(nullptr, "OTHER.INI.Intermediate"), 1);
+  EXPECT_TRUE(UnhookReboot(nullptr, "OTHER.INI.Intermediate"));
   EXPECT_FALSE(Exists(second));
   EXPECT_TRUE(platform_.Boxes().empty());
 }
@@ -131,7 +131,7 @@ TEST_F(ResumeShortcutTest, ASaveFailureShowsBox1010UnlessTheCommandLineIsQuiet) 
   // A folder where the shortcut file should be: it cannot be read or saved.
   ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));
   platform_.SetCommandLine("SETUP.EXE /qb");
-  EXPECT_EQ(HookReboot(reinterpret_cast<HWND>(0x1234), kFinal, "C:\\SETUP.EXE", ""), 0);
+  EXPECT_FALSE(HookReboot(reinterpret_cast<HWND>(0x1234), kFinal, "C:\\SETUP.EXE", ""));
   ASSERT_EQ(platform_.Boxes().size(), 1u);
   EXPECT_EQ(platform_.Boxes()[0].caption, "Internal Error");
   EXPECT_EQ(platform_.Boxes()[0].text.substr(0, 17), "Error Code: 03F2.") << platform_.Boxes()[0].text;
@@ -139,12 +139,12 @@ TEST_F(ResumeShortcutTest, ASaveFailureShowsBox1010UnlessTheCommandLineIsQuiet) 
   EXPECT_TRUE(platform_.LogLines().empty());
 
   platform_.SetCommandLine("SETUP.EXE SETUP.INI /qb- /~");
-  EXPECT_EQ(HookReboot(nullptr, kFinal, "C:\\SETUP.EXE", ""), 0);
+  EXPECT_FALSE(HookReboot(nullptr, kFinal, "C:\\SETUP.EXE", ""));
   EXPECT_EQ(platform_.Boxes().size(), 1u) << "no box in a quiet run";
   ASSERT_EQ(platform_.LogLines().size(), 2u);
   EXPECT_EQ(platform_.LogLines()[0], "Internal Error");
   EXPECT_EQ(platform_.LogLines()[1], platform_.Boxes()[0].text);
-  EXPECT_EQ(UnhookReboot(nullptr, kFinal), 0);
+  EXPECT_FALSE(UnhookReboot(nullptr, kFinal));
 }
 
 }  // namespace
