@@ -34,30 +34,35 @@ FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"  # Debian's fonts-dejav
 COLOURS = {"run": "#4caf50", "cut": "#e53935", "restart": "#1e88e5", "logon": "#9e9e9e", "other": "#8e24aa"}
 
 
-def draw_timeline(machines, out: Path):
-    """One row per machine: each run, cut, restart, logon and other setup as
-    a box along the time axis, labelled with its exit code."""
-    width, row, left = 1400, 34, 110
-    end = max((e.end for m in machines for e in m.events), default=1.0) or 1.0
+def draw_timeline(report, out: Path):
+    """One row per machine of the report: the tool's runs, power cuts and
+    restarts on the upper band, the logon's and medium B's runs (which may go
+    on at the same time) on the lower one, each labelled with its exit code."""
+    width, row, left = 1400, 40, 110
+    end = max((e["end"] for m in report for e in m["events"]), default=1.0) or 1.0
     scale = (width - left - 20) / end
-    height = row * (len(machines) + 2)
+    height = row * (len(report) + 2)
     draw = []
-    for i, m in enumerate(machines):
+    for i, m in enumerate(report):
         y = row * (i + 1)
-        label = f"{m.index:02d} {'ok' if m.converged else 'FAIL'}"
-        draw += ["-fill", "black", "-draw", f"text 8,{y + 20} '{label}'"]
-        for e in m.events:
-            x0, x1 = left + e.start * scale, left + max(e.end * scale, e.start * scale + 3)
-            colour = COLOURS[e.kind]
-            if e.kind == "run" and e.code not in (0, None):
+        label = f"{m['machine']:02d} {'ok' if m['converged'] else 'FAIL'}"
+        draw += ["-fill", "black", "-draw", f"text 8,{y + 22} '{label}'"]
+        for e in m["events"]:
+            lower = e["kind"] in ("logon", "other")
+            top, bottom = (y + 21, y + 35) if lower else (y + 4, y + 19)
+            x0, x1 = left + e["start"] * scale, left + max(e["end"] * scale, e["start"] * scale + 3)
+            colour = COLOURS[e["kind"]]
+            if e["kind"] == "run" and e["code"] not in (0, None):
                 colour = "#fb8c00"
-            draw += ["-fill", colour, "-draw", f"rectangle {x0:.0f},{y + 4} {x1:.0f},{y + row - 6}"]
-            if e.kind in ("run", "other", "logon") and x1 - x0 > 24:
-                text = "cut" if e.code is None else str(e.code)
-                draw += ["-fill", "white", "-draw", f"text {x0 + 3:.0f},{y + 20} '{text}'"]
-    legend = "green: run ended 0   orange: other code   red: power cut   blue: restart   grey: logon   purple: setup of medium B"
-    draw += ["-fill", "black", "-draw", f"text {left},{height - 10} '{legend}   ({end:.0f} s)'"]
-    subprocess.run(["convert", "-size", f"{width}x{height}", "xc:white", "-font", FONT, "-pointsize", "13", *draw,
+            draw += ["-fill", colour, "-draw", f"rectangle {x0:.0f},{top} {x1:.0f},{bottom}"]
+            if e["kind"] in ("run", "other", "logon") and x1 - x0 > 30:
+                text = "cut" if e["code"] is None else str(e["code"])
+                draw += ["-fill", "white", "-draw", f"text {x0 + 3:.0f},{bottom - 3} '{text}'"]
+    # ImageMagick's text primitive is quoted with ': no apostrophes.
+    legend = ("upper: runs of the tool (green 0, orange another code), power cuts (red), restarts (blue); "
+              "lower: runs of the logon (grey) and of medium B (purple)")
+    draw += ["-fill", "black", "-draw", f"text {left},{height - 12} '{legend}   ({end:.0f} s)'"]
+    subprocess.run(["convert", "-size", f"{width}x{height}", "xc:white", "-font", FONT, "-pointsize", "12", *draw,
                     str(out)], check=True)
 
 
@@ -111,7 +116,7 @@ def main() -> int:
                 shutil.copyfile(log, args.out / f"machine{m.index:02d}.SETUP.LOG")
     shutil.rmtree(template, ignore_errors=True)
     (args.out / "report.json").write_text(json.dumps(report, indent=1))
-    draw_timeline(machines, args.out / "timeline.png")
+    draw_timeline(report, args.out / "timeline.png")
     worst = max((m.runs for m in machines), default=0)
     print(f"fleet: {len(machines)} machines, {len(converged)} converged, {sum(m.runs for m in machines)} runs, "
           f"{sum(m.faults for m in machines)} faults, worst {worst} runs")
