@@ -284,7 +284,8 @@ class Machine:
             source = self.prefix.reg_query(UNINSTALL + "\\" + code, "InstallSource")
             if source and not self.linux_path(source).exists():
                 problems.append(f"the source of {name} is gone: {source}")
-        for code, name in ((self.media.old, "the upgrade's base"), (self.media.incompatible, "the incompatible product")):
+        gone = ((self.media.old, "the upgrade's base"), (self.media.incompatible, "the incompatible product"))
+        for code, name in gone:
             if self.prefix.reg_query(UNINSTALL + "\\" + code, "DisplayName") is not None:
                 problems.append(f"{name} is still installed")
         temps = [self.mount] if self.small_temp else list(self.prefix.drive_c.glob("users/*/Temp")) + \

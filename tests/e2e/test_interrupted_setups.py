@@ -13,8 +13,10 @@ from pathlib import Path
 import pytest
 
 from conftest import Prefix, StandInMsiexec, collect, display_prefix, end_setups_of_a_failed_test, parse_runner
-from setup_helpers import (SHORTCUT, UNINSTALL, in_order, install_for_real, log_bodies, new_guid, run_setup,
-                           remove_copies, temp_copies, wait_for_log, write_ini)
+from setup_helpers import (EXIT_ALREADY_RUNNING, EXIT_FAILURE, EXIT_INTERMEDIATE_REBOOT, EXIT_REBOOT_INITIATED,
+                           EXIT_REBOOT_REQUIRED, EXIT_SUCCESS, EXIT_USER_EXIT, SHORTCUT, UNINSTALL, in_order,
+                           install_for_real, log_bodies, new_guid, remove_copies, run_setup, temp_copies,
+                           wait_for_log, write_ini)
 from test_setup_exe import medium, package  # noqa: F401 (fixtures)
 
 
@@ -97,7 +99,7 @@ class TestAMainInstallationCutOff:
                  "Running installer", "Launching the nested installer", "Exiting normally")
         assert is_installed(gui_prefix, main) and is_installed(gui_prefix, nested)
         assert not shortcut.exists()
-        assert result.exit_code == 0
+        assert result.exit_code == EXIT_SUCCESS
         remove_copies(gui_prefix)
 
 
@@ -111,10 +113,10 @@ class TestHonestExitCodes:
         wait_for_log(gui_prefix, "Running installer")
         args = f'"{gui_prefix.win_path(medium / "SETUP.EXE")}" /qn'
         second = gui_prefix.run(args, env={"KQSETUP": "LOG"}, watch=True)
-        assert second.exit_code == 1618
+        assert second.exit_code == EXIT_ALREADY_RUNNING
         assert "watch dialogs=1 visible=0" in second.stdout, "nothing shown"
         assert "Another instance of the same install is currently running" in log_bodies(gui_prefix)
-        assert gui_prefix.finish(first).exit_code == 1603
+        assert gui_prefix.finish(first).exit_code == EXIT_FAILURE
 
     def test_norestart_runs_the_nested_setup_and_asks_for_a_restart_by_3010(
             self, gui_prefix, medium, nested_medium, stand_in, startup_folder):
@@ -134,7 +136,7 @@ class TestHonestExitCodes:
         assert "Initiating Reboot..." not in body
         assert not (startup_folder / SHORTCUT).exists()
         assert len(stand_in.calls()) == 2, "the main package, then the nested setup's"
-        assert result.exit_code == 3010
+        assert result.exit_code == EXIT_REBOOT_REQUIRED
         remove_copies(gui_prefix)
 
 
@@ -158,7 +160,7 @@ class TestAHalfInstalledMedium:
                  f"The nested product {nested} is not installed after its setup ended with 1602; exiting with 1602")
         # The maintenance installation, then the nested setup's installation.
         assert len(calls) == 2 and " /fvomus " in calls[0] and "Nested.msi" in calls[1], calls
-        assert result.exit_code == 1602
+        assert result.exit_code == EXIT_USER_EXIT
 
 
 def a_removal_that_asks_for_a_restart(prefix, medium, stand_in):
@@ -171,7 +173,7 @@ def a_removal_that_asks_for_a_restart(prefix, medium, stand_in):
     prefix.reg_add(UNINSTALL + "\\" + old, "WindowsInstaller", 1, "REG_DWORD")
     write_ini(medium, more=f"[PreviousVersionUninstall]\r\n{old}\r\n")
     stand_in.configure(exit_code=3010)
-    assert run_setup(prefix, medium, "/qn").exit_code == 3010
+    assert run_setup(prefix, medium, "/qn").exit_code == EXIT_REBOOT_REQUIRED
     [copy] = temp_copies(prefix)
     prefix.reg_delete(UNINSTALL + "\\" + old)
     stand_in.configure(exit_code=0)
@@ -267,7 +269,7 @@ class TestAnUpgradeCutOff:
             shutil.copytree(medium, other)
             gui_prefix.clear_setup_log()
             try:
-                assert run_setup(gui_prefix, other, "/qn").exit_code == 1603
+                assert run_setup(gui_prefix, other, "/qn").exit_code == EXIT_FAILURE
             finally:
                 shutil.rmtree(other, ignore_errors=True)
             assert "Setup cannot find a valid version of this software to upgrade." in "\n".join(
@@ -280,7 +282,7 @@ class TestAnUpgradeCutOff:
                      f"An earlier run of this setup found {old} and began to remove it; the upgrade goes on",
                      "Running installer", "Exiting normally")
             assert is_installed(gui_prefix, new)
-            assert result.exit_code == 0
+            assert result.exit_code == EXIT_SUCCESS
             assert temp_copies(gui_prefix) == []
         finally:
             uninstall(gui_prefix, new)
@@ -318,19 +320,19 @@ class TestFinishingASetup:
         other, b = other_medium(medium, build_msi)
         try:
             with stand_in.real():
-                assert run_setup(gui_prefix, other, "/qn").exit_code == 0
+                assert run_setup(gui_prefix, other, "/qn").exit_code == EXIT_SUCCESS
                 assert is_installed(gui_prefix, b)
                 assert shortcut.exists() and copy.exists(), log_bodies(gui_prefix)
                 assert list(startup_folder.glob("KORVANE*")) == [shortcut], "B's own shortcut is gone again"
                 result = gui_prefix.run(gui_prefix.win_path(shortcut), env={"KQSETUP": "LOG"}, shortcut=True,
                                         timeout=300)
-            assert result.exit_code == 0
+            assert result.exit_code == EXIT_SUCCESS
             assert is_installed(gui_prefix, a) and not shortcut.exists()
             # The resumed program's own copy goes with the next run, as a
             # deployment tool's rerun after the restart (its maintenance
             # installation through the stand-in: Wine's answers 1605 to /f).
             stand_in.configure(exit_code=0)
-            assert run_setup(gui_prefix, medium, "/qn").exit_code == 0
+            assert run_setup(gui_prefix, medium, "/qn").exit_code == EXIT_SUCCESS
             assert temp_copies(gui_prefix) == []
         finally:
             uninstall(gui_prefix, a, b)
@@ -351,7 +353,7 @@ class TestFinishingASetup:
         try:
             gui_prefix.clear_setup_log()
             stand_in.configure(exit_code=1603)
-            assert run_setup(gui_prefix, medium, "/qn").exit_code == 1603
+            assert run_setup(gui_prefix, medium, "/qn").exit_code == EXIT_FAILURE
             assert temp_copies(gui_prefix) == [], log_bodies(gui_prefix)
         finally:
             remove_copies(gui_prefix)
@@ -366,7 +368,7 @@ class TestFinishingASetup:
             with open(planted / "KQSETUP.RUN", "wb") as record:
                 record.truncate(150 * 1024 * 1024)
             stand_in.configure(exit_code=0)
-            assert run_setup(gui_prefix, medium, "/qn").exit_code == 1602, "the stand-in installs nothing"
+            assert run_setup(gui_prefix, medium, "/qn").exit_code == EXIT_USER_EXIT, "the stand-in installs nothing"
             assert f'Leaving "{gui_prefix.win_path(planted)}\\" alone: its record is larger than 64 KB' \
                 in log_bodies(gui_prefix)
             assert planted.exists()
@@ -397,7 +399,8 @@ class TestFinishingASetup:
             # A logon that comes after the rerun removed the copy starts nothing.
             gone = "start-failed=2" in logon_run.stdout
             codes = {rerun.exit_code} | (set() if gone else {parse_runner(logon_run).exit_code})
-            assert codes <= {0, 1618} and 0 in codes, (codes, gui_prefix.setup_log_lines())
+            assert codes <= {EXIT_SUCCESS, EXIT_ALREADY_RUNNING} and EXIT_SUCCESS in codes, \
+                (codes, gui_prefix.setup_log_lines())
             assert is_installed(gui_prefix, main) and is_installed(gui_prefix, nested)
         finally:
             logon.unlink()
@@ -406,7 +409,7 @@ class TestFinishingASetup:
     def test_a_child_that_restarts_windows_under_norestart_gives_1641(self, gui_prefix, medium, package, stand_in):
         write_ini(medium)
         stand_in.configure(exit_code=1641)
-        assert run_setup(gui_prefix, medium, "/qn /norestart").exit_code == 1641
+        assert run_setup(gui_prefix, medium, "/qn /norestart").exit_code == EXIT_REBOOT_INITIATED
         remove_copies(gui_prefix)
 
     def test_a_resume_at_the_nested_setup_claims_its_copy(
@@ -417,7 +420,7 @@ class TestFinishingASetup:
         main, _ = nested_medium
         install_for_real(gui_prefix, stand_in, medium / "Product.msi")
         stand_in.configure(exit_code=1641)
-        assert run_setup(gui_prefix, medium, "/i Product.msi /qn").exit_code == 460393
+        assert run_setup(gui_prefix, medium, "/i Product.msi /qn").exit_code == EXIT_INTERMEDIATE_REBOOT
         [copy] = temp_copies(gui_prefix)
         cut_run = record_field(copy, "Process")
         other, b = other_medium(medium, build_msi)
