@@ -4,6 +4,7 @@
 #include "sys/scoped_handle.h"
 #include "sys/session_end.h"
 #include "sys/setup_log.h"
+#include "sys/whole_file.h"
 #include "sys/wide_ansi.h"
 #include "text/ascii_text.h"
 #include "text/mbcs_path.h"
@@ -106,6 +107,12 @@ bool CopyFolderTree(const std::string& source, const std::string& target) {
       if (!CopyFolderTree(from, to)) return false;
     } else if (!CopyFileByName(from, to, true)) {
       SetupLogF("Failed to copy file: \"%s\" to \"%s\", Error code = 0x%08X", from.c_str(), to.c_str(),
+                static_cast<unsigned>(GetLastError()));
+      return false;
+    } else if (!FlushFileByName(to)) {
+      // A resume at the next logon runs from the copy: a file still in the
+      // cache when the power goes may come back empty or full of zeros.
+      SetupLogF("Failed to flush file: \"%s\", Error code = 0x%08X", to.c_str(),
                 static_cast<unsigned>(GetLastError()));
       return false;
     }
