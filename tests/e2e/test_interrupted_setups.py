@@ -208,6 +208,46 @@ class TestAResumedRunKnowsItsMedium:
             remove_copies(gui_prefix)
 
 
+    @pytest.mark.parametrize("change", ["forged record", "changed nested data file"])
+    def test_the_nested_setup_starts_from_the_medium_only_as_the_copy_holds_it(
+            self, gui_prefix, medium, nested_medium, stand_in, startup_folder, change):
+        """The main installation restarts Windows with the nested setup left.
+        The folder the record names runs the nested setup only while it
+        holds the copy's SETUP.EXE, nested data file and nested package: a
+        forged Medium= naming a folder with another program, or a medium
+        whose nested data file changed, leaves the nested setup to the copy."""
+        _, nested = nested_medium
+        install_for_real(gui_prefix, stand_in, medium / "Product.msi")
+        stand_in.configure(exit_code=1641)
+        assert run_setup(gui_prefix, medium, "/i Product.msi /qn").exit_code == EXIT_INTERMEDIATE_REBOOT
+        [copy] = temp_copies(gui_prefix)
+        foreign = medium.with_name(medium.name + "_foreign")
+        trace = gui_prefix.drive_c / "foreign_runs.txt"
+        if change == "forged record":
+            shutil.copytree(medium, foreign)
+            shutil.copyfile(gui_prefix.tools.child, foreign / "SETUP.EXE")
+            (foreign / "SETUP.cfg").write_text(f"record={gui_prefix.win_path(trace)}\nexit=0\n")
+            record = (copy / "KQSETUP.RUN").read_bytes().decode("latin-1")
+            forged = re.sub(r"^Medium=.*$", lambda _: f"Medium={gui_prefix.win_path(foreign)}\\\r", record,
+                            flags=re.M)
+            (copy / "KQSETUP.RUN").write_bytes(forged.encode("latin-1"))
+        else:
+            write_ini(medium, name="Nested.ini", package="Nested.msi", more="; another build\r\n")
+        try:
+            with stand_in.real():
+                result = gui_prefix.run(gui_prefix.win_path(startup_folder / SHORTCUT), env={"KQSETUP": "LOG"},
+                                        shortcut=True, timeout=300)
+            assert not trace.exists(), "the program the record named ran"
+            assert any("no longer holds the nested setup: it starts from the temporary copy" in line
+                       for line in log_bodies(gui_prefix))
+            assert is_installed(gui_prefix, nested)
+            assert result.exit_code == EXIT_SUCCESS
+        finally:
+            shutil.rmtree(foreign, ignore_errors=True)
+            trace.unlink(missing_ok=True)
+            remove_copies(gui_prefix)
+
+
 class TestLeftoverCopies:
     def test_a_killed_runs_copy_goes_and_a_running_setups_copy_stays(
             self, gui_prefix, medium, package, stand_in, startup_folder, build_msi):
