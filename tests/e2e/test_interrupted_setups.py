@@ -400,7 +400,7 @@ class TestFinishingASetup:
             shutil.rmtree(other, ignore_errors=True)
             remove_copies(gui_prefix)
 
-    def test_a_copy_cut_off_while_it_is_made_goes_with_the_next_run(self, gui_prefix, medium, package, stand_in):
+    def test_a_copy_cut_off_while_it_is_made_or_left_empty_goes_with_the_next_run(self, gui_prefix, medium, package, stand_in):
         write_ini(medium)
         files = medium / "Files"
         files.mkdir()
@@ -411,6 +411,9 @@ class TestFinishingASetup:
         power_cut(gui_prefix)
         [cut] = temp_copies(gui_prefix)
         assert (cut / "KQSETUP.RUN").exists(), "the record comes before the first file"
+        # A folder cut off before its record (or after its deletion) holds nothing.
+        empty = cut.with_name("KIES0E00")
+        empty.mkdir()
         try:
             gui_prefix.clear_setup_log()
             stand_in.configure(exit_code=1603)
