@@ -98,6 +98,8 @@ void SetupDataFile::ReadDocument(const CIniFile& ini) {
     }
   }
 
+  nestedInstallRead_ = !nestedInstall_.empty() && ReadNestedInstall(nestedInstall_, nestedInstallValue_);
+
   struct List {
     const char* name;
     StringList* list;
@@ -130,6 +132,8 @@ void SetupDataFile::SetSourceFolder(const char* folder) {
 
 void SetupDataFile::Clear() {
   loaded_ = false;
+  nestedInstallRead_ = false;
+  nestedInstallValue_ = NestedInstallValue();
   for (std::string* text : {&sourceFolder_, &checkRegKey_, &msiVersion_, &nestedInstall_, &packageName_,
                             &platforms_, &allowNTServer_, &msiInstaller9x_, &msiInstallerNT_,
                             &msiInstaller9xSha256_, &msiInstallerNTSha256_}) {
@@ -157,6 +161,11 @@ KQ_CHECKED_ACCESSOR(std::string, GetCheckRegKey, checkRegKey_)
 KQ_CHECKED_ACCESSOR(std::string, GetPlatforms, platforms_)
 KQ_CHECKED_ACCESSOR(std::string, GetNestedInstall, nestedInstall_)
 KQ_CHECKED_ACCESSOR(std::string, GetMsiVersion, msiVersion_)
+
+const NestedInstallValue* SetupDataFile::GetNestedInstallValue() const {
+  CheckLoaded();
+  return nestedInstallRead_ ? &nestedInstallValue_ : nullptr;
+}
 KQ_CHECKED_ACCESSOR(std::string, GetAllowNTServer, allowNTServer_)
 KQ_CHECKED_ACCESSOR(std::string, Get9xMsiInstaller, msiInstaller9x_)
 KQ_CHECKED_ACCESSOR(std::string, GetNTMsiInstaller, msiInstallerNT_)

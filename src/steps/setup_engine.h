@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "config/nested_install.h"
 #include "http/download_progress.h"
 #include "sys/scoped_handle.h"
 #include "msi/msi_library.h"
@@ -173,6 +174,9 @@ class SetupEngine : public SetupSteps {
   // Whether the nested setup's data file (the first word of its arguments)
   // is in setupFolder; logs the path and the error when it is not.
   bool HasNestedDataFile(const std::string& arguments) const;
+  // The data file's NestedInstall value; null when there is none, or (said
+  // in the log) when it cannot be read.
+  const NestedInstallValue* ReadableNestedInstall(const SetupCommandLine& attached) const;
   // The folder the nested setup starts from: the medium of a run that works
   // from a temporary copy while the medium's SETUP.EXE, the nested data file
   // and the nested package are the same bytes as the copy's, else

@@ -63,6 +63,7 @@ TEST_F(SetupDataFileTest, MinimalFileLoadsWithEverythingElseEmpty) {
                                    &file_.Get9xMsiInstallerSHA256(), &file_.GetNTMsiInstallerSHA256()}) {
     EXPECT_EQ(*value, "");
   }
+  EXPECT_EQ(file_.GetNestedInstallValue(), nullptr);
   for (const StringList* list : {&file_.GetProductFeatures(), &file_.GetPreviousVersionUninstall(),
                                  &file_.GetShutdownApplication(), &file_.GetIncompatibleAppExit(),
                                  &file_.GetIncompatibleAppUninstall(), &file_.GetUpgradeConditions(),
@@ -89,6 +90,9 @@ TEST_F(SetupDataFileTest, ReadsEveryKeyAndList) {
   EXPECT_EQ(file_.GetCheckRegKey(), "HKLM,SOFTWARE\\Korvane,Installed");
   EXPECT_EQ(file_.GetPlatforms(), "NT:5.0:3,9X:4.10");
   EXPECT_EQ(file_.GetNestedInstall(), "{GUID},sub\\setup.ini,ONEREBOOT");
+  ASSERT_NE(file_.GetNestedInstallValue(), nullptr) << "read once, at the load";
+  EXPECT_EQ(file_.GetNestedInstallValue()->arguments, "sub\\setup.ini");
+  EXPECT_TRUE(file_.GetNestedInstallValue()->oneReboot);
   EXPECT_EQ(file_.GetMsiVersion(), "2.0");
   EXPECT_EQ(file_.GetAllowNTServer(), "No");
   EXPECT_EQ(file_.Get9xMsiInstaller(), "http://h/a.exe");
