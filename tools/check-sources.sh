@@ -17,6 +17,8 @@
 #   config/restart_policy.h (kRebootProperty).
 # - The temporary copy's record spells its sections and keys once, in
 #   steps/temp_copy_record.cpp.
+# - The setup checker's finding codes are spelled once, in its table of
+#   rules (src/check/rules.cpp), which also decides their severity.
 # - The unit tests are laid out as the rooms: every folder under tests/unit
 #   is a room, and every room has one.
 set -euo pipefail
@@ -89,6 +91,13 @@ for key in Run Medium DataFile Process Started RemovedUpgradeBases End; do
   if [ "$count" -ne 1 ] || [ -n "$elsewhere" ]; then
     echo "FAIL: the record's key \"$key\" is to be spelled once, in src/steps/temp_copy_record.cpp:"
     git grep -n "\"$key\"" -- src || true
+    status=1
+  fi
+done
+for code in $(git grep -h -o -E '\{Rule::k[A-Za-z0-9]+, "[a-z0-9-]+"' -- src/check/rules.cpp | sed -E 's/.*"(.*)"/\1/'); do
+  if hits=$(git grep -n "\"$code\"" -- src ':!src/check/rules.cpp' | grep -v -E '^[^:]+:[0-9]+:[[:space:]]*//'); then
+    echo "FAIL: the checker's code \"$code\" is to be spelled once, in src/check/rules.cpp (name its Rule):"
+    echo "$hits"
     status=1
   fi
 done

@@ -25,8 +25,8 @@ def test_finding(case, packages, tmp_path):
     folder = media.lay_out(case, tmp_path / "medium", packages)
     result = setupcheck("--json", folder)
     findings = json.loads(result.stdout)
-    assert media.triples(findings) == case.expected, result.stdout
-    errors = any(f["severity"] == "error" for f in findings)
+    assert media.found(findings) == case.expected, result.stdout
+    errors = any(severity == "error" for *_, severity in case.expected)
     assert result.returncode == (1 if errors else 0), result.stderr
     assert result.stderr == media.summary(findings) + "\n"
     # The text form says the same, one finding per line; SARIF too.
@@ -76,4 +76,4 @@ def test_cannot_run(tmp_path):
     # A folder without the data file is a finding, not a failure to run.
     result = setupcheck("--json", tmp_path, "Lang\\DE.INI")
     assert result.returncode == 1
-    assert media.triples(json.loads(result.stdout)) == {("data-file-missing", "Lang\\DE.INI", None)}
+    assert media.found(json.loads(result.stdout)) == {("data-file-missing", "Lang\\DE.INI", None, "error")}
