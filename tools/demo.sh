@@ -19,8 +19,9 @@
 # --timeout S       each run of the setup is ended after S seconds (300).
 # --answer-after S  a message box is invisible under Xvfb: while a run goes
 #                   on, each box is printed (caption and text) and saved as
-#                   a screenshot, and its default button is pressed after S
-#                   seconds (10).
+#                   a screenshot, and after S seconds (10) the button a
+#                   person's Enter would press is pressed and named: the
+#                   box's default, OK, or Yes on a Yes/No box.
 #
 # --help            prints this text and changes nothing.
 #
@@ -154,8 +155,9 @@ meaning() {
 }
 
 # While the process `$1` runs: prints each message box it shows, saves a
-# screenshot of the screen, and presses the box's default button after
-# $answer_after seconds; nobody could answer it on the Xvfb display.
+# screenshot of the screen, and after $answer_after seconds presses the
+# button a person's Enter would (the box's default: Yes on a Yes/No box) and
+# names it; nobody could answer it on the Xvfb display.
 watch_boxes() {
   local pid=$1 count=0 seen
   while kill -0 "$pid" 2>/dev/null; do
@@ -170,7 +172,8 @@ watch_boxes() {
     fi
     echo "(pressing its default button in $answer_after s)"
     sleep "$answer_after"
-    wine "$tools_dir/answer.exe" --any default 1000 2>/dev/null | tr -d '\r' | sed -n 's/^pressed=/answered with button /p' || true
+    wine "$tools_dir/answer.exe" --any default 1000 2>/dev/null | tr -d '\r' |
+      sed -n 's/^pressed=\([0-9]*\) \(.*\)$/answered with \2 (button \1)/p' || true
   done
 }
 
