@@ -123,15 +123,15 @@ windows_path() {
   esac
 }
 
-# The meaning of an exit code, from the table under "### Exit codes" in
-# README.md: one table for the README and the demo. A row's first cell lists
+# The meaning of an exit code, from the table under "## Exit codes" in
+# docs/deployment.md: one table for the documents and the demo. A row's first cell lists
 # its codes ("2, 223, 1113, ...", "0x8004xxxx" for a family, which a row of
 # the exact code overrides); "any other" answers the rest.
 meaning() {
   local hex
   hex=$(printf '0x%08X' "$1")
   awk -v dec="$1" -v hex="$hex" '
-    /^### Exit codes/ { inside = 1; next }
+    /^#+ Exit codes/ { inside = 1; next }
     inside && /^#/ { exit }
     inside && /^\| / {
       split($0, cell, "|")
@@ -151,7 +151,7 @@ meaning() {
       if (found) exit
       if (inFamily != "") print inFamily
       else printf "other (%s): %s\n", hex, other
-    }' "$root/README.md"
+    }' "$root/docs/deployment.md"
 }
 
 # While the process `$1` runs: prints each message box it shows, saves a

@@ -1,6 +1,7 @@
 """setupcheck over small media, one publisher's mistake each (see check_media)."""
 import json
 import os
+import re
 import subprocess
 from pathlib import Path
 
@@ -77,3 +78,18 @@ def test_cannot_run(tmp_path):
     result = setupcheck("--json", tmp_path, "Lang\\DE.INI")
     assert result.returncode == 1
     assert media.found(json.loads(result.stdout)) == {("data-file-missing", "Lang\\DE.INI", None, "error")}
+
+
+def test_the_publishers_table_of_codes_is_the_checkers(tmp_path):
+    """docs/publishing.md names every code once, with the severity the checker gives it."""
+    log = json.loads(setupcheck("--sarif", tmp_path).stdout)
+    rules = {rule["id"]: rule["defaultConfiguration"]["level"] for rule in log["runs"][0]["tool"]["driver"]["rules"]}
+    text = (media.SOURCE_ROOT / "docs" / "publishing.md").read_text()
+    table = text.split("The codes (", 1)[1].split("\n\n")[1].splitlines()[2:]
+    documented = {}
+    for row in table:
+        codes, severity = row.split("|")[1:3]
+        for code in re.findall(r"`([a-z0-9-]+)`", codes):
+            assert code not in documented, code
+            documented[code] = severity.strip()
+    assert documented == rules
