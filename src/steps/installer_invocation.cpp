@@ -28,7 +28,12 @@ namespace {
 // when it cannot be read.
 std::string SystemFolder(uint32_t location) {
   std::string folder = SystemFolderPath();
-  if (folder.empty()) RaiseInternalError(location, HresultFromWin32(GetLastError()));
+  if (folder.empty()) {
+    const DWORD error = GetLastError();
+    SetupLogF("The system folder, where MSIEXEC is, cannot be found, Error code = 0x%08X",
+              static_cast<unsigned>(error));
+    RaiseInternalError(location, HresultFromWin32(error));
+  }
   return folder;
 }
 
@@ -37,7 +42,10 @@ std::string SystemFolder(uint32_t location) {
 // it does not start.
 ScopedHandle StartInstaller(const std::string& commandLine, uint32_t location) {
   ScopedHandle process;
-  if (!StartChildProcess(commandLine, CommandLineLogging::Log, process)) RaiseInternalError(location, kErrorLaunch);
+  if (!StartChildProcess(commandLine, CommandLineLogging::Log, process)) {
+    SetupLogF("The installer cannot be started, Error code = 0x%08X", static_cast<unsigned>(GetLastError()));
+    RaiseInternalError(location, kErrorLaunch);
+  }
   return process;
 }
 
@@ -185,6 +193,9 @@ void SetupEngine::LaunchPostInstallApplications() {
       case PostInstallEntryRead::Skip:
         continue;
       case PostInstallEntryRead::Malformed:
+        SetupLogF("The [LaunchApplications] entry \"%s\" cannot be read: a double quote is not closed, or quoted "
+                  "and unquoted text are mixed in one field; an entry is <component code>,<arguments>",
+                  entry.c_str());
         RaiseInternalError(kLocationPostInstall, kErrorInvalidArgument);
       case PostInstallEntryRead::Use:
         break;
