@@ -259,7 +259,7 @@ ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, con
         return ShortcutOwner::kAnotherSetup;
       }
     }
-    return IsSameFolder(medium, ourMedium) && EqualsNoCase(TagDataFile(description), dataFile)
+    return IsSameFolder(medium, ourMedium) && TagNamesDataFile(description, dataFile)
                ? ShortcutOwner::kThisSetup
                : ShortcutOwner::kAnotherSetup;
   };
