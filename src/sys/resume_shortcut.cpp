@@ -228,7 +228,7 @@ bool PlaceShortcut(HWND owner, const std::string& path, const std::string& tag, 
   // What is there cannot be replaced (read-only, say): it is removed, or
   // moved aside, first.
   const DWORD error = GetLastError();
-  RemoveShortcutFile(path);
+  if (FileAttributesByName(path) != INVALID_FILE_ATTRIBUTES) RemoveShortcutFile(path);
   if (ReplaceFileByName(temporary, path)) return true;
   ShowShortcutErrorBox(owner, kLocationShortcutSave, HresultFromWin32(error));
   DeleteShortcutFile(temporary);
