@@ -1,7 +1,5 @@
-"""Resume shortcuts at a logon as a fleet leaves them: several setups whose
-data file is SETUP.INI each left pending, and a shortcut a power cut left
-empty. (The prefix and the helpers are those of the interrupted setups.)
-"""
+"""Resume shortcuts as a fleet leaves them: several setups whose data file is
+SETUP.INI pending at one logon, and a shortcut a power cut left empty."""
 import shutil
 
 from conftest import collect, parse_runner
@@ -13,8 +11,7 @@ from test_setup_exe import medium  # noqa: F401 (fixture)
 
 
 def leave_pending(prefix, folder, stand_in):
-    """The removal of an earlier version asks for a restart (3010): the run
-    keeps its resume shortcut and its copy, and the removal is done."""
+    """An earlier version's removal asks for a restart (3010), then is done."""
     old = new_guid()
     prefix.reg_add(UNINSTALL + "\\" + old, "DisplayName", "KQ Old")
     prefix.reg_add(UNINSTALL + "\\" + old, "WindowsInstaller", 1, "REG_DWORD")
@@ -25,9 +22,8 @@ def leave_pending(prefix, folder, stand_in):
 
 
 def test_two_pending_resumes_both_finish_at_one_logon(gui_prefix, medium, stand_in, startup_folder, build_msi):
-    """A and B, two products whose data file is SETUP.INI, each wait for a
-    restart; the logon starts both shortcuts at once: one waits for the
-    other's mutex, and both finish."""
+    """Products A and B (both SETUP.INI) wait for a restart; the logon starts
+    both shortcuts at once: one waits for the other's mutex, both finish."""
     a = new_guid()
     build_msi(medium / "Product.msi", a, name="KQ A")
     leave_pending(gui_prefix, medium, stand_in)
@@ -55,9 +51,9 @@ def test_two_pending_resumes_both_finish_at_one_logon(gui_prefix, medium, stand_
 
 def test_an_empty_resume_shortcut_does_not_keep_a_cut_off_upgrade_from_finishing(
         gui_prefix, medium, stand_in, startup_folder, build_msi):
-    """The power goes just as the old version's removal ends, and leaves an
-    empty shortcut (written, never flushed): it starts nothing, so the first
-    rerun takes the upgrade over and ends 0, and the hook reuses its name."""
+    """A cut just as the old version's removal ends leaves an empty shortcut:
+    it starts nothing, so the first rerun takes the upgrade over (and the
+    shortcut's name)."""
     old, new = new_guid(), new_guid()
     gui_prefix.reg_add(UNINSTALL + "\\" + old, "DisplayName", "KQ Old")
     gui_prefix.reg_add(UNINSTALL + "\\" + old, "WindowsInstaller", 1, "REG_DWORD")

@@ -56,68 +56,54 @@ TEST(InstanceMutex, OneHolderPerDataFileNameUnderItsFoldedName) {
   EXPECT_FALSE(CreateInstanceMutex("").IsValid());
 }
 
-// Another setup's run: holds the mutex for a while, then releases it or
-// ends without releasing it.
+// Another setup's run: holds the mutex until `done` (a moment when it ends
+// without releasing it), then releases it or not.
 struct Holder {
   bool release;
-  DWORD holdMs;
-  ScopedHandle held{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-  ScopedHandle done{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  ScopedHandle held{CreateEventA(nullptr, TRUE, FALSE, nullptr)}, done{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
 };
 
 DWORD WINAPI Hold(LPVOID parameter) {
   Holder& holder = *static_cast<Holder*>(parameter);
   ScopedHandle mutex = CreateInstanceMutex("WAIT.INI");
   SetEvent(holder.held.Get());
-  WaitForSingleObject(holder.done.Get(), holder.holdMs);
+  WaitForSingleObject(holder.done.Get(), holder.release ? 20000 : 300);
   if (holder.release) ReleaseMutex(mutex.Get());
   return 0;
 }
 
-// The wait of a resume: taken when the holder releases the mutex or ends
-// without releasing it; given up at the bound or when the session ends.
-TEST(InstanceMutex, AResumeWaitsForTheHolderUntilItEndsTheBoundPassesOrTheSessionEnds) {
-  const struct {
-    const char* name;
-    bool release;
-    DWORD holdMs;
-    DWORD timeoutMs;
-    bool sessionEnds;
-    bool taken;
-    const char* logged;
-  } cases[] = {
-      {"released", true, 300, 20000, false, true, "The other setup has finished; this one goes on"},
-      {"abandoned", false, 300, 20000, false, true,
-       "The other setup ended without releasing the instance mutex; this one goes on"},
-      {"bound", true, 20000, 1000, false, false, "The other setup was still running after 1 seconds: the wait ends"},
-      {"session end", true, 20000, 20000, true, false, "The session is ending: the wait for the other setup ends"},
-  };
+// A resume's wait: the mutex is taken once its holder ends without releasing
+// it (a release is the logon scenario's); given up at the bound or when the
+// session ends.
+TEST(InstanceMutex, AResumeWaitsUntilTheHolderEndsTheBoundPassesOrTheSessionEnds) {
   ASSERT_TRUE(kLogOn);
+  const struct {
+    DWORD timeoutMs;
+    bool sessionEnds, release;
+    const char* logged;
+  } cases[] = {{20000, false, false, "The other setup ended without releasing the instance mutex; this one goes on"},
+               {1000, false, true, "The other setup was still running after 1 seconds: the wait ends"},
+               {20000, true, true, "The session is ending: the wait for the other setup ends"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Holder holder{c.release, c.holdMs};
+    SCOPED_TRACE(c.logged);
+    Holder holder{c.release};
     ScopedHandle thread(CreateThread(nullptr, 0, Hold, &holder, 0, nullptr));
     ASSERT_EQ(WaitForSingleObject(holder.held.Get(), 10000), WAIT_OBJECT_0);
     ScopedHandle sessionEnd(CreateEventA(nullptr, TRUE, c.sessionEnds, nullptr));
     const test::LogCapture log;
     bool waited = false;
     ScopedHandle mutex = WaitForInstanceMutex("wait.ini", sessionEnd.Get(), c.timeoutMs, waited);
-    EXPECT_TRUE(waited);
-    EXPECT_EQ(mutex.IsValid(), c.taken);
-    EXPECT_TRUE(log.Contains("Waiting for the other setup of wait.ini to finish (at most " +
-                             std::to_string(c.timeoutMs / 1000) + " seconds)"))
-        << log.Lines();
+    EXPECT_TRUE(waited && log.Contains("Waiting for the other setup of wait.ini to finish (at most " +
+                                       std::to_string(c.timeoutMs / 1000) + " seconds)")) << log.Lines();
+    EXPECT_EQ(mutex.IsValid(), !c.release);
     EXPECT_TRUE(log.Contains(c.logged)) << log.Lines();
     if (mutex) ReleaseMutex(mutex.Get());
-    mutex.Close();
     SetEvent(holder.done.Get());
     WaitForSingleObject(thread.Get(), 10000);
   }
-  // Nobody holds it: taken at once.
   bool waited = true;
   ScopedHandle free = WaitForInstanceMutex("WAIT.INI", nullptr, 0, waited);
-  EXPECT_TRUE(free.IsValid());
-  EXPECT_FALSE(waited);
+  EXPECT_TRUE(free.IsValid() && !waited) << "nobody holds it: taken at once";
   ReleaseMutex(free.Get());
 }
 
