@@ -1,5 +1,7 @@
 #include "sys/messages.h"
 
+#include <utility>
+
 #include "text/next_field.h"
 #include "sys/messages/message_tables.h"
 
@@ -32,6 +34,51 @@ std::string ValueOfEntry(const std::string& entry) {
 
 }  // namespace
 
+std::string UnpackMessages(const unsigned char* packed, size_t size, size_t length) {
+  std::string out;
+  size_t at = 0;
+  while (at < size && out.size() < length) {
+    const unsigned token = packed[at++];
+    if (token < 0x40) {  // bytes as they are
+      const size_t count = token + 1u;
+      if (count > size - at) break;
+      out.append(reinterpret_cast<const char*>(packed + at), count);
+      at += count;
+      continue;
+    }
+    size_t count = 0;
+    size_t back = 0;
+    if (token < 0x80) {  // a repeat from near by
+      if (size - at < 1) break;
+      count = (token & 0x3Fu) + 3u;
+      back = packed[at] + 1u;
+      at += 1;
+    } else {  // a repeat from further back
+      if (size - at < 2) break;
+      count = (token & 0x7Fu) + 4u;
+      back = packed[at] | static_cast<size_t>(packed[at + 1]) << 8;
+      at += 2;
+    }
+    if (back == 0 || back > out.size()) break;
+    // One byte at a time: a repeat may reach into the bytes it makes.
+    for (; count > 0; --count) out += out[out.size() - back];
+  }
+  return out;
+}
+
+std::vector<MessageEntry> MessageTable(const MessageLanguage& language) {
+  const std::string texts = UnpackMessages(kPackedMessages, kPackedMessagesSize, language.textsEnd);
+  std::vector<MessageEntry> table;
+  size_t at = language.textsBegin;
+  for (uint32_t id : kMessageTableIds) {
+    const size_t end = texts.find('\0', at);
+    if (end == std::string::npos || end >= language.textsEnd) break;
+    table.push_back({id, texts.substr(at, end - at)});
+    at = end + 1;
+  }
+  return table;
+}
+
 const MessageLanguage* MessageLanguages() { return kMessageLanguageList; }
 
 const MessageLanguage* SelectMessageLanguage(uint32_t userLocale) {
@@ -47,9 +94,9 @@ const MessageLanguage* SelectMessageLanguage(uint32_t userLocale) {
 bool GetMessageTextForLocale(uint32_t userLocale, uint32_t id, std::string& text) {
   const MessageLanguage* language = SelectMessageLanguage(userLocale);
   if (language == nullptr) return false;
-  for (const MessageEntry* entry = language->table; entry->text != nullptr; ++entry) {
-    if (entry->id == id) {
-      text = entry->text;
+  for (MessageEntry& entry : MessageTable(*language)) {
+    if (entry.id == id) {
+      text = std::move(entry.text);
       return true;
     }
   }

@@ -25,18 +25,23 @@ enum MessageId : uint32_t {
   kMsgRestart = 14,                // _PRODUCT_NAME_
 };
 
-// One text of a table; a table ends with an entry whose text is null.
-struct MessageEntry {
-  uint32_t id;
-  const char* text;  // in the code page of its language
-};
-
 // One language; the list ends with an entry whose language is 0.
 struct MessageLanguage {
-  uint32_t language;  // Windows language identifier (low 16 bits of an LCID)
-  uint32_t codePage;  // code page of the texts
-  const MessageEntry* table;
+  uint32_t language;    // Windows language identifier (low 16 bits of an LCID)
+  uint32_t codePage;    // code page of the texts
+  uint32_t textsBegin;  // where its texts lie in the unpacked tables
+  uint32_t textsEnd;
 };
+
+// One text of a table.
+struct MessageEntry {
+  uint32_t id;
+  std::string text;  // in the code page of its language
+};
+
+// The texts of a language, in table order. The tables are kept packed
+// (about 10 KB instead of 24) and unpacked here, for each call.
+std::vector<MessageEntry> MessageTable(const MessageLanguage& language);
 
 // The built-in language list, in selection order.
 const MessageLanguage* MessageLanguages();
