@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/reboot_policy.h"
 #include "app/resume_hook.h"
 #include "app/run_services.h"
 #include "text/next_field.h"
@@ -122,7 +121,6 @@ class RunSequence {
   SetupCommandLine* commandLine_;  // lives as long as the run: the engine keeps a pointer to it
   ResumeHook noDialogResume_;  // the shortcut's owner of a run without services: never placed
   ResumeHook* resume_;
-  std::string argumentText_;
   std::string intermediateTag_;
   std::string finalTag_;
   // What the resume shortcut starts.
@@ -260,19 +258,19 @@ void RunSequence::StartUp() {
 
   if (StartedFromRemovedCopy()) RaiseSetupExitCode(kExitAlreadyRunning);
 
-  argumentText_ = services_->ProgramCommandLine();
-  RunLog(Format("Setup command line = %s", argumentText_.c_str()));
+  std::string argumentText = services_->ProgramCommandLine();
+  RunLog(Format("Setup command line = %s", argumentText.c_str()));
   std::string programName;
   // An empty command line is one that could not be converted to the ANSI
   // code page: what it asked for is unknown, so nothing is done.
-  if (argumentText_.empty() || !NextField(argumentText_, programName, " ", QuoteMode::Remove)) {
+  if (argumentText.empty() || !NextField(argumentText, programName, " ", QuoteMode::Remove)) {
     RunLog("Failed extracting the program name from the command line");
     RaiseSetupExitCode(kExitInvalidCommandLine);
   }
 
   // A command line that cannot be used ends the run as MSIEXEC ends it for
   // the same mistake, before anything takes the instance mutex.
-  if (!commandLine_->Parse(setupFolder.c_str(), argumentText_.c_str())) {
+  if (!commandLine_->Parse(setupFolder.c_str(), argumentText.c_str())) {
     RunLog(Format("Invalid command line argument: %s", commandLine_->GetRefusedArgument().c_str()));
     ReportInternalError(kLocationSetupData, kErrorRefusedCommandLine);
     RaiseSetupExitCode(kExitInvalidCommandLine);
@@ -323,7 +321,7 @@ void RunSequence::FromTheBeginning() {
   StopIfSessionEnds();
 
   restartProgram_ = JoinPath(commandLine_->GetSetupFolder(), kSetupProgram);
-  restartArguments_ = MakeRestartArguments(argumentText_, commandLine_->GetTempCopyState());
+  restartArguments_ = MakeRestartArguments(commandLine_->GetArgumentText(), commandLine_->GetTempCopyState());
 
   Hook(intermediateTag_);
   engine_->UninstallIncompatibleApplications();
@@ -427,10 +425,14 @@ void RunSequence::NestedSetupIfMissing() {
 }
 
 void RunSequence::MainInstallation() {
-  bool mainRestartWaits = false;
+  // Without a nested setup, only the command line holds the main
+  // installation's restart back to the end of the run.
+  bool mainRestartWaits = RestartPolicy().MainRestartWaits(false);
   if (Mode() == InstallMode::kDefault || Mode() == InstallMode::kInstall) {
     RunLog("Install mode is default or configure");
-    nested_.follows = engine_->HasNestedInstall(&mainRestartWaits);
+    bool nestedWaits = false;
+    nested_.follows = engine_->HasNestedInstall(&nestedWaits);
+    if (nested_.follows) mainRestartWaits = nestedWaits;
     if (nested_.follows && !mainRestartWaits) {
       RunLog("Hooking reboot before running the main installation");
       Hook(finalTag_);
@@ -438,7 +440,6 @@ void RunSequence::MainInstallation() {
   }
   // A restart the command line suppresses waits for the end of the run.
   const bool hookedFinal = nested_.follows && !mainRestartWaits;
-  if (RestartPolicy().RestartsSuppressed()) mainRestartWaits = true;
   StopIfSessionEnds();
   engine_->RunMainInstaller(mainRestartWaits);
   services_->ShowDialog(false);
@@ -481,14 +482,14 @@ void RunSequence::NestedInstallerAndEnd() {
           rebootRequired_ = true;
           // The nested setup may go on at the next logon from our
           // temporary copy: keep the copy.
-          commandLine_->KeepTempCopy();
+          engine_->KeepTempCopy();
           FinalRebootOrEnd();
         }
         if (nested_.exitCode == kExitIntermediateReboot) {
           RunLog("Exiting due to intermediate reboot after launching the nested installer");
           // The nested setup runs from our temporary copy and restarts from
           // there after the reboot: keep the copy.
-          commandLine_->KeepTempCopy();
+          engine_->KeepTempCopy();
         } else {
           RunLog("Exiting due to reboot after launching the nested installer");
         }
@@ -527,7 +528,7 @@ void RunSequence::FinalRebootOrEnd() {
       EndWithRestartRequired();
     }
     RunLog("Initiating reboot so the product will be functional");
-    if (AsksBeforeFinalReboot(argumentText_, commandLine_->GetUiLevel())) {
+    if (AsksBeforeFinalReboot(commandLine_->GetArgumentText(), commandLine_->GetUiLevel())) {
       std::string productName;
       engine_->GetProductName(productName);
       std::string text = GetMessageTextOr(kMsgRestart, "You must restart your system.");

@@ -280,6 +280,7 @@ class StandInSteps : public RunServices, public SetupSteps {
     if (commandLine_ != nullptr && commandLine_->RemovesTempCopy() && copy_ == "kept") copy_ = "removed";
   }
   void ClaimTempCopy() override { Step("ClaimTempCopy"); }
+  void KeepTempCopy() override { commandLine_->KeepTempCopy(); }
 
   const std::string& Shortcut() const { return shortcut_; }
   // "none" when no copy was made.
