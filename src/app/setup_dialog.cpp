@@ -218,7 +218,7 @@ bool SetupDialog::WaitForFinish() {
 void SetupDialog::OnEndSession(bool ending) {
   SetupLog("UI Received WM_ENDSESSION message");
   if (!WaitForFinish()) {
-    const uint32_t code = resumeHookInPlace_ != 0 ? kExitIntermediateReboot : kExitRebootInitiated;
+    const uint32_t code = resumeHook_.RestartUnderWayCode();
     SetupLogF("UI Finish event was not signalled within %u ms; exiting with %08X",
               static_cast<unsigned>(kFinishWaitMs), static_cast<unsigned>(code));
     if (ending) ExitProcess(code);

@@ -77,6 +77,7 @@ class SetupEngine : public SetupSteps {
   // removes every leftover copy whose run is over.
   void RemoveTempFolder(bool setupDone) override;
   void ClaimTempCopy() override;
+  void KeepTempCopy() override;
   // The identity of the medium this run is of (MediumIdentity): the
   // claimed record's for a run from a copy, else the content of setupFolder
   // before the copy is made; empty when unknown (a record of an earlier
