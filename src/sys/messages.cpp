@@ -2,6 +2,7 @@
 
 #include "text/next_field.h"
 #include "sys/messages/message_tables.h"
+#include "sys/run_platform.h"
 
 namespace kq {
 
@@ -9,8 +10,9 @@ namespace {
 
 constexpr uint32_t kEnglishUnitedStates = 0x0409;
 
-const MessageLanguage* FirstLanguage(bool (*matches)(uint32_t, uint32_t), uint32_t userLanguage) {
-  for (const MessageLanguage* entry = kMessageLanguageList; entry->language != 0; ++entry) {
+const MessageLanguage* FirstLanguage(const MessageLanguage* languages, bool (*matches)(uint32_t, uint32_t),
+                                     uint32_t userLanguage) {
+  for (const MessageLanguage* entry = languages; entry->language != 0; ++entry) {
     if (entry->codePage != 0 && matches(entry->language, userLanguage)) return entry;
   }
   return nullptr;
@@ -18,6 +20,24 @@ const MessageLanguage* FirstLanguage(bool (*matches)(uint32_t, uint32_t), uint32
 
 bool SameLanguage(uint32_t a, uint32_t b) { return a == b; }
 bool SamePrimaryLanguage(uint32_t a, uint32_t b) { return (a & 0x3FFu) == (b & 0x3FFu); }
+
+const MessageLanguage* SelectLanguageFrom(const MessageLanguage* languages, uint32_t userLocale) {
+  const uint32_t language = userLocale & 0xFFFFu;
+  if (const MessageLanguage* exact = FirstLanguage(languages, SameLanguage, language)) return exact;
+  if (const MessageLanguage* primary = FirstLanguage(languages, SamePrimaryLanguage, language)) return primary;
+  return FirstLanguage(languages, SameLanguage, kEnglishUnitedStates);
+}
+
+bool FindText(const MessageLanguage* language, uint32_t id, std::string& text) {
+  if (language == nullptr) return false;
+  for (const MessageEntry* entry = language->table; entry->text != nullptr; ++entry) {
+    if (entry->id == id) {
+      text = entry->text;
+      return true;
+    }
+  }
+  return false;
+}
 
 // The value of a "NAME,value" entry: everything after the first comma that
 // is not inside double quotes (the name may be quoted to hold a comma).
@@ -35,25 +55,32 @@ std::string ValueOfEntry(const std::string& entry) {
 const MessageLanguage* MessageLanguages() { return kMessageLanguageList; }
 
 const MessageLanguage* SelectMessageLanguage(uint32_t userLocale) {
-  const uint32_t language = userLocale & 0xFFFFu;
-  if (const MessageLanguage* exact = FirstLanguage(SameLanguage, language)) return exact;
-  if (const MessageLanguage* primary = FirstLanguage(SamePrimaryLanguage, language)) return primary;
-  for (const MessageLanguage* entry = kMessageLanguageList; entry->language != 0; ++entry) {
-    if (entry->language == kEnglishUnitedStates) return entry;
-  }
-  return nullptr;
+  return SelectLanguageFrom(kMessageLanguageList, userLocale);
+}
+
+bool GetMessageTextFrom(const MessageLanguage* languages, uint32_t userLocale, uint32_t id, std::string& text) {
+  return FindText(SelectLanguageFrom(languages, userLocale), id, text) ||
+         FindText(FirstLanguage(languages, SameLanguage, kEnglishUnitedStates), id, text);
 }
 
 bool GetMessageTextForLocale(uint32_t userLocale, uint32_t id, std::string& text) {
-  const MessageLanguage* language = SelectMessageLanguage(userLocale);
-  if (language == nullptr) return false;
-  for (const MessageEntry* entry = language->table; entry->text != nullptr; ++entry) {
-    if (entry->id == id) {
-      text = entry->text;
-      return true;
-    }
-  }
-  return false;
+  return GetMessageTextFrom(kMessageLanguageList, userLocale, id, text);
+}
+
+bool GetMessageText(uint32_t id, std::string& text) {
+  return GetMessageTextForLocale(CurrentRunPlatform().userLocale(), id, text);
+}
+
+std::string GetMessageText(uint32_t id) {
+  std::string text;
+  GetMessageText(id, text);
+  return text;
+}
+
+std::string EnglishMessageText(uint32_t id) {
+  std::string text;
+  GetMessageTextForLocale(kEnglishUnitedStates, id, text);
+  return text;
 }
 
 void SubstitutePlaceholders(const std::vector<std::string>& entries, std::string& text) {

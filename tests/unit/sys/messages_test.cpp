@@ -7,6 +7,7 @@
 #include <set>
 
 #include "sys/messages/message_tables.h"
+#include "sys/recording_platform.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -187,6 +188,28 @@ TEST(Messages, UnknownIdLeavesTheTextUnchanged) {
   EXPECT_EQ(text, "unchanged");
   EXPECT_TRUE(GetMessageTextForLocale(0x0407, kMsgError, text));
   EXPECT_EQ(text, "Fehler");
+}
+
+TEST(Messages, ATableWithoutTheTextFallsBackToEnglish) {
+  const MessageEntry german[] = {{kMsgError, "Fehler"}, {0, nullptr}};
+  const MessageEntry english[] = {{kMsgError, "Error"}, {kMsgWarning, "Warning"}, {0, nullptr}};
+  const MessageLanguage languages[] = {{0x0407, 1252, german}, {0x0409, 1252, english}, {0, 0, nullptr}};
+  std::string text;
+  ASSERT_TRUE(GetMessageTextFrom(languages, 0x0C07, kMsgError, text));
+  EXPECT_EQ(text, "Fehler");
+  ASSERT_TRUE(GetMessageTextFrom(languages, 0x0C07, kMsgWarning, text));
+  EXPECT_EQ(text, "Warning");
+  text = "unchanged";
+  EXPECT_FALSE(GetMessageTextFrom(languages, 0x0407, kMsgSetup, text));
+  EXPECT_EQ(text, "unchanged");
+}
+
+TEST(Messages, TheRunPlatformsLocaleChoosesTheText) {
+  testing_support::RecordingPlatform platform;
+  platform.SetUserLocale(0x0407);
+  EXPECT_EQ(GetMessageText(kMsgError), "Fehler");
+  EXPECT_EQ(EnglishMessageText(kMsgError), "Error");
+  EXPECT_EQ(GetMessageText(15), "");
 }
 
 TEST(SubstitutePlaceholders, ReplacesEveryOccurrenceOfEachName) {
