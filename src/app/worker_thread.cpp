@@ -278,7 +278,7 @@ void RunSequence::StartUp() {
   RunLog(Format("UI level = %d", UiLevelNumber(commandLine_->GetUiLevel())));
 
   const std::string& dataFileName = commandLine_->GetDataFileName();
-  services_->SetTitle(GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName);
+  services_->SetTitle(GetMessageText(kMsgSetup) + " - " + dataFileName);
   services_->ShowDialog(!HidesDialog(commandLine_->GetUiLevel()));
 
   engine_->SetCommandLine(commandLine_);
@@ -531,9 +531,9 @@ void RunSequence::FinalRebootOrEnd() {
     if (AsksBeforeFinalReboot(commandLine_->GetArgumentText(), commandLine_->GetUiLevel())) {
       std::string productName;
       engine_->GetProductName(productName);
-      std::string text = GetMessageTextOr(kMsgRestart, "You must restart your system.");
+      std::string text = GetMessageText(kMsgRestart);
       SubstitutePlaceholders({"_PRODUCT_NAME_," + productName}, text);
-      const RestartAnswer answer = services_->AskToRestart(text, GetMessageTextOr(kMsgWarning, "Warning"));
+      const RestartAnswer answer = services_->AskToRestart(text, GetMessageText(kMsgWarning));
       // A box closed because the session ends is no answer.
       StopIfSessionEnds();
       // Only a Yes restarts Windows: a question nobody saw is no consent.

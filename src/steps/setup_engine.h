@@ -12,6 +12,7 @@
 #include "msi/msi_library.h"
 #include "steps/temp_copy.h"
 #include "steps/setup_steps.h"
+#include "steps/windows_family.h"
 
 namespace kq {
 
@@ -146,7 +147,8 @@ class SetupEngine : public SetupSteps {
   const std::string& GetSetupFolder() const { return setupFolder; }
   void SetSetupFolder(const std::string& folder) { setupFolder = folder; }
   std::string GetPackageFolder() override { return packageFolder; }
-  int GetPlatformId() const { return platformId; }
+  // The platform id Windows reported: 1 (9x), 2 (NT), -1 before the check.
+  int GetPlatformId() const { return WindowsPlatformId(platformId); }
   MsiLibrary& GetMsiLibrary() { return msiLibrary; }
   SetupCommandLine* GetCommandLine() const { return commandLine; }
   // The last program a step started and left for the run sequence to wait
@@ -213,7 +215,7 @@ class SetupEngine : public SetupSteps {
   HANDLE endSessionEvent;  // owned by the dialog
   std::string setupFolder;
   std::string packageFolder;
-  int platformId = -1;
+  WindowsFamily platformId = WindowsFamily::kUnknown;  // set by IsPlatformQualified
   MsiLibrary msiLibrary;
   SetupCommandLine* commandLine = nullptr;
   ScopedHandle currentChild;

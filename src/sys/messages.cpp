@@ -4,6 +4,7 @@
 
 #include "text/next_field.h"
 #include "sys/messages/message_tables.h"
+#include "sys/run_platform.h"
 
 namespace kq {
 
@@ -11,8 +12,9 @@ namespace {
 
 constexpr uint32_t kEnglishUnitedStates = 0x0409;
 
-const MessageLanguage* FirstLanguage(bool (*matches)(uint32_t, uint32_t), uint32_t userLanguage) {
-  for (const MessageLanguage* entry = kMessageLanguageList; entry->language != 0; ++entry) {
+const MessageLanguage* FirstLanguage(const MessageLanguage* languages, bool (*matches)(uint32_t, uint32_t),
+                                     uint32_t userLanguage) {
+  for (const MessageLanguage* entry = languages; entry->language != 0; ++entry) {
     if (entry->codePage != 0 && matches(entry->language, userLanguage)) return entry;
   }
   return nullptr;
@@ -20,6 +22,13 @@ const MessageLanguage* FirstLanguage(bool (*matches)(uint32_t, uint32_t), uint32
 
 bool SameLanguage(uint32_t a, uint32_t b) { return a == b; }
 bool SamePrimaryLanguage(uint32_t a, uint32_t b) { return (a & 0x3FFu) == (b & 0x3FFu); }
+
+const MessageLanguage* SelectLanguageFrom(const MessageLanguage* languages, uint32_t userLocale) {
+  const uint32_t language = userLocale & 0xFFFFu;
+  if (const MessageLanguage* exact = FirstLanguage(languages, SameLanguage, language)) return exact;
+  if (const MessageLanguage* primary = FirstLanguage(languages, SamePrimaryLanguage, language)) return primary;
+  return FirstLanguage(languages, SameLanguage, kEnglishUnitedStates);
+}
 
 // The value of a "NAME,value" entry: everything after the first comma that
 // is not inside double quotes (the name may be quoted to hold a comma).
@@ -79,20 +88,9 @@ std::vector<MessageEntry> MessageTable(const MessageLanguage& language) {
   return table;
 }
 
-const MessageLanguage* MessageLanguages() { return kMessageLanguageList; }
+namespace {
 
-const MessageLanguage* SelectMessageLanguage(uint32_t userLocale) {
-  const uint32_t language = userLocale & 0xFFFFu;
-  if (const MessageLanguage* exact = FirstLanguage(SameLanguage, language)) return exact;
-  if (const MessageLanguage* primary = FirstLanguage(SamePrimaryLanguage, language)) return primary;
-  for (const MessageLanguage* entry = kMessageLanguageList; entry->language != 0; ++entry) {
-    if (entry->language == kEnglishUnitedStates) return entry;
-  }
-  return nullptr;
-}
-
-bool GetMessageTextForLocale(uint32_t userLocale, uint32_t id, std::string& text) {
-  const MessageLanguage* language = SelectMessageLanguage(userLocale);
+bool FindText(const MessageLanguage* language, uint32_t id, std::string& text) {
   if (language == nullptr) return false;
   for (MessageEntry& entry : MessageTable(*language)) {
     if (entry.id == id) {
@@ -101,6 +99,35 @@ bool GetMessageTextForLocale(uint32_t userLocale, uint32_t id, std::string& text
     }
   }
   return false;
+}
+
+}  // namespace
+
+const MessageLanguage* MessageLanguages() { return kMessageLanguageList; }
+
+const MessageLanguage* SelectMessageLanguage(uint32_t userLocale) {
+  return SelectLanguageFrom(kMessageLanguageList, userLocale);
+}
+
+bool GetMessageTextForLocale(uint32_t userLocale, uint32_t id, std::string& text) {
+  return FindText(SelectMessageLanguage(userLocale), id, text) ||
+         FindText(FirstLanguage(kMessageLanguageList, SameLanguage, kEnglishUnitedStates), id, text);
+}
+
+bool GetMessageText(uint32_t id, std::string& text) {
+  return GetMessageTextForLocale(CurrentRunPlatform().userLocale(), id, text);
+}
+
+std::string GetMessageText(uint32_t id) {
+  std::string text;
+  GetMessageText(id, text);
+  return text;
+}
+
+std::string EnglishMessageText(uint32_t id) {
+  std::string text;
+  GetMessageTextForLocale(kEnglishUnitedStates, id, text);
+  return text;
 }
 
 void SubstitutePlaceholders(const std::vector<std::string>& entries, std::string& text) {

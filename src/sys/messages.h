@@ -50,14 +50,18 @@ const MessageLanguage* MessageLanguages();
 // same primary language (low 10 bits), else English (United States).
 const MessageLanguage* SelectMessageLanguage(uint32_t userLocale);
 
-// The text of `id` for `userLocale`; false (text unchanged) when the chosen
-// table has no such id.
+// The text of `id` for `userLocale` from the table SelectMessageLanguage
+// chooses, else from the English (United States) table: a table that lacks
+// a text shows the English one. False (text unchanged) only for an id no
+// table holds.
 bool GetMessageTextForLocale(uint32_t userLocale, uint32_t id, std::string& text);
 
-// The same for the user's default locale (Windows build only).
+// The same for the user's default locale (the run platform's).
 bool GetMessageText(uint32_t id, std::string& text);
-// The same, or `fallback` (the English text) when the table lacks it.
-std::string GetMessageTextOr(uint32_t id, const char* fallback);
+// The text itself; empty for an id no table holds.
+std::string GetMessageText(uint32_t id);
+// The English text, as log lines write it whatever the user's language.
+std::string EnglishMessageText(uint32_t id);
 
 // Replaces placeholders in `text` for each "NAME,value" entry in order: every
 // occurrence of NAME present in the text is replaced by value (all of the

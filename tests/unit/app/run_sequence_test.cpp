@@ -26,13 +26,6 @@
 
 namespace kq {
 
-// The host build has no user locale: the run's texts are the English ones.
-// Its lines go to the recording platform through RunLog.
-std::string GetMessageTextOr(uint32_t id, const char* fallback) {
-  std::string text;
-  return GetMessageTextForLocale(0x0409, id, text) ? text : fallback;
-}
-
 namespace {
 
 using testing_support::RecordingPlatform;

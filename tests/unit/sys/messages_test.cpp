@@ -7,6 +7,7 @@
 #include <set>
 
 #include "sys/messages/message_tables.h"
+#include "sys/recording_platform.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -209,6 +210,14 @@ TEST(Messages, UnpackingStopsWhereTheStreamEndsOrBreaks) {
   for (const auto& c : cases) {
     EXPECT_EQ(UnpackMessages(c.packed.data(), c.packed.size(), c.length), c.result) << c.result;
   }
+}
+
+TEST(Messages, TheRunPlatformsLocaleChoosesTheText) {
+  testing_support::RecordingPlatform platform;
+  platform.SetUserLocale(0x0407);
+  EXPECT_EQ(GetMessageText(kMsgError), "Fehler");
+  EXPECT_EQ(EnglishMessageText(kMsgError), "Error");
+  EXPECT_EQ(GetMessageText(15), "");
 }
 
 TEST(SubstitutePlaceholders, ReplacesEveryOccurrenceOfEachName) {
