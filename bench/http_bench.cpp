@@ -27,7 +27,7 @@ namespace {
 
 int PlainDownload(const std::string& url, const char* file, int pieceSize) {
   kq::HttpAddress address;
-  if (kq::ParseHttpUrl(url, address) != kq::UrlParse::Ok) return 1;
+  if (kq::ParseHttpUrl(url, address) != kq::UrlParse::kOk) return 1;
   WSADATA data;
   if (WSAStartup(0x0101, &data) != 0) return 1;
   SOCKET s = socket(AF_INET, SOCK_STREAM, 0);

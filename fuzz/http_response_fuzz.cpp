@@ -43,11 +43,11 @@ class MemoryReceiver : public kq::ByteReceiver {
 
 void CheckAddressRoundTrip(const std::string& url) {
   kq::HttpAddress address;
-  if (kq::ParseHttpUrl(url, address) != kq::UrlParse::Ok) return;
+  if (kq::ParseHttpUrl(url, address) != kq::UrlParse::kOk) return;
   if (address.host.empty() || address.path.empty() || address.path[0] != '/') std::abort();
   if (address.port < 1 || address.port > 65535) std::abort();
   kq::HttpAddress again;
-  if (kq::ParseHttpUrl("http://" + kq::HostAndPort(address) + address.path, again) != kq::UrlParse::Ok) std::abort();
+  if (kq::ParseHttpUrl("http://" + kq::HostAndPort(address) + address.path, again) != kq::UrlParse::kOk) std::abort();
   if (again.host != address.host || again.port != address.port || again.path != address.path) std::abort();
 }
 
@@ -91,10 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (location.empty() || status < 300 || status > 399) std::abort();
     if (location.find_first_of(" \t\r\n") != std::string::npos) std::abort();
     kq::HttpAddress current;
-    if (kq::ParseHttpUrl(url, current) == kq::UrlParse::Ok) CheckAddressRoundTrip(kq::RedirectTarget(current, location));
+    if (kq::ParseHttpUrl(url, current) == kq::UrlParse::kOk) CheckAddressRoundTrip(kq::RedirectTarget(current, location));
   }
   int32_t contentLength = 0;
-  if (kq::FindContentLength(header, contentLength) == kq::ContentLength::Found) {
+  if (kq::FindContentLength(header, contentLength) == kq::ContentLength::kFound) {
     if (contentLength < 0) std::abort();
   } else if (contentLength != -1) {
     std::abort();

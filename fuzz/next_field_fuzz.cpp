@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const char separators[] = {',', ' ', '|'};
   const char separator[2] = {separators[data[0] % 3], '\0'};
-  const kq::QuoteMode mode = (data[0] & 4) ? kq::QuoteMode::Remove : kq::QuoteMode::Keep;
+  const kq::QuoteMode mode = (data[0] & 4) ? kq::QuoteMode::kRemove : kq::QuoteMode::kKeep;
   std::string source(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string token;
   for (int guard = 0; guard < 10000 && !source.empty(); ++guard) {
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(source.size() < before);                      // progress: the text shrinks
     Check(token.size() + source.size() <= before);      // nothing was added
     Check(token.empty() || (!kq::IsBlank(token.front()) && !kq::IsBlank(token.back())));
-    if (mode == kq::QuoteMode::Keep) Check(!SeparatorOutsideQuotes(token, separator[0]));
+    if (mode == kq::QuoteMode::kKeep) Check(!SeparatorOutsideQuotes(token, separator[0]));
   }
   return 0;
 }

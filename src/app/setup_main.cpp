@@ -18,7 +18,7 @@ constexpr DWORD kRebootThreadWaitMs = 10000;
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Before anything is read: a setup that sweeps leftover copies meanwhile
   // must see that this one runs from its copy.
-  std::string programFolder = kq::FolderOf(kq::GetProgramPath(kq::ModulePathCaller::RunSequence));
+  std::string programFolder = kq::FolderOf(kq::GetProgramPath(kq::ModulePathCaller::kRunSequence));
   kq::AppendBackslash(programFolder);
   kq::MarkTempCopyInUse(programFolder);
   // The progress bar of the dialog template is a common control.

@@ -263,7 +263,7 @@ void RunSequence::StartUp() {
   std::string programName;
   // An empty command line is one that could not be converted to the ANSI
   // code page: what it asked for is unknown, so nothing is done.
-  if (argumentText.empty() || !NextField(argumentText, programName, " ", QuoteMode::Remove)) {
+  if (argumentText.empty() || !NextField(argumentText, programName, " ", QuoteMode::kRemove)) {
     RunLog("Failed extracting the program name from the command line");
     RaiseSetupExitCode(kExitInvalidCommandLine);
   }

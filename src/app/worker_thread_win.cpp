@@ -29,13 +29,13 @@ class DialogServices : public RunServices {
 
   SetupSteps* Engine() override { return dialog_.GetEngine(); }
 
-  std::string ProgramPath() override { return GetProgramPath(ModulePathCaller::RunSequence); }
+  std::string ProgramPath() override { return GetProgramPath(ModulePathCaller::kRunSequence); }
   std::string ProgramCommandLine() override { return GetProgramCommandLine(); }
   uint32_t UserAnsiCodePage() override { return kq::UserAnsiCodePage(); }
   uint32_t UserOemCodePage() override { return kq::UserOemCodePage(); }
   IniFileOpener& DataFileOpener() override { return PlatformFileOpener(); }
   bool StartedFromRemovedCopy() override {
-    return IsRemovedTempCopy(ProgramFolder(), NameOf(GetProgramPath(ModulePathCaller::RunSequence)));
+    return IsRemovedTempCopy(ProgramFolder(), NameOf(GetProgramPath(ModulePathCaller::kRunSequence)));
   }
 
   void SetTitle(const std::string& title) override { dialog_.PostTitle(title); }
@@ -98,7 +98,7 @@ class DialogServices : public RunServices {
                                    engine != nullptr ? engine->RunMediumIdentity() : std::string());
   }
   static std::string ProgramFolder() {
-    std::string folder = FolderOf(GetProgramPath(ModulePathCaller::RunSequence));
+    std::string folder = FolderOf(GetProgramPath(ModulePathCaller::kRunSequence));
     AppendBackslash(folder);
     return folder;
   }

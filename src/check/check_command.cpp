@@ -17,7 +17,7 @@ constexpr int kExitClean = 0;
 constexpr int kExitErrors = 1;
 constexpr int kExitCannotRun = 2;
 
-enum class Output { Text, Json, Sarif };
+enum class Output { kText, kJson, kSarif };
 
 std::string Usage(const std::string& program) {
   return "usage: " + program + " [--json | --sarif] [--strict] [--codepage N] MEDIUM_FOLDER [DATAFILE]\n" +
@@ -46,17 +46,17 @@ class Command {
   int Init(const std::string& package);
 
   const CheckerConsole& console_;
-  Output output_ = Output::Text;
+  Output output_ = Output::kText;
 };
 
 int Command::CannotRun(const std::string& reason, bool showUsage) {
   const std::string why = console_.utf8 ? reason : ToUtf8(reason);
-  if (output_ == Output::Json)
+  if (output_ == Output::kJson)
     std::fputs(("[\n  {\"file\": \"\", \"line\": null, \"severity\": \"error\", \"code\": \"cannot-run\", \"message\": " +
                 JsonString(why) + "}\n]\n")
                    .c_str(),
                stdout);
-  if (output_ == Output::Sarif) std::fputs(SarifCannotRun(console_.program, why).c_str(), stdout);
+  if (output_ == Output::kSarif) std::fputs(SarifCannotRun(console_.program, why).c_str(), stdout);
   std::fflush(stdout);
   console_.write(stderr, std::string(console_.program) + ": " + why + "\n" + (showUsage ? Usage(console_.program) : ""));
   return kExitCannotRun;
@@ -79,8 +79,8 @@ int Command::Run(int argc, char** argv) {
   // The output form first, so that even a usage error is a document.
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
-    if (argument == "--json") output_ = Output::Json;
-    if (argument == "--sarif") output_ = Output::Sarif;
+    if (argument == "--json") output_ = Output::kJson;
+    if (argument == "--sarif") output_ = Output::kSarif;
   }
   bool strict = false;
   bool json = false;
@@ -147,10 +147,10 @@ int Command::Run(int argc, char** argv) {
   // A data file named is checked alone (with its nested setups).
   options.everyDataFile = positional < 2;
   Findings findings = CheckMedium(medium, dataFile, options);
-  if (output_ != Output::Text || console_.utf8) FindingsToUtf8(findings);
-  if (output_ == Output::Json) {
+  if (output_ != Output::kText || console_.utf8) FindingsToUtf8(findings);
+  if (output_ == Output::kJson) {
     std::fputs(FindingsToJson(findings).c_str(), stdout);
-  } else if (output_ == Output::Sarif) {
+  } else if (output_ == Output::kSarif) {
     std::fputs(FindingsToSarif(findings, console_.program).c_str(), stdout);
   } else {
     std::string text;

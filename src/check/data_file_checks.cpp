@@ -128,13 +128,13 @@ void CheckCheckRegKey(CheckedDataFile& checked) {
                     InternalErrorAt(kLocationProductRegistryKey) + "); write ROOT,SUBKEY[,VALUE]");
     return;
   }
-  if (ReadRegistryRoot(check.root) == RegistryRoot::Unknown) {
+  if (ReadRegistryRoot(check.root) == RegistryRoot::kUnknown) {
     const std::string upper = UpperCaseAscii(check.root);
     checked.Add(
         line, Rule::kCheckRegKey,
         "CheckRegKey root " + Quoted(check.root) + " is not a root SETUP.EXE knows (" +
             InternalErrorAt(kLocationProductRegistryKey) + "); " +
-            (ReadRegistryRoot(upper) != RegistryRoot::Unknown ? "roots are written in capitals: " + upper
+            (ReadRegistryRoot(upper) != RegistryRoot::kUnknown ? "roots are written in capitals: " + upper
                                                               : std::string("write HKLM, HKCU, HKCR, HKU or HKCC")));
     return;
   }
@@ -152,7 +152,7 @@ void CheckPlatforms(CheckedDataFile& checked) {
   std::vector<std::string> seen;
   while (!rest.empty()) {
     std::string entry;
-    if (!NextField(rest, entry, ",", QuoteMode::Remove)) {
+    if (!NextField(rest, entry, ",", QuoteMode::kRemove)) {
       checked.Add(line, Rule::kPlatforms,
                   "Platforms cannot be split at its commas (a quote is not closed), so every Windows is refused; " +
                       std::string(kFormat));
@@ -182,7 +182,7 @@ void CheckPlatforms(CheckedDataFile& checked) {
       continue;
     }
     PlatformRequirement requirement;
-    if (FindPlatformRequirement(entry, WindowsFamilyNamed(family), requirement) == PlatformVerdict::BadNumber)
+    if (FindPlatformRequirement(entry, WindowsFamilyNamed(family), requirement) == PlatformVerdict::kBadNumber)
       checked.Add(line, Rule::kPlatforms,
                   "Platforms entry " + Quoted(entry) +
                       " holds a version that is not a number (SETUP.EXE stops with " +
@@ -226,7 +226,7 @@ void CheckInformationValues(CheckedDataFile& checked) {
   };
   for (const Download& download : downloads) {
     HttpAddress address;
-    if (!download.url.empty() && ParseHttpUrl(download.url, address) != UrlParse::Ok)
+    if (!download.url.empty() && ParseHttpUrl(download.url, address) != UrlParse::kOk)
       checked.Add(checked.KeyLine(download.urlKey), Rule::kInstallerUrl,
                   std::string(download.urlKey) + " " + Quoted(download.url) +
                       " is not an address the setup can download from (it speaks plain HTTP only: the systems "
@@ -295,12 +295,12 @@ void CheckShutdownEntries(CheckedDataFile& checked) {
     }
     std::string rest = entry;
     std::string field;
-    NextField(rest, field, ",", QuoteMode::Remove);
+    NextField(rest, field, ",", QuoteMode::kRemove);
     static const char* const kNames[] = {"TIMEOUT", "MESSAGE", "WPARAM", "LPARAM"};
     for (const char* name : kNames) {
       if (rest.empty()) break;
       std::string before = rest;
-      NextField(before, field, ",", QuoteMode::Remove);
+      NextField(before, field, ",", QuoteMode::kRemove);
       int number = 0;
       if (NextNumberField(rest, number)) continue;
       checked.Add(line->number, Rule::kShutdownNumber,
@@ -336,7 +336,7 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
                       "write ranges such as 1.0-1.9;2.1 without blanks");
       continue;
     }
-    if (ReadUpgradeAction(action) == UpgradeAction::Invalid)
+    if (ReadUpgradeAction(action) == UpgradeAction::kInvalid)
       checked.Add(line->number, Rule::kUpgradeEntry,
                   "the action " + Quoted(action) +
                       " is neither LEAVE nor REMOVE (" + InternalErrorAt(kLocationUpgradeConditions) +
@@ -377,7 +377,7 @@ void CheckRemovedAndRefused(CheckedDataFile& checked) {
     std::string value = line->value;
     TrimBlanks(value);
     const UpgradeEntry condition = ReadUpgradeEntry(value);
-    if (condition.fields >= 3 && ReadUpgradeAction(condition.action) == UpgradeAction::Remove)
+    if (condition.fields >= 3 && ReadUpgradeAction(condition.action) == UpgradeAction::kRemove)
       removals.push_back({condition.uninstallKey, "[UpgradeConditions] line " + std::to_string(line->number) +
                                                       ", REMOVE"});
   }
@@ -408,16 +408,16 @@ void CheckLaunchEntries(CheckedDataFile& checked) {
     std::string componentCode;
     std::string arguments;
     switch (ReadPostInstallEntry(line->value, componentCode, arguments)) {
-      case PostInstallEntryRead::Malformed:
+      case PostInstallEntryRead::kMalformed:
         checked.Add(line->number, Rule::kLaunchEntry,
                     "this entry cannot be split into fields (SETUP.EXE stops with " +
                         InternalErrorAt(kLocationPostInstall) + "); write COMPONENTCODE,ARGUMENTS");
         continue;
-      case PostInstallEntryRead::Skip:
+      case PostInstallEntryRead::kSkip:
         checked.Add(line->number, Rule::kLaunchSkipped,
                     "this entry names no component and is skipped; write COMPONENTCODE,ARGUMENTS");
         continue;
-      case PostInstallEntryRead::Use:
+      case PostInstallEntryRead::kUse:
         break;
     }
     if (!IsBracedGuid(componentCode))

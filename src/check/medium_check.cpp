@@ -253,7 +253,7 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
     std::string componentCode;
     std::string arguments;
     if (line->keyLine && (line->key.find(',') != std::string::npos || IsBracedGuid(line->key))) continue;
-    if (ReadPostInstallEntry(line->value, componentCode, arguments) != PostInstallEntryRead::Use ||
+    if (ReadPostInstallEntry(line->value, componentCode, arguments) != PostInstallEntryRead::kUse ||
         !IsBracedGuid(componentCode))
       continue;
     if (std::find(facts.components.begin(), facts.components.end(), componentCode) != facts.components.end()) {
@@ -337,7 +337,7 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
     const UpgradeEntry condition = ReadUpgradeEntry(line->value);
     if (condition.fields < 1 || !EqualsNoCase(condition.uninstallKey, facts.productCode)) continue;
     ownListed = true;
-    if (ReadUpgradeAction(condition.action) == UpgradeAction::Remove)
+    if (ReadUpgradeAction(condition.action) == UpgradeAction::kRemove)
       checked.Add(line->number, Rule::kRemovesOwnProduct,
                   removesOwn + "write " + facts.productCode + ",,LEAVE");
   }

@@ -20,7 +20,7 @@ bool ReadMsiVersion(const std::string& text, MsiVersion& version) {
   for (uint32_t* part : parts) {
     std::string token;
     int32_t number = 0;
-    if (!NextField(rest, token, ".", QuoteMode::Remove) || !ParseInteger(token, number)) return false;
+    if (!NextField(rest, token, ".", QuoteMode::kRemove) || !ParseInteger(token, number)) return false;
     *part = static_cast<uint32_t>(number);
   }
   return true;

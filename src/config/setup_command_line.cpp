@@ -39,7 +39,7 @@ void TrimTrailingBlanks(std::string& text) {
 }
 
 // The next blank-separated word of the argument text, quotes kept.
-bool NextWord(std::string& rest, std::string& word) { return NextField(rest, word, " ", QuoteMode::Keep); }
+bool NextWord(std::string& rest, std::string& word) { return NextField(rest, word, " ", QuoteMode::kKeep); }
 
 // The word an option takes as its argument (a package, a file, a language):
 // it must be there.
@@ -140,7 +140,7 @@ bool SetupCommandLine::HandleArgument(int index, const std::string& token, std::
     // comes in quotes ("Acme Tools\SETUP.INI", as a nested setup is given it).
     std::string name = token;
     std::string quoted = token;
-    if (token[0] == '"' && !NextField(quoted, name, " ", QuoteMode::Remove)) name = token;
+    if (token[0] == '"' && !NextField(quoted, name, " ", QuoteMode::kRemove)) name = token;
     if (setupDataFile_.Load(setupFolder_, name, true)) {
       dataFileName_ = name;
       return true;

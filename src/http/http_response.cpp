@@ -164,20 +164,20 @@ int ClassifyResponse(const std::string& header, const std::string& url, std::str
 ContentLength FindContentLength(const std::string& header, int32_t& size) {
   size = -1;
   const size_t start = FindHeaderValue(header, "content-length:");
-  if (start == std::string::npos) return ContentLength::Missing;
+  if (start == std::string::npos) return ContentLength::kMissing;
   const size_t lineEnd = header.find_first_of("\r\n", start);
-  if (lineEnd == std::string::npos) return ContentLength::NoLineEnd;
+  if (lineEnd == std::string::npos) return ContentLength::kNoLineEnd;
   size_t end = lineEnd;
   while (end > start && IsBlank(header[end - 1])) --end;
-  if (end == start) return ContentLength::NotANumber;
+  if (end == start) return ContentLength::kNotANumber;
   long long value = 0;
   for (size_t i = start; i < end; ++i) {
-    if (header[i] < '0' || header[i] > '9') return ContentLength::NotANumber;
+    if (header[i] < '0' || header[i] > '9') return ContentLength::kNotANumber;
     value = value * 10 + (header[i] - '0');
-    if (value > INT32_MAX) return ContentLength::NotANumber;
+    if (value > INT32_MAX) return ContentLength::kNotANumber;
   }
   size = static_cast<int32_t>(value);
-  return ContentLength::Found;
+  return ContentLength::kFound;
 }
 
 }  // namespace kq

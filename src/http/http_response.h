@@ -41,7 +41,7 @@ int ClassifyResponse(const std::string& header, const std::string& url, std::str
 // after the colon skipped); empty when there is none or it is empty.
 std::string FindLocation(const std::string& header);
 
-enum class ContentLength { Found, Missing, NoLineEnd, NotANumber };
+enum class ContentLength { kFound, kMissing, kNoLineEnd, kNotANumber };
 
 // The value of the first "Content-Length:" header line: a plain decimal
 // number of 0 to 2^31-1, blanks around it allowed. Anything else is not

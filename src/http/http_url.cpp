@@ -49,18 +49,18 @@ UrlParse ParseHttpUrl(const std::string& url, HttpAddress& address) {
   if (schemeLength != 0 && !IsHttpScheme(url, schemeLength)) {
     DebugMgr::DebugError("KQHTTP ParseURL: cannot download from URL \"%s\": its scheme is not http\n",
                          url.c_str());
-    return UrlParse::OtherScheme;
+    return UrlParse::kOtherScheme;
   }
   // The scheme must open the address: "xhttp://..." is no http address.
   if (url.compare(0, kSchemeLength, kScheme) != 0) {
     DebugMgr::DebugError("KQHTTP ParseURL: cannot find http:// for URL \"%s\"\n", url.c_str());
-    return UrlParse::NoScheme;
+    return UrlParse::kNoScheme;
   }
   const std::string rest = url.substr(kSchemeLength);
   const size_t slash = rest.find('/');
   if (slash == std::string::npos) {
     DebugMgr::DebugError("KQHTTP ParseURL: no slash found in url path for URL \"%s\"\n", url.c_str());
-    return UrlParse::NoSlash;
+    return UrlParse::kNoSlash;
   }
   std::string host = rest.substr(0, slash);
   int port = kDefaultHttpPort;
@@ -70,18 +70,18 @@ UrlParse ParseHttpUrl(const std::string& url, HttpAddress& address) {
     host.erase(colon);
     if (port < 0) {
       DebugMgr::DebugError("KQHTTP ParseURL: bad port for URL \"%s\"\n", url.c_str());
-      return UrlParse::BadPort;
+      return UrlParse::kBadPort;
     }
     DebugMgr::DebugOutput(20, "KQHTTP ParseURL: host is \"%s\", port is %d\n", host.c_str(), port);
   }
   if (host.empty()) {
     DebugMgr::DebugError("KQHTTP ParseURL: no host for URL \"%s\"\n", url.c_str());
-    return UrlParse::NoHost;
+    return UrlParse::kNoHost;
   }
   address.host = host;
   address.port = port;
   address.path = rest.substr(slash);
-  return UrlParse::Ok;
+  return UrlParse::kOk;
 }
 
 std::string HostAndPort(const HttpAddress& address) {

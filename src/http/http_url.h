@@ -16,7 +16,7 @@ struct HttpAddress {
 
 // OtherScheme: an address of another scheme ("https://", "ftp://"), which
 // this client cannot fetch.
-enum class UrlParse { Ok, NoScheme, NoSlash, NoHost, BadPort, OtherScheme };
+enum class UrlParse { kOk, kNoScheme, kNoSlash, kNoHost, kBadPort, kOtherScheme };
 
 // Parses `url` into `address`, which is left unchanged on failure. An address
 // that names no port means port 80. Writes the client's trace lines.

@@ -89,8 +89,8 @@ int KQHTTP::ParseURL(const std::string& address) {
   }
   HttpAddress parsed;
   const UrlParse parse = ParseHttpUrl(address, parsed);
-  if (parse == UrlParse::OtherScheme) return KQHTTP_UnsupportedScheme;
-  if (parse != UrlParse::Ok) return KQHTTP_Error;
+  if (parse == UrlParse::kOtherScheme) return KQHTTP_UnsupportedScheme;
+  if (parse != UrlParse::kOk) return KQHTTP_Error;
   host = parsed.host;
   path = parsed.path;
   port = parsed.port;
@@ -186,7 +186,7 @@ int KQHTTP::CheckReadHeader(int depth) {
       if (r == KQHTTP_SUCCESS) {
         requestPending = false;
         int32_t length = -1;
-        bodyLength = FindContentLength(HeaderText(), length) == ContentLength::Found ? length : -1;
+        bodyLength = FindContentLength(HeaderText(), length) == ContentLength::kFound ? length : -1;
         bodyReceived = 0;
         return KQHTTP_SUCCESS;
       }
@@ -248,22 +248,22 @@ int KQHTTP::GetDownloadFileSize(int* size) {
   } else {
     int32_t length = -1;
     switch (FindContentLength(HeaderText(), length)) {
-      case ContentLength::Found:
+      case ContentLength::kFound:
         *size = length;
         break;
-      case ContentLength::Missing:
+      case ContentLength::kMissing:
         DebugMgr::DebugError(" KQHTTP GetDownloadFileSize : FAILED, content-length not found in server response "
                              "header for path \"%s\"\n",
                              localPath.c_str());
         r = KQHTTP_Error;
         break;
-      case ContentLength::NoLineEnd:
+      case ContentLength::kNoLineEnd:
         DebugMgr::DebugError("KQHTTP GetDownloadFileSize : FAILED, error parsing for CR in content-length header "
                              "for path \"%s\"\n",
                              localPath.c_str());
         r = KQHTTP_Error;
         break;
-      case ContentLength::NotANumber:
+      case ContentLength::kNotANumber:
         DebugMgr::DebugError(" KQHTTP GetDownloadFileSize : FAILED, content-length is not a number for path \"%s\"\n",
                              localPath.c_str());
         r = KQHTTP_Error;

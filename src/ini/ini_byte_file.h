@@ -51,8 +51,8 @@ class IniByteFile {
 };
 
 enum class IniOpenMode {
-  Read,   // an existing file, shared for reading, sequential scan
-  Write,  // created or truncated, shared for reading, sequential scan
+  kRead,   // an existing file, shared for reading, sequential scan
+  kWrite,  // created or truncated, shared for reading, sequential scan
 };
 
 class IniFileOpener {

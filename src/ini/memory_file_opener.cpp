@@ -100,7 +100,7 @@ void MemoryFileOpener::FailWritesAfter(size_t bytes, uint32_t error) {
 
 std::unique_ptr<IniByteFile> MemoryFileOpener::Open(const std::string& fileName, IniOpenMode mode) {
   auto found = files_.find(fileName);
-  if (mode == IniOpenMode::Read) {
+  if (mode == IniOpenMode::kRead) {
     if (found == files_.end()) {
       SetIniLastError(kIniErrorFileNotFound);
       return nullptr;

@@ -100,7 +100,7 @@ bool CTCharStream::OpenStream(const char* fileName, int mode) {
     return false;
   }
   std::unique_ptr<IniByteFile> file =
-      opener_.Open(fileName, mode == kModeRead ? IniOpenMode::Read : IniOpenMode::Write);
+      opener_.Open(fileName, mode == kModeRead ? IniOpenMode::kRead : IniOpenMode::kWrite);
   if (!file) return false;
 
   int encoding = kEncodingAnsi;

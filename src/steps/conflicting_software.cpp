@@ -43,17 +43,17 @@ constexpr char kFieldRule[] = "a field is quoted whole or not at all, and its qu
 
 HKEY PredefinedKey(RegistryRoot root) {
   switch (root) {
-    case RegistryRoot::ClassesRoot:
+    case RegistryRoot::kClassesRoot:
       return HKEY_CLASSES_ROOT;
-    case RegistryRoot::CurrentConfig:
+    case RegistryRoot::kCurrentConfig:
       return HKEY_CURRENT_CONFIG;
-    case RegistryRoot::CurrentUser:
+    case RegistryRoot::kCurrentUser:
       return HKEY_CURRENT_USER;
-    case RegistryRoot::LocalMachine:
+    case RegistryRoot::kLocalMachine:
       return HKEY_LOCAL_MACHINE;
-    case RegistryRoot::Users:
+    case RegistryRoot::kUsers:
       return HKEY_USERS;
-    case RegistryRoot::Unknown:
+    case RegistryRoot::kUnknown:
       break;
   }
   return nullptr;
@@ -139,16 +139,16 @@ void SetupEngine::CheckUpgradeConditions() {
     if (condition.fields < 3)
       RaiseBadUpgradeEntry(conditions[i], "its action cannot be split: ", kFieldRule, kErrorTokenize);
     switch (ReadUpgradeAction(condition.action)) {
-      case UpgradeAction::Leave:
+      case UpgradeAction::kLeave:
         break;
-      case UpgradeAction::Remove:
+      case UpgradeAction::kRemove:
         if (IsOwnProduct(entry)) break;
         data.AppendPreviousVersionUninstall(entry);
         // Known to the next run should this one be cut off once the base is gone.
         runRecord.AddRemovedBase(entry);
         SaveRunRecord();
         break;
-      case UpgradeAction::Invalid:
+      case UpgradeAction::kInvalid:
         RaiseBadUpgradeEntry(conditions[i], "its action is neither LEAVE nor REMOVE: ", condition.action.c_str(),
                              kErrorUnknownName);
     }

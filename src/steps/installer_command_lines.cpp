@@ -42,7 +42,7 @@ std::string MainInstallerCommandLine(const std::string& systemFolder, const std:
 std::string NestedDataFileWord(const std::string& arguments) {
   std::string rest = arguments;
   std::string word;
-  if (!NextField(rest, word, " ", QuoteMode::Remove)) return std::string();
+  if (!NextField(rest, word, " ", QuoteMode::kRemove)) return std::string();
   return word;
 }
 
@@ -60,11 +60,11 @@ PostInstallEntryRead ReadPostInstallEntry(const std::string& entry, std::string&
   arguments.clear();
   std::string rest = entry;
   TrimBlanks(rest);
-  if (rest.empty()) return PostInstallEntryRead::Skip;
-  if (!NextField(rest, componentCode, ",", QuoteMode::Remove) ||
-      !NextField(rest, arguments, ",", QuoteMode::Remove))
-    return PostInstallEntryRead::Malformed;
-  return componentCode.empty() ? PostInstallEntryRead::Skip : PostInstallEntryRead::Use;
+  if (rest.empty()) return PostInstallEntryRead::kSkip;
+  if (!NextField(rest, componentCode, ",", QuoteMode::kRemove) ||
+      !NextField(rest, arguments, ",", QuoteMode::kRemove))
+    return PostInstallEntryRead::kMalformed;
+  return componentCode.empty() ? PostInstallEntryRead::kSkip : PostInstallEntryRead::kUse;
 }
 
 std::string PostInstallCommandLine(const std::string& keyPath, const std::string& arguments) {

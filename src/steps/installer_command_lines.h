@@ -43,7 +43,7 @@ std::string NestedInstallerCommandLine(const std::string& folder, const SetupCom
                                        const std::string& arguments);
 
 // One LaunchApplications entry: COMPONENTCODE,ARGUMENTS.
-enum class PostInstallEntryRead { Use, Skip, Malformed };
+enum class PostInstallEntryRead { kUse, kSkip, kMalformed };
 PostInstallEntryRead ReadPostInstallEntry(const std::string& entry, std::string& componentCode,
                                           std::string& arguments);
 

@@ -42,7 +42,7 @@ std::string SystemFolder(uint32_t location) {
 // it does not start.
 ScopedHandle StartInstaller(const std::string& commandLine, uint32_t location) {
   ScopedHandle process;
-  if (!StartChildProcess(commandLine, CommandLineLogging::Log, process)) {
+  if (!StartChildProcess(commandLine, CommandLineLogging::kLog, process)) {
     SetupLogF("The installer cannot be started, Error code = 0x%08X", static_cast<unsigned>(GetLastError()));
     RaiseInternalError(location, kErrorLaunch);
   }
@@ -173,7 +173,7 @@ bool SetupEngine::LaunchNestedInstaller() {
   // source: the medium lasts, the temporary copy is deleted at the end.
   const std::string folder = NestedSetupFolder(NestedDataFileWord(nested->arguments));
   ScopedHandle process;
-  if (!StartChildProcess(NestedInstallerCommandLine(folder, attached, nested->arguments), CommandLineLogging::Log,
+  if (!StartChildProcess(NestedInstallerCommandLine(folder, attached, nested->arguments), CommandLineLogging::kLog,
                          process)) {
     SetupLogF("The nested setup \"%s\" cannot be started, Error code = 0x%08X",
               JoinPath(folder, kSetupProgram).c_str(), static_cast<unsigned>(GetLastError()));
@@ -190,14 +190,14 @@ void SetupEngine::LaunchPostInstallApplications() {
     std::string componentCode;
     std::string arguments;
     switch (ReadPostInstallEntry(entry, componentCode, arguments)) {
-      case PostInstallEntryRead::Skip:
+      case PostInstallEntryRead::kSkip:
         continue;
-      case PostInstallEntryRead::Malformed:
+      case PostInstallEntryRead::kMalformed:
         SetupLogF("The [LaunchApplications] entry \"%s\" cannot be read: a double quote is not closed, or quoted "
                   "and unquoted text are mixed in one field; an entry is <component code>,<arguments>",
                   entry.c_str());
         RaiseInternalError(kLocationPostInstall, kErrorInvalidArgument);
-      case PostInstallEntryRead::Use:
+      case PostInstallEntryRead::kUse:
         break;
     }
     std::string keyPath;
@@ -207,7 +207,7 @@ void SetupEngine::LaunchPostInstallApplications() {
     // whether it started, is told here.
     SetupLogF("Starting the post-install program of component %s: %s", componentCode.c_str(), text.c_str());
     ScopedHandle process;  // started and left alone; only our handle is closed
-    if (StartChildProcess(text, CommandLineLogging::Silent, process)) continue;
+    if (StartChildProcess(text, CommandLineLogging::kSilent, process)) continue;
     SetupLogF("The post-install program did not start, Error code = 0x%08X; it is skipped",
               static_cast<unsigned>(GetLastError()));
     // A program that does not start is skipped; a start function that is
@@ -228,7 +228,7 @@ bool SetupEngine::RemoveApplication(const char* command) {
   bool reboot = false;
   {
     ScopedHandle process;
-    if (!StartChildProcess(removal.text, CommandLineLogging::Log, process)) return false;
+    if (!StartChildProcess(removal.text, CommandLineLogging::kLog, process)) return false;
     // Uninstallers other than MSIEXEC often hand over to a second process and
     // exit at once; the five seconds give a reboot they start time to show.
     reboot = WaitForChildOrReboot(process.Get(), endSessionEvent, !removal.installerRemoval, &exitCode);

@@ -46,7 +46,7 @@ PlatformVerdict FindPlatformRequirement(const std::string& platforms, WindowsFam
   std::string rest = platforms;
   std::string entry;
   while (!rest.empty()) {
-    if (!NextField(rest, entry, ",", QuoteMode::Remove)) return PlatformVerdict::Unsupported;
+    if (!NextField(rest, entry, ",", QuoteMode::kRemove)) return PlatformVerdict::kUnsupported;
     const size_t colon = entry.find(':');
     if (colon == std::string::npos || colon == 0) continue;
     const WindowsFamily named = WindowsFamilyNamed(entry.substr(0, colon));
@@ -59,11 +59,11 @@ PlatformVerdict FindPlatformRequirement(const std::string& platforms, WindowsFam
     // (":.1" is service pack 0.1).
     if (!ReadPair(versionPart, true, major, requirement.minor) ||
         !ReadPair(servicePackPart, false, requirement.servicePackMajor, requirement.servicePackMinor))
-      return PlatformVerdict::BadNumber;
+      return PlatformVerdict::kBadNumber;
     requirement.major = static_cast<uint16_t>(major);
-    return PlatformVerdict::Qualifies;
+    return PlatformVerdict::kQualifies;
   }
-  return PlatformVerdict::Unsupported;
+  return PlatformVerdict::kUnsupported;
 }
 
 bool ReadServicePackText(const std::string& csdVersion, uint32_t& major, uint32_t& minor) {
@@ -76,18 +76,18 @@ bool ReadServicePackText(const std::string& csdVersion, uint32_t& major, uint32_
 
 PlatformVerdict CheckPlatformList(const std::string& platforms, WindowsFamily family,
                                   const RunningWindows& running) {
-  if (platforms.empty()) return PlatformVerdict::Qualifies;
+  if (platforms.empty()) return PlatformVerdict::kQualifies;
   PlatformRequirement required;
   const PlatformVerdict found = FindPlatformRequirement(platforms, family, required);
-  if (found != PlatformVerdict::Qualifies) return found;
+  if (found != PlatformVerdict::kQualifies) return found;
 
   const int version[] = {
       Compare(running.majorVersion, required.major),
       Compare(running.minorVersion, required.minor),
   };
   for (int difference : version) {
-    if (difference < 0) return PlatformVerdict::Unsupported;
-    if (difference > 0) return PlatformVerdict::Qualifies;
+    if (difference < 0) return PlatformVerdict::kUnsupported;
+    if (difference > 0) return PlatformVerdict::kQualifies;
   }
 
   // The service pack matters only for the very version asked for, so its
@@ -96,16 +96,16 @@ PlatformVerdict CheckPlatformList(const std::string& platforms, WindowsFamily fa
   uint32_t servicePackMinor = running.servicePackMinor;
   if (!running.hasServicePackNumbers &&
       !ReadServicePackText(running.csdVersion, servicePackMajor, servicePackMinor))
-    return PlatformVerdict::BadNumber;
+    return PlatformVerdict::kBadNumber;
   const int servicePack[] = {
       Compare(servicePackMajor, required.servicePackMajor),
       Compare(servicePackMinor, required.servicePackMinor),
   };
   for (int difference : servicePack) {
-    if (difference < 0) return PlatformVerdict::Unsupported;
-    if (difference > 0) return PlatformVerdict::Qualifies;
+    if (difference < 0) return PlatformVerdict::kUnsupported;
+    if (difference > 0) return PlatformVerdict::kQualifies;
   }
-  return PlatformVerdict::Qualifies;
+  return PlatformVerdict::kQualifies;
 }
 
 bool ForbidsNtServer(const std::string& allowNtServer) {

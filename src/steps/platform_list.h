@@ -32,9 +32,9 @@ struct PlatformRequirement {
 };
 
 enum class PlatformVerdict {
-  Qualifies,
-  Unsupported,  // no entry for the family, an unreadable list, or Windows too old
-  BadNumber,    // a number in the matched entry or in the service-pack text
+  kQualifies,
+  kUnsupported,  // no entry for the family, an unreadable list, or Windows too old
+  kBadNumber,    // a number in the matched entry or in the service-pack text
 };
 
 // Finds the first entry of `platforms` whose NAME spells `family`

@@ -109,16 +109,16 @@ bool SetupEngine::IsPlatformQualified() {
   running.csdVersion = version.szCSDVersion;
 
   switch (CheckPlatformList(data.GetPlatforms(), platformId, running)) {
-    case PlatformVerdict::Qualifies:
+    case PlatformVerdict::kQualifies:
       return true;
-    case PlatformVerdict::BadNumber:
+    case PlatformVerdict::kBadNumber:
       SetupLogF("Platforms=%s in %s cannot be read: a version in its %s entry, or the service pack \"%s\" this "
                 "Windows reports, is not a number; an entry is <9X or NT>:<major>[.<minor>][:<service pack>"
                 "[.<minor>]], such as NT:5.1:2",
                 data.GetPlatforms().c_str(), attached.GetDataFileName().c_str(), WindowsFamilyName(platformId),
                 running.csdVersion.c_str());
       RaiseInternalError(kLocationPlatform, kErrorTokenize);
-    case PlatformVerdict::Unsupported:
+    case PlatformVerdict::kUnsupported:
       break;
   }
   ShowErrorBox(kMsgUnsupportedOs);

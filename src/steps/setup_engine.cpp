@@ -10,7 +10,7 @@ namespace kq {
 
 SetupEngine::SetupEngine(HWND owner, HANDLE endSession)
     : ownerWindow(owner), endSessionEvent(endSession) {
-  setupFolder = FolderOf(GetProgramPath(ModulePathCaller::Engine));
+  setupFolder = FolderOf(GetProgramPath(ModulePathCaller::kEngine));
   packageFolder = setupFolder;
   // Registration needs a window: without one, the call would end the run.
   if (ownerWindow != nullptr) SetInternalErrorOwner(ownerWindow);

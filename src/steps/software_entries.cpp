@@ -9,7 +9,7 @@ namespace kq {
 namespace {
 
 bool NextEntryField(std::string& rest, std::string& field) {
-  return NextField(rest, field, ",", QuoteMode::Remove);
+  return NextField(rest, field, ",", QuoteMode::kRemove);
 }
 
 }  // namespace
@@ -39,9 +39,9 @@ uint32_t ShutdownPollInterval(int waitMs) {
 }
 
 UpgradeAction ReadUpgradeAction(const std::string& field) {
-  if (field.empty() || EqualsNoCase(field, "LEAVE")) return UpgradeAction::Leave;
-  if (EqualsNoCase(field, "REMOVE")) return UpgradeAction::Remove;
-  return UpgradeAction::Invalid;
+  if (field.empty() || EqualsNoCase(field, "LEAVE")) return UpgradeAction::kLeave;
+  if (EqualsNoCase(field, "REMOVE")) return UpgradeAction::kRemove;
+  return UpgradeAction::kInvalid;
 }
 
 UpgradeEntry ReadUpgradeEntry(const std::string& entry) {
@@ -71,16 +71,16 @@ RegistryRoot ReadRegistryRoot(const std::string& name) {
     RegistryRoot root;
   };
   static const Name kNames[] = {
-      {"HKCR", "HKEY_CLASSES_ROOT", RegistryRoot::ClassesRoot},
-      {"HKCC", "HKEY_CURRENT_CONFIG", RegistryRoot::CurrentConfig},
-      {"HKCU", "HKEY_CURRENT_USER", RegistryRoot::CurrentUser},
-      {"HKLM", "HKEY_LOCAL_MACHINE", RegistryRoot::LocalMachine},
-      {"HKU", "HKEY_USERS", RegistryRoot::Users},
+      {"HKCR", "HKEY_CLASSES_ROOT", RegistryRoot::kClassesRoot},
+      {"HKCC", "HKEY_CURRENT_CONFIG", RegistryRoot::kCurrentConfig},
+      {"HKCU", "HKEY_CURRENT_USER", RegistryRoot::kCurrentUser},
+      {"HKLM", "HKEY_LOCAL_MACHINE", RegistryRoot::kLocalMachine},
+      {"HKU", "HKEY_USERS", RegistryRoot::kUsers},
   };
   for (const Name& known : kNames) {
     if (name == known.shortName || name == known.longName) return known.root;
   }
-  return RegistryRoot::Unknown;
+  return RegistryRoot::kUnknown;
 }
 
 }  // namespace kq

@@ -31,7 +31,7 @@ bool ReadShutdownEntry(const std::string& entry, ShutdownEntry& shutdown);
 uint32_t ShutdownPollInterval(int waitMs);
 
 // Field 3 of an UpgradeConditions entry, without regard to case.
-enum class UpgradeAction { Leave, Remove, Invalid };
+enum class UpgradeAction { kLeave, kRemove, kInvalid };
 UpgradeAction ReadUpgradeAction(const std::string& field);
 
 // "UNINSTALLKEY,VERSIONRANGES,ACTION". `fields` counts the fields that could
@@ -56,7 +56,7 @@ struct RegistryKeyCheck {
 bool ReadRegistryKeyCheck(const std::string& value, RegistryKeyCheck& check);
 
 // The predefined keys CheckRegKey may name, exact case only.
-enum class RegistryRoot { ClassesRoot, CurrentConfig, CurrentUser, LocalMachine, Users, Unknown };
+enum class RegistryRoot { kClassesRoot, kCurrentConfig, kCurrentUser, kLocalMachine, kUsers, kUnknown };
 RegistryRoot ReadRegistryRoot(const std::string& name);
 
 }  // namespace kq

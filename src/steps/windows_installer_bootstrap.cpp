@@ -112,7 +112,7 @@ bool SetupEngine::LaunchInstallerProgram(const std::string& command) {
   // The redistributable's own silent switch.
   if (InstallsEngineQuietly(attached.GetUiLevel())) text += " /Q";
   ScopedHandle process;
-  if (!StartChildProcess(text, CommandLineLogging::Log, process)) return false;
+  if (!StartChildProcess(text, CommandLineLogging::kLog, process)) return false;
   currentChild = std::move(process);
   return true;
 }

@@ -25,7 +25,7 @@ bool IsRebootExitCode(uint32_t exitCode) {
 bool StartChildProcess(const std::string& commandLine, CommandLineLogging logging, ScopedHandle& process) {
   // Nothing new starts while the session ends.
   StopIfSessionEnding();
-  if (logging == CommandLineLogging::Log) SetupLogF("Command Line = %s", commandLine.c_str());
+  if (logging == CommandLineLogging::kLog) SetupLogF("Command Line = %s", commandLine.c_str());
   return CreateProcessFromCommandLine(commandLine, process);
 }
 

@@ -19,7 +19,7 @@ bool IsRebootExitCode(uint32_t exitCode);
 
 // Whether the start writes the line "Command Line = %s" first. Every
 // launcher does, except the post-install applications.
-enum class CommandLineLogging { Log, Silent };
+enum class CommandLineLogging { kLog, kSilent };
 
 // Starts a command line (no application name, no inheritance, the setup's
 // own environment and folder) and hands back the process handle; the thread

@@ -13,7 +13,7 @@ bool LogSwitchRequested(const char* value) {
   std::string token;
   bool enabled = false;
   while (!rest.empty()) {
-    if (!NextField(rest, token, ",", QuoteMode::Remove)) break;
+    if (!NextField(rest, token, ",", QuoteMode::kRemove)) break;
     if (EqualsNoCase(token, "LOG")) enabled = true;
   }
   return enabled;

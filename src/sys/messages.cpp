@@ -134,7 +134,7 @@ void SubstitutePlaceholders(const std::vector<std::string>& entries, std::string
   for (const std::string& entry : entries) {
     std::string rest = entry;
     std::string name;
-    if (!NextField(rest, name, ",", QuoteMode::Remove) || name.empty()) continue;
+    if (!NextField(rest, name, ",", QuoteMode::kRemove) || name.empty()) continue;
     const std::string value = ValueOfEntry(entry);
     // Continue each search after the value just put in, so that a value
     // holding its own placeholder is not replaced again (and again).

@@ -72,7 +72,7 @@ class StdioByteFile : public IniByteFile {
 class StdioFileOpener : public IniFileOpener {
  public:
   std::unique_ptr<IniByteFile> Open(const std::string& fileName, IniOpenMode mode) override {
-    std::FILE* file = std::fopen(fileName.c_str(), mode == IniOpenMode::Read ? "rb" : "wb");
+    std::FILE* file = std::fopen(fileName.c_str(), mode == IniOpenMode::kRead ? "rb" : "wb");
     if (file == nullptr) {
       SetIniLastError(ErrorFromErrno(kIniErrorAccessDenied));
       return nullptr;

@@ -59,7 +59,7 @@ class Win32ByteFile : public IniByteFile {
 class Win32FileOpener : public IniFileOpener {
  public:
   std::unique_ptr<IniByteFile> Open(const std::string& fileName, IniOpenMode mode) override {
-    const bool read = mode == IniOpenMode::Read;
+    const bool read = mode == IniOpenMode::kRead;
     ScopedFile file = OpenFileByName(fileName, read ? GENERIC_READ : GENERIC_WRITE, FILE_SHARE_READ,
                                      read ? OPEN_EXISTING : CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN);
     if (!file.IsValid()) return nullptr;

@@ -98,10 +98,10 @@ bool CreateShellLink(HWND owner, const std::string& target, const std::string& l
   ComPtr<IShellLinkA> link;
   ComPtr<IPersistFile> file;
   return NewShellLink(owner, link, file, kLocationShortcutCreateObject, kLocationShortcutCreateFileInterface) &&
-         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Path, target), kLocationShortcutSetPath) &&
-         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Arguments, arguments),
+         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::kPath, target), kLocationShortcutSetPath) &&
+         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::kArguments, arguments),
                kLocationShortcutSetArguments) &&
-         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::Description, description),
+         Check(owner, SetShellLinkText(link.Get(), ShellLinkField::kDescription, description),
                kLocationShortcutSetDescription) &&
          Check(owner, SavePersistFile(file.Get(), linkPath, TRUE), kLocationShortcutSave);
 }
@@ -119,10 +119,10 @@ HRESULT ReadShellLink(HWND owner, const std::string& linkPath, std::string* targ
   // are wanted here.
   hr = link->Resolve(owner, SLR_ANY_MATCH | SLR_NO_UI);
   if (!Check(owner, hr, kLocationShortcutResolve)) return hr;
-  hr = ReadField(owner, link.Get(), ShellLinkField::Path, kLocationShortcutGetPath, target);
-  if (SUCCEEDED(hr)) hr = ReadField(owner, link.Get(), ShellLinkField::Arguments, kLocationShortcutGetArguments, arguments);
+  hr = ReadField(owner, link.Get(), ShellLinkField::kPath, kLocationShortcutGetPath, target);
+  if (SUCCEEDED(hr)) hr = ReadField(owner, link.Get(), ShellLinkField::kArguments, kLocationShortcutGetArguments, arguments);
   if (SUCCEEDED(hr))
-    hr = ReadField(owner, link.Get(), ShellLinkField::Description, kLocationShortcutGetDescription, description);
+    hr = ReadField(owner, link.Get(), ShellLinkField::kDescription, kLocationShortcutGetDescription, description);
   return SUCCEEDED(hr) ? S_OK : hr;
 }
 

@@ -57,7 +57,7 @@ Result NoTranslation(Result failure) {
 }
 
 // Which form of a wide name gave its ANSI text.
-enum class NameForm { Long, Short, None };
+enum class NameForm { kLong, kShort, kNone };
 
 // The long name, else the short name: the ANSI form of `longName`, or, when
 // it has none, the ANSI form of its short (8.3) form, which `shortForm()`
@@ -69,11 +69,11 @@ template <typename ShortForm>
 NameForm AnsiLongElseShort(const wchar_t* longName, size_t longChars, ShortForm shortForm, size_t shortChars,
                            std::string& name) {
   name = ToNarrowAnsi(longName, longChars);
-  if (!name.empty()) return NameForm::Long;
-  if (longName == nullptr || *longName == L'\0') return NameForm::None;
+  if (!name.empty()) return NameForm::kLong;
+  if (longName == nullptr || *longName == L'\0') return NameForm::kNone;
   const std::wstring shortName = shortForm();
   name = ToNarrowAnsi(shortName.c_str(), shortChars);
-  return name.empty() ? NameForm::None : NameForm::Short;
+  return name.empty() ? NameForm::kNone : NameForm::kShort;
 }
 
 // GetShortPathNameW of a wide path, or empty when it fails or is longer

@@ -33,8 +33,8 @@ bool NarrowFindData(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& found) {
   const NameForm form = AnsiLongElseShort(
       wide.cFileName, MAX_PATH, [&wide] { return std::wstring(wide.cAlternateFileName); },
       sizeof found.cAlternateFileName, name);
-  if (form == NameForm::None) return false;
-  if (form == NameForm::Short)
+  if (form == NameForm::kNone) return false;
+  if (form == NameForm::kShort)
     SetupLogF("The name of \"%s\" has characters that the ANSI code page cannot hold; using its short name",
               name.c_str());
   lstrcpynA(found.cFileName, name.c_str(), MAX_PATH);
@@ -173,9 +173,9 @@ std::string TempFolderPath() {
   if (length == 0 || length > kPathBufferChars) return std::string();
   std::string folder;
   const NameForm form = AnsiPathLongElseShort(wide, folder);
-  if (form != NameForm::Long)
+  if (form != NameForm::kLong)
     SetupLog("The temporary-files folder has characters that the ANSI code page cannot hold");
-  if (form == NameForm::None) return NoTranslation(std::string());
+  if (form == NameForm::kNone) return NoTranslation(std::string());
   return folder;
 }
 

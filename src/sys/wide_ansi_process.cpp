@@ -62,7 +62,7 @@ std::string GetProgramPath(ModulePathCaller caller) {
   }
   auto getModuleFileNameW = LookUpKernel<DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD)>("GetModuleFileNameW");
   if (getModuleFileNameW == nullptr) {
-    SetupLogF(caller == ModulePathCaller::Engine
+    SetupLogF(caller == ModulePathCaller::kEngine
                   ? "Failed to load entry point of GetModuleFileNameW. Error Code = %08X"
                   : "Failed to load GetModuleFileName entry point. Error Code = %08X",
               static_cast<unsigned>(GetLastError()));
@@ -75,7 +75,7 @@ std::string GetProgramPath(ModulePathCaller caller) {
   // A medium whose folder has characters outside the ANSI code page is
   // still reachable through its short name.
   std::string path;
-  if (AnsiPathLongElseShort(wide, path) == NameForm::None)
+  if (AnsiPathLongElseShort(wide, path) == NameForm::kNone)
     SetupLog("Failed to convert Unicode module filename to MBCS");
   return path;
 }

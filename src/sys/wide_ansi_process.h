@@ -17,7 +17,7 @@ bool CreateProcessFromCommandLine(const std::string& commandLine, ScopedHandle& 
 
 // Who asks for the program's path; decides the log text when the wide entry
 // point is missing.
-enum class ModulePathCaller { Engine, RunSequence };
+enum class ModulePathCaller { kEngine, kRunSequence };
 // The program's path; its short form when the long one has no ANSI form.
 std::string GetProgramPath(ModulePathCaller caller);
 

@@ -81,9 +81,9 @@ HRESULT SetShellLinkText(IShellLinkA* link, ShellLinkField field, const std::str
   if (link == nullptr) return E_POINTER;
   if (!IsWindowsNT()) {
     switch (field) {
-      case ShellLinkField::Path: return link->SetPath(text.c_str());
-      case ShellLinkField::Arguments: return link->SetArguments(text.c_str());
-      case ShellLinkField::Description: return link->SetDescription(text.c_str());
+      case ShellLinkField::kPath: return link->SetPath(text.c_str());
+      case ShellLinkField::kArguments: return link->SetArguments(text.c_str());
+      case ShellLinkField::kDescription: return link->SetDescription(text.c_str());
     }
     return E_INVALIDARG;
   }
@@ -92,9 +92,9 @@ HRESULT SetShellLinkText(IShellLinkA* link, ShellLinkField field, const std::str
   const std::wstring wide = ToWideAnsi(text.c_str(), kCommandLineChars);
   if (wide.empty() && !text.empty()) return static_cast<HRESULT>(HresultFromWin32(ERROR_NO_UNICODE_TRANSLATION));
   switch (field) {
-    case ShellLinkField::Path: return wideLink->SetPath(wide.c_str());
-    case ShellLinkField::Arguments: return wideLink->SetArguments(wide.c_str());
-    case ShellLinkField::Description: return wideLink->SetDescription(wide.c_str());
+    case ShellLinkField::kPath: return wideLink->SetPath(wide.c_str());
+    case ShellLinkField::kArguments: return wideLink->SetArguments(wide.c_str());
+    case ShellLinkField::kDescription: return wideLink->SetDescription(wide.c_str());
   }
   return E_INVALIDARG;
 }
@@ -106,9 +106,9 @@ HRESULT GetShellLinkText(IShellLinkA* link, ShellLinkField field, std::string& t
     char buffer[kShellLinkChars + 1] = {};
     HRESULT hr = E_INVALIDARG;
     switch (field) {
-      case ShellLinkField::Path: hr = link->GetPath(buffer, kShellLinkChars, nullptr, 0); break;
-      case ShellLinkField::Arguments: hr = link->GetArguments(buffer, kShellLinkChars); break;
-      case ShellLinkField::Description: hr = link->GetDescription(buffer, kShellLinkChars); break;
+      case ShellLinkField::kPath: hr = link->GetPath(buffer, kShellLinkChars, nullptr, 0); break;
+      case ShellLinkField::kArguments: hr = link->GetArguments(buffer, kShellLinkChars); break;
+      case ShellLinkField::kDescription: hr = link->GetDescription(buffer, kShellLinkChars); break;
     }
     if (SUCCEEDED(hr)) text = buffer;
     return hr;
@@ -118,9 +118,9 @@ HRESULT GetShellLinkText(IShellLinkA* link, ShellLinkField field, std::string& t
   wchar_t buffer[kShellLinkChars + 1] = {};
   HRESULT hr = E_INVALIDARG;
   switch (field) {
-    case ShellLinkField::Path: hr = wideLink->GetPath(buffer, kShellLinkChars, nullptr, 0); break;
-    case ShellLinkField::Arguments: hr = wideLink->GetArguments(buffer, kShellLinkChars); break;
-    case ShellLinkField::Description: hr = wideLink->GetDescription(buffer, kShellLinkChars); break;
+    case ShellLinkField::kPath: hr = wideLink->GetPath(buffer, kShellLinkChars, nullptr, 0); break;
+    case ShellLinkField::kArguments: hr = wideLink->GetArguments(buffer, kShellLinkChars); break;
+    case ShellLinkField::kDescription: hr = wideLink->GetDescription(buffer, kShellLinkChars); break;
   }
   if (FAILED(hr)) return hr;
   text = ToNarrowAnsi(buffer, kShellLinkChars + 1);

@@ -23,7 +23,7 @@ HRESULT SavePersistFile(IPersistFile* file, const std::string& fileName, BOOL re
 // read through the object's IShellLinkW, so that a path or an argument
 // reaches the shortcut file as the characters it names; on the 9x family
 // through the IShellLinkA given. Reads take up to MAX_PATH characters.
-enum class ShellLinkField { Path, Arguments, Description };
+enum class ShellLinkField { kPath, kArguments, kDescription };
 HRESULT SetShellLinkText(IShellLinkA* link, ShellLinkField field, const std::string& text);
 HRESULT GetShellLinkText(IShellLinkA* link, ShellLinkField field, std::string& text);
 

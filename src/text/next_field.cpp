@@ -28,7 +28,7 @@ void Take(std::string& source, std::string& token, size_t count) {
 
 bool NextField(std::string& source, std::string& token, const char* separator, QuoteMode mode) {
   if (separator == nullptr || *separator == '\0') separator = ",";
-  const bool removeQuotes = mode == QuoteMode::Remove;
+  const bool removeQuotes = mode == QuoteMode::kRemove;
   token.clear();
   TrimBlanks(source);
   bool inQuote = false;

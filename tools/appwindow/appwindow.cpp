@@ -20,9 +20,9 @@
 
 namespace {
 
-enum class Mode { Close, Refuse, Hang };
+enum class Mode { kClose, kRefuse, kHang };
 
-Mode g_mode = Mode::Close;
+Mode g_mode = Mode::kClose;
 std::string g_record;
 constexpr UINT_PTR kLifetimeTimer = 1;
 constexpr UINT_PTR kQuitFileTimer = 2;
@@ -46,11 +46,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   switch (message) {
     case WM_CLOSE:
       RecordMessage(message, wParam, lParam);
-      if (g_mode == Mode::Close) DestroyWindow(window);
+      if (g_mode == Mode::kClose) DestroyWindow(window);
       return 0;
     case WM_COMMAND:
       RecordMessage(message, wParam, lParam);
-      if (g_mode == Mode::Close && LOWORD(wParam) == kExitCommand) DestroyWindow(window);
+      if (g_mode == Mode::kClose && LOWORD(wParam) == kExitCommand) DestroyWindow(window);
       return 0;
     case WM_QUIT:  // only arrives here when sent, not posted
       RecordMessage(message, wParam, lParam);
@@ -74,8 +74,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (__argc < 4) return 2;
   const char* className = __argv[1];
-  if (std::strcmp(__argv[2], "refuse") == 0) g_mode = Mode::Refuse;
-  if (std::strcmp(__argv[2], "hang") == 0) g_mode = Mode::Hang;
+  if (std::strcmp(__argv[2], "refuse") == 0) g_mode = Mode::kRefuse;
+  if (std::strcmp(__argv[2], "hang") == 0) g_mode = Mode::kHang;
   g_record = __argv[3];
   const DWORD lifetime = __argc > 4 ? std::strtoul(__argv[4], nullptr, 10) : 60000;
 
@@ -89,7 +89,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (window == nullptr) return 4;
   Record("pid=" + std::to_string(GetCurrentProcessId()));
   Record("ready");
-  if (g_mode == Mode::Hang) {
+  if (g_mode == Mode::kHang) {
     Sleep(lifetime);
     Record("exit");
     return 0;

@@ -8,7 +8,7 @@ int main() {
   std::printf("nt=%d\n", kq::IsWindowsNT() ? 1 : 0);
   std::printf("ansi=%u\n", static_cast<unsigned>(kq::UserAnsiCodePage()));
   std::printf("oem=%u\n", static_cast<unsigned>(kq::UserOemCodePage()));
-  std::printf("path=%s\n", kq::GetProgramPath(kq::ModulePathCaller::RunSequence).c_str());
+  std::printf("path=%s\n", kq::GetProgramPath(kq::ModulePathCaller::kRunSequence).c_str());
   std::printf("cmdline=%s\n", kq::GetProgramCommandLine().c_str());
   return 0;
 }

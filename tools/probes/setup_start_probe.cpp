@@ -18,13 +18,13 @@
 namespace {
 
 std::string ProgramFolder() {
-  return kq::FolderOf(kq::GetProgramPath(kq::ModulePathCaller::RunSequence));
+  return kq::FolderOf(kq::GetProgramPath(kq::ModulePathCaller::kRunSequence));
 }
 
 void Run() {
   std::string arguments = kq::GetProgramCommandLine();
   std::string program;
-  if (!kq::NextField(arguments, program, " ", kq::QuoteMode::Remove)) kq::RaiseSetupExitCode(1639);
+  if (!kq::NextField(arguments, program, " ", kq::QuoteMode::kRemove)) kq::RaiseSetupExitCode(1639);
   kq::SetupCommandLine commandLine;
   const bool parsed = commandLine.Parse(ProgramFolder().c_str(), arguments.c_str());
   std::string options;

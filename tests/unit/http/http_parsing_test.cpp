@@ -24,24 +24,24 @@ TEST(HttpUrl, AcceptedAndRefusedAddresses) {
     int port;
     const char* path;
   } cases[] = {
-      {"http://h/d/f.exe", UrlParse::Ok, "h", 80, "/d/f.exe"},
-      {"http://h:8080/x?q=/y", UrlParse::Ok, "h", 8080, "/x?q=/y"},
-      {"http://h/", UrlParse::Ok, "h", 80, "/"},
-      {"http://h:65535/", UrlParse::Ok, "h", 65535, "/"},
-      {"http://h", UrlParse::NoSlash, "", 0, ""},
-      {"HTTP://h/x", UrlParse::NoScheme, "", 0, ""},
-      {"xhttp://h/x", UrlParse::OtherScheme, "", 0, ""},
-      {"https://h/x", UrlParse::OtherScheme, "", 0, ""},
-      {"ftp://h/x", UrlParse::OtherScheme, "", 0, ""},
-      {"svn+ssh://h/x", UrlParse::OtherScheme, "", 0, ""},
-      {" http://h/x", UrlParse::NoScheme, "", 0, ""},
-      {"1http://h/x", UrlParse::NoScheme, "", 0, ""},
-      {"h/x", UrlParse::NoScheme, "", 0, ""},
-      {"http:///x", UrlParse::NoHost, "", 0, ""},
-      {"http://h:abc/x", UrlParse::BadPort, "", 0, ""},
-      {"http://h:0/x", UrlParse::BadPort, "", 0, ""},
-      {"http://h:65536/x", UrlParse::BadPort, "", 0, ""},
-      {"http://h:/x", UrlParse::BadPort, "", 0, ""},
+      {"http://h/d/f.exe", UrlParse::kOk, "h", 80, "/d/f.exe"},
+      {"http://h:8080/x?q=/y", UrlParse::kOk, "h", 8080, "/x?q=/y"},
+      {"http://h/", UrlParse::kOk, "h", 80, "/"},
+      {"http://h:65535/", UrlParse::kOk, "h", 65535, "/"},
+      {"http://h", UrlParse::kNoSlash, "", 0, ""},
+      {"HTTP://h/x", UrlParse::kNoScheme, "", 0, ""},
+      {"xhttp://h/x", UrlParse::kOtherScheme, "", 0, ""},
+      {"https://h/x", UrlParse::kOtherScheme, "", 0, ""},
+      {"ftp://h/x", UrlParse::kOtherScheme, "", 0, ""},
+      {"svn+ssh://h/x", UrlParse::kOtherScheme, "", 0, ""},
+      {" http://h/x", UrlParse::kNoScheme, "", 0, ""},
+      {"1http://h/x", UrlParse::kNoScheme, "", 0, ""},
+      {"h/x", UrlParse::kNoScheme, "", 0, ""},
+      {"http:///x", UrlParse::kNoHost, "", 0, ""},
+      {"http://h:abc/x", UrlParse::kBadPort, "", 0, ""},
+      {"http://h:0/x", UrlParse::kBadPort, "", 0, ""},
+      {"http://h:65536/x", UrlParse::kBadPort, "", 0, ""},
+      {"http://h:/x", UrlParse::kBadPort, "", 0, ""},
   };
   for (const Case& c : cases) {
     HttpAddress address;
@@ -49,7 +49,7 @@ TEST(HttpUrl, AcceptedAndRefusedAddresses) {
     address.port = 1;
     address.path = "/old";
     EXPECT_EQ(ParseHttpUrl(c.url, address), c.parse) << c.url;
-    if (c.parse == UrlParse::Ok) {
+    if (c.parse == UrlParse::kOk) {
       EXPECT_EQ(address.host, c.host) << c.url;
       EXPECT_EQ(address.port, c.port) << c.url;
       EXPECT_EQ(address.path, c.path) << c.url;
@@ -62,8 +62,8 @@ TEST(HttpUrl, AcceptedAndRefusedAddresses) {
 
 TEST(HttpUrl, AnAddressWithoutPortMeansEightyNotThePreviousPort) {
   HttpAddress address;
-  ASSERT_EQ(ParseHttpUrl("http://h:8080/x", address), UrlParse::Ok);
-  ASSERT_EQ(ParseHttpUrl("http://k/y", address), UrlParse::Ok);
+  ASSERT_EQ(ParseHttpUrl("http://h:8080/x", address), UrlParse::kOk);
+  ASSERT_EQ(ParseHttpUrl("http://k/y", address), UrlParse::kOk);
   EXPECT_EQ(address.port, 80);
 }
 
@@ -152,18 +152,18 @@ TEST(HttpResponse, ContentLengthValues) {
     ContentLength read;
     int32_t size;
   } cases[] = {
-      {"HTTP/1.0 200 OK\r\nContent-Length: 1234\r\n\r\n", ContentLength::Found, 1234},
-      {"HTTP/1.0 200 OK\r\nContent-Length:1234\r\n\r\n", ContentLength::Found, 1234},
-      {"HTTP/1.0 200 OK\r\nCONTENT-LENGTH:  \t0 \r\n\r\n", ContentLength::Found, 0},
-      {"HTTP/1.0 200 OK\r\nContent-Length: 2147483647\r\n\r\n", ContentLength::Found, 2147483647},
-      {"HTTP/1.0 200 OK\r\nContent-Length: 2147483648\r\n\r\n", ContentLength::NotANumber, -1},
-      {"HTTP/1.0 200 OK\r\nContent-Length: 12abc\r\n\r\n", ContentLength::NotANumber, -1},
-      {"HTTP/1.0 200 OK\r\nContent-Length: -1\r\n\r\n", ContentLength::NotANumber, -1},
-      {"HTTP/1.0 200 OK\r\nContent-Length: 1 2\r\n\r\n", ContentLength::NotANumber, -1},
-      {"HTTP/1.0 200 OK\r\nContent-Length: \r\n\r\n", ContentLength::NotANumber, -1},
-      {"HTTP/1.0 200 OK\r\nX-Content-Length: 5\r\n\r\n", ContentLength::Missing, -1},
-      {"HTTP/1.0 200 OK\r\n\r\n", ContentLength::Missing, -1},
-      {"HTTP/1.0 200 OK\r\nContent-Length: 5", ContentLength::NoLineEnd, -1},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 1234\r\n\r\n", ContentLength::kFound, 1234},
+      {"HTTP/1.0 200 OK\r\nContent-Length:1234\r\n\r\n", ContentLength::kFound, 1234},
+      {"HTTP/1.0 200 OK\r\nCONTENT-LENGTH:  \t0 \r\n\r\n", ContentLength::kFound, 0},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 2147483647\r\n\r\n", ContentLength::kFound, 2147483647},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 2147483648\r\n\r\n", ContentLength::kNotANumber, -1},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 12abc\r\n\r\n", ContentLength::kNotANumber, -1},
+      {"HTTP/1.0 200 OK\r\nContent-Length: -1\r\n\r\n", ContentLength::kNotANumber, -1},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 1 2\r\n\r\n", ContentLength::kNotANumber, -1},
+      {"HTTP/1.0 200 OK\r\nContent-Length: \r\n\r\n", ContentLength::kNotANumber, -1},
+      {"HTTP/1.0 200 OK\r\nX-Content-Length: 5\r\n\r\n", ContentLength::kMissing, -1},
+      {"HTTP/1.0 200 OK\r\n\r\n", ContentLength::kMissing, -1},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 5", ContentLength::kNoLineEnd, -1},
   };
   for (const Case& c : cases) {
     int32_t size = 99;

@@ -116,17 +116,17 @@ TEST_F(InstallerCommandLines, NestedInstall) {
 TEST_F(InstallerCommandLines, PostInstallApplications) {
   std::string component, arguments;
   // A field is quoted whole to hold quotes (doubled) or the separator.
-  EXPECT_EQ(ReadPostInstallEntry("  {C-1} , \"-x \"\"a b\"\"\" ", component, arguments), PostInstallEntryRead::Use);
+  EXPECT_EQ(ReadPostInstallEntry("  {C-1} , \"-x \"\"a b\"\"\" ", component, arguments), PostInstallEntryRead::kUse);
   EXPECT_EQ(component, "{C-1}");
   EXPECT_EQ(arguments, "-x \"a b\"");
   EXPECT_EQ(PostInstallCommandLine("C:\\Program Files\\P\\run.exe", arguments),
             "\"C:\\Program Files\\P\\run.exe\" -x \"a b\"");
-  EXPECT_EQ(ReadPostInstallEntry("{C-1}", component, arguments), PostInstallEntryRead::Use);
+  EXPECT_EQ(ReadPostInstallEntry("{C-1}", component, arguments), PostInstallEntryRead::kUse);
   EXPECT_EQ(PostInstallCommandLine("", arguments), "\"\" ");
-  EXPECT_EQ(ReadPostInstallEntry("   ", component, arguments), PostInstallEntryRead::Skip);
-  EXPECT_EQ(ReadPostInstallEntry(",-x", component, arguments), PostInstallEntryRead::Skip);
-  EXPECT_EQ(ReadPostInstallEntry("\"{C-1},-x", component, arguments), PostInstallEntryRead::Malformed);
-  EXPECT_EQ(ReadPostInstallEntry("{C-1},-x \"a b\"", component, arguments), PostInstallEntryRead::Malformed);
+  EXPECT_EQ(ReadPostInstallEntry("   ", component, arguments), PostInstallEntryRead::kSkip);
+  EXPECT_EQ(ReadPostInstallEntry(",-x", component, arguments), PostInstallEntryRead::kSkip);
+  EXPECT_EQ(ReadPostInstallEntry("\"{C-1},-x", component, arguments), PostInstallEntryRead::kMalformed);
+  EXPECT_EQ(ReadPostInstallEntry("{C-1},-x \"a b\"", component, arguments), PostInstallEntryRead::kMalformed);
 }
 
 TEST_F(InstallerCommandLines, RemovalCommands) {

@@ -24,83 +24,83 @@ RunningWindows WindowsWithText(uint32_t major, uint32_t minor, const char* csdVe
 
 TEST(PlatformList, EntriesReadIntoTheirParts) {
   PlatformRequirement r;
-  ASSERT_EQ(FindPlatformRequirement("NT:4.0:6", WindowsFamily::kNt, r), PlatformVerdict::Qualifies);
+  ASSERT_EQ(FindPlatformRequirement("NT:4.0:6", WindowsFamily::kNt, r), PlatformVerdict::kQualifies);
   EXPECT_EQ(r.major, 4u);
   EXPECT_EQ(r.minor, 0u);
   EXPECT_EQ(r.servicePackMajor, 6u);
   EXPECT_EQ(r.servicePackMinor, 0u);
 
-  ASSERT_EQ(FindPlatformRequirement("9x:4.10,nt:5.1:2.3", WindowsFamily::kNt, r), PlatformVerdict::Qualifies);
+  ASSERT_EQ(FindPlatformRequirement("9x:4.10,nt:5.1:2.3", WindowsFamily::kNt, r), PlatformVerdict::kQualifies);
   EXPECT_EQ(r.major, 5u);
   EXPECT_EQ(r.minor, 1u);
   EXPECT_EQ(r.servicePackMajor, 2u);
   EXPECT_EQ(r.servicePackMinor, 3u);
 
   // The service pack splits at its first dot wherever it stands: ".1" is 0.1.
-  ASSERT_EQ(FindPlatformRequirement("NT:5.0:.1", WindowsFamily::kNt, r), PlatformVerdict::Qualifies);
+  ASSERT_EQ(FindPlatformRequirement("NT:5.0:.1", WindowsFamily::kNt, r), PlatformVerdict::kQualifies);
   EXPECT_EQ(r.servicePackMajor, 0u);
   EXPECT_EQ(r.servicePackMinor, 1u);
-  ASSERT_EQ(FindPlatformRequirement("NT:5.0:3.", WindowsFamily::kNt, r), PlatformVerdict::Qualifies);
+  ASSERT_EQ(FindPlatformRequirement("NT:5.0:3.", WindowsFamily::kNt, r), PlatformVerdict::kQualifies);
   EXPECT_EQ(r.servicePackMajor, 3u);
   EXPECT_EQ(r.servicePackMinor, 0u);
-  EXPECT_EQ(CheckPlatformList("NT:5.0:.1", WindowsFamily::kNt, Windows(5, 0, 0, 0)), PlatformVerdict::Unsupported);
-  EXPECT_EQ(CheckPlatformList("NT:5.0:.1", WindowsFamily::kNt, Windows(5, 0, 0, 1)), PlatformVerdict::Qualifies);
+  EXPECT_EQ(CheckPlatformList("NT:5.0:.1", WindowsFamily::kNt, Windows(5, 0, 0, 0)), PlatformVerdict::kUnsupported);
+  EXPECT_EQ(CheckPlatformList("NT:5.0:.1", WindowsFamily::kNt, Windows(5, 0, 0, 1)), PlatformVerdict::kQualifies);
 
   // Missing parts are 0; the major version is taken as 16 bits.
-  ASSERT_EQ(FindPlatformRequirement("NT:65541", WindowsFamily::kNt, r), PlatformVerdict::Qualifies);
+  ASSERT_EQ(FindPlatformRequirement("NT:65541", WindowsFamily::kNt, r), PlatformVerdict::kQualifies);
   EXPECT_EQ(r.major, 5u);
   EXPECT_EQ(r.minor, 0u);
-  ASSERT_EQ(FindPlatformRequirement("NT:", WindowsFamily::kNt, r), PlatformVerdict::Qualifies);
+  ASSERT_EQ(FindPlatformRequirement("NT:", WindowsFamily::kNt, r), PlatformVerdict::kQualifies);
   EXPECT_EQ(r.major, 0u);
 }
 
 TEST(PlatformList, FirstMatchingFamilyWinsAndOthersAreSkipped) {
   PlatformRequirement r;
   // Entries without a colon, or with the colon first, are skipped.
-  ASSERT_EQ(FindPlatformRequirement("NT,:NT:9,NT:5.0,NT:6.0", WindowsFamily::kNt, r), PlatformVerdict::Qualifies);
+  ASSERT_EQ(FindPlatformRequirement("NT,:NT:9,NT:5.0,NT:6.0", WindowsFamily::kNt, r), PlatformVerdict::kQualifies);
   EXPECT_EQ(r.major, 5u);
   // Quoted entries may hold the separator; the name is compared whole.
-  ASSERT_EQ(FindPlatformRequirement("\"NTX:1\",\"nt:6.1\"", WindowsFamily::kNt, r), PlatformVerdict::Qualifies);
+  ASSERT_EQ(FindPlatformRequirement("\"NTX:1\",\"nt:6.1\"", WindowsFamily::kNt, r), PlatformVerdict::kQualifies);
   EXPECT_EQ(r.major, 6u);
   EXPECT_EQ(r.minor, 1u);
-  EXPECT_EQ(FindPlatformRequirement("NT:5.0", WindowsFamily::k9x, r), PlatformVerdict::Unsupported);
+  EXPECT_EQ(FindPlatformRequirement("NT:5.0", WindowsFamily::k9x, r), PlatformVerdict::kUnsupported);
   // A list that cannot be split ends the search unsupported.
-  EXPECT_EQ(FindPlatformRequirement("\"NT:5.0", WindowsFamily::kNt, r), PlatformVerdict::Unsupported);
-  EXPECT_EQ(FindPlatformRequirement("9X:4.0,x\"y\",NT:5.0", WindowsFamily::kNt, r), PlatformVerdict::Unsupported);
+  EXPECT_EQ(FindPlatformRequirement("\"NT:5.0", WindowsFamily::kNt, r), PlatformVerdict::kUnsupported);
+  EXPECT_EQ(FindPlatformRequirement("9X:4.0,x\"y\",NT:5.0", WindowsFamily::kNt, r), PlatformVerdict::kUnsupported);
 }
 
 TEST(PlatformList, NumbersThatAreNotNumbers) {
   PlatformRequirement r;
-  EXPECT_EQ(FindPlatformRequirement("NT:5.x", WindowsFamily::kNt, r), PlatformVerdict::BadNumber);
-  EXPECT_EQ(FindPlatformRequirement("NT:5.0:6a", WindowsFamily::kNt, r), PlatformVerdict::BadNumber);
-  EXPECT_EQ(FindPlatformRequirement("NT:+5", WindowsFamily::kNt, r), PlatformVerdict::BadNumber);
+  EXPECT_EQ(FindPlatformRequirement("NT:5.x", WindowsFamily::kNt, r), PlatformVerdict::kBadNumber);
+  EXPECT_EQ(FindPlatformRequirement("NT:5.0:6a", WindowsFamily::kNt, r), PlatformVerdict::kBadNumber);
+  EXPECT_EQ(FindPlatformRequirement("NT:+5", WindowsFamily::kNt, r), PlatformVerdict::kBadNumber);
   // A dot or colon in first position of the version does not split, so the
   // part is not a number.
-  EXPECT_EQ(FindPlatformRequirement("NT:.5", WindowsFamily::kNt, r), PlatformVerdict::BadNumber);
-  EXPECT_EQ(FindPlatformRequirement("NT::6", WindowsFamily::kNt, r), PlatformVerdict::BadNumber);
+  EXPECT_EQ(FindPlatformRequirement("NT:.5", WindowsFamily::kNt, r), PlatformVerdict::kBadNumber);
+  EXPECT_EQ(FindPlatformRequirement("NT::6", WindowsFamily::kNt, r), PlatformVerdict::kBadNumber);
   // A bad number in an entry of another family is never read.
-  EXPECT_EQ(FindPlatformRequirement("9X:x,NT:5", WindowsFamily::kNt, r), PlatformVerdict::Qualifies);
+  EXPECT_EQ(FindPlatformRequirement("9X:x,NT:5", WindowsFamily::kNt, r), PlatformVerdict::kQualifies);
 }
 
 TEST(PlatformList, VersionComparison) {
-  EXPECT_EQ(CheckPlatformList("", WindowsFamily::kNt, Windows(3, 51)), PlatformVerdict::Qualifies);
+  EXPECT_EQ(CheckPlatformList("", WindowsFamily::kNt, Windows(3, 51)), PlatformVerdict::kQualifies);
   // NT:5.0 on Windows 2000 with any service pack, on NT 4.0 and on XP.
-  EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::kNt, Windows(5, 0, 0)), PlatformVerdict::Qualifies);
-  EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::kNt, Windows(5, 0, 4)), PlatformVerdict::Qualifies);
-  EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::kNt, Windows(4, 0, 6)), PlatformVerdict::Unsupported);
-  EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::kNt, Windows(5, 1)), PlatformVerdict::Qualifies);
+  EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::kNt, Windows(5, 0, 0)), PlatformVerdict::kQualifies);
+  EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::kNt, Windows(5, 0, 4)), PlatformVerdict::kQualifies);
+  EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::kNt, Windows(4, 0, 6)), PlatformVerdict::kUnsupported);
+  EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::kNt, Windows(5, 1)), PlatformVerdict::kQualifies);
   // NT 4.0 needs Service Pack 6.
-  EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, Windows(4, 0, 5)), PlatformVerdict::Unsupported);
-  EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, Windows(4, 0, 6)), PlatformVerdict::Qualifies);
-  EXPECT_EQ(CheckPlatformList("NT:4.0:6.1", WindowsFamily::kNt, Windows(4, 0, 6, 0)), PlatformVerdict::Unsupported);
+  EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, Windows(4, 0, 5)), PlatformVerdict::kUnsupported);
+  EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, Windows(4, 0, 6)), PlatformVerdict::kQualifies);
+  EXPECT_EQ(CheckPlatformList("NT:4.0:6.1", WindowsFamily::kNt, Windows(4, 0, 6, 0)), PlatformVerdict::kUnsupported);
   // A higher part decides before a lower one is looked at.
-  EXPECT_EQ(CheckPlatformList("NT:5.1:3", WindowsFamily::kNt, Windows(6, 0, 0)), PlatformVerdict::Qualifies);
-  EXPECT_EQ(CheckPlatformList("NT:5.1:3", WindowsFamily::kNt, Windows(5, 2, 0)), PlatformVerdict::Qualifies);
-  EXPECT_EQ(CheckPlatformList("NT:5.1", WindowsFamily::kNt, Windows(5, 0, 9)), PlatformVerdict::Unsupported);
+  EXPECT_EQ(CheckPlatformList("NT:5.1:3", WindowsFamily::kNt, Windows(6, 0, 0)), PlatformVerdict::kQualifies);
+  EXPECT_EQ(CheckPlatformList("NT:5.1:3", WindowsFamily::kNt, Windows(5, 2, 0)), PlatformVerdict::kQualifies);
+  EXPECT_EQ(CheckPlatformList("NT:5.1", WindowsFamily::kNt, Windows(5, 0, 9)), PlatformVerdict::kUnsupported);
   // Only the 9X entry applies to Windows 98.
-  EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::k9x, Windows(4, 10)), PlatformVerdict::Unsupported);
-  EXPECT_EQ(CheckPlatformList("NT:5.0,9X:4.10", WindowsFamily::k9x, Windows(4, 10)), PlatformVerdict::Qualifies);
-  EXPECT_EQ(CheckPlatformList("9X:4.90", WindowsFamily::k9x, Windows(4, 10)), PlatformVerdict::Unsupported);
+  EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::k9x, Windows(4, 10)), PlatformVerdict::kUnsupported);
+  EXPECT_EQ(CheckPlatformList("NT:5.0,9X:4.10", WindowsFamily::k9x, Windows(4, 10)), PlatformVerdict::kQualifies);
+  EXPECT_EQ(CheckPlatformList("9X:4.90", WindowsFamily::k9x, Windows(4, 10)), PlatformVerdict::kUnsupported);
 }
 
 TEST(PlatformList, ServicePackFromTheVersionTextWithoutTheExtendedRecord) {
@@ -117,23 +117,23 @@ TEST(PlatformList, ServicePackFromTheVersionTextWithoutTheExtendedRecord) {
   EXPECT_FALSE(ReadServicePackText("Service Pack 6a", major, minor));
 
   EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, WindowsWithText(4, 0, "Service Pack 5")),
-            PlatformVerdict::Unsupported);
+            PlatformVerdict::kUnsupported);
   EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, WindowsWithText(4, 0, "Service Pack 6")),
-            PlatformVerdict::Qualifies);
+            PlatformVerdict::kQualifies);
   EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, WindowsWithText(4, 0, "Service Pack 6a")),
-            PlatformVerdict::BadNumber);
+            PlatformVerdict::kBadNumber);
   // The text is read only when the version alone does not decide: an
   // unreadable one does not matter on a higher or lower version.
   EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, WindowsWithText(5, 0, "Service Pack 6a")),
-            PlatformVerdict::Qualifies);
+            PlatformVerdict::kQualifies);
   EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, WindowsWithText(4, 1, "Service Pack 6a")),
-            PlatformVerdict::Qualifies);
+            PlatformVerdict::kQualifies);
   EXPECT_EQ(CheckPlatformList("NT:5.0", WindowsFamily::kNt, WindowsWithText(4, 0, "Service Pack 6a")),
-            PlatformVerdict::Unsupported);
+            PlatformVerdict::kUnsupported);
   // The text is read only when the extended record is missing.
   RunningWindows extended = Windows(4, 0, 6);
   extended.csdVersion = "Service Pack 6a";
-  EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, extended), PlatformVerdict::Qualifies);
+  EXPECT_EQ(CheckPlatformList("NT:4.0:6", WindowsFamily::kNt, extended), PlatformVerdict::kQualifies);
 }
 
 TEST(PlatformList, NtServerSettings) {
@@ -159,7 +159,7 @@ TEST(WindowsFamilySpelling, OneNamePerFamilyInAnyCase) {
   }
   // An unknown family matches no entry, not even one of an unknown name.
   PlatformRequirement r;
-  EXPECT_EQ(FindPlatformRequirement("XP:5.1", WindowsFamily::kUnknown, r), PlatformVerdict::Unsupported);
+  EXPECT_EQ(FindPlatformRequirement("XP:5.1", WindowsFamily::kUnknown, r), PlatformVerdict::kUnsupported);
   EXPECT_EQ(WindowsPlatformId(WindowsFamily::k9x), 1);
   EXPECT_EQ(WindowsPlatformId(WindowsFamily::kNt), 2);
   EXPECT_EQ(WindowsPlatformId(WindowsFamily::kUnknown), -1);

@@ -86,12 +86,12 @@ TEST(SoftwareEntries, UpgradeEntriesSplitFieldByField) {
 }
 
 TEST(SoftwareEntries, UpgradeActions) {
-  EXPECT_EQ(ReadUpgradeAction(""), UpgradeAction::Leave);
-  EXPECT_EQ(ReadUpgradeAction("LEAVE"), UpgradeAction::Leave);
-  EXPECT_EQ(ReadUpgradeAction("leave"), UpgradeAction::Leave);
-  EXPECT_EQ(ReadUpgradeAction("Remove"), UpgradeAction::Remove);
-  EXPECT_EQ(ReadUpgradeAction("REMOVES"), UpgradeAction::Invalid);
-  EXPECT_EQ(ReadUpgradeAction("DELETE"), UpgradeAction::Invalid);
+  EXPECT_EQ(ReadUpgradeAction(""), UpgradeAction::kLeave);
+  EXPECT_EQ(ReadUpgradeAction("LEAVE"), UpgradeAction::kLeave);
+  EXPECT_EQ(ReadUpgradeAction("leave"), UpgradeAction::kLeave);
+  EXPECT_EQ(ReadUpgradeAction("Remove"), UpgradeAction::kRemove);
+  EXPECT_EQ(ReadUpgradeAction("REMOVES"), UpgradeAction::kInvalid);
+  EXPECT_EQ(ReadUpgradeAction("DELETE"), UpgradeAction::kInvalid);
 }
 
 TEST(SoftwareEntries, CheckRegKeyFieldsAndRoots) {
@@ -106,13 +106,13 @@ TEST(SoftwareEntries, CheckRegKeyFieldsAndRoots) {
   EXPECT_FALSE(ReadRegistryKeyCheck("HKLM,Software\\X,\"Path", c));
 
   const std::pair<const char*, RegistryRoot> roots[] = {
-      {"HKCR", RegistryRoot::ClassesRoot},   {"HKEY_CLASSES_ROOT", RegistryRoot::ClassesRoot},
-      {"HKCC", RegistryRoot::CurrentConfig}, {"HKEY_CURRENT_CONFIG", RegistryRoot::CurrentConfig},
-      {"HKCU", RegistryRoot::CurrentUser},   {"HKEY_CURRENT_USER", RegistryRoot::CurrentUser},
-      {"HKLM", RegistryRoot::LocalMachine},  {"HKEY_LOCAL_MACHINE", RegistryRoot::LocalMachine},
-      {"HKU", RegistryRoot::Users},          {"HKEY_USERS", RegistryRoot::Users},
-      {"hklm", RegistryRoot::Unknown},       {"HKEY_Local_Machine", RegistryRoot::Unknown},
-      {"", RegistryRoot::Unknown},           {"HKLM ", RegistryRoot::Unknown},
+      {"HKCR", RegistryRoot::kClassesRoot},   {"HKEY_CLASSES_ROOT", RegistryRoot::kClassesRoot},
+      {"HKCC", RegistryRoot::kCurrentConfig}, {"HKEY_CURRENT_CONFIG", RegistryRoot::kCurrentConfig},
+      {"HKCU", RegistryRoot::kCurrentUser},   {"HKEY_CURRENT_USER", RegistryRoot::kCurrentUser},
+      {"HKLM", RegistryRoot::kLocalMachine},  {"HKEY_LOCAL_MACHINE", RegistryRoot::kLocalMachine},
+      {"HKU", RegistryRoot::kUsers},          {"HKEY_USERS", RegistryRoot::kUsers},
+      {"hklm", RegistryRoot::kUnknown},       {"HKEY_Local_Machine", RegistryRoot::kUnknown},
+      {"", RegistryRoot::kUnknown},           {"HKLM ", RegistryRoot::kUnknown},
   };
   for (const auto& r : roots) EXPECT_EQ(ReadRegistryRoot(r.first), r.second) << r.first;
 }

@@ -34,7 +34,7 @@ struct EndSessionEvent {
 int RunChild(uint32_t code, uint32_t* slot, uint32_t* ended = nullptr) {
   ScopedEnvironment exitCode("KQCHILD_EXIT", Format("%u", code));
   ScopedHandle process;
-  EXPECT_TRUE(StartChildProcess(ChildProgram(), CommandLineLogging::Log, process));
+  EXPECT_TRUE(StartChildProcess(ChildProgram(), CommandLineLogging::kLog, process));
   EndSessionEvent endSession;
   int reboot = -1;
   const uint32_t raised = CatchSetupExitCode([&] {
@@ -86,7 +86,7 @@ TEST(ChildProcess, EndOfSessionWhileTheChildRunsEndsTheWaitAtOnce) {
   ScopedEnvironment exitCode("KQCHILD_EXIT", "3010");
   ScopedEnvironment wait("KQCHILD_WAIT", "600000");
   ScopedHandle process;
-  ASSERT_TRUE(StartChildProcess(ChildProgram(), CommandLineLogging::Log, process));
+  ASSERT_TRUE(StartChildProcess(ChildProgram(), CommandLineLogging::kLog, process));
   EndSessionEvent endSession;
   SetEvent(endSession.handle.Get());
   uint32_t slot = 7;
@@ -115,7 +115,7 @@ TEST(ChildProcess, FiveSecondWaitForAnEndOfSession) {
     // A child that ends without a reboot, then the end of the session.
     uint32_t slot = 7;
     ScopedHandle process;
-    ASSERT_TRUE(StartChildProcess(ChildProgram(), CommandLineLogging::Silent, process));
+    ASSERT_TRUE(StartChildProcess(ChildProgram(), CommandLineLogging::kSilent, process));
     WaitForSingleObject(process.Get(), INFINITE);
     LogCapture log;
     // Both objects are signalled: the child's end is seen first.
@@ -134,13 +134,13 @@ TEST(ChildProcess, LongCommandLinesStartWholeUpToTheSystemLimit) {
   // Longer than the 1024-character launch buffer and the 260 wide characters.
   const std::string commandLine = ChildProgram() + " " + std::string(5000, 'a') + " end";
   ScopedHandle process;
-  ASSERT_TRUE(StartChildProcess(commandLine, CommandLineLogging::Silent, process));
+  ASSERT_TRUE(StartChildProcess(commandLine, CommandLineLogging::kSilent, process));
   WaitForSingleObject(process.Get(), INFINITE);
   EXPECT_EQ(test::ReadWholeFile(record), commandLine + "\r\n");
 
   // Beyond the system's own limit the start fails.
   const std::string tooLong = ChildProgram() + " " + std::string(40000, 'b');
-  EXPECT_FALSE(StartChildProcess(tooLong, CommandLineLogging::Silent, process));
+  EXPECT_FALSE(StartChildProcess(tooLong, CommandLineLogging::kSilent, process));
   EXPECT_FALSE(process.IsValid());
 }
 
@@ -148,12 +148,12 @@ TEST(ChildProcess, CommandLineLoggedUnlessSilent) {
   ScopedHandle process;
   {
     LogCapture log;
-    ASSERT_TRUE(StartChildProcess(ChildProgram() + " /x", CommandLineLogging::Silent, process));
+    ASSERT_TRUE(StartChildProcess(ChildProgram() + " /x", CommandLineLogging::kSilent, process));
     EXPECT_EQ(log.Lines(), "");
   }
   WaitForSingleObject(process.Get(), INFINITE);
   LogCapture log;
-  EXPECT_FALSE(StartChildProcess("Z:\\no\\such\\program.exe /y", CommandLineLogging::Log, process));
+  EXPECT_FALSE(StartChildProcess("Z:\\no\\such\\program.exe /y", CommandLineLogging::kLog, process));
   EXPECT_EQ(log.Lines(), "Command Line = Z:\\no\\such\\program.exe /y\n");
 }
 
@@ -167,7 +167,7 @@ TEST(ChildProcess, NtStartRetriesWithTheAnsiCodePage) {
   ASSERT_TRUE(CopyFileW(std::wstring(child.begin(), child.end()).c_str(), wideChild.c_str(), FALSE));
   const std::string narrowChild = "C:\\kq_child_\x80\\child.exe";
   ScopedHandle process;
-  EXPECT_TRUE(StartChildProcess(narrowChild, CommandLineLogging::Silent, process));
+  EXPECT_TRUE(StartChildProcess(narrowChild, CommandLineLogging::kSilent, process));
   if (process) WaitForSingleObject(process.Get(), INFINITE);
   DeleteFileW(wideChild.c_str());
   RemoveDirectoryW(wideFolder.c_str());

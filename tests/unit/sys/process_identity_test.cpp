@@ -27,7 +27,7 @@ TEST(ProcessIdentity, RunningUntilItEndsAndNeverAnotherProcessWithItsId) {
 
   test::ScopedEnvironment wait("KQCHILD_WAIT", "300");
   ScopedHandle child;
-  ASSERT_TRUE(StartChildProcess(test::ChildProgram(), CommandLineLogging::Log, child));
+  ASSERT_TRUE(StartChildProcess(test::ChildProgram(), CommandLineLogging::kLog, child));
   const ProcessIdentity running{GetProcessId(child.Get()), 0};
   EXPECT_TRUE(IsProcessRunning(running));
   ASSERT_EQ(WaitForSingleObject(child.Get(), INFINITE), WAIT_OBJECT_0);

@@ -195,24 +195,24 @@ TEST(WideAnsi, WideNamesComeAsTheirLongAnsiFormElseTheirShortForm) {
     return std::wstring(L"FC81~1.MSI");
   };
   std::string name;
-  EXPECT_EQ(AnsiLongElseShort(L"L\x00F6sung.msi", MAX_PATH, shortForm, 14, name), NameForm::Long);
+  EXPECT_EQ(AnsiLongElseShort(L"L\x00F6sung.msi", MAX_PATH, shortForm, 14, name), NameForm::kLong);
   EXPECT_EQ(name, "L\xF6sung.msi");
   EXPECT_EQ(shortAsked, 0);
-  EXPECT_EQ(AnsiLongElseShort(L"\x30BD\x30D5\x30C8.msi", MAX_PATH, shortForm, 14, name), NameForm::Short);
+  EXPECT_EQ(AnsiLongElseShort(L"\x30BD\x30D5\x30C8.msi", MAX_PATH, shortForm, 14, name), NameForm::kShort);
   EXPECT_EQ(name, "FC81~1.MSI");
   // An empty long name has no short form to ask for.
-  EXPECT_EQ(AnsiLongElseShort(L"", MAX_PATH, shortForm, 14, name), NameForm::None);
+  EXPECT_EQ(AnsiLongElseShort(L"", MAX_PATH, shortForm, 14, name), NameForm::kNone);
   EXPECT_EQ(shortAsked, 1);
   // A short form without ANSI text, or none at all, leaves no name.
-  EXPECT_EQ(AnsiLongElseShort(L"\x30BD", MAX_PATH, [] { return std::wstring(L"\x30BD"); }, 14, name), NameForm::None);
+  EXPECT_EQ(AnsiLongElseShort(L"\x30BD", MAX_PATH, [] { return std::wstring(L"\x30BD"); }, 14, name), NameForm::kNone);
   EXPECT_EQ(name, "");
-  EXPECT_EQ(AnsiLongElseShort(L"\x30BD", MAX_PATH, [] { return std::wstring(); }, 14, name), NameForm::None);
+  EXPECT_EQ(AnsiLongElseShort(L"\x30BD", MAX_PATH, [] { return std::wstring(); }, 14, name), NameForm::kNone);
 
   if (!ExpectNtFamily()) return;  // the 9x family's paths are ANSI text already
   // A real folder: its short path names the same folder.
   const std::wstring folder = Widen(TestFolder()) + L"\x30BD\x30D5\x30C8";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-  EXPECT_EQ(wide_call::AnsiPathLongElseShort(folder.c_str(), name), NameForm::Short);
+  EXPECT_EQ(wide_call::AnsiPathLongElseShort(folder.c_str(), name), NameForm::kShort);
   EXPECT_NE(name.find('~'), std::string::npos) << name;
   EXPECT_NE(FileAttributesByName(name), INVALID_FILE_ATTRIBUTES) << name;
   RemoveDirectoryW(folder.c_str());
@@ -255,7 +255,7 @@ TEST(WideAnsi, StartsProcessesWithCommandLinesOfAnyLength) {
 }
 
 TEST(WideAnsi, ProgramPathAndCommandLine) {
-  const std::string path = GetProgramPath(ModulePathCaller::RunSequence);
+  const std::string path = GetProgramPath(ModulePathCaller::kRunSequence);
   ASSERT_GE(path.size(), 12u);
   EXPECT_EQ(path.substr(path.size() - 12), "unit_sys.exe");
   EXPECT_NE(GetProgramCommandLine().find("unit_sys"), std::string::npos);
@@ -293,9 +293,9 @@ TEST(WideAnsi, ShortcutsKeepTheirTextAndAreLoadedByAnsiThenOemName) {
     ComRef<IPersistFile> file;
     NewShellLink(link, file);
     // S_FALSE: the target does not exist here.
-    ASSERT_TRUE(SUCCEEDED(SetShellLinkText(link.p, ShellLinkField::Path, target)));
-    ASSERT_EQ(SetShellLinkText(link.p, ShellLinkField::Arguments, arguments), S_OK);
-    ASSERT_EQ(SetShellLinkText(link.p, ShellLinkField::Description, "KORVANE"), S_OK);
+    ASSERT_TRUE(SUCCEEDED(SetShellLinkText(link.p, ShellLinkField::kPath, target)));
+    ASSERT_EQ(SetShellLinkText(link.p, ShellLinkField::kArguments, arguments), S_OK);
+    ASSERT_EQ(SetShellLinkText(link.p, ShellLinkField::kDescription, "KORVANE"), S_OK);
     ASSERT_EQ(SavePersistFile(file.p, folder + "kq link.lnk", TRUE), S_OK);
     // Saved under C-cedilla's wide name, reachable only through OEM.
     ASSERT_EQ(file->Save((Widen(folder) + L"\x00C7" L"oem.lnk").c_str(), TRUE), S_OK);
@@ -308,9 +308,9 @@ TEST(WideAnsi, ShortcutsKeepTheirTextAndAreLoadedByAnsiThenOemName) {
     NewShellLink(link, file);
     ASSERT_EQ(LoadPersistFile(file.p, folder + name, STGM_READ), S_OK) << name;
     std::string text;
-    ASSERT_EQ(GetShellLinkText(link.p, ShellLinkField::Path, text), S_OK);
+    ASSERT_EQ(GetShellLinkText(link.p, ShellLinkField::kPath, text), S_OK);
     EXPECT_STRCASEEQ(text.c_str(), target.c_str()) << name;
-    ASSERT_EQ(GetShellLinkText(link.p, ShellLinkField::Arguments, text), S_OK);
+    ASSERT_EQ(GetShellLinkText(link.p, ShellLinkField::kArguments, text), S_OK);
     EXPECT_EQ(text, arguments) << name;
   }
   ComRef<IShellLinkA> link;

@@ -27,8 +27,8 @@ TEST_P(NextFieldCases, SplitsAsSpecified) {
   }
 }
 
-constexpr QuoteMode K = QuoteMode::Keep;
-constexpr QuoteMode R = QuoteMode::Remove;
+constexpr QuoteMode K = QuoteMode::kKeep;
+constexpr QuoteMode R = QuoteMode::kRemove;
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, NextFieldCases,
@@ -65,7 +65,7 @@ TEST(NextField, ConsumesAListFieldByField) {
   std::string token;
   std::vector<std::string> fields;
   while (!source.empty()) {
-    ASSERT_TRUE(NextField(source, token, ",", QuoteMode::Remove));
+    ASSERT_TRUE(NextField(source, token, ",", QuoteMode::kRemove));
     fields.push_back(token);
   }
   EXPECT_EQ(fields, (std::vector<std::string>{"A", "B,1", "C"}));
