@@ -1,18 +1,19 @@
 #!/usr/bin/env python3
 """A fleet in a test: N machines under a deployment tool's loop, with power
-cuts, other products' setups, simultaneous reruns and MSIEXEC answers that
-ask for restarts, all at random from a seed (see tests/e2e/fleet.py).
+cuts after every step of a run, other products' setups, new cache folders,
+simultaneous reruns and MSIEXEC answers that ask for restarts, all at
+random from a seed (see tests/e2e/fleet.py).
 
     python3 bench/fleet.py --machines 24 --seed 1 --out build/fleet
 
-prints one line for scripts,
+prints one line for scripts and the cuts by step,
 
-    fleet: N machines, C converged, R runs, F faults, worst M runs
+    fleet: N machines, C converged, R runs, F faults (K cuts landed), worst M runs
 
 writes report.json and timeline.png into --out, and keeps the prefix, the
 setup log and the seed of every machine that did not converge (rerun one
-with --machines 1 --seed <its seed>). Exits 1 unless every machine
-converged.
+with the command it prints). Exits 1 unless every machine converged (and,
+with --cut-each, had a cut that landed).
 """
 import argparse
 import json
@@ -28,7 +29,7 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
 from conftest import WIN32_BUILD, Tools  # noqa: E402
-from fleet import MAX_RUNS, Machine, Media, make_template  # noqa: E402
+from fleet import MAX_RUNS, Machine, Media, make_template, phase_table, summary  # noqa: E402
 
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"  # Debian's fonts-dejavu-core
 COLOURS = {"run": "#4caf50", "cut": "#e53935", "restart": "#1e88e5", "logon": "#9e9e9e", "other": "#8e24aa"}
@@ -71,8 +72,14 @@ def main() -> int:
     parser.add_argument("--machines", type=int, default=4)
     parser.add_argument("--seed", type=int, default=1, help="machine i gets seed + i")
     parser.add_argument("--parallel", type=int, default=2, help="machines run at a time")
+    parser.add_argument("--win64", type=int, default=None, metavar="INDEX",
+                        help="the machine that is a 64-bit prefix (default: the last one of 8 or more)")
+    parser.add_argument("--cut-each", action="store_true",
+                        help="cut each machine's runs until a cut lands, and fail a machine where none did")
     parser.add_argument("--out", type=Path, default=ROOT / "build" / "fleet")
     args = parser.parse_args()
+    if args.win64 is None and args.machines >= 8:
+        args.win64 = args.machines - 1
 
     tools = Tools(WIN32_BUILD)
     args.out = args.out.resolve()  # Wine wants an absolute prefix path
@@ -81,10 +88,14 @@ def main() -> int:
     os.environ.pop("DISPLAY", None)  # /qn needs no window; nothing may wait on a screen
     media = Media(args.out / "media")
     media.build(tools)
-    template = args.out / "template"
-    make_template(template, tools, media)
+    templates = {"win32": args.out / "template"}
+    make_template(templates["win32"], tools, media)
+    if args.win64 is not None and 0 <= args.win64 < args.machines:
+        templates["win64"] = args.out / "template64"
+        make_template(templates["win64"], tools, media, "win64")
 
-    machines = [Machine(i, args.seed + i, template, args.out, tools, media) for i in range(args.machines)]
+    machines = [Machine(i, args.seed + i, templates, args.out, tools, media, win64=i == args.win64,
+                        cut_each=args.cut_each) for i in range(args.machines)]
 
     def deploy(machine: Machine):
         try:
@@ -93,34 +104,38 @@ def main() -> int:
             machine.problems.append(traceback.format_exc())
         finally:
             machine.stop()
+        if args.cut_each and not any(c.landed for c in machine.cuts):
+            machine.problems.append("no cut landed")
+            machine.converged = False
 
     with ThreadPoolExecutor(max_workers=args.parallel) as pool:
         list(pool.map(deploy, machines))
 
-    converged = [m for m in machines if m.converged]
     report = []
     for m in machines:
-        report.append({"machine": m.index, "seed": m.seed, "converged": m.converged, "runs": m.runs,
-                       "small_temp": m.small_temp,
-                       "faults": m.faults, "codes": m.codes(), "problems": m.problems,
+        report.append({"machine": m.index, "seed": m.seed, "layout": m.layout, "notes": m.notes,
+                       "converged": m.converged, "runs": m.runs, "faults": m.faults, "codes": m.codes(),
+                       "cuts": [vars(c) for c in m.cuts], "problems": m.problems,
                        "events": [vars(e) for e in m.events]})
         if m.converged:
-            shutil.rmtree(m.path, ignore_errors=True)
-            if m.small_temp:
-                shutil.rmtree(m.mount, ignore_errors=True)
+            m.remove()
         else:
             log = m.prefix.drive_c / "SETUP.LOG"
-            print(f"machine {m.index} (seed {m.seed}) did not converge after {m.runs} runs, codes {m.codes()}: "
-                  f"{m.problems}; prefix and log kept in {m.path}", file=sys.stderr)
+            rerun = f"--machines 1 --seed {m.seed}" + (" --win64 0" if m.prefix.arch == "win64" else "")
+            print(f"machine {m.index} ({m.layout}, rerun with {rerun}) did not converge after {m.runs} runs, "
+                  f"codes {m.codes()}: {m.problems}; prefix and log kept in {m.path}", file=sys.stderr)
             if log.exists():
                 shutil.copyfile(log, args.out / f"machine{m.index:02d}.SETUP.LOG")
-    shutil.rmtree(template, ignore_errors=True)
-    (args.out / "report.json").write_text(json.dumps(report, indent=1))
+    for template in templates.values():
+        shutil.rmtree(template, ignore_errors=True)
+    phases = phase_table(machines)
+    (args.out / "report.json").write_text(json.dumps({"machines": report, "phases": phases}, indent=1))
     draw_timeline(report, args.out / "timeline.png")
-    worst = max((m.runs for m in machines), default=0)
-    print(f"fleet: {len(machines)} machines, {len(converged)} converged, {sum(m.runs for m in machines)} runs, "
-          f"{sum(m.faults for m in machines)} faults, worst {worst} runs")
-    return 0 if len(converged) == len(machines) and worst <= MAX_RUNS else 1
+    print(summary(machines))
+    for row in phases:
+        print(f"  {row['phase']:<32} {row['cuts']:3} cuts, {row['converged']:3} converged")
+    converged = all(m.converged for m in machines)
+    return 0 if converged and max((m.runs for m in machines), default=0) <= MAX_RUNS else 1
 
 
 if __name__ == "__main__":
