@@ -100,6 +100,7 @@ def run(code, start, started, kind="run", installed=False):
     (run(0, 0, True), False),                     # installed, then started
     (run(0, 0, False), True),                     # installed, never started
     (run(1641, 0, True), True),                   # ended for a restart
+    (run(3010, 0, True), True),                   # a restart nobody made
     (run(460393, 0, False), False),
     (run(0, 0, False, installed=True), False),    # a maintenance run
     (run(0, 0, True, kind="logon", installed=True), False),  # a resume finishes the run that installed

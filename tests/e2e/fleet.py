@@ -154,14 +154,15 @@ class Event:
 
 def post_install_expected(event: Event, overlapped: bool) -> bool | None:
     """Whether a run of medium A starts its post-install program, as the
-    README says: after a successful installation (0, or 3010 when a restart
-    is only required), also at /qn; never when the run ends for a restart
-    (1641, 460393), fails, or finds the product and its nested product
-    installed already (a maintenance run). None where either is right: a
-    run the power cut, or one that ran beside another run of A."""
+    README says: after a successful installation, also at /qn; never when
+    the run ends for a restart (1641, 460393, and 3010: the tool never
+    suppresses restarts, so its 3010 is a restart nobody made), fails, or
+    finds the product and its nested product installed already (a
+    maintenance run). None where either is right: a run the power cut, or
+    one that ran beside another run of A."""
     if event.code is None or overlapped:
         return None
-    if event.code not in (0, 3010):
+    if event.code != 0:
         return False
     if event.kind == "logon":
         return True  # a resume finishes the run that installed
