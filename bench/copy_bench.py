@@ -3,6 +3,11 @@
 xcopy /E /I /H /K in the same prefix and cp -a on the host, all in one run,
 over a generated medium of about 2,000 files in nested folders (200 MB, some
 hidden and read-only). Reports times and ratios; asserts no timing.
+CopyFolderTree flushes every file it made to the disk once the last is
+copied (a resume after a power loss runs from the copy); xcopy and cp do
+not, so the ratios include the cost of that durability. Measured when the
+flushes came in: one flush after each file took the ratio to xcopy from
+about 1.2 to 0.7; the flushes after the last file keep it about 1.1.
 
 Environment: KQ_WINEPREFIX (a running session prefix), KQ_WIN32_BUILD_DIR.
 """

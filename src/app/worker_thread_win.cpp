@@ -66,12 +66,12 @@ class DialogServices : public RunServices {
   bool HookReboot(const std::string& tag, const std::string& restartProgram,
                   const std::string& restartArguments) override {
     const bool placed =
-        kq::HookReboot(Window(), tag, restartProgram, restartArguments, ClassifyResumeShortcuts(ProgramFolder(), tag));
+        kq::HookReboot(Window(), tag, restartProgram, restartArguments, Classifier(tag));
     dialog_.NoteResumeHook(placed);
     return placed;
   }
   bool UnhookReboot(const std::string& tag) override {
-    const bool removed = kq::UnhookReboot(Window(), tag, ClassifyResumeShortcuts(ProgramFolder(), tag));
+    const bool removed = kq::UnhookReboot(Window(), tag, Classifier(tag));
     if (removed) dialog_.NoteResumeHook(false);
     return removed;
   }
@@ -82,6 +82,12 @@ class DialogServices : public RunServices {
 
  private:
   HWND Window() const { return dialog_.GetWindow(); }
+  // Tells this setup's resume shortcuts by the medium they are of.
+  ShortcutClassifier Classifier(const std::string& tag) {
+    SetupEngine* engine = dialog_.GetEngine();
+    return ClassifyResumeShortcuts(ProgramFolder(), tag,
+                                   engine != nullptr ? engine->RunMediumIdentity() : std::string());
+  }
   static std::string ProgramFolder() {
     std::string folder = FolderOf(GetProgramPath(ModulePathCaller::RunSequence));
     AppendBackslash(folder);

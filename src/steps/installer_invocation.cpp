@@ -5,6 +5,11 @@
 #include "sys/internal_error.h"
 #include "sys/setup_exit_code.h"
 #include "config/setup_command_line.h"
+#include "config/setup_data_names.h"
+#include "ini/ini_file.h"
+#include "ini/ini_file_exception.h"
+#include "ini/ini_section.h"
+#include "text/next_field.h"
 #include "steps/installer_command_lines.h"
 #include "steps/setup_engine.h"
 #include "sys/child_process.h"
@@ -33,6 +38,24 @@ void StartInstaller(const std::string& commandLine, uint32_t location) {
   ScopedHandle process;
   if (!StartChildProcess(commandLine, CommandLineLogging::Log, process)) RaiseInternalError(location, kErrorLaunch);
   SetCurrentChildProcess(std::move(process));
+}
+
+// The package a nested data file names; empty when it cannot be read (the
+// nested setup then says so itself).
+std::string NestedPackageName(const std::string& dataFilePath) {
+  try {
+    CIniFile document;
+    document.Load(dataFilePath);
+    IniSection* information = nullptr;
+    std::string name;
+    if (document.FindSection(kSectionProductInformation, &information) && information != nullptr &&
+        information->GetValue(kKeyPackageName, &name)) {
+      TrimBlanks(name);
+      return name;
+    }
+  } catch (const CKqIniFileException&) {
+  }
+  return std::string();
 }
 
 }  // namespace
@@ -87,15 +110,28 @@ bool SetupEngine::HasNestedDataFile(const std::string& arguments) const {
 
 std::string SetupEngine::NestedSetupFolder(const std::string& dataFile) const {
   if (!WorksFromRecordedCopy()) return setupFolder;
-  WIN32_FIND_DATAA found;
-  ScopedFind program(FindFirstFileByName(JoinPath(runRecord.medium, kSetupProgram), found));
-  if (program && HaveSameContent(JoinPath(setupFolder, dataFile), JoinPath(runRecord.medium, dataFile))) {
-    SetupLogF("The medium \"%s\" holds the nested setup: it starts from there", runRecord.medium.c_str());
-    return runRecord.medium;
+  // The record only says where the medium was: what runs from there must be
+  // what this copy holds, byte for byte.
+  const std::string& medium = runRecord.medium;
+  const std::string dataFolder = FolderOf(dataFile);
+  const std::string package = NestedPackageName(JoinPath(setupFolder, dataFile));
+  const char* differs = nullptr;
+  if (!HaveSameContent(JoinPath(setupFolder, kSetupProgram), JoinPath(medium, kSetupProgram))) {
+    differs = kSetupProgram;
+  } else if (!HaveSameContent(JoinPath(setupFolder, dataFile), JoinPath(medium, dataFile))) {
+    differs = "nested data file";
+  } else if (package.empty() || !HaveSameContent(JoinPath(setupFolder + dataFolder, package),
+                                                 JoinPath(medium + dataFolder, package))) {
+    differs = "nested package";
   }
+  if (differs == nullptr) {
+    SetupLogF("The medium \"%s\" holds the nested setup: it starts from there", medium.c_str());
+    return medium;
+  }
+  SetupLogF("The medium \"%s\" does not hold the %s of the temporary copy", medium.c_str(), differs);
   SetupLogF("The medium \"%s\" no longer holds the nested setup: it starts from the temporary copy, and later "
             "repairs of its product will ask for the medium",
-            runRecord.medium.c_str());
+            medium.c_str());
   return setupFolder;
 }
 

@@ -75,6 +75,11 @@ class SetupEngine : public SetupSteps {
   // removes every leftover copy whose run is over.
   void RemoveTempFolder(bool setupDone) override;
   void ClaimTempCopy() override;
+  // The identity of the medium this run is of (MediumIdentity): the
+  // claimed record's for a run from a copy, else the content of setupFolder
+  // before the copy is made; empty when unknown (a record of an earlier
+  // version, an unreadable medium, no command line yet).
+  const std::string& RunMediumIdentity();
 
   // --- Windows Installer bootstrap ------------------------------------------
   // Unloads MSI.DLL and starts the Windows Installer redistributable of the
@@ -164,9 +169,13 @@ class SetupEngine : public SetupSteps {
   // is in setupFolder; logs the path and the error when it is not.
   bool HasNestedDataFile(const std::string& arguments) const;
   // The folder the nested setup starts from: the medium of a run that works
-  // from a temporary copy while the medium holds the same data file (and a
-  // SETUP.EXE), else setupFolder.
+  // from a temporary copy while the medium's SETUP.EXE, the nested data file
+  // and the nested package are the same bytes as the copy's, else
+  // setupFolder: nothing named by a record is started on its word alone.
   std::string NestedSetupFolder(const std::string& dataFile) const;
+  // Whether the copy this run works from holds the medium its record names
+  // (the same identity); logs what is damaged when it does not.
+  bool IsCopyWhole();
   // Whether a removal entry names the product of this very package, which
   // is never removed as an earlier version (logged); false while the
   // package cannot be read.

@@ -74,6 +74,8 @@ bool CreateTempCopyFolder(std::string& path) {
   return false;
 }
 
+bool IsTrustedTempCopy(const std::string& folder) { return IsOwnTempCopy(folder) && IsOwnedByThisUser(folder); }
+
 bool IsOwnTempCopy(const std::string& folder) {
   const std::string temp = TempFolderPath();
   if (temp.empty()) return false;
@@ -84,8 +86,9 @@ bool IsOwnTempCopy(const std::string& folder) {
 }
 
 void RemoveTempCopy(const std::string& copy) {
-  // The record goes last: a copy cut off while it is deleted still says
-  // whose it is, and a later run finishes the deletion.
+  // The record goes after every other file and before the folder: a copy
+  // cut off while it is deleted still says whose it is, or holds nothing,
+  // and a later run finishes the deletion either way.
   const std::vector<std::string> record = {kRunRecordName, kNewRunRecordName};
   DeleteFolderContents(copy, record);
   std::string folder = copy;
@@ -182,6 +185,7 @@ class SystemCopyMachine : public TempCopyMachine {
     return IsProcessRunning({processId, processStart});
   }
   bool InUse(const std::string& folder) override { return IsTempCopyInUse(folder); }
+  bool HoldsNothing(const std::string& folder) override { return FolderHoldsOnly(folder, {}); }
   bool StartedByResume(const std::string& folder) override {
     std::vector<std::string> targets;
     // Without knowing what the resume shortcuts start, no copy is known to be over.
@@ -236,33 +240,48 @@ bool IsRemovedTempCopy(const std::string& programFolder, const std::string& prog
          FolderHoldsOnly(programFolder, {programName, kRunRecordName, kNewRunRecordName});
 }
 
-ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag) {
-  std::string ourMedium = programFolder;
-  RunRecord ours;
-  if (IsOwnTempCopy(programFolder) &&
-      ReadRunRecord(PlatformRecordFiles(), programFolder, ours) == RecordState::kComplete)
-    ourMedium = ours.medium;
+ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag,
+                                           const std::string& identity) {
   const std::string dataFile = TagDataFile(tag);
-  return [programFolder, ourMedium, dataFile](const std::string& target, const std::string& description) {
+  RunRecord ours;
+  ours.medium = programFolder;
+  ours.dataFile = dataFile;
+  ours.identity = identity;
+  RunRecord claimed;
+  if (IsTrustedTempCopy(programFolder) &&
+      ReadRunRecord(PlatformRecordFiles(), programFolder, claimed) == RecordState::kComplete)
+    ours.medium = claimed.medium;
+  return [programFolder, ours](const std::string& target, const std::string& description) {
+    if (!EqualsNoCase(TagDataFile(description), ours.dataFile)) return ShortcutOwner::kAnotherSetup;
     std::string folder = FolderOf(target);
     AppendBackslash(folder);
-    std::string medium = folder;
-    if (IsOwnTempCopy(folder)) {
-      // A copy that is gone never comes back: nothing is left to start.
-      if (FileAttributesByName(folder) == INVALID_FILE_ATTRIBUTES) return ShortcutOwner::kNobody;
-      RunRecord record;
-      if (ReadRunRecord(PlatformRecordFiles(), folder, record) == RecordState::kComplete) {
-        medium = record.medium;
-      } else if (IsSameFolder(folder, programFolder)) {
-        medium = ourMedium;
-      } else {
-        return ShortcutOwner::kAnotherSetup;
-      }
+    if (!IsOwnTempCopy(folder)) {
+      // A medium started directly (/~-, or a copy that could not be made).
+      return IsSameFolder(folder, ours.medium) ? ShortcutOwner::kThisSetup : ShortcutOwner::kAnotherSetup;
     }
-    return IsSameFolder(medium, ourMedium) && EqualsNoCase(TagDataFile(description), dataFile)
-               ? ShortcutOwner::kThisSetup
-               : ShortcutOwner::kAnotherSetup;
+    // A copy that is gone never comes back: nothing is left to start.
+    if (FileAttributesByName(folder) == INVALID_FILE_ATTRIBUTES) return ShortcutOwner::kNobody;
+    if (IsSameFolder(folder, programFolder)) return ShortcutOwner::kThisSetup;
+    RunRecord record;
+    if (!IsOwnedByThisUser(folder) ||
+        ReadRunRecord(PlatformRecordFiles(), folder, record) != RecordState::kComplete)
+      return ShortcutOwner::kAnotherSetup;
+    // Without an identity on both sides, the medium's folder decides, in
+    // whichever spelling (long, short) each was written.
+    const bool same = !record.identity.empty() && !ours.identity.empty() ? record.identity == ours.identity
+                                                                         : IsSameFolder(record.medium, ours.medium);
+    return same ? ShortcutOwner::kThisSetup : ShortcutOwner::kAnotherSetup;
   };
+}
+
+const std::string& SetupEngine::RunMediumIdentity() {
+  if (!runRecord.identity.empty() || commandLine == nullptr || !commandLine->GetSetupDataFile().IsLoaded())
+    return runRecord.identity;
+  // A run from a copy knows its medium only from the record it claimed.
+  if (commandLine->GetTempCopyState() == TempCopyState::kRunningFromCopy) return runRecord.identity;
+  runRecord.identity = MediumIdentity(setupFolder, commandLine->GetDataFileName(),
+                                      commandLine->GetSetupDataFile().GetPackageName());
+  return runRecord.identity;
 }
 
 void SetupEngine::CopySetupToTempFolder() {
@@ -272,13 +291,13 @@ void SetupEngine::CopySetupToTempFolder() {
     return;
   }
   const ProcessIdentity self = CurrentProcessIdentity();
+  RunMediumIdentity();
   runRecord.medium = setupFolder;
   runRecord.dataFile = line.GetDataFileName();
   runRecord.processId = self.id;
   runRecord.processStart = self.started;
   SystemCopyMachine machine(ownerWindow);
-  const LeftoverCopies leftovers =
-      PlanLeftoverRemoval(machine, setupFolder, runRecord.dataFile, runRecord, runRecord);
+  const LeftoverCopies leftovers = PlanLeftoverRemoval(machine, runRecord, runRecord);
   if (line.GetTempCopyState() != TempCopyState::kNotYet) {
     LogNoRunRecord("the setup runs from its medium (/~-)");
     RemoveLeftovers(machine, leftovers, false, runRecord);
@@ -360,8 +379,7 @@ void SetupEngine::RemoveTempFolder(bool setupDone) {
   // with, and copies whose run is over go.
   SystemCopyMachine machine(ownerWindow);
   RunRecord taken;
-  const LeftoverCopies leftovers =
-      PlanLeftoverRemoval(machine, runRecord.medium, runRecord.dataFile, runRecord, taken);
+  const LeftoverCopies leftovers = PlanLeftoverRemoval(machine, runRecord, taken);
   RemoveLeftovers(machine, leftovers, true, runRecord);
 }
 
@@ -375,6 +393,13 @@ void SetupEngine::SaveRunRecord() {
 void SetupEngine::ClaimTempCopy() {
   if (commandLine == nullptr || commandLine->GetTempCopyState() != TempCopyState::kRunningFromCopy) return;
   if (!runRecordFolder.empty()) return;  // claimed already
+  // " /~" can be typed anywhere: a record lying in a medium's folder, or in
+  // another user's copy, is nobody's word.
+  if (!IsTrustedTempCopy(setupFolder)) {
+    SetupLogF("\"%s\" is not a temporary copy of this user's: its record is not read, and this run keeps none",
+              setupFolder.c_str());
+    return;
+  }
   RunRecord record;
   const RecordState state = ReadRunRecord(PlatformRecordFiles(), setupFolder, record);
   if (state != RecordState::kComplete) {
@@ -404,11 +429,29 @@ void SetupEngine::TakeOverCopy() {
   if (HaveSameContent(JoinPath(packageFolder, package), JoinPath(mediumFolder, package))) {
     SetupLogF("The medium \"%s\" holds the package: it is installed from there", runRecord.medium.c_str());
     packageFolder = mediumFolder;
+  } else if (!IsCopyWhole() &&
+             MediumIdentity(runRecord.medium, commandLine->GetDataFileName(), package) == runRecord.identity) {
+    // The power went before the copy reached the disk: the medium is as
+    // it was when the copy was made.
+    SetupLogF("The package is installed from the medium \"%s\", which holds what was copied",
+              runRecord.medium.c_str());
+    packageFolder = mediumFolder;
   } else {
     SetupLogF("The medium \"%s\" no longer holds the package: it is installed from the temporary copy, and "
               "later repairs will ask for the medium",
               runRecord.medium.c_str());
   }
+}
+
+bool SetupEngine::IsCopyWhole() {
+  if (runRecord.identity.empty()) return true;  // a record of an earlier version: nothing to tell by
+  const std::string copied = MediumIdentity(setupFolder, commandLine->GetDataFileName(),
+                                            commandLine->GetSetupDataFile().GetPackageName());
+  if (copied == runRecord.identity) return true;
+  SetupLogF("The temporary copy \"%s\" does not hold what was copied from \"%s\": its data file or package "
+            "is damaged or missing",
+            setupFolder.c_str(), runRecord.medium.c_str());
+  return false;
 }
 
 }  // namespace kq

@@ -59,13 +59,19 @@ constexpr size_t kRunRecordLimit = 64 * 1024;
 struct RunRecord {
   std::string medium;          // the folder the copy was made of, with a trailing backslash
   std::string dataFile;        // the setup data file name as the command line gave it
+  std::string identity;        // MediumIdentity of the medium; empty in records of earlier versions
   uint32_t processId = 0;      // the run that uses the copy
   uint64_t processStart = 0;   // its creation time (FILETIME), telling a reused identifier apart
   std::vector<std::string> removedBases;  // [UpgradeConditions] keys met with REMOVE
 
-  // Whether `folder` and `dataFile` name the same medium as this record
-  // (letter case aside).
-  bool IsOf(const std::string& folder, const std::string& dataFileName) const;
+  // Whether this record is of the medium `run` (a run's own record: its
+  // medium's folder, data file and identity) is of. A medium is known by
+  // what it holds: where both know the identity, it decides, wherever each
+  // was started from (a deployment tool's cache folder, another drive
+  // letter), and the same folder holding another medium is another one. A
+  // record without an identity is known by its folder, letter case aside.
+  // The data file's name must match either way.
+  bool IsOfMedium(const RunRecord& run) const;
   void AddRemovedBase(const std::string& key);
   bool HasRemovedBase(const std::string& key) const;
 };
@@ -111,6 +117,18 @@ const char* RecordStateText(RecordState state);
 // The file system's record files.
 RecordFiles& PlatformRecordFiles();
 
+// --- The medium's identity (Windows) -------------------------------------------
+// What a medium holds, in a form cheap enough to compute on every run: 64
+// hexadecimal digits of the SHA-256 of the data file's digest, the
+// package's size and its first and last 64 KB (all of a smaller package).
+// A package is never hashed whole: it may be hundreds of megabytes. Its
+// summary information would tell its package code, but only with an
+// engine, and the answer must be the same before and after the engine is
+// installed. `dataFile` is the data file's name as the command line gave
+// it (relative to `folder`); the package lies in the data file's folder.
+// Empty when either file cannot be read.
+std::string MediumIdentity(const std::string& folder, const std::string& dataFile, const std::string& packageName);
+
 // --- Leftover copies -----------------------------------------------------------
 // What the sweep of leftover copies asks of the machine: the file system,
 // the processes and the resume shortcuts in the program, stand-ins in the
@@ -129,9 +147,11 @@ class TempCopyMachine {
   // Whether a SETUP.EXE runs from the folder now (it may not have claimed
   // the record yet).
   virtual bool InUse(const std::string& folder) = 0;
-  // Whether a resume shortcut starts a program in the folder; true when the
-  // shortcuts cannot be read, since what they start is then unknown.
+  // Whether a resume shortcut starts a program in the folder. A shortcut
+  // that cannot be read starts nothing.
   virtual bool StartedByResume(const std::string& folder) = 0;
+  // Whether the folder holds no file and no folder at all.
+  virtual bool HoldsNothing(const std::string& folder) = 0;
   // Deletes the copy (its record last).
   virtual void Remove(const std::string& folder) = 0;
 };
@@ -148,11 +168,12 @@ struct LeftoverCopies {
 // Looks at every copy of this user and says in the log why each one that
 // stays, stays: another user's, no complete record, its run goes on, a
 // setup runs from it, a resume shortcut starts it, or it holds the upgrade
-// bases of another medium's run. The upgrade bases of this medium's copies
-// (`medium`, `dataFile`) are added to `ours`. A copy whose record names
-// `self` is this run's own earlier one and is over.
-LeftoverCopies PlanLeftoverRemoval(TempCopyMachine& machine, const std::string& medium,
-                                   const std::string& dataFile, const RunRecord& self, RunRecord& ours);
+// bases of another medium's run. A folder that holds nothing at all (cut
+// off between its making and its record, or between its record's deletion
+// and its own) is over too. The upgrade bases of the copies of `self`'s
+// medium (RunRecord::IsOfMedium) are added to `ours`. A copy whose record
+// names `self`'s process is this run's own earlier one and is over.
+LeftoverCopies PlanLeftoverRemoval(TempCopyMachine& machine, const RunRecord& self, RunRecord& ours);
 
 // Removes the planned copies, the ones holding bases only when
 // `withBases`. Each is looked at once more just before: a run resumed from
@@ -170,8 +191,11 @@ bool CreateTempCopyFolder(std::string& path);
 // folder.
 bool IsOwnTempCopy(const std::string& folder);
 
-// Deletes a copy (its path ends with a backslash), its record last,
-// scheduling for the next restart what is in use.
+// Deletes a copy (its path ends with a backslash): every other file first,
+// then its record, then the folder, scheduling for the next restart what is
+// in use. A cut at any step leaves a copy with its record, which a later run
+// removes once its run is over, or a folder holding nothing, which a later
+// run removes too.
 void RemoveTempCopy(const std::string& copy);
 
 // A SETUP.EXE that runs from a copy says so for as long as it runs (a named
@@ -182,11 +206,20 @@ void MarkTempCopyInUse(const std::string& programFolder);
 bool IsTempCopyInUse(const std::string& folder);
 
 // Whose a resume shortcut is, for a setup whose program runs from
-// `programFolder` with the shortcut tag `tag`: a shortcut is this setup's
-// when it starts a program of the same medium (a copy's recorded medium, or
-// the folder itself) with the same data file. One that starts a copy that
-// is gone is nobody's; one whose copy's record cannot be read is another's.
-ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag);
+// `programFolder` with the shortcut tag `tag`, of the medium whose identity
+// is `identity` (empty when unknown): a shortcut is this setup's when it
+// starts a program of the same medium with the same data file: a copy whose
+// record is of this medium (RunRecord::IsOfMedium), or a folder that is
+// this run's medium. One that starts a copy that is gone is nobody's; one
+// whose copy's record cannot be read, or lies in another user's copy, is
+// another's.
+ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag,
+                                           const std::string& identity);
+
+// Whether `folder` is a copy this user's runs may trust: one that
+// CreateTempCopyFolder made (IsOwnTempCopy) and that this user owns. A
+// record anywhere else is never read: anyone may have put it there.
+bool IsTrustedTempCopy(const std::string& folder);
 
 // Whether `programFolder` is a copy that another setup removed (or is
 // removing) while this program was starting: its record is gone, or it

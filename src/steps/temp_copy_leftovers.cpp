@@ -23,46 +23,68 @@ bool Contains(const std::vector<std::string>& folders, const std::string& folder
   return std::find(folders.begin(), folders.end(), folder) != folders.end();
 }
 
-// Why the copy in `folder` must stay, or null when its run is over. Its
+constexpr char kRunOver[] = "the run that made this temporary copy is over";
+constexpr char kHoldsNothing[] = "it holds nothing";
+
+// Why the copy in `folder` must stay (`why`), or why it goes (`gone`). Its
 // record, when complete, is left in `record`.
-const char* WhyKept(TempCopyMachine& machine, const std::string& folder, const RunRecord& self,
-                    RunRecord& record) {
+struct Verdict {
+  const char* why = nullptr;
+  const char* gone = kRunOver;
+};
+
+Verdict Judge(TempCopyMachine& machine, const std::string& folder, const RunRecord& self, RunRecord& record) {
+  Verdict verdict;
   // Another user's folder in a shared temporary folder (the system
   // account's) is neither read nor removed: anyone may have written it.
-  if (!machine.OwnedByThisUser(folder)) return "another user made it";
+  if (!machine.OwnedByThisUser(folder)) {
+    verdict.why = "another user made it";
+    return verdict;
+  }
   switch (ReadRunRecord(machine.Files(), folder, record)) {
     case RecordState::kComplete:
       break;
     case RecordState::kMissing:
-      // Being made, being deleted, or not a copy of ours at all.
-      return "it holds no record of a setup";
+      // A folder that holds nothing was cut off before its record was
+      // written or after it was deleted: nothing in it can be lost. One
+      // that holds files is being made, being deleted, or not ours at all.
+      if (machine.HoldsNothing(folder)) {
+        verdict.gone = kHoldsNothing;
+        break;
+      }
+      verdict.why = "it holds no record of a setup";
+      return verdict;
     case RecordState::kIncomplete:
-      return "its record is cut off or unreadable";
+      verdict.why = "its record is cut off or unreadable";
+      return verdict;
     case RecordState::kTooLarge:
-      return "its record is larger than 64 KB";
+      verdict.why = "its record is larger than 64 KB";
+      return verdict;
   }
-  if (!IsSelf(record, self) && machine.IsRunning(record.processId, record.processStart))
-    return "the setup that uses it is running";
-  if (machine.InUse(folder)) return "a setup runs from it";
-  if (machine.StartedByResume(folder)) return "a resume shortcut starts it";
-  return nullptr;
+  if (verdict.gone == kRunOver && !IsSelf(record, self) && machine.IsRunning(record.processId, record.processStart))
+    verdict.why = "the setup that uses it is running";
+  else if (machine.InUse(folder))
+    verdict.why = "a setup runs from it";
+  else if (machine.StartedByResume(folder))
+    verdict.why = "a resume shortcut starts it";
+  return verdict;
 }
 
 }  // namespace
 
-LeftoverCopies PlanLeftoverRemoval(TempCopyMachine& machine, const std::string& medium,
-                                   const std::string& dataFile, const RunRecord& self, RunRecord& ours) {
+LeftoverCopies PlanLeftoverRemoval(TempCopyMachine& machine, const RunRecord& self, RunRecord& ours) {
   LeftoverCopies copies;
   for (const std::string& folder : machine.CopyFolders()) {
     RunRecord record;
-    if (const char* why = WhyKept(machine, folder, self, record)) {
-      LogKept(folder, why);
+    const Verdict verdict = Judge(machine, folder, self, record);
+    if (verdict.why != nullptr) {
+      LogKept(folder, verdict.why);
       continue;
     }
     // What an interrupted run of this medium began stays known: this run
     // takes it over; another medium's stays in its copy until a run of
     // that medium does.
-    if (record.IsOf(medium, dataFile)) {
+    if (record.IsOfMedium(self)) {
       for (const std::string& base : record.removedBases) ours.AddRemovedBase(base);
       if (!record.removedBases.empty()) copies.holdingBases.push_back(folder);
     } else if (!record.removedBases.empty()) {
@@ -81,11 +103,12 @@ void RemoveLeftovers(TempCopyMachine& machine, const LeftoverCopies& copies, boo
       continue;
     }
     RunRecord record;
-    if (const char* why = WhyKept(machine, folder, self, record)) {
-      LogKept(folder, why);
+    const Verdict verdict = Judge(machine, folder, self, record);
+    if (verdict.why != nullptr) {
+      LogKept(folder, verdict.why);
       continue;
     }
-    RunLog(Format("Removing \"%s\": the run that made this temporary copy is over", folder.c_str()));
+    RunLog(Format("Removing \"%s\": %s", folder.c_str(), verdict.gone));
     machine.Remove(folder);
   }
 }

@@ -14,6 +14,7 @@ namespace {
 constexpr char kRun[] = "Run";
 constexpr char kMedium[] = "Medium";
 constexpr char kDataFile[] = "DataFile";
+constexpr char kIdentity[] = "Identity";
 constexpr char kProcess[] = "Process";
 constexpr char kStarted[] = "Started";
 constexpr char kRemovedBases[] = "RemovedUpgradeBases";
@@ -43,10 +44,21 @@ bool IsRecordableBase(const std::string& key) {
   return key.front() != ' ' && key.front() != '\t' && key.back() != ' ' && key.back() != '\t';
 }
 
+// 64 lower-case hexadecimal digits, as MediumIdentity gives them.
+bool IsIdentity(const std::string& text) {
+  if (text.size() != 64) return false;
+  for (char c : text) {
+    if (!(c >= '0' && c <= '9') && !(c >= 'a' && c <= 'f')) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool RunRecord::IsOf(const std::string& folder, const std::string& dataFileName) const {
-  return EqualsNoCase(medium, folder) && EqualsNoCase(dataFile, dataFileName);
+bool RunRecord::IsOfMedium(const RunRecord& run) const {
+  if (!EqualsNoCase(dataFile, run.dataFile)) return false;
+  if (!identity.empty() && !run.identity.empty()) return identity == run.identity;
+  return EqualsNoCase(medium, run.medium);
 }
 
 void RunRecord::AddRemovedBase(const std::string& key) {
@@ -80,6 +92,9 @@ bool ParseRecord(const std::string& bytes, RunRecord& record) {
       return false;
     }
     record.processId = static_cast<uint32_t>(processId);
+    // Records of earlier versions have none; a value that is not a digest
+    // identifies nothing.
+    if (run->GetValue(kIdentity, &record.identity) && !IsIdentity(record.identity)) record.identity.clear();
     IniSection* bases = nullptr;
     if (document.FindSection(kRemovedBases, &bases) && bases != nullptr) {
       std::string key;
@@ -120,6 +135,7 @@ std::string RenderRecord(const RunRecord& record) {
   IniSection* run = document.AddSection(kRun);
   run->AddKeyValue(kMedium, record.medium);
   run->AddKeyValue(kDataFile, record.dataFile);
+  if (!record.identity.empty()) run->AddKeyValue(kIdentity, record.identity);
   run->AddKeyValue(kProcess, Format("%08X", static_cast<unsigned>(record.processId)));
   run->AddKeyValue(kStarted, Format("%08X%08X", static_cast<unsigned>(record.processStart >> 32),
                                      static_cast<unsigned>(record.processStart & 0xFFFFFFFFu)));

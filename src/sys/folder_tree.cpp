@@ -4,6 +4,7 @@
 #include "sys/scoped_handle.h"
 #include "sys/session_end.h"
 #include "sys/setup_log.h"
+#include "sys/whole_file.h"
 #include "sys/wide_ansi.h"
 #include "text/ascii_text.h"
 #include "text/mbcs_path.h"
@@ -63,11 +64,10 @@ bool IsKept(const char* name, const std::vector<std::string>& keep) {
   return false;
 }
 
-}  // namespace
-
 // A copy that would leave out a file the medium has is no copy to run
-// from: the setup goes on from the medium itself.
-bool CopyFolderTree(const std::string& source, const std::string& target) {
+// from: the setup goes on from the medium itself. `copied` collects the
+// files made, to be flushed once all are written.
+bool CopyTree(const std::string& source, const std::string& target, std::vector<std::string>& copied) {
   FolderSearch search(source);
   if (!search.Started()) {
     // Nothing to copy, unless every entry was one without a usable name.
@@ -103,14 +103,35 @@ bool CopyFolderTree(const std::string& source, const std::string& target) {
       }
       from += '\\';
       to += '\\';
-      if (!CopyFolderTree(from, to)) return false;
+      if (!CopyTree(from, to, copied)) return false;
     } else if (!CopyFileByName(from, to, true)) {
       SetupLogF("Failed to copy file: \"%s\" to \"%s\", Error code = 0x%08X", from.c_str(), to.c_str(),
                 static_cast<unsigned>(GetLastError()));
       return false;
+    } else {
+      copied.push_back(to);
     }
   } while (search.Next());
   return search.Unnamed() == 0 || CannotCopyWhole(source);
+}
+
+}  // namespace
+
+bool CopyFolderTree(const std::string& source, const std::string& target) {
+  std::vector<std::string> copied;
+  if (!CopyTree(source, target, copied)) return false;
+  // A resume at the next logon runs from the copy: a file still in the
+  // cache when the power goes may come back empty or full of zeros. The
+  // flushes come after the last file, when the system has written most of
+  // them back already, rather than one disk wait per file.
+  for (const std::string& file : copied) {
+    if (!FlushFileByName(file)) {
+      SetupLogF("Failed to flush file: \"%s\", Error code = 0x%08X", file.c_str(),
+                static_cast<unsigned>(GetLastError()));
+      return false;
+    }
+  }
+  return true;
 }
 
 // Walks what CopyFolderTree walks: dot folders and linked folders are left

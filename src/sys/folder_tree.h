@@ -15,8 +15,9 @@ namespace kq {
 // backslash), refusing to overwrite an existing file and skipping folders
 // whose names begin with "." and folders that are reparse points (links and
 // junctions, with a log line; a file link is copied as the file it points
-// to). Fails at the first file or folder that cannot
-// be copied.
+// to). Every file is flushed to the disk once copied: what a resume runs
+// from after a power loss is what was copied. Fails at the first file or
+// folder that cannot be copied or flushed.
 bool CopyFolderTree(const std::string& source, const std::string& target);
 
 // Adds up the sizes of the files CopyFolderTree would copy from `source`

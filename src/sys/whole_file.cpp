@@ -25,19 +25,26 @@ WholeFileRead ReadWholeFile(const std::string& path, size_t limit, std::string& 
   return WholeFileRead::kRead;
 }
 
-bool WriteWholeFileThrough(const std::string& path, const std::string& bytes) {
+bool FlushToDisk(void* file) { return FlushFileBuffers(file) != FALSE; }
+
+bool WriteWholeFileThrough(const std::string& path, const std::string& bytes, FlushCall flush) {
   ScopedFile file = OpenFileByName(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (!file.IsValid()) return false;
   DWORD written = 0;
   const bool whole = bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
                                                  &written, nullptr) &&
                                        written == bytes.size());
-  if (whole && FlushFileBuffers(file.Get())) return true;
+  if (whole && flush(file.Get())) return true;
   const DWORD error = GetLastError();
   file.Close();
   DeleteFileByName(path);
   SetLastError(error);
   return false;
+}
+
+bool FlushFileByName(const std::string& path, FlushCall flush) {
+  ScopedFile file = OpenFileByName(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  return file.IsValid() && flush(file.Get());
 }
 
 }  // namespace kq

@@ -208,6 +208,46 @@ class TestAResumedRunKnowsItsMedium:
             remove_copies(gui_prefix)
 
 
+    @pytest.mark.parametrize("change", ["forged record", "changed nested data file"])
+    def test_the_nested_setup_starts_from_the_medium_only_as_the_copy_holds_it(
+            self, gui_prefix, medium, nested_medium, stand_in, startup_folder, change):
+        """The main installation restarts Windows with the nested setup left.
+        The folder the record names runs the nested setup only while it
+        holds the copy's SETUP.EXE, nested data file and nested package: a
+        forged Medium= naming a folder with another program, or a medium
+        whose nested data file changed, leaves the nested setup to the copy."""
+        _, nested = nested_medium
+        install_for_real(gui_prefix, stand_in, medium / "Product.msi")
+        stand_in.configure(exit_code=1641)
+        assert run_setup(gui_prefix, medium, "/i Product.msi /qn").exit_code == EXIT_INTERMEDIATE_REBOOT
+        [copy] = temp_copies(gui_prefix)
+        foreign = medium.with_name(medium.name + "_foreign")
+        trace = gui_prefix.drive_c / "foreign_runs.txt"
+        if change == "forged record":
+            shutil.copytree(medium, foreign)
+            shutil.copyfile(gui_prefix.tools.child, foreign / "SETUP.EXE")
+            (foreign / "SETUP.cfg").write_text(f"record={gui_prefix.win_path(trace)}\nexit=0\n")
+            record = (copy / "KQSETUP.RUN").read_bytes().decode("latin-1")
+            forged = re.sub(r"^Medium=.*$", lambda _: f"Medium={gui_prefix.win_path(foreign)}\\\r", record,
+                            flags=re.M)
+            (copy / "KQSETUP.RUN").write_bytes(forged.encode("latin-1"))
+        else:
+            write_ini(medium, name="Nested.ini", package="Nested.msi", more="; another build\r\n")
+        try:
+            with stand_in.real():
+                result = gui_prefix.run(gui_prefix.win_path(startup_folder / SHORTCUT), env={"KQSETUP": "LOG"},
+                                        shortcut=True, timeout=300)
+            assert not trace.exists(), "the program the record named ran"
+            assert any("no longer holds the nested setup: it starts from the temporary copy" in line
+                       for line in log_bodies(gui_prefix))
+            assert is_installed(gui_prefix, nested)
+            assert result.exit_code == EXIT_SUCCESS
+        finally:
+            shutil.rmtree(foreign, ignore_errors=True)
+            trace.unlink(missing_ok=True)
+            remove_copies(gui_prefix)
+
+
 class TestLeftoverCopies:
     def test_a_killed_runs_copy_goes_and_a_running_setups_copy_stays(
             self, gui_prefix, medium, package, stand_in, startup_folder, build_msi):
@@ -248,44 +288,65 @@ class TestLeftoverCopies:
 
 
 class TestAnUpgradeCutOff:
-    def test_the_upgrade_is_finished_once_its_base_is_gone_and_only_for_its_medium(
+    def test_the_upgrade_is_finished_from_any_path_to_its_medium_and_only_for_its_medium(
             self, gui_prefix, medium, stand_in, startup_folder, build_msi):
         """[UpgradeConditions] {OLD},1.0-1.9,REMOVE and the own product with
-        LEAVE: the power goes just as the old version's removal ends."""
+        LEAVE: the power goes just as the old version's removal ends. The
+        staging folder is then reused: another product's medium, then
+        another build of this one; the deployment tool finally runs the
+        medium from a new cache folder."""
         old, new = new_guid(), new_guid()
         gui_prefix.reg_add(UNINSTALL + "\\" + old, "DisplayName", "KQ Old")
         gui_prefix.reg_add(UNINSTALL + "\\" + old, "WindowsInstaller", 1, "REG_DWORD")
         gui_prefix.reg_add(UNINSTALL + "\\" + old, "DisplayVersion", "1.5")
         build_msi(medium / "Product.msi", new, name="KQ New", version="2.0.0")
-        write_ini(medium, more=f"[UpgradeConditions]\r\n{old},1.0-1.9,REMOVE\r\n{new},,LEAVE\r\n")
+        conditions = f"[UpgradeConditions]\r\n{old},1.0-1.9,REMOVE\r\n{new},,LEAVE\r\n"
+        write_ini(medium, more=conditions)
         stand_in.configure(exit_code=0, wait_ms=120000)
         gui_prefix.start([gui_prefix.win_path(medium / "SETUP.EXE"), "/qn"], env={"KQSETUP": "LOG"})
         wait_for_log(gui_prefix, f"Command Line = C:\\windows\\system32\\MSIEXEC /x {old} /qn")
         gui_prefix.reg_delete(UNINSTALL + "\\" + old)
         power_cut(gui_prefix)
+        [copy] = temp_copies(gui_prefix)
+        shortcut = startup_folder / SHORTCUT
+        cache = medium.with_name(medium.name + "_cache")
+        shutil.move(medium, cache)
+        b = None
         try:
-            # Another medium of the same product never had the base.
-            other = medium.with_name(medium.name + "_other")
-            shutil.copytree(medium, other)
+            # Another product's medium in the same folder: its own setup,
+            # which leaves this one's copy and shortcut alone.
+            medium.mkdir()
+            shutil.copyfile(cache / "SETUP.EXE", medium / "SETUP.EXE")
+            b = new_guid()
+            build_msi(medium / "Product.msi", b, name="KQ B")
+            write_ini(medium)
             gui_prefix.clear_setup_log()
-            try:
-                assert run_setup(gui_prefix, other, "/qn").exit_code == EXIT_FAILURE
-            finally:
-                shutil.rmtree(other, ignore_errors=True)
+            with stand_in.real():
+                assert run_setup(gui_prefix, medium, "/qn", timeout=300).exit_code == EXIT_SUCCESS
+            assert is_installed(gui_prefix, b)
+            assert copy.exists() and shortcut.exists(), log_bodies(gui_prefix)
+
+            # Another build of this product there never had the base.
+            shutil.copyfile(cache / "Product.msi", medium / "Product.msi")
+            write_ini(medium, more=conditions + "; another build\r\n")
+            gui_prefix.clear_setup_log()
+            assert run_setup(gui_prefix, medium, "/qn").exit_code == EXIT_FAILURE
             assert "Setup cannot find a valid version of this software to upgrade." in "\n".join(
                 gui_prefix.setup_log_lines())
+            assert copy.exists() and shortcut.exists()
 
             gui_prefix.clear_setup_log()
             with stand_in.real():
-                result = run_setup(gui_prefix, medium, "/qn", timeout=300)
+                result = run_setup(gui_prefix, cache, "/qn", timeout=300)
             in_order(log_bodies(gui_prefix), "Checking upgrade conditions",
                      f"An earlier run of this setup found {old} and began to remove it; the upgrade goes on",
                      "Running installer", "Exiting normally")
             assert is_installed(gui_prefix, new)
             assert result.exit_code == EXIT_SUCCESS
-            assert temp_copies(gui_prefix) == []
+            assert temp_copies(gui_prefix) == [] and not shortcut.exists()
         finally:
-            uninstall(gui_prefix, new)
+            uninstall(gui_prefix, new, *([b] if b else []))
+            shutil.rmtree(cache, ignore_errors=True)
             remove_copies(gui_prefix)
 
 
@@ -339,7 +400,7 @@ class TestFinishingASetup:
             shutil.rmtree(other, ignore_errors=True)
             remove_copies(gui_prefix)
 
-    def test_a_copy_cut_off_while_it_is_made_goes_with_the_next_run(self, gui_prefix, medium, package, stand_in):
+    def test_a_copy_cut_off_while_it_is_made_or_left_empty_goes_with_the_next_run(self, gui_prefix, medium, package, stand_in):
         write_ini(medium)
         files = medium / "Files"
         files.mkdir()
@@ -350,6 +411,9 @@ class TestFinishingASetup:
         power_cut(gui_prefix)
         [cut] = temp_copies(gui_prefix)
         assert (cut / "KQSETUP.RUN").exists(), "the record comes before the first file"
+        # A folder cut off before its record (or after its deletion) holds nothing.
+        empty = cut.with_name("KIES0E00")
+        empty.mkdir()
         try:
             gui_prefix.clear_setup_log()
             stand_in.configure(exit_code=1603)

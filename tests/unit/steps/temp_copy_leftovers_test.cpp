@@ -23,6 +23,7 @@ struct Copy {
   bool running = false;
   bool inUse = false;
   bool resume = false;
+  bool empty = false;
 };
 
 class StandInMachine : public TempCopyMachine {
@@ -39,10 +40,11 @@ class StandInMachine : public TempCopyMachine {
     return folder;
   }
   std::string AddWithRecord(const char* name, const Copy& copy, const char* medium, uint32_t process,
-                            std::vector<std::string> bases = {}) {
+                            std::vector<std::string> bases = {}, const std::string& identity = "") {
     const std::string folder = Add(name, copy);
     RunRecord record;
     record.medium = medium;
+    record.identity = identity;
     record.dataFile = "SETUP.INI";
     record.processId = process;
     record.processStart = 7;
@@ -69,11 +71,15 @@ class StandInMachine : public TempCopyMachine {
   }
   bool InUse(const std::string& folder) override { return copies[folder].inUse; }
   bool StartedByResume(const std::string& folder) override { return copies[folder].resume; }
+  bool HoldsNothing(const std::string& folder) override { return copies[folder].empty; }
   void Remove(const std::string& folder) override { removed.insert(folder); }
 };
 
-RunRecord Self() {
+RunRecord Self(const std::string& identity = "") {
   RunRecord self;
+  self.medium = "d:\\";
+  self.dataFile = "setup.ini";
+  self.identity = identity;
   self.processId = 99;
   self.processStart = 7;
   return self;
@@ -110,7 +116,7 @@ TEST(LeftoverCopies, OnlyCopiesOfThisUserWhoseRunIsOverGoAndEachThatStaysSaysWhy
   machine.files.disk[kept[7].folder + kRunRecordName] = std::string(kRunRecordLimit + 1, ';');
 
   RunRecord ours;
-  const LeftoverCopies plan = PlanLeftoverRemoval(machine, "d:\\", "setup.ini", Self(), ours);
+  const LeftoverCopies plan = PlanLeftoverRemoval(machine, Self(), ours);
   EXPECT_EQ(ours.removedBases, std::vector<std::string>{"{BASE-A}"});
   EXPECT_EQ(plan.holdingBases, std::vector<std::string>{mine});
 
@@ -126,13 +132,40 @@ TEST(LeftoverCopies, OnlyCopiesOfThisUserWhoseRunIsOverGoAndEachThatStaysSaysWhy
   EXPECT_TRUE(Logged(platform, "Removing \"" + over + "\": the run that made this temporary copy is over"));
 }
 
+// A medium is known by what it holds: its copy cut off after a base's
+// removal is taken over from any path, and another medium's in the same
+// folder is left alone. A folder cut off before its record or after it
+// holds nothing, and goes.
+TEST(LeftoverCopies, TheSameMediumAnywhereIsTakenOverAndAnEmptyFolderGoes) {
+  testing_support::RecordingPlatform platform;
+  StandInMachine machine;
+  const std::string a(64, 'a');
+  const std::string b(64, 'b');
+  const std::string cache = machine.AddWithRecord("KIES0001", {}, "Z:\\Cache\\1\\", 1, {"{BASE-A}"}, a);
+  const std::string reused = machine.AddWithRecord("KIES0002", {}, kMedium, 2, {"{BASE-B}"}, b);
+  const std::string empty = machine.Add("KIES0003", {});
+  machine.copies[empty].empty = true;
+  const std::string emptyButResumed = machine.Add("KIES0004", {true, false, false, true});
+  machine.copies[emptyButResumed].empty = true;
+
+  RunRecord ours;
+  const LeftoverCopies plan = PlanLeftoverRemoval(machine, Self(a), ours);
+  EXPECT_EQ(ours.removedBases, std::vector<std::string>{"{BASE-A}"});
+  EXPECT_EQ(plan.holdingBases, std::vector<std::string>{cache});
+  RemoveLeftovers(machine, plan, true, Self(a));
+  EXPECT_EQ(machine.removed, (std::set<std::string>{cache, empty}));
+  EXPECT_TRUE(Logged(platform, "Leaving \"" + reused + "\" alone: it holds the upgrade bases of another medium's setup"));
+  EXPECT_TRUE(Logged(platform, "Removing \"" + empty + "\": it holds nothing"));
+  EXPECT_TRUE(Logged(platform, "Leaving \"" + emptyButResumed + "\" alone: a resume shortcut starts it"));
+}
+
 TEST(LeftoverCopies, ACopyClaimedOrStartedAfterTheLookStays) {
   testing_support::RecordingPlatform platform;
   StandInMachine machine;
   const std::string claimed = machine.AddWithRecord("KIES0001", {}, kMedium, 1);
   const std::string started = machine.AddWithRecord("KIES0002", {}, kMedium, 2);
   RunRecord ours;
-  const LeftoverCopies plan = PlanLeftoverRemoval(machine, kMedium, "SETUP.INI", Self(), ours);
+  const LeftoverCopies plan = PlanLeftoverRemoval(machine, Self(), ours);
   ASSERT_EQ(plan.finished.size(), 2u);
   // A run resumed from the first claims its record; one from the second
   // has started but not yet claimed anything.

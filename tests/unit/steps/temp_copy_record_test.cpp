@@ -20,6 +20,7 @@ RunRecord Sample(const char* medium) {
   record.dataFile = "Lang\\SETUP.INI";
   record.processId = 0xFFFFFFF0u;
   record.processStart = 0x01DB2F3A4B5C6D7Eull;
+  record.identity = std::string(63, 'a') + "0";
   record.AddRemovedBase("{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4C}");
   return record;
 }
@@ -38,12 +39,41 @@ TEST(RunRecord, WhatOneRunWritesTheNextReadsBack) {
   EXPECT_EQ(read.processId, written.processId);
   EXPECT_EQ(read.processStart, written.processStart);
   EXPECT_EQ(read.removedBases, std::vector<std::string>{"{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4C}"});
-  EXPECT_TRUE(read.IsOf("c:\\caf\xe9 kit\\", "LANG\\setup.ini"));
-  EXPECT_FALSE(read.IsOf("C:\\Caf\xe9 Kit\\", "SETUP.INI"));
-  EXPECT_FALSE(read.IsOf("D:\\", "Lang\\SETUP.INI"));
+  EXPECT_EQ(read.identity, written.identity);
 
   ASSERT_TRUE(RemoveRunRecord(files, kCopy));
   EXPECT_EQ(ReadRunRecord(files, kCopy, read), RecordState::kMissing);
+}
+
+// A medium is known by what it holds where both sides know it, by its folder
+// where the record is older than the identity.
+TEST(RunRecord, AMediumIsKnownByItsIdentityOrElseByItsFolder) {
+  const std::string a(64, 'a');
+  const std::string b(64, 'b');
+  const struct {
+    const char* name;
+    const char* recordIdentity;
+    const char* runMedium;
+    const char* runDataFile;
+    const char* runIdentity;
+    bool same;
+  } rows[] = {
+      {"same content at another path", a.c_str(), "M:\\", "lang\\setup.ini", a.c_str(), true},
+      {"other content at the same path", a.c_str(), "C:\\Caf\xe9 Kit\\", "Lang\\SETUP.INI", b.c_str(), false},
+      {"same content, another data file", a.c_str(), "C:\\Caf\xe9 Kit\\", "SETUP.INI", a.c_str(), false},
+      {"no identity in the record: same path", "", "c:\\caf\xe9 kit\\", "LANG\\setup.ini", a.c_str(), true},
+      {"no identity in the record: another path", "", "D:\\", "Lang\\SETUP.INI", a.c_str(), false},
+      {"no identity for the run: same path", a.c_str(), "C:\\Caf\xe9 Kit\\", "Lang\\SETUP.INI", "", true},
+  };
+  for (const auto& row : rows) {
+    RunRecord record = Sample("C:\\Caf\xe9 Kit\\");
+    record.identity = row.recordIdentity;
+    RunRecord run;
+    run.medium = row.runMedium;
+    run.dataFile = row.runDataFile;
+    run.identity = row.runIdentity;
+    EXPECT_EQ(record.IsOfMedium(run), row.same) << row.name;
+  }
 }
 
 TEST(RunRecord, OnlyAWholeRecordIsARecord) {

@@ -12,6 +12,7 @@
 #include "sys/scoped_handle.h"
 #include "steps/temp_copy.h"
 #include "sys/folder_tree.h"
+#include "sys/process_identity.h"
 
 namespace kq {
 namespace {
@@ -98,12 +99,85 @@ TEST_F(TempCopyTest, AFailedCopyKeepsOnlyItsRecordAndRunsFromTheMediumForGood) {
   EXPECT_TRUE(Exists(medium_ + "SETUP.INI"));
 }
 
-TEST_F(TempCopyTest, AMarkerFromTheCommandLineNeverDeletesTheMedium) {
+// The record names the medium by what it holds, and a resume claims it as
+// its own run: its process and its start, not the old run's.
+TEST_F(TempCopyTest, TheRecordKnowsTheMediumByItsContentAndAResumeClaimsIt) {
+  Attach("");
+  engine_.CopySetupToTempFolder();
+  const std::string copy = engine_.GetSetupFolder();
+  RunRecord record;
+  ASSERT_EQ(ReadRunRecord(PlatformRecordFiles(), copy, record), RecordState::kComplete);
+  EXPECT_EQ(record.medium, medium_);
+  EXPECT_EQ(record.identity, MediumIdentity(medium_, "SETUP.INI", "P.msi"));
+  EXPECT_EQ(record.identity, MediumIdentity(copy, "SETUP.INI", "P.msi")) << "a whole copy is the same medium";
+  EXPECT_EQ(record.identity.size(), 64u);
+
+  record.processId = 1;
+  record.processStart = 7;  // a run long over
+  ASSERT_TRUE(WriteRunRecord(PlatformRecordFiles(), copy, record));
+  SetupEngine resumed{nullptr, nullptr};
+  SetupCommandLine resumedLine;
+  ASSERT_TRUE(resumedLine.Parse(copy.c_str(), "/~"));
+  resumed.SetSetupFolder(copy);
+  resumed.SetCommandLine(&resumedLine);
+  resumed.ClaimTempCopy();
+  RunRecord claimed;
+  ASSERT_EQ(ReadRunRecord(PlatformRecordFiles(), copy, claimed), RecordState::kComplete);
+  EXPECT_EQ(claimed.processId, GetCurrentProcessId());
+  EXPECT_EQ(claimed.processStart, CurrentProcessIdentity().started);
+  EXPECT_EQ(claimed.identity, record.identity);
+  engine_.RemoveTempFolder(true);
+}
+
+TEST(MediumIdentity, TheDataFileAndBothEndsOfThePackageTellAMedium) {
+  const std::string one = test::ScratchFolder("kq_identity_1");
+  const std::string two = test::ScratchFolder("kq_identity_2");
+  std::string package(300 * 1024, 'p');
+  for (const std::string& folder : {one, two}) {
+    ASSERT_TRUE(test::WriteWholeFile(folder + "SETUP.INI", "[ProductInformation]\r\nPackageName=P.msi\r\n"));
+    ASSERT_TRUE(test::WriteWholeFile(folder + "P.msi", package));
+  }
+  const std::string identity = MediumIdentity(one, "SETUP.INI", "P.msi");
+  EXPECT_EQ(MediumIdentity(two, "setup.ini", "P.msi"), identity) << "the same medium in another folder";
+  package[package.size() - 1] = 'q';  // a package cut off or zeroed at its end
+  ASSERT_TRUE(test::WriteWholeFile(two + "P.msi", package));
+  EXPECT_NE(MediumIdentity(two, "SETUP.INI", "P.msi"), identity);
+  ASSERT_TRUE(test::WriteWholeFile(two + "P.msi", std::string(300 * 1024, 'p')));
+  ASSERT_TRUE(test::WriteWholeFile(two + "SETUP.INI", "[ProductInformation]\r\nPackageName=P.msi\r\n;B\r\n"));
+  EXPECT_NE(MediumIdentity(two, "SETUP.INI", "P.msi"), identity) << "another data file is another medium";
+  EXPECT_EQ(MediumIdentity(two, "SETUP.INI", "Q.msi"), "") << "no package, no identity";
+}
+
+// The record's limit is a size it may have: the real reader reads a record
+// of exactly 64 KB and refuses one byte more.
+TEST_F(TempCopyTest, ARecordOfExactly64KBIsReadAndOneByteMoreIsNot) {
+  std::string record = "[Run]\r\nMedium=C:\\M\\\r\nDataFile=SETUP.INI\r\nProcess=1\r\nStarted=7\r\n[End]\r\n";
+  record += ";" + std::string(kRunRecordLimit - record.size() - 3, 'x') + "\r\n";
+  ASSERT_EQ(record.size(), kRunRecordLimit);
+  const std::string copy = temp_ + "KIES0064\\";
+  ASSERT_TRUE(CreateDirectoryA(copy.c_str(), nullptr));
+  ASSERT_TRUE(test::WriteWholeFile(copy + kRunRecordName, record));
+  RunRecord read;
+  EXPECT_EQ(ReadRunRecord(PlatformRecordFiles(), copy, read), RecordState::kComplete);
+  ASSERT_TRUE(test::WriteWholeFile(copy + kRunRecordName, record + ";"));
+  EXPECT_EQ(ReadRunRecord(PlatformRecordFiles(), copy, read), RecordState::kTooLarge);
+}
+
+TEST_F(TempCopyTest, AMarkerFromTheCommandLineNeverDeletesTheMediumNorTrustsARecordThere) {
+  const std::string planted = "[Run]\r\nMedium=C:\\Elsewhere\\\r\nDataFile=SETUP.INI\r\nProcess=1\r\nStarted=7\r\n"
+                              "[RemovedUpgradeBases]\r\n{BASE}\r\n[End]\r\n";
+  ASSERT_TRUE(test::WriteWholeFile(medium_ + kRunRecordName, planted));
   Attach("/~");
   ASSERT_EQ(line_.GetTempCopyState(), TempCopyState::kRunningFromCopy);
   test::LogCapture log;
   engine_.CopySetupToTempFolder();
   EXPECT_EQ(engine_.GetSetupFolder(), medium_);
+  EXPECT_EQ(engine_.GetPackageFolder(), test::ProgramFolder()) << "the record's medium is not used";
+  EXPECT_EQ(test::ReadWholeFile(medium_ + kRunRecordName), planted) << "neither claimed nor rewritten";
+  EXPECT_TRUE(log.Contains("\"" + medium_ + "\" is not a temporary copy of this user's: its record is not read, and "
+                           "this run keeps none"))
+      << log.Lines();
+  DeleteFileA((medium_ + kRunRecordName).c_str());
   engine_.RemoveTempFolder(true);
   EXPECT_TRUE(Exists(medium_ + "SETUP.INI"));
   EXPECT_TRUE(Exists(medium_ + "P.msi"));
