@@ -46,7 +46,7 @@ RETRY_DELAY = 5
 # Faults come in the first runs; then the machine has as many calm runs to
 # end installed, as a machine does once its bad day is over.
 FAULTY_RUNS = MAX_RUNS // 2
-CUT_DELAY = 0.4  # at most this long after the step's line, so that cuts land inside steps too
+CUT_DELAY = 0.4  # at most this long after the line of a step that waits for an installer
 
 # Chances of each fault, per run.
 P_CUT = 0.4
@@ -77,6 +77,9 @@ STEP_LINES = (
     ("Worker thread exiting with status code", "deletion of the copy"),
 )
 BEFORE_ANY_STEP = "start"
+# Steps that wait for an installer last long enough for a cut to land at
+# any moment of them; the others are cut right after their line.
+LONG_STEPS = ("removal of the earlier version", "main installation", "nested setup")
 
 
 def guid() -> str:
@@ -125,7 +128,8 @@ class CutPlan:
 
     @staticmethod
     def draw(rng: random.Random) -> "CutPlan":
-        return CutPlan(rng.choice(PHASES), rng.uniform(0.0, CUT_DELAY))
+        phase = rng.choice(PHASES)
+        return CutPlan(phase, rng.uniform(0.0, CUT_DELAY) if phase in LONG_STEPS else 0.0)
 
     def due(self, step: str) -> bool:
         return PHASES.index(step) >= PHASES.index(self.phase)
@@ -557,6 +561,11 @@ class Machine:
             self.note("logon", code, start, welcome=record, a_installed=installed)
 
     # --- the deployment tool -------------------------------------------------
+    def must_cut(self) -> bool:
+        """With cut_each, every run is cut until a cut lands (after the
+        first four runs too, and on a machine already installed)."""
+        return self.cut_each and not any(c.landed for c in self.cuts)
+
     def chance(self, p: float) -> bool:
         """A fault of chance `p`, drawn only while faults come."""
         return self.rng.random() < p and self.runs < FAULTY_RUNS
@@ -616,7 +625,7 @@ class Machine:
             if self.chance(P_NEW_CACHE):
                 self.new_cache()
             answer = self.rng.choice([3010, 1641]) if self.chance(P_CHILD_ANSWER) else 0
-            must_cut = self.cut_each and self.runs < FAULTY_RUNS and not any(c.landed for c in self.cuts)
+            must_cut = self.must_cut()
             plan = CutPlan.draw(self.rng) if self.chance(P_CUT) or must_cut else None
             configure_msiexec(self.prefix, answer)
             calls = self.msiexec_calls()
@@ -653,7 +662,7 @@ class Machine:
                 time.sleep(RETRY_DELAY)  # as a deployment tool waits before it tries again
             elif code == 0 and not restart_due:
                 self.problems = self.verdict()
-                if not self.problems:
+                if not self.problems and not self.must_cut():
                     self.converged = True
                     return
 
