@@ -32,6 +32,7 @@ from conftest import WIN32_BUILD, Tools  # noqa: E402
 from fleet import MAX_RUNS, Machine, Media, make_template, phase_table, summary  # noqa: E402
 
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"  # Debian's fonts-dejavu-core
+LAYOUT_TAGS = {"plain": "", "small temporary drive": "T", "forgetting layer": "F"}
 COLOURS = {"run": "#4caf50", "cut": "#e53935", "restart": "#1e88e5", "logon": "#9e9e9e", "other": "#8e24aa"}
 
 
@@ -46,7 +47,8 @@ def draw_timeline(report, out: Path):
     draw = []
     for i, m in enumerate(report):
         y = row * (i + 1)
-        label = f"{m['machine']:02d} {'ok' if m['converged'] else 'FAIL'}"
+        tag = LAYOUT_TAGS.get(m["layout"], "64")
+        label = f"{m['machine']:02d} {'ok' if m['converged'] else 'FAIL'} {tag}"
         draw += ["-fill", "black", "-draw", f"text 8,{y + 22} '{label}'"]
         for e in m["events"]:
             lower = e["kind"] in ("logon", "other")
@@ -61,8 +63,10 @@ def draw_timeline(report, out: Path):
                 draw += ["-fill", "white", "-draw", f"text {x0 + 3:.0f},{bottom - 3} '{text}'"]
     # ImageMagick's text primitive is quoted with ': no apostrophes.
     legend = ("upper: runs of the tool (green 0, orange another code), power cuts (red), restarts (blue); "
-              "lower: runs of the logon (grey) and of medium B (purple)")
-    draw += ["-fill", "black", "-draw", f"text {left},{height - 12} '{legend}   ({end:.0f} s)'"]
+              f"lower: runs of the logon (grey) and of medium B (purple)   ({end:.0f} s)")
+    layouts = "T: temporary folder on a small drive, F: on the layer that forgets, 64: a 64-bit machine"
+    draw += ["-fill", "black", "-draw", f"text {left},{height - 30} '{legend}'",
+             "-draw", f"text {left},{height - 12} '{layouts}'"]
     subprocess.run(["convert", "-size", f"{width}x{height}", "xc:white", "-font", FONT, "-pointsize", "12", *draw,
                     str(out)], check=True)
 
