@@ -10,9 +10,9 @@ prints one line for scripts and the cuts by step,
 
     fleet: N machines, C converged, R runs, F faults (K cuts landed), worst M runs
 
-writes report.json and timeline.png into --out, and keeps the prefix, the
-setup log and the seed of every machine that did not converge (rerun one
-with the command it prints). Exits 1 unless every machine converged (and,
+writes report.json, timeline.png and every machine's setup log into --out,
+and keeps the prefix and the seed of every machine that did not converge
+(rerun one with the command it prints). Exits 1 unless every machine converged (and,
 with --cut-each, had a cut that landed).
 """
 import argparse
@@ -121,15 +121,15 @@ def main() -> int:
                        "converged": m.converged, "runs": m.runs, "faults": m.faults, "codes": m.codes(),
                        "cuts": [vars(c) for c in m.cuts], "problems": m.problems,
                        "events": [vars(e) for e in m.events]})
+        log = m.prefix.drive_c / "SETUP.LOG"
+        if log.exists():
+            shutil.copyfile(log, args.out / f"machine{m.index:02d}.SETUP.LOG")
         if m.converged:
             m.remove()
         else:
-            log = m.prefix.drive_c / "SETUP.LOG"
             rerun = f"--machines 1 --seed {m.seed}" + (" --win64 0" if m.prefix.arch == "win64" else "")
             print(f"machine {m.index} ({m.layout}, rerun with {rerun}) did not converge after {m.runs} runs, "
-                  f"codes {m.codes()}: {m.problems}; prefix and log kept in {m.path}", file=sys.stderr)
-            if log.exists():
-                shutil.copyfile(log, args.out / f"machine{m.index:02d}.SETUP.LOG")
+                  f"codes {m.codes()}: {m.problems}; prefix kept in {m.path}", file=sys.stderr)
     for template in templates.values():
         shutil.rmtree(template, ignore_errors=True)
     phases = phase_table(machines)

@@ -62,6 +62,7 @@ def fake_machine(layer=None) -> Machine:
     machine = Machine.__new__(Machine)
     machine.runs, machine.cuts, machine.faults, machine.layer = 1, [], [], layer
     machine.power_cut = lambda start: {"Temp/KIES0001/Product.msi": "zeros"} if layer else {}
+    machine.freeze = lambda procs: None
     return machine
 
 

@@ -26,8 +26,10 @@ product of the media installed from sources that exist, the earlier
 products gone, no copy or resume shortcut left, and the post-install
 program started exactly where it is to start (post_install_expected).
 """
+import os
 import random
 import shutil
+import signal
 import subprocess
 import time
 import uuid
@@ -77,6 +79,10 @@ STEP_LINES = (
     ("Worker thread exiting with status code", "deletion of the copy"),
 )
 BEFORE_ANY_STEP = "start"
+MANUAL_PAGES = 300
+# The post-install programs: one program started once a page, so that the
+# step lasts long enough to be cut.
+WELCOME_PAGES = ("welcome", "tour", "news", "register")
 # Steps that wait for an installer last long enough for a cut to land at
 # any moment of them; the others are cut right after their line.
 LONG_STEPS = ("removal of the earlier version", "main installation", "nested setup")
@@ -219,8 +225,12 @@ class Media:
                         f"NestedInstall={self.nested},Nested.ini\r\n",
                         f"[UpgradeConditions]\r\n{self.old},1.0-1.9,REMOVE\r\n{self.a},,LEAVE\r\n"
                         f"[PreviousVersionUninstall]\r\n{self.incompatible}\r\n"
-                        f"[LaunchApplications]\r\n{self.welcome},/welcome\r\n")
+                        "[LaunchApplications]\r\n" + "".join(f"{self.welcome},/{page}\r\n" for page in WELCOME_PAGES))
         write_data_file(a / "Nested.ini", "Nested.msi")
+        # Manuals: enough small files that the copy lasts long enough to be cut.
+        (a / "manual").mkdir()
+        for n in range(MANUAL_PAGES):
+            (a / "manual" / f"page{n:03d}.htm").write_bytes(b"<p>%d</p>\r\n" % n * 200)
         # B has a nested setup too, so that a restart after its main
         # installation leaves a resume of its own pending.
         write_data_file(b / "SETUP.INI", "Product.msi", f"NestedInstall={self.b_nested},NestedB.ini\r\n")
@@ -440,7 +450,7 @@ class Machine:
 
     def start_setup(self, medium: Path, env: dict | None = None):
         return self.prefix.start([self.prefix.win_path(medium / "SETUP.EXE"), "/qn"],
-                                 env=env or {"KQSETUP": "LOG"})
+                                 env=env or {"KQSETUP": "LOG"}, group=True)
 
     def run_b(self, folder: Path, answer: int = 0) -> int | None:
         """Medium B's setup, run to its end."""
@@ -470,10 +480,11 @@ class Machine:
                     return self.cut(proc, plan, beside, follower, tracker, run_start)
             if time.time() - self.t0 > 1800:
                 raise TimeoutError(f"machine {self.index} hangs")
-            time.sleep(0.02)
+            time.sleep(0.002 if follower else 0.05)
         return exit_code(collect(proc, 60))
 
     def cut(self, proc, plan, beside, follower, tracker, run_start) -> int | None:
+        self.freeze((proc, *beside))
         running = [p for p in (proc, *beside) if p.poll() is None]
         torn = self.power_cut(run_start)
         for line in follower.poll():
@@ -488,6 +499,17 @@ class Machine:
             if torn:
                 self.faults.append("files torn by the cut" if self.layer else "shortcut emptied by the cut")
         return code
+
+    @staticmethod
+    def freeze(procs):
+        """Stops the runs where they stand (each runner leads a process
+        group that the programs it starts join), so that a short step is
+        still cut in; the server then ends them."""
+        for proc in procs:
+            try:
+                os.killpg(proc.pid, signal.SIGSTOP)
+            except ProcessLookupError:
+                continue  # over meanwhile
 
     def power_cut(self, run_start: float | None = None) -> dict:
         """Every process of the prefix ends at once; on the forgetting layer
@@ -532,7 +554,7 @@ class Machine:
             if self.shortcut_product(shortcut) != "A":
                 record = ""  # B's or a nested setup's resume, or one that cannot be read: no program of A's
             procs.append((time.time(), record, self.a_installed(),
-                          self.prefix.start(self.prefix.win_path(read), env=env, shortcut=True)))
+                          self.prefix.start(self.prefix.win_path(read), env=env, shortcut=True, group=True)))
         return procs
 
     def shortcut_product(self, shortcut: Path) -> str | None:
