@@ -127,7 +127,8 @@ def main() -> int:
         if m.converged:
             m.remove()
         else:
-            rerun = f"--machines 1 --seed {m.seed}" + (" --win64 0" if m.prefix.arch == "win64" else "")
+            rerun = f"--machines 1 --seed {m.seed}" + (" --win64 0" if m.prefix.arch == "win64" else "") + \
+                (" --cut-each" if args.cut_each else "")
             print(f"machine {m.index} ({m.layout}, rerun with {rerun}) did not converge after {m.runs} runs, "
                   f"codes {m.codes()}: {m.problems}; prefix kept in {m.path}", file=sys.stderr)
     for template in templates.values():
