@@ -71,6 +71,13 @@ def draw_timeline(report, out: Path):
                     str(out)], check=True)
 
 
+def unmount_below(folder: Path):
+    """The drives an earlier fleet that was stopped halfway left mounted."""
+    mounts = [line.split()[1] for line in Path("/proc/mounts").read_text().splitlines()]
+    for mount in sorted((m for m in mounts if m.startswith(str(folder) + "/")), reverse=True):
+        subprocess.run(["umount", "-l", mount], check=False)
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--machines", type=int, default=4)
@@ -87,6 +94,7 @@ def main() -> int:
 
     tools = Tools(WIN32_BUILD)
     args.out = args.out.resolve()  # Wine wants an absolute prefix path
+    unmount_below(args.out)
     shutil.rmtree(args.out, ignore_errors=True)
     args.out.mkdir(parents=True)
     os.environ.pop("DISPLAY", None)  # /qn needs no window; nothing may wait on a screen
