@@ -55,15 +55,15 @@ def draw_timeline(report, out: Path):
             top, bottom = (y + 21, y + 35) if lower else (y + 4, y + 19)
             x0, x1 = left + e["start"] * scale, left + max(e["end"] * scale, e["start"] * scale + 3)
             colour = COLOURS[e["kind"]]
-            if e["kind"] == "run" and e["code"] not in (0, None):
-                colour = "#fb8c00"
+            if e["kind"] == "run" and e["code"] != 0:
+                colour = "#fb8c00" if e["code"] is not None else "#ef9a9a"
             draw += ["-fill", colour, "-draw", f"rectangle {x0:.0f},{top} {x1:.0f},{bottom}"]
             if e["kind"] in ("run", "other", "logon") and x1 - x0 > 30:
-                text = "cut" if e["code"] is None else str(e["code"])
+                text = str(e["code"]) if e["code"] is not None else "cut" if e["kind"] == "run" else "-"
                 draw += ["-fill", "white", "-draw", f"text {x0 + 3:.0f},{bottom - 3} '{text}'"]
     # ImageMagick's text primitive is quoted with ': no apostrophes.
-    legend = ("upper: runs of the tool (green 0, orange another code), power cuts (red), restarts (blue); "
-              f"lower: runs of the logon (grey) and of medium B (purple)   ({end:.0f} s)")
+    legend = ("upper: runs of the tool (green 0, orange another code, pink cut off), power cuts (red), restarts "
+              f"(blue); lower: runs of the logon (grey) and of medium B (purple)   ({end:.0f} s)")
     layouts = "T: temporary folder on a small drive, F: on the layer that forgets, 64: a 64-bit machine"
     draw += ["-fill", "black", "-draw", f"text {left},{height - 30} '{legend}'",
              "-draw", f"text {left},{height - 12} '{layouts}'"]
