@@ -663,7 +663,8 @@ class Machine:
             code = self.finish(self.start_setup(self.medium, env), plan, beside, start)
             configure_msiexec(self.prefix, 0)
             run = self.note("run", code, start, welcome=record, a_installed=installed)
-            if answer and self.msiexec_calls() > calls:
+            # The answer reached the setup when a run that called MSIEXEC ended for a restart.
+            if answer and self.msiexec_calls() > calls and code in RESTART_CODES:
                 self.faults.append("MSIEXEC asks for a restart")
             if logon:
                 self.wait_logon(logon)
