@@ -345,6 +345,7 @@ class Machine:
         self.records = 0
         self.converged = False
         self.b_wanted = False
+        self.b_pending = False  # B left a resume for the next logon
         self.problems: list[str] = []
         self.notes: list[str] = []  # what the machine could not have, and why
         self.t0 = time.time()
@@ -591,8 +592,6 @@ class Machine:
     def chance(self, p: float) -> bool:
         """A fault of chance `p`, drawn only while faults come."""
         return self.rng.random() < p and self.runs < FAULTY_RUNS
-
-    b_pending = False
 
     def other_product(self, after_cut: bool):
         """Another product's setup before the logon: from its own folder
