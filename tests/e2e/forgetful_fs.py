@@ -79,8 +79,8 @@ class Layer:
         """Unmounts and ends the layer; what it said on its way out."""
         if self.proc is None:
             return ""
-        if os.path.ismount(self.mount):
-            subprocess.run(["umount", str(self.mount)], check=False, capture_output=True)
+        if os.path.ismount(self.mount) and subprocess.run(["umount", str(self.mount)], capture_output=True).returncode:
+            subprocess.run(["umount", "-l", str(self.mount)], check=False)  # still busy: detached now, gone when free
         try:
             _, err = self.proc.communicate(timeout=20)
         except subprocess.TimeoutExpired:
