@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
   int failed = 0;
   if (mode == "kqhttp") {
     kq::KQHTTP client;
-    failed = client.SetURL(argv[2]) != 0 || client.DoGetIntoFile(argv[3], nullptr, 0, 200, false, nullptr) != 0;
+    failed = client.SetURL(argv[2]) != 0 || client.DoGetIntoFile(argv[3], nullptr, 0, 200) != 0;
   } else if (mode == "urlmon") {
     failed = FAILED(URLDownloadToFileA(nullptr, argv[2], argv[3], 0, nullptr));
   } else if (mode == "kqbuf64k") {

@@ -17,6 +17,9 @@
 #   config/restart_policy.h (kRebootProperty).
 # - The temporary copy's record spells its sections and keys once, in
 #   steps/temp_copy_record.cpp.
+# - Formats use only what MSVCRT.DLL of Windows 98 and NT 4.0 knows (see
+#   sys/format.h): no %ll, %z, %j, %t, %hh or %L length, which the compiler's
+#   MSVCRT dialect check lets through.
 # - The unit tests are laid out as the rooms: every folder under tests/unit
 #   is a room, and every room has one.
 set -euo pipefail
@@ -92,6 +95,13 @@ for key in Run Medium DataFile Process Started RemovedUpgradeBases End; do
     status=1
   fi
 done
+# In string literals only, so that a comment may name what is not used.
+if hits=$(git grep -n -E '"([^"\\]|\\.)*%[-+ #0-9.*]*(ll|z|j|t|hh|L)[a-zA-Z]' -- src |
+  grep -v -E '^[^:]+:[0-9]+:[[:space:]]*//'); then
+  echo "FAIL: printf conversions that old MSVCRT.DLLs do not know (use %u, %lu, %I64u with a cast):"
+  echo "$hits"
+  status=1
+fi
 for name in $(git ls-files 'tests/unit/*/*' | cut -d/ -f3 | sort -u); do
   if ! printf '%s\n' "${rooms[@]}" | grep -q -x -- "$name"; then
     echo "FAIL: tests/unit/$name is not a room (tests live under the room of the code they test: ${rooms[*]})"

@@ -77,7 +77,9 @@ class DialogServices : public RunServices {
   }
   void StartRebootThread() override { kq::StartRebootThread(); }
   bool WaitForChild(uint32_t* exitCode) override {
-    return WaitForChildOrReboot(CurrentChildProcess(), dialog_.GetEndSessionEvent(), false, exitCode);
+    SetupEngine* engine = dialog_.GetEngine();
+    return WaitForChildOrReboot(engine != nullptr ? engine->CurrentChildProcess() : nullptr,
+                                dialog_.GetEndSessionEvent(), false, exitCode);
   }
 
  private:

@@ -2,7 +2,9 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <string>
 
+#include "sys/format.h"
 #include "sys/lock.h"
 
 namespace kq {
@@ -57,21 +59,25 @@ void EmitLocked(State& s, const char* text) {
   }
 }
 
+// Copies as much of text as fits, always terminated.
+template <size_t N>
+void CopyTerminated(char (&to)[N], const char* text) {
+  size_t i = 0;
+  for (; i + 1 < N && text[i] != '\0'; ++i) to[i] = text[i];
+  to[i] = '\0';
+}
+
 // Formats into a channel's buffer, never past its end, and emits the
-// channel's warning first when the text was cut or the format was broken.
-void FormatInto(State& s, char (&buffer)[DebugMgr::kBufferSize], const char* channel,
-                const char* format, va_list args) {
-  const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
-  char warning[64];
-  if (length < 0) {
-    buffer[0] = '\0';
-    std::snprintf(warning, sizeof warning, "%s: INVALID FORMAT.", channel);
-    EmitLocked(s, warning);
-  } else if (static_cast<size_t>(length) >= sizeof buffer - 1) {
-    std::snprintf(warning, sizeof warning, "%s: BUFFER OVERFLOW!", channel);
-    EmitLocked(s, warning);
+// channel's warning first when the text was cut (or filled all but the
+// buffer's last byte) or the format was refused.
+void FormatChannel(State& s, char (&buffer)[DebugMgr::kBufferSize], const char* channel,
+                   const char* format, va_list args) {
+  const int length = FormatInto(buffer, sizeof buffer, format, args);
+  if (length == kFormatRefused) {
+    EmitLocked(s, (std::string(channel) + ": INVALID FORMAT.").c_str());
+  } else if (length == kFormatCut || static_cast<size_t>(length) >= sizeof buffer - 1) {
+    EmitLocked(s, (std::string(channel) + ": BUFFER OVERFLOW!").c_str());
   }
-  buffer[sizeof buffer - 1] = '\0';
 }
 
 }  // namespace
@@ -83,7 +89,7 @@ void DebugMgr::Configure(const Settings& settings) {
   s.errorsAsAsserts = settings.errorsAsAsserts;
   const char* name = settings.outputFileName != nullptr ? settings.outputFileName : "";
   if (std::strncmp(name, s.outputFileName, sizeof s.outputFileName) != 0) {
-    std::snprintf(s.outputFileName, sizeof s.outputFileName, "%s", name);
+    CopyTerminated(s.outputFileName, name);
     if (s.outputFile != nullptr) std::fclose(s.outputFile);
     s.outputFile = nullptr;
     s.outputFileCreated = false;
@@ -100,7 +106,7 @@ void DebugMgr::DebugOutput(int level, const char* format, ...) {
   if (s.debugLevel == 0 || level > s.debugLevel || format == nullptr) return;
   va_list args;
   va_start(args, format);
-  FormatInto(s, s.outputBuffer, "DebugOutput", format, args);
+  FormatChannel(s, s.outputBuffer, "DebugOutput", format, args);
   va_end(args);
   EmitLocked(s, s.outputBuffer);
 }
@@ -111,11 +117,11 @@ void DebugMgr::DebugError(const char* format, ...) {
   if (format == nullptr) return;
   va_list args;
   va_start(args, format);
-  FormatInto(s, s.errorBuffer, "DebugError", format, args);
+  FormatChannel(s, s.errorBuffer, "DebugError", format, args);
   va_end(args);
   if (s.errorsAsAsserts) {
     // Assert with a false condition and the finished text, not formatted again.
-    std::snprintf(s.assertBuffer, sizeof s.assertBuffer, "%s", s.errorBuffer);
+    CopyTerminated(s.assertBuffer, s.errorBuffer);
     EmitLocked(s, s.assertBuffer);
   } else {
     EmitLocked(s, s.errorBuffer);
@@ -128,7 +134,7 @@ void DebugMgr::Assert(unsigned char condition, const char* format, ...) {
   State& s = GetState();
   va_list args;
   va_start(args, format);
-  FormatInto(s, s.assertBuffer, "Assert", format, args);
+  FormatChannel(s, s.assertBuffer, "Assert", format, args);
   va_end(args);
   EmitLocked(s, s.assertBuffer);
 }

@@ -6,6 +6,8 @@
 // At debug level 0 (the initial setting) nothing is written at all.
 #include <cstdio>
 
+#include "sys/format.h"
+
 namespace kq {
 
 class DebugMgr {
@@ -27,21 +29,9 @@ class DebugMgr {
   // Back to the initial settings; closes an output file that was opened.
   static void ResetForTest();
 
-  static void DebugOutput(int level, const char* format, ...)
-#ifdef __GNUC__
-      __attribute__((format(printf, 2, 3)))
-#endif
-      ;
-  static void DebugError(const char* format, ...)
-#ifdef __GNUC__
-      __attribute__((format(printf, 1, 2)))
-#endif
-      ;
-  static void Assert(unsigned char condition, const char* format, ...)
-#ifdef __GNUC__
-      __attribute__((format(printf, 2, 3)))
-#endif
-      ;
+  static void DebugOutput(int level, const char* format, ...) KQ_PRINTF_FORMAT(2, 3);
+  static void DebugError(const char* format, ...) KQ_PRINTF_FORMAT(1, 2);
+  static void Assert(unsigned char condition, const char* format, ...) KQ_PRINTF_FORMAT(2, 3);
   static void EmitDebugText(const char* text);
   static void CheckCreateOutputFile();
 };

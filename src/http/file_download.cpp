@@ -1,6 +1,6 @@
 // KQHTTP::DoGetIntoFile: the resource at the object's address copied into a
-// local file, synchronously or on a thread of its own, in 4096-byte pieces
-// with progress reports to the caller's callback, which may stop it.
+// local file, in 4096-byte pieces with progress reports to the caller's
+// callback, which may stop it.
 #include <sys/timeb.h>
 
 #include <cerrno>
@@ -11,7 +11,6 @@
 
 #include "diag/debug_mgr.h"
 #include "http/kqhttp.h"
-#include "sys/scoped_handle.h"
 
 namespace kq {
 
@@ -54,8 +53,7 @@ int KQHTTP::ReportProgress(int totalSize, int bytesSoFar, int status) {
   return progressCallback(localPath.c_str(), totalSize, bytesSoFar, status, bytesPerSecond, callbackData);
 }
 
-int KQHTTP::DoGetIntoFile(const char* file, DownloadProgressCallback callback, uintptr_t data, int intervalMs,
-                          bool asynchronous, HANDLE* completionEventOut) {
+int KQHTTP::DoGetIntoFile(const char* file, DownloadProgressCallback callback, uintptr_t data, int intervalMs) {
   if (StartupFailed()) return KQHTTP_WSAStartupError;
   localPath = file != nullptr ? file : "";
   progressCallback = callback;
@@ -65,47 +63,10 @@ int KQHTTP::DoGetIntoFile(const char* file, DownloadProgressCallback callback, u
   downloadResult = KQHTTP_SUCCESS;
   fileError = 0;
 
-  if (!asynchronous) {
-    const int result = PerformFileDownload();
-    if (result != KQHTTP_SUCCESS) downloadStatus = DownloadFailed;
-    downloadResult = result;
-    return result;
-  }
-
-  ScopedHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-  if (!event) {
-    DebugMgr::DebugError("KQHTTP DoGetIntoFile: CreateEvent FAILED, lastError=%ld.\n",
-                         static_cast<long>(GetLastError()));
-  } else {
-    completionEvent = event.Get();
-    ScopedHandle thread(CreateThread(nullptr, 0, &KQHTTP::DownloadThread, this, 0, nullptr));
-    if (thread) {
-      // From here on the thread owns the object, and the caller the event.
-      if (completionEventOut != nullptr) {
-        *completionEventOut = event.Release();
-      } else {
-        DebugMgr::Assert(0, "KQHTTP DoGetIntoFile : Asynchronous caller will not save event, it will be LEAKED.\n");
-        event.Release();
-      }
-      return KQHTTP_SUCCESS;
-    }
-    completionEvent = nullptr;
-    DebugMgr::DebugError("KQHTTP DoGetIntoFile: CreateThread FAILED, lastError=%ld.\n",
-                         static_cast<long>(GetLastError()));
-  }
-  downloadStatus = DownloadFailed;
-  downloadResult = KQHTTP_Error;
-  return KQHTTP_Error;
-}
-
-DWORD WINAPI KQHTTP::DownloadThread(void* object) {
-  KQHTTP& self = *static_cast<KQHTTP*>(object);
-  const int result = self.PerformFileDownload();
-  self.downloadResult = result;
-  const HANDLE event = self.completionEvent;
-  self.completionEvent = nullptr;
-  SetEvent(event);
-  return static_cast<DWORD>(result);
+  const int result = PerformFileDownload();
+  if (result != KQHTTP_SUCCESS) downloadStatus = DownloadFailed;
+  downloadResult = result;
+  return result;
 }
 
 int KQHTTP::PerformFileDownload() {

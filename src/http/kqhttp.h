@@ -47,12 +47,12 @@ class KQHTTP {
   // Closes the connection if one is open; the next read makes a new request.
   int Close();
 
-  // Copies the resource into `localPath`. Synchronous: returns the result.
-  // Asynchronous: returns 0 once the download thread runs (or -1), stores
-  // the completion event (owned by the caller) at `completionEventOut`, and
-  // the result is in GetDownloadResult() once the event is signalled.
+  // Copies the resource into `localPath` on the calling thread and returns
+  // the result. (The setup downloads on its worker thread and shows the
+  // progress from the callback: it has no use for a download thread of its
+  // own, so none exists.)
   int DoGetIntoFile(const char* localPath, DownloadProgressCallback progressCallback, uintptr_t callbackData,
-                    int progressIntervalMs, bool asynchronous, HANDLE* completionEventOut);
+                    int progressIntervalMs);
 
   // Requests through an HTTP proxy (nothing in the setup uses one).
   void SetProxy(bool enabled, const ProxySettings& settings);
@@ -68,7 +68,6 @@ class KQHTTP {
 
  private:
   friend class SocketReceiver;
-  static DWORD WINAPI DownloadThread(void* object);
   // Whether the most recent Winsock start-up attempt failed.
   static bool StartupFailed();
 
@@ -98,7 +97,6 @@ class KQHTTP {
   int progressIntervalMs = 200;
   int downloadStatus = DownloadStarting;
   int downloadResult = 0;
-  HANDLE completionEvent = nullptr;
   std::string localPath;
   std::vector<char> headerBuffer;  // kHeaderBufferSize bytes once the first header is read
   int headerLength = 0;

@@ -32,12 +32,13 @@ std::string SystemFolder(uint32_t location) {
   return folder;
 }
 
-// Starts an installer and makes it the current child process, which the run
-// sequence then waits for; internal error at `location` when it does not start.
-void StartInstaller(const std::string& commandLine, uint32_t location) {
+// Starts an installer for the engine to keep as its current child process,
+// which the run sequence then waits for; internal error at `location` when
+// it does not start.
+ScopedHandle StartInstaller(const std::string& commandLine, uint32_t location) {
   ScopedHandle process;
   if (!StartChildProcess(commandLine, CommandLineLogging::Log, process)) RaiseInternalError(location, kErrorLaunch);
-  SetCurrentChildProcess(std::move(process));
+  return process;
 }
 
 // The package a nested data file names; empty when it cannot be read (the
@@ -74,7 +75,7 @@ void SetupEngine::RunMaintenanceInstaller() {
   const SetupCommandLine& attached = RequireCommandLine(kLocationMaintenanceInstaller);
   const std::string text = MaintenanceCommandLine(SystemFolder(kLocationMaintenanceInstaller), packageFolder,
                                                   attached.GetSetupDataFile().GetPackageName(), attached);
-  StartInstaller(text, kLocationMaintenanceInstaller);
+  currentChild = StartInstaller(text, kLocationMaintenanceInstaller);
 }
 
 bool SetupEngine::HasNestedInstall(bool* mainRestartWaits) {
@@ -141,7 +142,7 @@ void SetupEngine::RunMainInstaller(bool mainRestartWaits) {
   const std::string text =
       MainInstallerCommandLine(SystemFolder(kLocationMainInstaller), packageFolder,
                                attached.GetSetupDataFile().GetPackageName(), attached, mainRestartWaits);
-  StartInstaller(text, kLocationMainInstaller);
+  currentChild = StartInstaller(text, kLocationMainInstaller);
 }
 
 bool SetupEngine::IsNestedProductInstalled() {
@@ -173,7 +174,7 @@ bool SetupEngine::LaunchNestedInstaller() {
               JoinPath(folder, kSetupProgram).c_str(), static_cast<unsigned>(GetLastError()));
     RaiseInternalError(kLocationNestedInstaller, kErrorLaunch);
   }
-  SetCurrentChildProcess(std::move(process));
+  currentChild = std::move(process);
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "http/download_progress.h"
+#include "sys/scoped_handle.h"
 #include "msi/msi_library.h"
 #include "steps/temp_copy.h"
 #include "steps/setup_steps.h"
@@ -143,6 +144,10 @@ class SetupEngine : public SetupSteps {
   int GetPlatformId() const { return platformId; }
   MsiLibrary& GetMsiLibrary() { return msiLibrary; }
   SetupCommandLine* GetCommandLine() const { return commandLine; }
+  // The last program a step started and left for the run sequence to wait
+  // for (an installer, the redistributable, a nested setup); null before
+  // the first. The next start closes it.
+  HANDLE CurrentChildProcess() const { return currentChild.Get(); }
 
  private:
   // The command line, or an internal error at `location` when none is attached.
@@ -191,6 +196,7 @@ class SetupEngine : public SetupSteps {
   int platformId = -1;
   MsiLibrary msiLibrary;
   SetupCommandLine* commandLine = nullptr;
+  ScopedHandle currentChild;
   RunRecord runRecord;
   std::string runRecordFolder;  // the copy whose record runRecord is; empty when none is kept
 };

@@ -1,7 +1,6 @@
 #include "steps/version_number.h"
 
-#include <cstdio>
-
+#include "sys/format.h"
 #include "text/ascii_text.h"
 
 namespace kq {
@@ -41,9 +40,7 @@ int VersionNumber::Compare(const VersionNumber& other) const {
 }
 
 std::string VersionNumber::ToString() const {
-  char text[32];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", parts_[0], parts_[1], parts_[2], parts_[3]);
-  return text;
+  return Format("%u.%u.%u.%u", parts_[0], parts_[1], parts_[2], parts_[3]);
 }
 
 bool ReadVersionFromDisplayName(const std::string& displayName, VersionNumber& version) {

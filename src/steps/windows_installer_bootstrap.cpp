@@ -106,7 +106,7 @@ bool SetupEngine::LaunchInstallerProgram(const std::string& command) {
   if (InstallsEngineQuietly(attached.GetUiLevel())) text += " /Q";
   ScopedHandle process;
   if (!StartChildProcess(text, CommandLineLogging::Log, process)) return false;
-  SetCurrentChildProcess(std::move(process));
+  currentChild = std::move(process);
   return true;
 }
 
@@ -130,7 +130,7 @@ bool SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
     result = client.SetURL(address);
     if (result == KQHTTP_SUCCESS) {
       result = client.DoGetIntoFile(file.c_str(), &SetupEngine::UpdateDownloadProgress,
-                                    reinterpret_cast<uintptr_t>(ownerWindow), kProgressIntervalMs, false, nullptr);
+                                    reinterpret_cast<uintptr_t>(ownerWindow), kProgressIntervalMs);
     }
     finalAddress = client.GetURL();
     fileError = client.GetFileError();

@@ -11,13 +11,6 @@ namespace {
 
 constexpr DWORD kFiveSecondsMs = 5000;
 
-// Used by the worker thread only: the steps start the children and the run
-// sequence waits for them.
-ScopedHandle& CurrentChild() {
-  static ScopedHandle process;
-  return process;
-}
-
 void LogRebootDetectedAtOnce(DWORD waitResult) {
   SetupLogF("Reboot detected immediatedly. WaitResult = %08X", static_cast<unsigned>(waitResult));
 }
@@ -35,10 +28,6 @@ bool StartChildProcess(const std::string& commandLine, CommandLineLogging loggin
   if (logging == CommandLineLogging::Log) SetupLogF("Command Line = %s", commandLine.c_str());
   return CreateProcessFromCommandLine(commandLine, process);
 }
-
-HANDLE CurrentChildProcess() { return CurrentChild().Get(); }
-
-void SetCurrentChildProcess(ScopedHandle process) { CurrentChild() = std::move(process); }
 
 bool WaitForChildOrReboot(HANDLE process, HANDLE endSessionEvent, bool waitFiveSeconds, uint32_t* exitCode) {
   if (process != nullptr) {

@@ -31,12 +31,6 @@ enum class CommandLineLogging { Log, Silent };
 // False when the start failed, including a missing CreateProcessW (logged).
 bool StartChildProcess(const std::string& commandLine, CommandLineLogging logging, ScopedHandle& process);
 
-// The one current child process of the setup: the last installer started,
-// which the run sequence then waits for. Setting a new one closes the
-// previous handle, which nothing waits for any more.
-HANDLE CurrentChildProcess();
-void SetCurrentChildProcess(ScopedHandle process);
-
 // Waits until `process` (may be null) ends or `endSessionEvent` is set, then,
 // with `waitFiveSeconds`, up to five more seconds for the end-session event.
 // True when a reboot was detected. `exitCode` (may be null)

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "sys/format.h"
+
 namespace kq {
 
 // The setup log, "C:\SETUP.LOG", written only when KQSETUP asks for it.
@@ -22,11 +24,7 @@ void SetupLog(const char* text);
 inline void SetupLog(const std::string& text) { SetupLog(text.c_str()); }
 
 // Formats like printf, then writes the line.
-void SetupLogF(const char* format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
+void SetupLogF(const char* format, ...) KQ_PRINTF_FORMAT(1, 2);
 
 // Whether this process logs (decided once, at the first call).
 bool IsSetupLogEnabled();

@@ -62,24 +62,6 @@ class TestCommandLineAndSetupData:
         assert any(line.endswith(" - Loading setup data file: " + prefix.win_path(setup_medium) + "\\SETUP.INI")
                    for line in prefix.setup_log_lines())
 
-    def test_first_word_names_another_data_file(self, display_prefix, setup_medium):
-        prefix = display_prefix
-        (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.encode())
-        (setup_medium / "OTHER.INI").write_bytes(MINIMAL_INI.replace("product.msi", "other.msi").encode())
-        result = prefix.run([setup_medium / "SETUP.EXE", "OTHER.INI", "/i", '"C:\\My Files\\p.msi"', "/qb-",
-                             "allusers", "=", "1"])
-        fields = parsed_fields(result.stdout)
-        assert (fields["datafile"], fields["package"]) == ("OTHER.INI", "other.msi")
-        assert fields["options"] == ' /I "C:\\My Files\\p.msi" /qb- ALLUSERS=1'
-
-    def test_refused_command_line_leaves_nothing_parsed(self, display_prefix, setup_medium):
-        prefix = display_prefix
-        (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.encode())
-        result = prefix.run([setup_medium / "SETUP.EXE", "/i", "p.msi", "/t", "t.mst"])
-        fields = parsed_fields(result.stdout)
-        assert result.exit_code == 0
-        assert (fields["parsed"], fields["datafile"], fields["options"]) == ("0", "", "")
-
     def test_lower_case_package_key_ends_a_quiet_run_with_its_code_in_the_log(self, display_prefix, setup_medium):
         prefix = display_prefix
         (setup_medium / "SETUP.INI").write_bytes(MINIMAL_INI.replace("PackageName", "packagename").encode())

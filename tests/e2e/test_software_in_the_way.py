@@ -331,13 +331,6 @@ class TestUpgradeConditions:
         write_ini(disk, UpgradeConditions=[f"{base},2.0-,UPDATE"])
         assert internal_error(pfx, disk, "upgrade") == (0x8004006C, "Error Code: 0019.8004006C")
 
-    def test_a_packed_version_with_a_build_above_255(self, pfx, disk, entries):
-        """Windows Installer packs 1.2.300 as 0x0102012C: the build has 16 bits."""
-        key = entries(new_guid(), DisplayName="KQ Packed", UninstallString="x.exe", Version=0x0102012C)
-        for ranges in ("1.2.300", "1.2.200-1.2.400"):
-            write_ini(disk, UpgradeConditions=[f"{key},{ranges},LEAVE"])
-            assert run_probe(pfx, disk, "upgrade", arguments="/qn")[1] == [("upgrade", "1")], ranges
-
     def test_remove_queues_the_product_and_msiexec_removes_it(self, pfx, disk, build_msi, install):
         old = new_guid()
         install(build_msi(disk / "old.msi", old, name="KQ Demo 1.5", version="1.5.0"))

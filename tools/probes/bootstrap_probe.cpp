@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     std::printf("platform=%d\n", engine.IsPlatformQualified());
     engine.InstallWindowsInstaller();
     uint32_t exitCode = 0xFFFFFFFFu;
-    kq::WaitForChildOrReboot(kq::CurrentChildProcess(), endSession.Get(), false, &exitCode);
+    kq::WaitForChildOrReboot(engine.CurrentChildProcess(), endSession.Get(), false, &exitCode);
     std::printf("installed exit=%u\n", static_cast<unsigned>(exitCode));
     kq::RaiseSetupExitCode(0);
   });

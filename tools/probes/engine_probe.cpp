@@ -23,7 +23,7 @@ namespace {
 void WaitForInstaller(kq::SetupEngine& engine, const char* step) {
   uint32_t exitCode = 0xFFFFFFFFu;
   const int reboot =
-      kq::WaitForChildOrReboot(kq::CurrentChildProcess(), engine.GetEndSessionEvent(), false, &exitCode);
+      kq::WaitForChildOrReboot(engine.CurrentChildProcess(), engine.GetEndSessionEvent(), false, &exitCode);
   std::printf("%s=started exit=%u reboot=%d\n", step, static_cast<unsigned>(exitCode), reboot);
 }
 

@@ -4,7 +4,7 @@
 //   http_probe.exe get <url> <local file> [options]   DoGetIntoFile
 //   http_probe.exe size <url> [options]               GetDownloadFileSize
 //   http_probe.exe body <url> [options]               DoGetIntoBuffer until the end
-// Options: --async, --abort-at <n> (the n-th callback answers 201),
+// Options: --abort-at <n> (the n-th callback answers 201),
 //   --interval <ms>, --timeout <s>, --level <n> (default 20),
 //   --proxy <host> <port>, --auth <user> <password>
 // Prints "cb status=.. total=.. bytes=.. bps=.." per callback and finally
@@ -47,7 +47,6 @@ int main(int argc, char** argv) {
     localPath = argv[3];
     first = 4;
   }
-  bool asynchronous = false;
   int interval = 200;
   int timeout = 5;
   int level = 20;
@@ -56,8 +55,7 @@ int main(int argc, char** argv) {
   for (int i = first; i < argc; ++i) {
     const std::string option = argv[i];
     const bool more = i + 1 < argc;
-    if (option == "--async") asynchronous = true;
-    else if (option == "--abort-at" && more) abortAt = std::atoi(argv[++i]);
+    if (option == "--abort-at" && more) abortAt = std::atoi(argv[++i]);
     else if (option == "--interval" && more) interval = std::atoi(argv[++i]);
     else if (option == "--timeout" && more) timeout = std::atoi(argv[++i]);
     else if (option == "--level" && more) level = std::atoi(argv[++i]);
@@ -84,14 +82,7 @@ int main(int argc, char** argv) {
   int size = -1;
   long long bytes = 0;
   if (command == "get") {
-    HANDLE event = nullptr;
-    result = client.DoGetIntoFile(localPath.c_str(), &Progress, 1234, interval, asynchronous, &event);
-    if (asynchronous && result == 0) {
-      std::printf("started=1\n");
-      WaitForSingleObject(event, INFINITE);
-      CloseHandle(event);
-      result = client.GetDownloadResult();
-    }
+    result = client.DoGetIntoFile(localPath.c_str(), &Progress, 1234, interval);
   } else if (command == "size") {
     result = client.GetDownloadFileSize(&size);
   } else if (command == "body") {

@@ -174,22 +174,5 @@ TEST(ChildProcess, NtStartRetriesWithTheAnsiCodePage) {
   EXPECT_EQ(IsWindowsNT(), IsNtRun());
 }
 
-TEST(ChildProcess, CurrentChildIsReplacedByTheNextStart) {
-  ScopedHandle first;
-  ASSERT_TRUE(StartChildProcess(ChildProgram(), CommandLineLogging::Silent, first));
-  const HANDLE firstHandle = first.Get();
-  SetCurrentChildProcess(std::move(first));
-  EXPECT_EQ(CurrentChildProcess(), firstHandle);
-  EXPECT_EQ(WaitForSingleObject(CurrentChildProcess(), INFINITE), static_cast<DWORD>(WAIT_OBJECT_0));
-  ScopedHandle second;
-  ASSERT_TRUE(StartChildProcess(ChildProgram(), CommandLineLogging::Silent, second));
-  const HANDLE secondHandle = second.Get();
-  SetCurrentChildProcess(std::move(second));
-  EXPECT_EQ(CurrentChildProcess(), secondHandle);
-  WaitForSingleObject(CurrentChildProcess(), INFINITE);
-  SetCurrentChildProcess(ScopedHandle());
-  EXPECT_EQ(CurrentChildProcess(), nullptr);
-}
-
 }  // namespace
 }  // namespace kq
