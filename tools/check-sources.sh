@@ -20,6 +20,8 @@
 # - Formats use only what MSVCRT.DLL of Windows 98 and NT 4.0 knows (see
 #   sys/format.h): no %ll, %z, %j, %t, %hh or %L length, which the compiler's
 #   MSVCRT dialect check lets through.
+# - The setup checker's finding codes are spelled once, in its table of
+#   rules (src/check/rules.cpp), which also decides their severity.
 # - The unit tests are laid out as the rooms: every folder under tests/unit
 #   is a room, and every room has one.
 set -euo pipefail
@@ -102,6 +104,13 @@ if hits=$(git grep -n -E '"([^"\\]|\\.)*%[-+ #0-9.*]*(ll|z|j|t|hh|L)[a-zA-Z]' --
   echo "$hits"
   status=1
 fi
+for code in $(git grep -h -o -E '\{Rule::k[A-Za-z0-9]+, "[a-z0-9-]+"' -- src/check/rules.cpp | sed -E 's/.*"(.*)"/\1/'); do
+  if hits=$(git grep -n "\"$code\"" -- src ':!src/check/rules.cpp' | grep -v -E '^[^:]+:[0-9]+:[[:space:]]*//'); then
+    echo "FAIL: the checker's code \"$code\" is to be spelled once, in src/check/rules.cpp (name its Rule):"
+    echo "$hits"
+    status=1
+  fi
+done
 for name in $(git ls-files 'tests/unit/*/*' | cut -d/ -f3 | sort -u); do
   if ! printf '%s\n' "${rooms[@]}" | grep -q -x -- "$name"; then
     echo "FAIL: tests/unit/$name is not a room (tests live under the room of the code they test: ${rooms[*]})"

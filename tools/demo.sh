@@ -19,8 +19,9 @@
 # --timeout S       each run of the setup is ended after S seconds (300).
 # --answer-after S  a message box is invisible under Xvfb: while a run goes
 #                   on, each box is printed (caption and text) and saved as
-#                   a screenshot, and its default button is pressed after S
-#                   seconds (10).
+#                   a screenshot, and after S seconds (10) the button a
+#                   person's Enter would press is pressed and named: the
+#                   box's default, OK, or Yes on a Yes/No box.
 #
 # --help            prints this text and changes nothing.
 #
@@ -122,15 +123,15 @@ windows_path() {
   esac
 }
 
-# The meaning of an exit code, from the table under "### Exit codes" in
-# README.md: one table for the README and the demo. A row's first cell lists
+# The meaning of an exit code, from the table under "## Exit codes" in
+# docs/deployment.md: one table for the documents and the demo. A row's first cell lists
 # its codes ("2, 223, 1113, ...", "0x8004xxxx" for a family, which a row of
 # the exact code overrides); "any other" answers the rest.
 meaning() {
   local hex
   hex=$(printf '0x%08X' "$1")
   awk -v dec="$1" -v hex="$hex" '
-    /^### Exit codes/ { inside = 1; next }
+    /^#+ Exit codes/ { inside = 1; next }
     inside && /^#/ { exit }
     inside && /^\| / {
       split($0, cell, "|")
@@ -150,12 +151,13 @@ meaning() {
       if (found) exit
       if (inFamily != "") print inFamily
       else printf "other (%s): %s\n", hex, other
-    }' "$root/README.md"
+    }' "$root/docs/deployment.md"
 }
 
 # While the process `$1` runs: prints each message box it shows, saves a
-# screenshot of the screen, and presses the box's default button after
-# $answer_after seconds; nobody could answer it on the Xvfb display.
+# screenshot of the screen, and after $answer_after seconds presses the
+# button a person's Enter would (the box's default: Yes on a Yes/No box) and
+# names it; nobody could answer it on the Xvfb display.
 watch_boxes() {
   local pid=$1 count=0 seen
   while kill -0 "$pid" 2>/dev/null; do
@@ -170,7 +172,8 @@ watch_boxes() {
     fi
     echo "(pressing its default button in $answer_after s)"
     sleep "$answer_after"
-    wine "$tools_dir/answer.exe" --any default 1000 2>/dev/null | tr -d '\r' | sed -n 's/^pressed=/answered with button /p' || true
+    wine "$tools_dir/answer.exe" --any default 1000 2>/dev/null | tr -d '\r' |
+      sed -n 's/^pressed=\([0-9]*\) \(.*\)$/answered with \2 (button \1)/p' || true
   done
 }
 

@@ -479,8 +479,8 @@ void RunSequence::EndUnlessNestedProductInstalled() {
   const std::string& value = commandLine_->GetSetupDataFile().GetNestedInstall();
   if (!nestedInstall_ && value.empty()) return;
   if (engine_->IsNestedProductInstalled()) return;
-  NestedInstallValue nested;
-  ReadNestedInstall(value, nested);
+  const NestedInstallValue* read = commandLine_->GetSetupDataFile().GetNestedInstallValue();
+  const NestedInstallValue nested = read != nullptr ? *read : NestedInstallValue();
   const uint32_t code = nestedExitCode_ != 0 ? nestedExitCode_ : kExitFailure;
   if (nestedLaunched_) {
     RunLog(Format("The nested product %s is not installed after its setup ended with %u; exiting with %u",

@@ -23,8 +23,9 @@ std::string Usage(const std::string& program) {
   return "usage: " + program + " [--json | --sarif] [--strict] [--codepage N] MEDIUM_FOLDER [DATAFILE]\n" +
          "       " + program +
          " --init PACKAGE.msi\n"
-         "  Checks a SETUP.EXE medium: the setup data file (default SETUP.INI), its package,\n"
-         "  its nested setups and redistributables. Findings: FILE:LINE: SEVERITY: MESSAGE,\n"
+         "  Checks a SETUP.EXE medium: the setup data file, its package, its nested setups\n"
+         "  and redistributables. Without DATAFILE: SETUP.INI and every other setup data file\n"
+         "  of the medium (Lang\\DE.INI, ...). Findings: FILE:LINE: SEVERITY: MESSAGE,\n"
          "  then a summary on standard error.\n"
          "  --json         a JSON array of {file, line, severity, code, message}\n"
          "  --sarif        a SARIF 2.1.0 log, for code-scanning dashboards\n"
@@ -143,6 +144,8 @@ int Command::Run(int argc, char** argv) {
     dataFile = name;
   }
 
+  // A data file named is checked alone (with its nested setups).
+  options.everyDataFile = positional < 2;
   Findings findings = CheckMedium(medium, dataFile, options);
   if (output_ != Output::Text || console_.utf8) FindingsToUtf8(findings);
   if (output_ == Output::Json) {

@@ -19,48 +19,26 @@ namespace {
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-// A GUID without its braces, as a publisher copies it from a tool.
-bool IsBareGuid(const std::string& text) { return IsBracedGuid("{" + text + "}"); }
-
-// The first character of a GUID-shaped text (braces or none, dashes in
-// place) that is not a hexadecimal digit, as a letter O copied for a zero:
-// '\0' when the text is no such near GUID.
-char NonHexInGuid(const std::string& text) {
-  const bool braced = text.size() == 38 && text.front() == '{' && text.back() == '}';
-  const std::string bare = braced ? text.substr(1, 36) : text;
-  if (bare.size() != 36) return '\0';
-  char found = '\0';
-  for (size_t i = 0; i < bare.size(); ++i) {
-    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-    const char c = bare[i];
-    if (dash != (c == '-')) return '\0';
-    const bool alphanumeric = IsAsciiDigit(c) || IsAsciiLetter(c);
-    if (!dash && !alphanumeric) return '\0';
-    if (!dash && !IsHexDigit(c) && found == '\0') found = c;
-  }
-  return found;
-}
-
 // An Uninstall key name where a product code is expected: a GUID must be
 // whole, braced and hexadecimal, or the key is never found.
 void CheckUninstallKeyName(CheckedDataFile& checked, int line, const std::string& entry) {
-  const char wrong = NonHexInGuid(entry);
-  if (wrong != '\0')
-    checked.Add(line, Severity::Error, "guid-not-hex",
-                Quoted(entry) + " is not a GUID: '" + std::string(1, wrong) +
+  const GuidReading guid = ReadGuid(entry);
+  if (guid.form == GuidForm::kNonHexDigit)
+    checked.Add(line, Rule::kGuidNotHex,
+                Quoted(entry) + " is not a GUID: '" + std::string(1, guid.nonHexDigit) +
                     "' is not a hexadecimal digit (0-9, A-F), so no product is ever found under it; copy the "
                     "product code again");
-  else if (IsBareGuid(entry))
-    checked.Add(line, Severity::Error, "product-code",
+  else if (guid.form == GuidForm::kBare)
+    checked.Add(line, Rule::kProductCode,
                 "the product code " + Quoted(entry) +
                     " needs its braces: the Uninstall key of a Windows Installer product is {" + entry + "}");
-  else if (!entry.empty() && entry[0] == '{' && !IsBracedGuid(entry))
-    checked.Add(line, Severity::Error, "product-code",
+  else if (!entry.empty() && entry[0] == '{' && guid.form != GuidForm::kBraced)
+    checked.Add(line, Rule::kProductCode,
                 Quoted(entry) +
                     " is not a well-formed product code; write a GUID in braces such as "
                     "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4D}");
-  else if (!entry.empty() && !IsBracedGuid(entry))
-    checked.Add(line, Severity::Warning, "uninstall-key-name",
+  else if (!entry.empty() && guid.form != GuidForm::kBraced)
+    checked.Add(line, Rule::kUninstallKeyName,
                 Quoted(entry) +
                     " is no product code: SETUP.EXE looks for an Uninstall key of that name "
                     "(HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + entry +
@@ -86,25 +64,25 @@ void CheckUnknownNames(CheckedDataFile& checked) {
       if (known) continue;
       const std::string meant = NearMissName(line.section, KnownSections());
       if (!meant.empty()) {
-        checked.Add(line.number, Severity::Error, "misspelt-section",
+        checked.Add(line.number, Rule::kMisspeltSection,
                     "SETUP.EXE does not read a section [" + line.section + "] and silently goes on without [" +
                         meant + "] (names are case-sensitive); write [" + meant + "]");
         continue;
       }
       const std::string closest = ClosestName(line.section, KnownSections());
-      checked.Add(line.number, Severity::Warning, "unknown-section",
+      checked.Add(line.number, Rule::kUnknownSection,
                   "SETUP.EXE does not read a section [" + line.section + "]" +
                       (closest.empty() ? "; the sections it reads are " + KnownList(KnownSections())
                                        : "; write [" + closest + "]"));
     } else if (line.section == CIniFile::kUnnamedSection) {
       if (!text.empty() && text[0] != ';')
-        checked.Add(line.number, Severity::Warning, "outside-section",
+        checked.Add(line.number, Rule::kOutsideSection,
                     "this line stands before the first [section] and is not read; put it into a section or make it "
                     "a comment (;)");
     } else if (line.section == kSectionProductInformation) {
       if (!line.keyLine) {
         if (!text.empty() && text[0] != ';')
-          checked.Add(line.number, Severity::Warning, "unknown-key",
+          checked.Add(line.number, Rule::kUnknownKey,
                       "this line of [ProductInformation] is not KEY=VALUE and is not read; write KEY=VALUE");
         continue;
       }
@@ -112,14 +90,14 @@ void CheckUnknownNames(CheckedDataFile& checked) {
       for (const std::string& name : KnownInformationKeys()) known = known || name == line.key;
       const std::string meant = known ? std::string() : NearMissName(line.key, KnownInformationKeys());
       if (!meant.empty()) {
-        checked.Add(line.number, Severity::Error, "misspelt-key",
+        checked.Add(line.number, Rule::kMisspeltKey,
                     "SETUP.EXE does not read a key " + Quoted(line.key) + " and silently goes on without " + meant +
                         " (names are case-sensitive); write " + meant);
         continue;
       }
       if (!known) {
         const std::string closest = ClosestName(line.key, KnownInformationKeys());
-        checked.Add(line.number, Severity::Warning, "unknown-key",
+        checked.Add(line.number, Rule::kUnknownKey,
                     "SETUP.EXE does not read a key " + Quoted(line.key) + " (names are case-sensitive)" +
                         (closest.empty() ? "; the keys it reads are " + KnownList(KnownInformationKeys())
                                          : "; write " + closest));
@@ -128,11 +106,11 @@ void CheckUnknownNames(CheckedDataFile& checked) {
       bool seen = false;
       for (const std::string& key : seenKeys) seen = seen || key == line.key;
       if (seen)
-        checked.Add(line.number, Severity::Warning, "duplicate-key",
+        checked.Add(line.number, Rule::kDuplicateKey,
                     line.key + " is set again here; SETUP.EXE uses only the first one: remove one of them");
       seenKeys.push_back(line.key);
     } else if (!line.keyLine && !text.empty() && text[0] == ';') {
-      checked.Add(line.number, Severity::Warning, "comment-entry",
+      checked.Add(line.number, Rule::kCommentEntry,
                   "comments are not skipped in a list section: SETUP.EXE reads this line as an entry of [" +
                       line.section + "]; move the comment above the section header");
     }
@@ -145,7 +123,7 @@ void CheckCheckRegKey(CheckedDataFile& checked) {
   const int line = checked.KeyLine(kKeyCheckRegKey);
   RegistryKeyCheck check;
   if (!ReadRegistryKeyCheck(value, check)) {
-    checked.Add(line, Severity::Error, "check-reg-key",
+    checked.Add(line, Rule::kCheckRegKey,
                 "CheckRegKey cannot be split into fields (SETUP.EXE stops with " +
                     InternalErrorAt(kLocationProductRegistryKey) + "); write ROOT,SUBKEY[,VALUE]");
     return;
@@ -153,7 +131,7 @@ void CheckCheckRegKey(CheckedDataFile& checked) {
   if (ReadRegistryRoot(check.root) == RegistryRoot::Unknown) {
     const std::string upper = UpperCaseAscii(check.root);
     checked.Add(
-        line, Severity::Error, "check-reg-key",
+        line, Rule::kCheckRegKey,
         "CheckRegKey root " + Quoted(check.root) + " is not a root SETUP.EXE knows (" +
             InternalErrorAt(kLocationProductRegistryKey) + "); " +
             (ReadRegistryRoot(upper) != RegistryRoot::Unknown ? "roots are written in capitals: " + upper
@@ -161,7 +139,7 @@ void CheckCheckRegKey(CheckedDataFile& checked) {
     return;
   }
   if (check.subkey.empty())
-    checked.Add(line, Severity::Warning, "check-reg-key-root",
+    checked.Add(line, Rule::kCheckRegKeyRoot,
                 "CheckRegKey names no subkey, so the root itself always counts as present; write ROOT,SUBKEY[,VALUE]");
 }
 
@@ -175,20 +153,20 @@ void CheckPlatforms(CheckedDataFile& checked) {
   while (!rest.empty()) {
     std::string entry;
     if (!NextField(rest, entry, ",", QuoteMode::Remove)) {
-      checked.Add(line, Severity::Error, "platforms",
+      checked.Add(line, Rule::kPlatforms,
                   "Platforms cannot be split at its commas (a quote is not closed), so every Windows is refused; " +
                       std::string(kFormat));
       return;
     }
     const size_t colon = entry.find(':');
     if (colon == std::string::npos || colon == 0) {
-      checked.Add(line, Severity::Warning, "platforms-skipped",
+      checked.Add(line, Rule::kPlatformsSkipped,
                   "Platforms entry " + Quoted(entry) + " has no FAMILY: part and is skipped; " + kFormat);
       continue;
     }
     const std::string family = entry.substr(0, colon);
     if (!EqualsNoCase(family, "NT") && !EqualsNoCase(family, "9X")) {
-      checked.Add(line, Severity::Warning, "platforms-skipped",
+      checked.Add(line, Rule::kPlatformsSkipped,
                   "Platforms entry " + Quoted(entry) +
                       " names no family SETUP.EXE knows and is skipped; the "
                       "families are NT and 9X");
@@ -198,14 +176,14 @@ void CheckPlatforms(CheckedDataFile& checked) {
     for (const std::string& earlier : seen) repeated = repeated || EqualsNoCase(earlier, family);
     seen.push_back(family);
     if (repeated) {
-      checked.Add(line, Severity::Warning, "platforms-skipped",
+      checked.Add(line, Rule::kPlatformsSkipped,
                   "Platforms names the family " + family + " again in " + Quoted(entry) +
                       "; only its first entry counts: remove this one");
       continue;
     }
     PlatformRequirement requirement;
     if (FindPlatformRequirement(entry, family, requirement) == PlatformVerdict::BadNumber)
-      checked.Add(line, Severity::Error, "platforms",
+      checked.Add(line, Rule::kPlatforms,
                   "Platforms entry " + Quoted(entry) +
                       " holds a version that is not a number (SETUP.EXE stops with " +
                       InternalErrorAt(kLocationPlatform) + " on that family); " +
@@ -217,14 +195,22 @@ void CheckInformationValues(CheckedDataFile& checked) {
   const SetupDataFile& data = checked.Data();
   uint32_t parts[3] = {0, 0, 0};
   if (!data.GetMsiVersion().empty() && !ReadMsiVersion(data.GetMsiVersion(), parts))
-    checked.Add(checked.KeyLine(kKeyMsiVersion), Severity::Error, "msi-version",
-                "MsiVersion " + Quoted(data.GetMsiVersion()) +
-                    " is not a version SETUP.EXE can read (internal error); write MAJOR[.MINOR[.BUILD]], such as 2.0");
+    checked.Add(checked.KeyLine(kKeyMsiVersion), Rule::kMsiVersion,
+                "MsiVersion " + Quoted(data.GetMsiVersion()) + " is not a version SETUP.EXE can read (it stops with " +
+                    InternalErrorCodeText(kLocationInstallerVersion, kErrorTokenize) +
+                    "); write MAJOR[.MINOR[.BUILD]], such as 2.0");
+  else if (IsBeyondLastInstaller(data.GetMsiVersion()))
+    checked.Add(checked.KeyLine(kKeyMsiVersion), Rule::kMsiVersionTooNew,
+                "MsiVersion " + data.GetMsiVersion() +
+                    " is above 5.0, the last Windows Installer, so no machine has it and no redistributable brings "
+                    "it: on every machine SETUP.EXE runs the Windows Installer redistributable (from the medium or "
+                    "downloaded) and then ends with 1602, as the engine is still older, or with 1603 (message 13) "
+                    "where none can be had; write the version the package requires (--init writes it)");
 
   const std::string& allow = data.GetAllowNTServer();
   if (!allow.empty() && !ForbidsNtServer(allow) && !EqualsNoCase(allow, "YES") && !EqualsNoCase(allow, "TRUE") &&
       allow != "1")
-    checked.Add(checked.KeyLine(kKeyAllowNTServer), Severity::Warning, "allow-nt-server",
+    checked.Add(checked.KeyLine(kKeyAllowNTServer), Rule::kAllowNtServer,
                 "AllowNTServer " + Quoted(allow) +
                     " allows NT Server: only FALSE, NO or 0 refuse it; write NO to "
                     "refuse servers or YES to allow them");
@@ -241,7 +227,7 @@ void CheckInformationValues(CheckedDataFile& checked) {
   for (const Download& download : downloads) {
     HttpAddress address;
     if (!download.url.empty() && ParseHttpUrl(download.url, address) != UrlParse::Ok)
-      checked.Add(checked.KeyLine(download.urlKey), Severity::Error, "installer-url",
+      checked.Add(checked.KeyLine(download.urlKey), Rule::kInstallerUrl,
                   std::string(download.urlKey) + " " + Quoted(download.url) +
                       " is not an address the setup can download from (it speaks plain HTTP only: the systems "
                       "that need the redistributable, before Windows 7, have no TLS 1.2, which https servers "
@@ -249,7 +235,7 @@ void CheckInformationValues(CheckedDataFile& checked) {
                       "http://host[:port]/path and pin the file with " +
                       download.pinKey);
     if (!download.pin.empty() && !IsSha256Text(download.pin))
-      checked.Add(checked.KeyLine(download.pinKey), Severity::Error, "sha256",
+      checked.Add(checked.KeyLine(download.pinKey), Rule::kSha256,
                   std::string(download.pinKey) +
                       " is not 64 hexadecimal digits, so every download counts as failed; "
                       "write the file's SHA-256 (sha256sum prints it)");
@@ -262,23 +248,24 @@ void CheckNestedInstallValue(CheckedDataFile& checked) {
   const int line = checked.KeyLine(kKeyNestedInstall);
   NestedInstallValue nested;
   if (!ReadNestedInstall(value, nested)) {
-    checked.Add(line, Severity::Error, "nested-install",
-                "NestedInstall cannot be read, so SETUP.EXE skips the nested setup; write "
+    checked.Add(line, Rule::kNestedInstall,
+                "NestedInstall cannot be read, so SETUP.EXE does not run the nested setup and ends with 1603; write "
                 "PRODUCTCODE,DATAFILE [ARGUMENTS][,ONEREBOOT|NOUPDATE]");
     return;
   }
   if (!IsBracedGuid(nested.productCode))
-    checked.Add(line, Severity::Error, "nested-install",
+    checked.Add(line, Rule::kNestedInstall,
                 "NestedInstall product code " + Quoted(nested.productCode) +
                     " is not a GUID in braces; write the nested package's ProductCode, such as "
                     "{0B1C2D3E-4F5A-4B6C-9D7E-8F9A0B1C2D3E}");
   if (NestedDataFileWord(nested.arguments).empty())
-    checked.Add(line, Severity::Error, "nested-install",
-                "NestedInstall names no data file, so SETUP.EXE skips the nested setup; write "
+    checked.Add(line, Rule::kNestedInstall,
+                "NestedInstall names no data file, so SETUP.EXE does not run the nested setup and ends with 1603; "
+                "write "
                 "PRODUCTCODE,DATAFILE [ARGUMENTS][,FLAGS]");
   for (const std::string& flag : nested.flags) {
     if (!EqualsNoCase(flag, "ONEREBOOT") && !EqualsNoCase(flag, "NOUPDATE"))
-      checked.Add(line, Severity::Warning, "nested-flag",
+      checked.Add(line, Rule::kNestedFlag,
                   "NestedInstall flag " + Quoted(flag) +
                       " is not one SETUP.EXE knows and is ignored; write ONEREBOOT, "
                       "NOUPDATE or ONEREBOOT|NOUPDATE");
@@ -301,7 +288,7 @@ void CheckShutdownEntries(CheckedDataFile& checked) {
     TrimBlanks(entry);
     ShutdownEntry shutdown;
     if (!ReadShutdownEntry(entry, shutdown)) {
-      checked.Add(line->number, Severity::Error, "shutdown-entry",
+      checked.Add(line->number, Rule::kShutdownEntry,
                   "this entry names no window class, so no program is closed; write "
                   "WINDOWCLASS[,TIMEOUT[,MESSAGE[,WPARAM[,LPARAM]]]]");
       continue;
@@ -316,7 +303,7 @@ void CheckShutdownEntries(CheckedDataFile& checked) {
       NextField(before, field, ",", QuoteMode::Remove);
       int number = 0;
       if (NextNumberField(rest, number)) continue;
-      checked.Add(line->number, Severity::Warning, "shutdown-number",
+      checked.Add(line->number, Rule::kShutdownNumber,
                   std::string(name) + " " + Quoted(field) +
                       " is not a number: SETUP.EXE stops reading the entry "
                       "there and takes 0 for it and what follows; write a decimal number (TIMEOUT in milliseconds)");
@@ -336,21 +323,21 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
     const std::string& ranges = condition.ranges;
     const std::string& action = condition.action;
     if (condition.fields < 3) {
-      checked.Add(line->number, Severity::Error, "upgrade-entry",
+      checked.Add(line->number, Rule::kUpgradeEntry,
                   "this condition cannot be split into fields (" + InternalErrorAt(kLocationUpgradeConditions) +
                       "); " + std::string(kFormat));
       continue;
     }
     std::string bound;
     if (FindUnreadableVersionBound(ranges, bound)) {
-      checked.Add(line->number, Severity::Error, "upgrade-entry",
+      checked.Add(line->number, Rule::kUpgradeEntry,
                   "the version " + Quoted(bound) +
                       " in the ranges cannot be read, so the condition never matches; "
                       "write ranges such as 1.0-1.9;2.1 without blanks");
       continue;
     }
     if (ReadUpgradeAction(action) == UpgradeAction::Invalid)
-      checked.Add(line->number, Severity::Error, "upgrade-entry",
+      checked.Add(line->number, Rule::kUpgradeEntry,
                   "the action " + Quoted(action) +
                       " is neither LEAVE nor REMOVE (" + InternalErrorAt(kLocationUpgradeConditions) +
                       " when the condition matches); " +
@@ -360,7 +347,7 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
       if (text.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") == std::string::npos) continue;
       VersionNumber version;
       version.Read(text.c_str());
-      checked.Add(line->number, Severity::Warning, "version-letter",
+      checked.Add(line->number, Rule::kVersionLetter,
                   "the version " + Quoted(text) + " holds a letter, which SETUP.EXE reads as its place in the "
                   "alphabet (a is 0): " + version.ToString() + "; write it in numbers (" +
                       std::to_string(version.Major()) + ".0-" + std::to_string(version.Major()) +
@@ -369,10 +356,50 @@ void CheckUpgradeEntries(CheckedDataFile& checked) {
   }
 }
 
+// A product the medium removes (an earlier version, an upgrade's REMOVE, a
+// product in the way) that [IncompatibleAppExit] also refuses: SETUP.EXE
+// checks the refusals before it removes anything, so the removal is never
+// reached on a machine that has the product.
+void CheckRemovedAndRefused(CheckedDataFile& checked) {
+  struct Removal {
+    std::string key;
+    std::string where;
+  };
+  std::vector<Removal> removals;
+  for (const char* section : {kSectionPreviousVersionUninstall, kSectionIncompatibleAppUninstall}) {
+    for (const IniSourceLine* line : checked.Entries(section)) {
+      std::string entry = line->value;
+      TrimBlanks(entry);
+      removals.push_back({entry, "[" + std::string(section) + "] line " + std::to_string(line->number)});
+    }
+  }
+  for (const IniSourceLine* line : checked.Entries(kSectionUpgradeConditions)) {
+    std::string value = line->value;
+    TrimBlanks(value);
+    const UpgradeEntry condition = ReadUpgradeEntry(value);
+    if (condition.fields >= 3 && ReadUpgradeAction(condition.action) == UpgradeAction::Remove)
+      removals.push_back({condition.uninstallKey, "[UpgradeConditions] line " + std::to_string(line->number) +
+                                                      ", REMOVE"});
+  }
+  for (const IniSourceLine* line : checked.Entries(kSectionIncompatibleAppExit)) {
+    std::string entry = line->value;
+    TrimBlanks(entry);
+    for (const Removal& removal : removals) {
+      if (!EqualsNoCase(removal.key, entry)) continue;
+      checked.Add(line->number, Rule::kRefusesRemovedProduct,
+                  entry + " is refused here, and the medium also removes it (" + removal.where +
+                      "): SETUP.EXE checks [IncompatibleAppExit] before it removes anything, so on every machine that "
+                      "has this product the setup ends with 1603 (message 11) and the removal never comes; remove "
+                      "this entry");
+      break;
+    }
+  }
+}
+
 void CheckLaunchEntries(CheckedDataFile& checked) {
   for (const IniSourceLine* line : checked.Entries(kSectionLaunchApplications)) {
     if (line->keyLine && (line->key.find(',') != std::string::npos || IsBracedGuid(line->key))) {
-      checked.Add(line->number, Severity::Error, "launch-equals",
+      checked.Add(line->number, Rule::kLaunchEquals,
                   "this line holds '=', so SETUP.EXE reads it as KEY=VALUE, looks for a component " +
                       Quoted(line->value) + " and never starts the program; put a name and '=' in front: Launch1=" + line->key + "=" +
                       line->value);
@@ -382,12 +409,12 @@ void CheckLaunchEntries(CheckedDataFile& checked) {
     std::string arguments;
     switch (ReadPostInstallEntry(line->value, componentCode, arguments)) {
       case PostInstallEntryRead::Malformed:
-        checked.Add(line->number, Severity::Error, "launch-entry",
+        checked.Add(line->number, Rule::kLaunchEntry,
                     "this entry cannot be split into fields (SETUP.EXE stops with " +
                         InternalErrorAt(kLocationPostInstall) + "); write COMPONENTCODE,ARGUMENTS");
         continue;
       case PostInstallEntryRead::Skip:
-        checked.Add(line->number, Severity::Warning, "launch-skipped",
+        checked.Add(line->number, Rule::kLaunchSkipped,
                     "this entry names no component and is skipped; write COMPONENTCODE,ARGUMENTS");
         continue;
       case PostInstallEntryRead::Use:
@@ -395,7 +422,7 @@ void CheckLaunchEntries(CheckedDataFile& checked) {
     }
     if (!IsBracedGuid(componentCode))
       checked.Add(
-          line->number, Severity::Error, "launch-entry",
+          line->number, Rule::kLaunchEntry,
           "the component code " + Quoted(componentCode) +
               " is not a GUID in braces, so nothing is started; "
               "write the ComponentId of the program's component, such as {2D3E4F5A-6B7C-4D8E-9F0A-1B2C3D4E5F60}");
@@ -404,8 +431,8 @@ void CheckLaunchEntries(CheckedDataFile& checked) {
 
 }  // namespace
 
-void CheckedDataFile::Add(int line, Severity severity, const char* code, const std::string& message) {
-  findings_.push_back(Finding{file_, line, severity, code, message});
+void CheckedDataFile::Add(int line, Rule rule, const std::string& message) {
+  findings_.push_back(Finding{file_, line, rule, message});
 }
 
 int CheckedDataFile::KeyLine(const std::string& key) const {
@@ -433,33 +460,43 @@ std::vector<const IniSourceLine*> CheckedDataFile::Entries(const std::string& se
   return entries;
 }
 
-bool IsBracedGuid(const std::string& text) {
-  static const char kShape[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
-  if (text.size() != sizeof kShape - 1) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (kShape[i] == 'X' ? !IsHexDigit(text[i]) : text[i] != kShape[i]) return false;
+GuidReading ReadGuid(const std::string& text) {
+  const bool braced = text.size() == 38 && text.front() == '{' && text.back() == '}';
+  const std::string bare = braced ? text.substr(1, 36) : text;
+  GuidReading reading;
+  if (bare.size() != 36) return reading;
+  for (size_t i = 0; i < bare.size(); ++i) {
+    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+    const char c = bare[i];
+    if (dash != (c == '-')) return reading;
+    if (dash) continue;
+    if (!IsAsciiDigit(c) && !IsAsciiLetter(c)) return reading;
+    if (!IsHexDigit(c) && reading.nonHexDigit == '\0') reading.nonHexDigit = c;
   }
-  return true;
+  reading.form = reading.nonHexDigit != '\0' ? GuidForm::kNonHexDigit : braced ? GuidForm::kBraced : GuidForm::kBare;
+  return reading;
 }
+
+bool IsBracedGuid(const std::string& text) { return ReadGuid(text).form == GuidForm::kBraced; }
 
 bool CheckNamesAndRequiredContent(CheckedDataFile& checked) {
   const std::string sectionMissing = InternalErrorCodeText(kLocationSetupDataLoad, kErrorSectionMissing);
   CheckUnknownNames(checked);
   bool complete = true;
   if (checked.HeaderLine(kSectionProductInformation) == 0) {
-    checked.Add(0, Severity::Error, "missing-section",
+    checked.Add(0, Rule::kMissingSection,
                 "there is no [ProductInformation] section (SETUP.EXE stops with " + sectionMissing +
                     "); add it with PackageName=");
     complete = false;
   } else if (checked.KeyLine(kKeyPackageName) == 0) {
-    checked.Add(checked.HeaderLine(kSectionProductInformation), Severity::Error, "missing-key",
+    checked.Add(checked.HeaderLine(kSectionProductInformation), Rule::kMissingKey,
                 "[ProductInformation] has no PackageName (SETUP.EXE stops with " +
                     InternalErrorCodeText(kLocationSetupDataLoad, kErrorValueMissing) +
                     "); add PackageName=<the package>.msi");
     complete = false;
   }
   if (checked.HeaderLine(kSectionProductFeatures) == 0) {
-    checked.Add(0, Severity::Error, "missing-section",
+    checked.Add(0, Rule::kMissingSection,
                 "there is no [ProductFeatures] section (SETUP.EXE stops with " + sectionMissing +
                     "); add it with the package's features, one per line");
     complete = false;
@@ -475,7 +512,13 @@ void CheckValueFormats(CheckedDataFile& checked) {
   CheckProductCodeLists(checked);
   CheckShutdownEntries(checked);
   CheckUpgradeEntries(checked);
+  CheckRemovedAndRefused(checked);
   CheckLaunchEntries(checked);
+}
+
+bool IsBeyondLastInstaller(const std::string& msiVersion) {
+  uint32_t parts[3] = {0, 0, 0};
+  return !msiVersion.empty() && ReadMsiVersion(msiVersion, parts) && (parts[0] > 5 || (parts[0] == 5 && parts[1] > 0));
 }
 
 }  // namespace kq

@@ -20,7 +20,8 @@ class CheckedDataFile {
   std::vector<IniSourceLine>& Lines() { return lines_; }
   SetupDataFile& Data() { return data_; }
 
-  void Add(int line, Severity severity, const char* code, const std::string& message);
+  // A finding of `rule` at `line` (0: the file as a whole).
+  void Add(int line, Rule rule, const std::string& message);
 
   // The line of the first key line `key` in [ProductInformation]; 0 when none.
   int KeyLine(const std::string& key) const;
@@ -45,7 +46,25 @@ bool CheckNamesAndRequiredContent(CheckedDataFile& checked);
 // once SetupDataFile has read the file.
 void CheckValueFormats(CheckedDataFile& checked);
 
-// Whether `text` is a GUID in braces: {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
+// What a text meant as a product or component code is, as a publisher
+// copies one: the GUID shape is 8-4-4-4-12 digits, with or without braces.
+enum class GuidForm {
+  kBraced,       // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}: what SETUP.EXE needs
+  kBare,         // the same without its braces
+  kNonHexDigit,  // the shape, braced or not, with a letter that is no hexadecimal digit (an O for a 0)
+  kOther,        // no GUID
+};
+struct GuidReading {
+  GuidForm form = GuidForm::kOther;
+  char nonHexDigit = '\0';  // the first one, for kNonHexDigit
+};
+GuidReading ReadGuid(const std::string& text);
+
+// Whether MsiVersion names a version above 5.0, the last Windows Installer
+// (Windows 7's); the builds of 5.0 (5.0.7601) are real.
+bool IsBeyondLastInstaller(const std::string& msiVersion);
+
+// Whether `text` is a GUID in braces.
 bool IsBracedGuid(const std::string& text);
 
 }  // namespace kq

@@ -8,8 +8,6 @@ namespace kq {
 
 namespace {
 
-const char* SeverityName(Severity severity) { return severity == Severity::Error ? "error" : "warning"; }
-
 void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
   for (const char c : text) {
@@ -33,7 +31,7 @@ void AppendJsonString(std::string& out, const std::string& text) {
 std::string FormatFinding(const Finding& finding) {
   std::string text = finding.file;
   if (finding.line > 0) text += ":" + std::to_string(finding.line);
-  return text + ": " + SeverityName(finding.severity) + ": " + finding.message;
+  return text + ": " + SeverityName(finding.GetSeverity()) + ": " + finding.message;
 }
 
 std::string FindingsToJson(const Findings& findings) {
@@ -45,9 +43,9 @@ std::string FindingsToJson(const Findings& findings) {
     AppendJsonString(out, finding.file);
     out += ", \"line\": " + (finding.line > 0 ? std::to_string(finding.line) : std::string("null"));
     out += ", \"severity\": ";
-    AppendJsonString(out, SeverityName(finding.severity));
+    AppendJsonString(out, SeverityName(finding.GetSeverity()));
     out += ", \"code\": ";
-    AppendJsonString(out, finding.code);
+    AppendJsonString(out, finding.GetCode());
     out += ", \"message\": ";
     AppendJsonString(out, finding.message);
     out += "}";
@@ -58,14 +56,14 @@ std::string FindingsToJson(const Findings& findings) {
 
 bool HasError(const Findings& findings) {
   for (const Finding& finding : findings) {
-    if (finding.severity == Severity::Error) return true;
+    if (finding.GetSeverity() == Severity::kError) return true;
   }
   return false;
 }
 
 std::string FindingsSummary(const Findings& findings) {
   size_t errors = 0;
-  for (const Finding& finding : findings) errors += finding.severity == Severity::Error ? 1 : 0;
+  for (const Finding& finding : findings) errors += finding.GetSeverity() == Severity::kError ? 1 : 0;
   const size_t warnings = findings.size() - errors;
   auto count = [](size_t number, const char* word) {
     return std::to_string(number) + " " + word + (number == 1 ? "" : "s");

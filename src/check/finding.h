@@ -6,21 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "check/rules.h"
 #include "sys/internal_error_codes.h"
 
 namespace kq {
 
-enum class Severity {
-  Error,    // SETUP.EXE would fail or do the wrong thing
-  Warning,  // likely a mistake
-};
-
 struct Finding {
   std::string file;  // relative to the medium, with backslashes: "nested\SETUP.INI"
   int line = 0;      // 1-based; 0 when the finding concerns no line
-  Severity severity = Severity::Error;
-  std::string code;  // stable short identifier of the kind of finding
+  Rule rule = Rule::kLoad;  // its code and severity (check/rules.h)
   std::string message;
+
+  Severity GetSeverity() const { return Describe(rule).severity; }
+  const char* GetCode() const { return Describe(rule).code; }
 };
 
 using Findings = std::vector<Finding>;

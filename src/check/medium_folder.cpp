@@ -1,7 +1,9 @@
 #include "check/medium_folder.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "text/ascii_text.h"
 #include "text/mbcs_path.h"
 
 namespace kq {
@@ -16,6 +18,18 @@ bool MediumFolder::ReadFile(const std::string& path, std::string& bytes) {
   const bool ok = std::ferror(file) == 0;
   std::fclose(file);
   return ok;
+}
+
+bool IsIniName(const std::string& name) {
+  return name.size() > 4 && EqualsNoCase(name.substr(name.size() - 4), ".INI");
+}
+
+void SortNames(std::vector<std::string>& names) {
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const std::string upperA = UpperCaseAscii(a);
+    const std::string upperB = UpperCaseAscii(b);
+    return upperA != upperB ? upperA < upperB : a < b;
+  });
 }
 
 std::string RelativeFolder(const std::string& relative) {

@@ -4,6 +4,7 @@
 #include <wctype.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "check/medium_folder.h"
 #include "text/ansi_code_page.h"
@@ -74,7 +75,36 @@ bool FindEntry(const std::string& folder, const std::string& part, std::string& 
   return matched;
 }
 
+// The .INI files under `folder` (a file system path), named relative to the
+// medium by `prefix` ("Lang\\" in the target code page).
+void CollectIniFiles(const std::string& folder, const std::string& prefix, std::vector<std::string>& names) {
+  DIR* directory = opendir(folder.c_str());
+  if (directory == nullptr) return;
+  std::vector<std::string> entries;
+  while (const dirent* entry = readdir(directory)) entries.push_back(entry->d_name);
+  closedir(directory);
+  for (const std::string& entry : entries) {
+    std::string name;
+    if (entry.empty() || entry[0] == '.' || !Utf8ToAnsi(entry, name)) continue;
+    const std::string path = folder + "/" + entry;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) continue;
+    if (S_ISDIR(info.st_mode)) {
+      CollectIniFiles(path, prefix + name + "\\", names);
+    } else if (IsIniName(name) && !IsDirectory(path)) {
+      names.push_back(prefix + name);
+    }
+  }
+}
+
 }  // namespace
+
+std::vector<std::string> MediumFolder::IniFiles() const {
+  std::vector<std::string> names;
+  CollectIniFiles(root_, std::string(), names);
+  SortNames(names);
+  return names;
+}
 
 bool MediumFolder::Exists() const { return IsDirectory(root_); }
 

@@ -28,7 +28,7 @@ bool ReadPackage(const std::string& path, PackageFacts& facts) {
   if (database->Select("SELECT `Component`, `ComponentId`, `KeyPath` FROM `Component`", 3, components))
     database->Select("SELECT `File`, `FileName` FROM `File`", 2, files);
   for (const auto& row : components) {
-    ComponentFacts component{row[1], row[0], std::string()};
+    ComponentFacts component{row[1], row[0], row[2], std::string()};
     for (const auto& file : files) {
       if (row[2].empty() || file[0] != row[2]) continue;
       // FileName is SHORT|LONG, or one name that is both.

@@ -11,11 +11,13 @@ namespace kq {
 
 // One row of the Component table, as a publisher needs it to write
 // [LaunchApplications]: the code SETUP.EXE asks the Windows Installer about,
-// the table's key, and the long name of the key path's file ("" when the key
-// path is a registry value or a folder).
+// the table's key, its KeyPath column and the long name of the key path's
+// file ("" when the key path is a registry value, an ODBC source or, with an
+// empty KeyPath, the component's folder).
 struct ComponentFacts {
   std::string componentId;
   std::string component;
+  std::string keyPath;
   std::string keyFile;
 };
 

@@ -100,7 +100,7 @@ bool IsUtf8BeyondAscii(const std::string& text) {
 }
 
 Finding EncodingError(const std::string& file, int line, std::string message) {
-  return Finding{file, line, Severity::Error, "encoding", std::move(message)};
+  return Finding{file, line, Rule::kEncoding, std::move(message)};
 }
 
 }  // namespace
@@ -163,7 +163,7 @@ void CheckTextEncoding(const std::string& bytes, unsigned codePage, const std::s
     }
   }
   if (firstUtf8Line != 0 && allUtf8 && codePage != 65001)
-    findings.push_back(Finding{file, firstUtf8Line, Severity::Warning, "utf8-without-bom",
+    findings.push_back(Finding{file, firstUtf8Line, Rule::kUtf8WithoutBom,
                                "the file reads as UTF-8 but has no byte order mark, so SETUP.EXE takes each byte as a "
                                "character of " +
                                    page + "; save it as UTF-8 with a byte order mark"});

@@ -1,6 +1,7 @@
 #include "config/setup_command_line.h"
 
 #include "sys/internal_error.h"
+#include "sys/run_platform.h"
 #include "text/ascii_text.h"
 #include "text/next_field.h"
 
@@ -81,6 +82,7 @@ void SetupCommandLine::SetSetupFolder(const char* folder) {
 
 void SetupCommandLine::LoadDataFile(const char* name) {
   if (setupFolder_.empty() || name == nullptr || *name == '\0') {
+    RunLog("No setup data file can be loaded: the setup folder or the data file's name is empty");
     RaiseInternalError(kLocationCommandLine, kErrorPointer);
   }
   setupDataFile_.Load(setupFolder_, name, false);
@@ -93,6 +95,7 @@ void SetupCommandLine::LoadDefaultDataFile() {
 
 bool SetupCommandLine::Parse(const char* setupFolder, const char* argumentText) {
   if (setupFolder == nullptr || argumentText == nullptr || *setupFolder == '\0') {
+    RunLog("The command line cannot be read: the setup folder or the command line is missing");
     RaiseInternalError(kLocationCommandLine, kErrorPointer);
   }
   // A second Parse starts from nothing rather than adding to the first.
@@ -108,7 +111,11 @@ bool SetupCommandLine::Parse(const char* setupFolder, const char* argumentText) 
   int accepted = 0;
   while (!rest.empty()) {
     std::string token;
-    if (!NextWord(rest, token)) RaiseInternalError(kLocationCommandLine, kErrorTokenize);
+    const std::string unread = rest;
+    if (!NextWord(rest, token)) {
+      RunLog("The command line cannot be split into words: a double quote is not closed in: " + unread);
+      RaiseInternalError(kLocationCommandLine, kErrorTokenize);
+    }
     if (token.empty()) continue;
     if (!HandleArgument(accepted, token, rest)) {
       Reset();

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "config/nested_install.h"
+
 #include "ini/ini_byte_file.h"
 
 namespace kq {
@@ -39,6 +41,9 @@ class SetupDataFile {
   const std::string& GetCheckRegKey() const;
   const std::string& GetPlatforms() const;
   const std::string& GetNestedInstall() const;
+  // The NestedInstall value as read at load; null when there is none or it
+  // cannot be read (GetNestedInstall then tells what was written).
+  const NestedInstallValue* GetNestedInstallValue() const;
   const std::string& GetMsiVersion() const;
   const std::string& GetAllowNTServer() const;
   const std::string& Get9xMsiInstaller() const;
@@ -70,6 +75,8 @@ class SetupDataFile {
   std::string checkRegKey_;
   std::string msiVersion_;
   std::string nestedInstall_;
+  NestedInstallValue nestedInstallValue_;
+  bool nestedInstallRead_ = false;
   std::string packageName_;
   std::string platforms_;
   std::string allowNTServer_;

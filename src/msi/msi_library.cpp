@@ -7,6 +7,7 @@
 #include "sys/format.h"
 #include "sys/setup_log.h"
 #include "sys/wide_ansi.h"
+#include "sys/wide_ansi_files.h"
 
 namespace kq {
 
@@ -70,6 +71,18 @@ UINT CallWithWidePath(const std::string& path, Call call, bool& conversionFailed
   return call(oem.c_str());
 }
 
+// Why a package could not be opened, as far as the file itself tells.
+std::string PackageOpenFailure(const std::string& path, UINT result) {
+  if (path.empty() || path.back() == '\\') return "its path names a folder, not a file";
+  WIN32_FIND_DATAA found = {};
+  const ScopedFind file = FindFirstFileByName(path, found);
+  if (!file) return "it does not exist";
+  if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "it is a folder";
+  if (found.nFileSizeHigh == 0 && found.nFileSizeLow == 0) return "it is empty";
+  return Format("it is not a Windows Installer package, or it cannot be opened (return code %u)",
+                static_cast<unsigned>(result));
+}
+
 }  // namespace
 
 MsiLibrary::MsiLibrary() = default;
@@ -124,15 +137,20 @@ bool MsiLibrary::LoadProductInformation(const char* packagePath) {
   if (packagePath != nullptr) {
     productPackagePath = packagePath;
   } else if (productPackagePath.empty()) {
+    SetupLog("No package was named to read the product information from");
     RaiseInternalError(kLocationProductInfo, kErrorPointer);
   }
   SetupLogF("Loading product information for package '%s'", productPackagePath.c_str());
-  if (!LoadMsiDll()) return false;
+  if (!LoadMsiDll()) {
+    productInfoFailure = "MSI.DLL cannot be loaded";
+    return false;
+  }
   auto openA = LookupAs<MsiOpenDatabaseAFn>("MsiOpenDatabaseA");
   auto openW = LookupAs<MsiOpenDatabaseWFn>("MsiOpenDatabaseW");
   auto close = LookupAs<MsiCloseHandleFn>("MsiCloseHandle");
   if (openA == nullptr || openW == nullptr || close == nullptr) {
     SetupLog(kMissingEntryPoints);
+    productInfoFailure = "MSI.DLL lacks the functions that open a package";
     return false;
   }
 
@@ -154,6 +172,7 @@ bool MsiLibrary::LoadProductInformation(const char* packagePath) {
                   static_cast<unsigned>(kPathBufferChars - 1));
       }
       SetupLogF("Failed to convert filename: %s to Unicode", productPackagePath.c_str());
+      productInfoFailure = "its path cannot be converted to Unicode";
       return false;
     }
   } else {
@@ -162,57 +181,84 @@ bool MsiLibrary::LoadProductInformation(const char* packagePath) {
   if (result != ERROR_SUCCESS) {
     SetupLogF("Failed to open package '%s', return code = %d", productPackagePath.c_str(),
               static_cast<int>(result));
+    productInfoFailure = PackageOpenFailure(productPackagePath, result);
     return false;
   }
 
   if (!GetPackageProperty(database.Get(), "ProductCode", productCode))
-    RaiseInternalError(WithStep(kLocationProductInfo, 1), kErrorValueMissing);
+    RaiseMissingProperty(1, "a ProductCode property");
   if (!GetPackageProperty(database.Get(), "ShortProductName", productName) &&
       !GetPackageProperty(database.Get(), "ProductName", productName))
-    RaiseInternalError(WithStep(kLocationProductInfo, 2), kErrorValueMissing);
+    RaiseMissingProperty(2, "a ShortProductName or ProductName property");
   if (!GetPackageProperty(database.Get(), "ProductVersion", productVersion))
-    RaiseInternalError(WithStep(kLocationProductInfo, 3), kErrorValueMissing);
+    RaiseMissingProperty(3, "a ProductVersion property");
   database.Close();
+  productInfoFailure.clear();
   productInfoLoaded = true;
   return true;
 }
 
+void MsiLibrary::RaiseMissingProperty(uint32_t step, const char* what) const {
+  SetupLogF("The package '%s' has no %s, which every Windows Installer package has", productPackagePath.c_str(),
+            what);
+  RaiseInternalError(WithStep(kLocationProductInfo, step), kErrorValueMissing);
+}
+
+void MsiLibrary::RaiseProductInfoUnknown() const {
+  if (productPackagePath.empty()) {
+    SetupLog("The product information is needed before a package was named");
+  } else {
+    SetupLogF("The package '%s' cannot be read: %s; PackageName in the setup data names it",
+              productPackagePath.c_str(),
+              productInfoFailure.empty() ? "its product information was not read" : productInfoFailure.c_str());
+  }
+  RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
+}
+
 const std::string& MsiLibrary::GetProductCode() const {
-  if (!productInfoLoaded) RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
+  if (!productInfoLoaded) RaiseProductInfoUnknown();
   return productCode;
 }
 
 const std::string& MsiLibrary::GetProductName() const {
-  if (!productInfoLoaded) RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
+  if (!productInfoLoaded) RaiseProductInfoUnknown();
   return productName;
 }
 
 const std::string& MsiLibrary::GetProductVersion() const {
-  if (!productInfoLoaded) RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
+  if (!productInfoLoaded) RaiseProductInfoUnknown();
   return productVersion;
 }
 
 bool MsiLibrary::GetPackageProperty(unsigned long database, const char* name, std::string& value) {
   SetupLogF("Attempting to retrieve the value of property '%s'", name);
   value.clear();
-  if (!LoadMsiDll()) RaiseInternalError(kLocationPackageProperty, kErrorLibraryMissing);
+  if (!LoadMsiDll()) RaiseInternalError(kLocationPackageProperty, kErrorLibraryMissing);  // logged by the load
   auto openView = LookupAs<MsiDatabaseOpenViewAFn>("MsiDatabaseOpenViewA");
   auto getString = LookupAs<MsiRecordGetStringAFn>("MsiRecordGetStringA");
   auto execute = LookupAs<MsiViewExecuteFn>("MsiViewExecute");
   auto fetch = LookupAs<MsiViewFetchFn>("MsiViewFetch");
   auto close = LookupAs<MsiCloseHandleFn>("MsiCloseHandle");
   if (openView == nullptr || getString == nullptr || execute == nullptr || fetch == nullptr ||
-      close == nullptr)
+      close == nullptr) {
+    SetupLog(kMissingEntryPoints);
     RaiseInternalError(kLocationPackageProperty, kErrorLibraryMissing);
+  }
+  // Each failure below says which call failed for which property.
+  const auto fail = [&](uint32_t step, const char* call, UINT code) {
+    SetupLogF("The property '%s' cannot be read from the package '%s': %s failed with %u", name,
+              productPackagePath.c_str(), call, static_cast<unsigned>(code));
+    RaiseInternalError(WithStep(kLocationPackageProperty, step), HresultFromWin32(code));
+  };
 
   const std::string query = Format("SELECT * FROM `Property` WHERE `Property`='%s'", name);
   ScopedMsiHandle view = MsiHandleClosedBy(close);
   UINT result = openView(database, query.c_str(), view.Receive());
-  if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 1), HresultFromWin32(result));
+  if (result != ERROR_SUCCESS) fail(1, "MsiDatabaseOpenViewA", result);
   result = execute(view.Get(), 0);
   if (result != ERROR_SUCCESS) {
     view.Close();
-    RaiseInternalError(WithStep(kLocationPackageProperty, 2), HresultFromWin32(result));
+    fail(2, "MsiViewExecute", result);
   }
   ScopedMsiHandle record = MsiHandleClosedBy(close);
   result = fetch(view.Get(), record.Receive());
@@ -221,13 +267,13 @@ bool MsiLibrary::GetPackageProperty(unsigned long database, const char* name, st
     SetupLog("The requested property does not exist");
     return false;
   }
-  if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 3), HresultFromWin32(result));
+  if (result != ERROR_SUCCESS) fail(3, "MsiViewFetch", result);
 
   std::string text;
   result = ReadText([&](char* buffer, DWORD* size) { return getString(record.Get(), 2, buffer, size); },
                     static_cast<UINT>(msi::kErrorMoreData), text);
   record.Close();
-  if (result != ERROR_SUCCESS) RaiseInternalError(WithStep(kLocationPackageProperty, 4), HresultFromWin32(result));
+  if (result != ERROR_SUCCESS) fail(4, "MsiRecordGetStringA", result);
   SetupLogF("The property's value is '%s'", text.c_str());
   value = text;
   return true;
@@ -250,8 +296,7 @@ bool MsiLibrary::IsProductInstalled(const char* code) {
 }
 
 bool MsiLibrary::IsPackageProductInstalled() {
-  if (!productInfoLoaded && !LoadProductInformation(nullptr))
-    RaiseInternalError(kLocationProductInfo, kErrorUnknownName);
+  if (!productInfoLoaded && !LoadProductInformation(nullptr)) RaiseProductInfoUnknown();
   return IsProductInstalled(productCode.c_str());
 }
 

@@ -87,8 +87,15 @@ class MsiLibrary {
   Fn LookupAs(const char* entryPoint) const {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(Lookup(entryPoint)));
   }
+  // Logs that the package lacks `what`, then ends the run at sub-step
+  // `step` of the product-information location.
+  [[noreturn]] void RaiseMissingProperty(uint32_t step, const char* what) const;
+  // Logs why no product information is known (the package, and why its
+  // last reading failed), then ends the run.
+  [[noreturn]] void RaiseProductInfoUnknown() const;
 
   std::string productPackagePath;
+  std::string productInfoFailure;  // why the last LoadProductInformation failed, in words
   ScopedLibrary msiModule;
   std::string productCode;
   std::string productName;

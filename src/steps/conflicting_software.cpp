@@ -28,6 +28,19 @@ void ShowIncompatibleBlocks(HWND owner, const std::string& displayName) {
                       ProductNamePlaceholder(displayName));
 }
 
+// A field that cannot be split, in words.
+constexpr char kFieldRule[] = "a field is quoted whole or not at all, and its quotes are closed";
+
+// Logs why an [UpgradeConditions] entry cannot be used (`why`, then
+// `detail`), then ends the run.
+[[noreturn]] void RaiseBadUpgradeEntry(const std::string& entry, const char* why, const char* detail,
+                                       uint32_t hresult) {
+  SetupLogF("The [UpgradeConditions] entry \"%s\" cannot be used: %s%s; an entry is <uninstall key>,<version "
+            "ranges>,<LEAVE or REMOVE>",
+            entry.c_str(), why, detail);
+  RaiseInternalError(kLocationUpgradeConditions, hresult);
+}
+
 HKEY PredefinedKey(RegistryRoot root) {
   switch (root) {
     case RegistryRoot::ClassesRoot:
@@ -84,6 +97,13 @@ void SetupEngine::UninstallIncompatibleApplications() {
       ShowIncompatibleBlocks(ownerWindow, displayName);
       RaiseSetupExitCode(kExitFailure);
     }
+    // A MsiVersion that cannot be read ends the run at the Windows Installer
+    // check whatever is removed here, so nothing is: the run ends now, as
+    // it would there.
+    if (!IsMsiVersionReadable()) {
+      LogUnreadableMsiVersion("; no incompatible product is removed");
+      RaiseInternalError(kLocationInstallerVersion, kErrorTokenize);
+    }
     const std::vector<std::string> placeholders = ProductNamePlaceholder(displayName);
     do {
       if (ShowSoftwareMessage(ownerWindow, kMsgUninstallIncompatible, kMsgWarning, MB_YESNO | MB_ICONWARNING,
@@ -105,16 +125,19 @@ void SetupEngine::CheckUpgradeConditions() {
   for (size_t i = 0; i < conditions.size(); ++i) {
     const UpgradeEntry condition = ReadUpgradeEntry(conditions[i]);
     const std::string& entry = condition.uninstallKey;
-    if (condition.fields < 1) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
+    if (condition.fields < 1)
+      RaiseBadUpgradeEntry(conditions[i], "its uninstall key cannot be split: ", kFieldRule, kErrorTokenize);
     std::string displayName;
     std::string command;
     if (!GetUninstallCommand(entry.c_str(), displayName, command)) continue;
-    if (condition.fields < 2) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
+    if (condition.fields < 2)
+      RaiseBadUpgradeEntry(conditions[i], "its version ranges cannot be split: ", kFieldRule, kErrorTokenize);
     // A product without version information compares as 0.0.0.0.
     VersionNumber installed;
     GetInstalledVersion(entry.c_str(), installed);
     if (!IsVersionInRanges(installed, condition.ranges)) continue;
-    if (condition.fields < 3) RaiseInternalError(kLocationUpgradeConditions, kErrorTokenize);
+    if (condition.fields < 3)
+      RaiseBadUpgradeEntry(conditions[i], "its action cannot be split: ", kFieldRule, kErrorTokenize);
     switch (ReadUpgradeAction(condition.action)) {
       case UpgradeAction::Leave:
         break;
@@ -126,7 +149,8 @@ void SetupEngine::CheckUpgradeConditions() {
         SaveRunRecord();
         break;
       case UpgradeAction::Invalid:
-        RaiseInternalError(kLocationUpgradeConditions, kErrorUnknownName);
+        RaiseBadUpgradeEntry(conditions[i], "its action is neither LEAVE nor REMOVE: ", condition.action.c_str(),
+                             kErrorUnknownName);
     }
     met = true;
   }
@@ -155,9 +179,18 @@ bool SetupEngine::HasProductRegistryKey() {
   const std::string& value = attached.GetSetupDataFile().GetCheckRegKey();
   if (value.empty()) return true;
   RegistryKeyCheck check;
-  if (!ReadRegistryKeyCheck(value, check)) RaiseInternalError(kLocationProductRegistryKey, kErrorTokenize);
+  if (!ReadRegistryKeyCheck(value, check)) {
+    SetupLogF("CheckRegKey=%s in %s cannot be read: %s; it is <root>,<subkey>[,<value name>]", value.c_str(),
+              attached.GetDataFileName().c_str(), kFieldRule);
+    RaiseInternalError(kLocationProductRegistryKey, kErrorTokenize);
+  }
   const HKEY root = PredefinedKey(ReadRegistryRoot(check.root));
-  if (root == nullptr) RaiseInternalError(kLocationProductRegistryKey, kErrorUnknownName);
+  if (root == nullptr) {
+    SetupLogF("CheckRegKey=%s in %s names the root \"%s\": it is one of HKLM, HKCU, HKCR, HKCC, HKU or their "
+              "long names such as HKEY_LOCAL_MACHINE, in capitals",
+              value.c_str(), attached.GetDataFileName().c_str(), check.root.c_str());
+    RaiseInternalError(kLocationProductRegistryKey, kErrorUnknownName);
+  }
 
   // Own view first; a 64-bit product's keys are only in the 64-bit view.
   for (REGSAM access : ReadAccessByView()) {

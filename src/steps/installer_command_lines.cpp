@@ -39,25 +39,6 @@ std::string MainInstallerCommandLine(const std::string& systemFolder, const std:
   return text;
 }
 
-bool ReadNestedInstall(const std::string& value, NestedInstallValue& nested) {
-  nested = NestedInstallValue();
-  std::string rest = value;
-  if (!NextField(rest, nested.productCode, ",", QuoteMode::Remove)) return false;
-  // The arguments keep their quotes: they are handed on as a command line,
-  // where a quoted data file may hold blanks ("Acme Tools\SETUP.INI" /qb).
-  if (!NextField(rest, nested.arguments, ",", QuoteMode::Keep)) return false;
-  std::string flags;
-  if (!NextField(rest, flags, ",", QuoteMode::Remove)) return true;
-  std::string flag;
-  while (!flags.empty()) {
-    if (!NextField(flags, flag, "|", QuoteMode::Remove)) break;
-    nested.flags.push_back(flag);
-    if (EqualsNoCase(flag, "ONEREBOOT")) nested.oneReboot = true;
-    if (EqualsNoCase(flag, "NOUPDATE")) nested.noUpdate = true;
-  }
-  return true;
-}
-
 std::string NestedDataFileWord(const std::string& arguments) {
   std::string rest = arguments;
   std::string word;

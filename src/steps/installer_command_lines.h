@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "config/nested_install.h"
+
 namespace kq {
 
 class SetupCommandLine;
@@ -28,19 +30,6 @@ std::string MaintenanceCommandLine(const std::string& systemFolder, const std::s
 std::string MainInstallerCommandLine(const std::string& systemFolder, const std::string& packageFolder,
                                      const std::string& packageName, const SetupCommandLine& commandLine,
                                      bool mainRestartWaits);
-
-// The NestedInstall value: PRODUCTCODE,ARGUMENTS,FLAGS.
-struct NestedInstallValue {
-  std::string productCode;
-  std::string arguments;  // as written, quotes kept: the data file, then more setup arguments
-  bool oneReboot = false;
-  bool noUpdate = false;
-  std::vector<std::string> flags;  // every flag as written, known or not
-};
-
-// False when the product code or the arguments cannot be read; flags that
-// cannot be split end the flag list.
-bool ReadNestedInstall(const std::string& value, NestedInstallValue& nested);
 
 // The first blank-separated word of the nested arguments without its
 // quotes: the setup data file that must exist in the setup folder.

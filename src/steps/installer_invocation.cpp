@@ -28,7 +28,12 @@ namespace {
 // when it cannot be read.
 std::string SystemFolder(uint32_t location) {
   std::string folder = SystemFolderPath();
-  if (folder.empty()) RaiseInternalError(location, HresultFromWin32(GetLastError()));
+  if (folder.empty()) {
+    const DWORD error = GetLastError();
+    SetupLogF("The system folder, where MSIEXEC is, cannot be found, Error code = 0x%08X",
+              static_cast<unsigned>(error));
+    RaiseInternalError(location, HresultFromWin32(error));
+  }
   return folder;
 }
 
@@ -37,7 +42,10 @@ std::string SystemFolder(uint32_t location) {
 // it does not start.
 ScopedHandle StartInstaller(const std::string& commandLine, uint32_t location) {
   ScopedHandle process;
-  if (!StartChildProcess(commandLine, CommandLineLogging::Log, process)) RaiseInternalError(location, kErrorLaunch);
+  if (!StartChildProcess(commandLine, CommandLineLogging::Log, process)) {
+    SetupLogF("The installer cannot be started, Error code = 0x%08X", static_cast<unsigned>(GetLastError()));
+    RaiseInternalError(location, kErrorLaunch);
+  }
   return process;
 }
 
@@ -82,18 +90,21 @@ bool SetupEngine::HasNestedInstall(bool* mainRestartWaits) {
   SetupLog("Checking if a nested install is included");
   if (mainRestartWaits != nullptr) *mainRestartWaits = false;
   const SetupCommandLine& attached = RequireCommandLine(kLocationHasNestedInstall);
-  const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
-  if (value.empty()) return false;
-  NestedInstallValue nested;
-  if (!ReadNestedInstall(value, nested)) {
-    SetupLogF("NestedInstall cannot be read, so the nested setup does not run: %s", value.c_str());
-    return false;
-  }
-  if (msiLibrary.IsProductInstalled(nested.productCode.c_str()) && nested.noUpdate) return false;
-  if (!HasNestedDataFile(nested.arguments)) return false;
+  const NestedInstallValue* nested = ReadableNestedInstall(attached);
+  if (nested == nullptr) return false;
+  if (msiLibrary.IsProductInstalled(nested->productCode.c_str()) && nested->noUpdate) return false;
+  if (!HasNestedDataFile(nested->arguments)) return false;
 
-  if (mainRestartWaits != nullptr) *mainRestartWaits = AreRebootsSuppressed(attached, nested.oneReboot);
+  if (mainRestartWaits != nullptr) *mainRestartWaits = AreRebootsSuppressed(attached, nested->oneReboot);
   return true;
+}
+
+const NestedInstallValue* SetupEngine::ReadableNestedInstall(const SetupCommandLine& attached) const {
+  const SetupDataFile& data = attached.GetSetupDataFile();
+  const NestedInstallValue* nested = data.GetNestedInstallValue();
+  if (nested == nullptr && !data.GetNestedInstall().empty())
+    SetupLogF("NestedInstall cannot be read, so the nested setup does not run: %s", data.GetNestedInstall().c_str());
+  return nested;
 }
 
 bool SetupEngine::HasNestedDataFile(const std::string& arguments) const {
@@ -146,29 +157,23 @@ void SetupEngine::RunMainInstaller(bool mainRestartWaits) {
 }
 
 bool SetupEngine::IsNestedProductInstalled() {
-  const SetupCommandLine& attached = RequireCommandLine(kLocationHasNestedInstall);
-  NestedInstallValue nested;
-  if (!ReadNestedInstall(attached.GetSetupDataFile().GetNestedInstall(), nested)) return false;
-  return msiLibrary.IsProductInstalled(nested.productCode.c_str());
+  const NestedInstallValue* nested =
+      RequireCommandLine(kLocationHasNestedInstall).GetSetupDataFile().GetNestedInstallValue();
+  return nested != nullptr && msiLibrary.IsProductInstalled(nested->productCode.c_str());
 }
 
 bool SetupEngine::LaunchNestedInstaller() {
   SetupLog("Launching Nested installer");
   const SetupCommandLine& attached = RequireCommandLine(kLocationNestedInstaller);
-  const std::string& value = attached.GetSetupDataFile().GetNestedInstall();
-  if (value.empty()) return false;
-  NestedInstallValue nested;
-  if (!ReadNestedInstall(value, nested)) {
-    SetupLogF("NestedInstall cannot be read, so the nested setup does not run: %s", value.c_str());
-    return false;
-  }
+  const NestedInstallValue* nested = ReadableNestedInstall(attached);
+  if (nested == nullptr) return false;
   // Without its data file the nested SETUP.EXE would run the default one.
-  if (!HasNestedDataFile(nested.arguments)) return false;
+  if (!HasNestedDataFile(nested->arguments)) return false;
   // Windows Installer keeps the folder a package is installed from as its
   // source: the medium lasts, the temporary copy is deleted at the end.
-  const std::string folder = NestedSetupFolder(NestedDataFileWord(nested.arguments));
+  const std::string folder = NestedSetupFolder(NestedDataFileWord(nested->arguments));
   ScopedHandle process;
-  if (!StartChildProcess(NestedInstallerCommandLine(folder, attached, nested.arguments), CommandLineLogging::Log,
+  if (!StartChildProcess(NestedInstallerCommandLine(folder, attached, nested->arguments), CommandLineLogging::Log,
                          process)) {
     SetupLogF("The nested setup \"%s\" cannot be started, Error code = 0x%08X",
               JoinPath(folder, kSetupProgram).c_str(), static_cast<unsigned>(GetLastError()));
@@ -188,6 +193,9 @@ void SetupEngine::LaunchPostInstallApplications() {
       case PostInstallEntryRead::Skip:
         continue;
       case PostInstallEntryRead::Malformed:
+        SetupLogF("The [LaunchApplications] entry \"%s\" cannot be read: a double quote is not closed, or quoted "
+                  "and unquoted text are mixed in one field; an entry is <component code>,<arguments>",
+                  entry.c_str());
         RaiseInternalError(kLocationPostInstall, kErrorInvalidArgument);
       case PostInstallEntryRead::Use:
         break;

@@ -68,8 +68,11 @@ bool SetupEngine::IsPlatformQualified() {
     // Windows 9x and NT 4.0 before Service Pack 6 know only the plain record.
     version = OSVERSIONINFOEXA();
     version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version)))
-      RaiseInternalError(kLocationPlatform, HresultFromWin32(GetLastError()));
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
+      const DWORD error = GetLastError();
+      SetupLogF("The version of Windows cannot be read, Error code = 0x%08X", static_cast<unsigned>(error));
+      RaiseInternalError(kLocationPlatform, HresultFromWin32(error));
+    }
   }
 
   platformId = static_cast<int>(version.dwPlatformId);
@@ -94,6 +97,8 @@ bool SetupEngine::IsPlatformQualified() {
       break;
     }
     default:
+      SetupLogF("Windows reports the platform %u, which is neither Windows 9x (1) nor NT (2)",
+                static_cast<unsigned>(version.dwPlatformId));
       RaiseInternalError(kLocationPlatform, kErrorUnknownName);
   }
 
@@ -110,6 +115,11 @@ bool SetupEngine::IsPlatformQualified() {
     case PlatformVerdict::Qualifies:
       return true;
     case PlatformVerdict::BadNumber:
+      SetupLogF("Platforms=%s in %s cannot be read: a version in its %s entry, or the service pack \"%s\" this "
+                "Windows reports, is not a number; an entry is <9X or NT>:<major>[.<minor>][:<service pack>"
+                "[.<minor>]], such as NT:5.1:2",
+                data.GetPlatforms().c_str(), attached.GetDataFileName().c_str(), family.c_str(),
+                running.csdVersion.c_str());
       RaiseInternalError(kLocationPlatform, kErrorTokenize);
     case PlatformVerdict::Unsupported:
       break;
@@ -118,17 +128,39 @@ bool SetupEngine::IsPlatformQualified() {
   return false;
 }
 
+SetupEngine::InstallerState SetupEngine::ReadInstallerState() {
+  const SetupCommandLine& attached = RequireCommandLine(kLocationInstallerVersion);
+  DLLVERSIONINFO installed = {};
+  if (!msiLibrary.GetMsiDllVersion(&installed)) return InstallerState::kOutdated;
+  const std::string& wanted = attached.GetSetupDataFile().GetMsiVersion();
+  if (wanted.empty()) return InstallerState::kCurrent;
+  uint32_t required[3] = {};
+  if (!ReadMsiVersion(wanted, required)) return InstallerState::kRequirementUnreadable;
+  const uint32_t present[3] = {installed.dwMajorVersion, installed.dwMinorVersion, installed.dwBuildNumber};
+  return IsVersionAtLeast(present, required) ? InstallerState::kCurrent : InstallerState::kOutdated;
+}
+
+bool SetupEngine::IsMsiVersionReadable() const {
+  const std::string& wanted = RequireCommandLine(kLocationInstallerVersion).GetSetupDataFile().GetMsiVersion();
+  uint32_t required[3] = {};
+  return wanted.empty() || ReadMsiVersion(wanted, required);
+}
+
+void SetupEngine::LogUnreadableMsiVersion(const char* consequence) const {
+  const SetupCommandLine& attached = RequireCommandLine(kLocationInstallerVersion);
+  SetupLogF("MsiVersion=%s in %s cannot be read: a version is numbers separated by dots, such as 3.1 or "
+            "4.5.6362%s",
+            attached.GetSetupDataFile().GetMsiVersion().c_str(), attached.GetDataFileName().c_str(), consequence);
+}
+
 bool SetupEngine::IsInstallerVersionCurrent() {
   SetupLog("Checking if the Windows Installer is the correct version");
-  SetupCommandLine& attached = RequireCommandLine(kLocationInstallerVersion);
-  DLLVERSIONINFO installed = {};
-  if (!msiLibrary.GetMsiDllVersion(&installed)) return false;
-  const std::string& wanted = attached.GetSetupDataFile().GetMsiVersion();
-  if (wanted.empty()) return true;
-  uint32_t required[3] = {};
-  if (!ReadMsiVersion(wanted, required)) RaiseInternalError(kLocationInstallerVersion, kErrorTokenize);
-  const uint32_t present[3] = {installed.dwMajorVersion, installed.dwMinorVersion, installed.dwBuildNumber};
-  return IsVersionAtLeast(present, required);
+  const InstallerState state = ReadInstallerState();
+  if (state == InstallerState::kRequirementUnreadable) {
+    LogUnreadableMsiVersion("");
+    RaiseInternalError(kLocationInstallerVersion, kErrorTokenize);
+  }
+  return state == InstallerState::kCurrent;
 }
 
 bool SetupEngine::HasInstallPrivileges() {

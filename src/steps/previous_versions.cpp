@@ -31,6 +31,7 @@ bool SetupEngine::UninstallPreviousVersions() {
     // cannot name the new product: the run sequence asks again later.
     if (!msiLibrary.LoadProductInformation(package.c_str())) return false;
     if (IsOwnProduct(entry)) continue;
+    if (!IsInstallerReadyForRemovals()) return false;
     RemovePreviousProduct(entry, displayName, command, silent);
   }
 
@@ -40,6 +41,7 @@ bool SetupEngine::UninstallPreviousVersions() {
   std::string displayName;
   std::string command;
   if (!GetUninstallCommand(entry.c_str(), displayName, command)) return true;
+  if (!IsInstallerReadyForRemovals()) return false;
   RemovePreviousProduct(entry, displayName, command, silent);
   return true;
 }
@@ -81,6 +83,22 @@ void SetupEngine::RemovePreviousProduct(const std::string& entry, std::string di
       RaiseSetupExitCode(kExitUserExit);
     if (!RemoveApplication(command.c_str())) RaiseSetupExitCode(kExitUserExit);
   } while (GetUninstallCommand(entry.c_str(), displayName, command));
+}
+
+bool SetupEngine::IsInstallerReadyForRemovals() {
+  // An earlier version removed for a package whose engine this machine
+  // cannot get (a MsiVersion no redistributable reaches, or one that cannot
+  // even be read) would leave it with neither version. So removals wait
+  // for the run sequence's Windows Installer check, after which it asks
+  // again.
+  if (!IsMsiVersionReadable()) {
+    LogUnreadableMsiVersion("; no earlier version is removed");
+    return false;
+  }
+  if (ReadInstallerState() == InstallerState::kCurrent) return true;
+  SetupLog("The Windows Installer this package needs is not there yet; earlier versions are removed only after "
+           "the Windows Installer check");
+  return false;
 }
 
 }  // namespace kq

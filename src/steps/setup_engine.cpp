@@ -1,6 +1,7 @@
 #include "steps/setup_engine.h"
 
 #include "sys/internal_error.h"
+#include "sys/setup_log.h"
 #include "config/setup_command_line.h"
 #include "text/mbcs_path.h"
 #include "sys/wide_ansi.h"
@@ -24,8 +25,9 @@ void SetupEngine::SetCommandLine(SetupCommandLine* attached) {
 }
 
 SetupCommandLine& SetupEngine::RequireCommandLine(uint32_t location) const {
-  if (commandLine == nullptr) RaiseInternalError(location, kErrorPointer);
-  return *commandLine;
+  if (commandLine != nullptr) return *commandLine;
+  SetupLog("A step of the setup ran before the command line was read");
+  RaiseInternalError(location, kErrorPointer);
 }
 
 bool SetupEngine::LoadProductInformation(const std::string& packagePath) {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "config/nested_install.h"
 #include "http/download_progress.h"
 #include "sys/scoped_handle.h"
 #include "msi/msi_library.h"
@@ -124,7 +125,10 @@ class SetupEngine : public SetupSteps {
   void ShutDownApplications() override;
   bool HasProductRegistryKey() override;
   // Removes the PreviousVersionUninstall products, then this package's
-  // product when another build of it is installed (message 10).
+  // product when another build of it is installed (message 10). Nothing is
+  // removed while the Windows Installer is older than MsiVersion, or
+  // MsiVersion cannot be read: false then, for the run sequence to ask
+  // again after its Windows Installer check.
   bool UninstallPreviousVersions() override;
 
   // True when no window of the entry's class remains; false when one does
@@ -173,6 +177,9 @@ class SetupEngine : public SetupSteps {
   // Whether the nested setup's data file (the first word of its arguments)
   // is in setupFolder; logs the path and the error when it is not.
   bool HasNestedDataFile(const std::string& arguments) const;
+  // The data file's NestedInstall value; null when there is none, or (said
+  // in the log) when it cannot be read.
+  const NestedInstallValue* ReadableNestedInstall(const SetupCommandLine& attached) const;
   // The folder the nested setup starts from: the medium of a run that works
   // from a temporary copy while the medium's SETUP.EXE, the nested data file
   // and the nested package are the same bytes as the copy's, else
@@ -185,6 +192,18 @@ class SetupEngine : public SetupSteps {
   // is never removed as an earlier version (logged); false while the
   // package cannot be read.
   bool IsOwnProduct(const std::string& entry);
+  // The Windows Installer against MsiVersion; logs only what MSI.DLL's
+  // version query logs.
+  enum class InstallerState { kCurrent, kOutdated, kRequirementUnreadable };
+  InstallerState ReadInstallerState();
+  // MsiVersion is empty or can be read, whatever the engine.
+  bool IsMsiVersionReadable() const;
+  // Says which MsiVersion of which data file cannot be read and how one is
+  // written, then `consequence`.
+  void LogUnreadableMsiVersion(const char* consequence) const;
+  // Whether earlier versions may be removed now: MsiVersion can be read and
+  // the Windows Installer is current (logged when not).
+  bool IsInstallerReadyForRemovals();
   // Asks (or, silently, decides) and removes one found previous product.
   void RemovePreviousProduct(const std::string& entry, std::string displayName, std::string command,
                              bool silent);

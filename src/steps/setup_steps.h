@@ -46,9 +46,10 @@ class SetupSteps {
   // cannot be read.
   virtual bool LoadProductInformation(const std::string& packagePath) = 0;
   // PreviousVersionUninstall and other builds of this product: true when
-  // done; false when the package could not be read while a listed product
-  // waited (try again once the engine is current). Ends the run as
-  // UninstallIncompatibleApplications does.
+  // done; false when a product waited while the package could not be read
+  // or the engine was not yet current (try again once the engine is
+  // current): nothing is removed before the engine can be had. Ends the run
+  // as UninstallIncompatibleApplications does.
   virtual bool UninstallPreviousVersions() = 0;
 
   // --- The Windows Installer engine ------------------------------------------

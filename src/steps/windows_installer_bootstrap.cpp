@@ -78,7 +78,12 @@ void SetupEngine::InstallWindowsInstaller() {
   // The redistributable replaces MSI.DLL, which must not be held open here.
   msiLibrary.UnloadMsiDll();
   const std::string medium = MediumInstallerCommandLine(platformId, setupFolder);
-  if (medium.empty()) RaiseInternalError(kLocationInstallWindowsInstaller, kErrorUnknownName);
+  if (medium.empty()) {
+    SetupLogF("No Windows Installer redistributable is known for the platform %d, which is neither Windows 9x (1) "
+              "nor NT (2)",
+              platformId);
+    RaiseInternalError(kLocationInstallWindowsInstaller, kErrorUnknownName);
+  }
   if (LaunchInstallerProgram(medium)) return;
 
   std::string downloaded;
@@ -95,8 +100,13 @@ void SetupEngine::InstallWindowsInstaller() {
   // Quoted: a temporary folder with blanks in its name must not let the
   // system try "C:\Documents.exe" first.
   const int started = LaunchInstallerProgram("\"" + downloaded + "\"");
+  const DWORD error = GetLastError();
   LogForDeletion(downloaded);
-  if (!started) RaiseInternalError(kLocationInstallWindowsInstaller, kErrorLaunch);
+  if (!started) {
+    SetupLogF("The downloaded Windows Installer \"%s\" cannot be started, Error code = 0x%08X: %s",
+              downloaded.c_str(), static_cast<unsigned>(error), SystemErrorText(error).c_str());
+    RaiseInternalError(kLocationInstallWindowsInstaller, kErrorLaunch);
+  }
 }
 
 bool SetupEngine::LaunchInstallerProgram(const std::string& command) {

@@ -32,11 +32,15 @@ bool DecideFromEnvironment() {
   return LogSwitchRequested(value.c_str());
 }
 
-std::string TimeStamp() {
+// The local time, then this process's id: setups that append to one file
+// at the same time (a nested setup and its parent, a second start, a run
+// the resume shortcut started) are told apart line by line. The text after
+// " - " is the caller's alone.
+std::string LinePrefix() {
   SYSTEMTIME now;
   GetLocalTime(&now);
-  return Format("%02u/%02u/%02u %02u:%02u:%02u", now.wMonth, now.wDay, now.wYear % 100u,
-                now.wHour, now.wMinute, now.wSecond);
+  return Format("%02u/%02u/%02u %02u:%02u:%02u [%u] - ", now.wMonth, now.wDay, now.wYear % 100u,
+                now.wHour, now.wMinute, now.wSecond, static_cast<unsigned>(GetCurrentProcessId()));
 }
 
 ScopedFile OpenForAppending(const std::string& path) {
@@ -58,6 +62,7 @@ void AppendLine(const ScopedFile& file, const std::string& line) {
 struct LogDestination {
   std::string path = kSetupLogPath;
   bool choosing = false;
+  bool started = false;  // the process's first line, which names it, is written
 };
 
 LogDestination& Destination() {
@@ -75,7 +80,7 @@ ScopedFile SwitchToTempFolder(LogDestination& destination) {
   destination.path = temp.empty() ? std::string() : temp + kSetupLogFileName;
   ScopedFile file = OpenForAppending(destination.path);
   if (file) {
-    AppendLine(file, TimeStamp() + " - " +
+    AppendLine(file, LinePrefix() +
                          Format("%s cannot be written (error %u); logging here", kSetupLogPath,
                                 static_cast<unsigned>(error)) +
                          "\r\n");
@@ -94,7 +99,8 @@ bool IsSetupLogEnabled() {
 
 void SetupLog(const char* text) {
   if (text == nullptr || !IsSetupLogEnabled()) return;
-  const std::string line = TimeStamp() + " - " + text + "\r\n";
+  const std::string prefix = LinePrefix();
+  std::string line = prefix + text + "\r\n";
   if (line.size() > MAXDWORD) return;
 
   AutoLock hold(LogLock());
@@ -105,6 +111,13 @@ void SetupLog(const char* text) {
     file = SwitchToTempFolder(destination);
   }
   if (!file) return;
+  // A run's first line says where its lines begin, in the same write as
+  // the line that follows it.
+  if (!destination.started) {
+    line.insert(0, prefix + Format("Setup process %u started", static_cast<unsigned>(GetCurrentProcessId())) +
+                       "\r\n");
+    destination.started = true;
+  }
   AppendLine(file, line);
 }
 

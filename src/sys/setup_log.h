@@ -18,8 +18,10 @@ namespace kq {
 constexpr const char kSetupLogPath[] = "C:\\SETUP.LOG";
 constexpr const char kSetupLogFileName[] = "SETUP.LOG";
 
-// Appends one time-stamped line. Never fails towards the caller; a null text
-// writes nothing, an empty text writes only the time stamp and " - ".
+// Appends one line: "MM/DD/YY HH:MM:SS [<process id>] - <text>". Never fails
+// towards the caller; a null text writes nothing, an empty text writes only
+// the prefix. A process's first line is "Setup process <id> started", so
+// that the runs appended to one file can be told apart.
 void SetupLog(const char* text);
 inline void SetupLog(const std::string& text) { SetupLog(text.c_str()); }
 

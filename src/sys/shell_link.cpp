@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "sys/com_ptr.h"
+#include "sys/format.h"
 #include "sys/internal_error.h"
 #include "sys/run_platform.h"
 #include "sys/wide_ansi.h"
@@ -59,6 +60,34 @@ bool FileExists(HWND owner, const std::string& path) {
 }  // namespace
 
 void ShowShortcutErrorBox(HWND owner, uint32_t location, uint32_t error) {
+  struct Step {
+    uint32_t location;
+    const char* failed;
+  };
+  static const Step kSteps[] = {
+      {kLocationShortcutStartupFolder, "the Startup folder cannot be found"},
+      {kLocationShortcutShellAllocator, "the shell's memory allocator cannot be had"},
+      {kLocationShortcutCreateObject, "the shell's link object cannot be created"},
+      {kLocationShortcutCreateFileInterface, "the link object's file interface cannot be had"},
+      {kLocationShortcutSetPath, "its program cannot be set"},
+      {kLocationShortcutSetArguments, "its arguments cannot be set"},
+      {kLocationShortcutSetDescription, "its description cannot be set"},
+      {kLocationShortcutSave, "it cannot be saved"},
+      {kLocationShortcutReadObject, "the shell's link object cannot be created to read it"},
+      {kLocationShortcutReadFileInterface, "the link object's file interface cannot be had to read it"},
+      {kLocationShortcutResolve, "it cannot be resolved"},
+      {kLocationShortcutGetPath, "its program cannot be read"},
+      {kLocationShortcutGetArguments, "its arguments cannot be read"},
+      {kLocationShortcutGetDescription, "its description cannot be read"},
+      {kLocationShortcutFindFunction, "FindFirstFileW is missing from KERNEL32.DLL"},
+  };
+  const char* failed = "it cannot be written or read";
+  for (const Step& step : kSteps) {
+    if (step.location == location) failed = step.failed;
+  }
+  RunLog(Format("The resume shortcut in the Startup folder: %s (%08X); without it the setup cannot go on by itself "
+                "after a restart",
+                failed, static_cast<unsigned>(error)));
   ShowInternalErrorBox(owner, location, error);
 }
 

@@ -53,7 +53,11 @@ std::string GetProgramPath(ModulePathCaller caller) {
   if (!IsWindowsNT()) {
     char buffer[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::string();
+    if (length == 0 || length >= MAX_PATH) {
+      SetupLogF("The program's own path cannot be read, or is longer than %u characters",
+                static_cast<unsigned>(MAX_PATH - 1));
+      return std::string();
+    }
     return std::string(buffer, length);
   }
   auto getModuleFileNameW = LookUpKernel<DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD)>("GetModuleFileNameW");

@@ -1,6 +1,7 @@
 """setupcheck over small media, one publisher's mistake each (see check_media)."""
 import json
 import os
+import re
 import subprocess
 from pathlib import Path
 
@@ -25,8 +26,8 @@ def test_finding(case, packages, tmp_path):
     folder = media.lay_out(case, tmp_path / "medium", packages)
     result = setupcheck("--json", folder)
     findings = json.loads(result.stdout)
-    assert media.triples(findings) == case.expected, result.stdout
-    errors = any(f["severity"] == "error" for f in findings)
+    assert media.found(findings) == case.expected, result.stdout
+    errors = any(severity == "error" for *_, severity in case.expected)
     assert result.returncode == (1 if errors else 0), result.stderr
     assert result.stderr == media.summary(findings) + "\n"
     # The text form says the same, one finding per line; SARIF too.
@@ -76,4 +77,19 @@ def test_cannot_run(tmp_path):
     # A folder without the data file is a finding, not a failure to run.
     result = setupcheck("--json", tmp_path, "Lang\\DE.INI")
     assert result.returncode == 1
-    assert media.triples(json.loads(result.stdout)) == {("data-file-missing", "Lang\\DE.INI", None)}
+    assert media.found(json.loads(result.stdout)) == {("data-file-missing", "Lang\\DE.INI", None, "error")}
+
+
+def test_the_publishers_table_of_codes_is_the_checkers(tmp_path):
+    """docs/publishing.md names every code once, with the severity the checker gives it."""
+    log = json.loads(setupcheck("--sarif", tmp_path).stdout)
+    rules = {rule["id"]: rule["defaultConfiguration"]["level"] for rule in log["runs"][0]["tool"]["driver"]["rules"]}
+    text = (media.SOURCE_ROOT / "docs" / "publishing.md").read_text()
+    table = text.split("The codes (", 1)[1].split("\n\n")[1].splitlines()[2:]
+    documented = {}
+    for row in table:
+        codes, severity = row.split("|")[1:3]
+        for code in re.findall(r"`([a-z0-9-]+)`", codes):
+            assert code not in documented, code
+            documented[code] = severity.strip()
+    assert documented == rules

@@ -19,7 +19,9 @@ EXIT_REBOOT_INITIATED = 1641       # a restart is under way
 EXIT_REBOOT_REQUIRED = 3010        # restart, then run again
 EXIT_INTERMEDIATE_REBOOT = 460393  # a restart is under way; the setup goes on after it
 
-LOG_BODY = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d - (.*)$")
+# "MM/DD/YY HH:MM:SS [process id] - text"; a process's first line names it.
+LOG_BODY = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d \[\d+\] - (.*)$")
+PROCESS_START = re.compile(r"Setup process \d+ started")
 
 
 def new_guid() -> str:
@@ -27,7 +29,9 @@ def new_guid() -> str:
 
 
 def log_bodies(prefix):
-    return [LOG_BODY.match(line).group(1) for line in prefix.setup_log_lines()]
+    """The texts of the log's lines, without the lines that only say a process started."""
+    bodies = [LOG_BODY.match(line).group(1) for line in prefix.setup_log_lines()]
+    return [body for body in bodies if not PROCESS_START.fullmatch(body)]
 
 
 def write_ini(folder: Path, product_information="", more="", name="SETUP.INI", package="Product.msi"):

@@ -3,11 +3,28 @@ import re
 
 import pytest
 
-LINE = re.compile(r"^(\d\d)/(\d\d)/(\d\d) (\d\d):(\d\d):(\d\d) - (.*)$")
+LINE = re.compile(r"^(\d\d)/(\d\d)/(\d\d) (\d\d):(\d\d):(\d\d) \[(\d+)\] - (.*)$")
 
 
 def probe(prefix, name, *args, env=None, **kw):
     return prefix.run([prefix.tools.probe(name), *args], env=env, **kw)
+
+
+def runs(lines):
+    """The log's lines as (process id, text), each run's first line checked:
+    it names the process whose lines follow."""
+    parsed = []
+    started = set()
+    for line in lines:
+        m = LINE.match(line)
+        assert m, f"malformed line: {line[:80]!r}"
+        pid, text = int(m.group(7)), m.group(8)
+        if pid not in started:
+            assert text == f"Setup process {pid} started", f"the first line of process {pid}: {text!r}"
+            started.add(pid)
+            continue
+        parsed.append((pid, text))
+    return parsed
 
 
 class TestExitCodes:
@@ -21,21 +38,20 @@ class TestSetupLog:
     def test_lines_from_three_threads_land_whole_and_in_format(self, prefix):
         probe(prefix, "log_probe", "lines", 3, 200, 300, env={"KQSETUP": "LOG"})
         lines = prefix.setup_log_lines()
-        assert len(lines) == 600
+        assert len(lines) == 601 and len(runs(lines)) == 600
         seen = set()
-        for line in lines:
+        for line in lines[1:]:
             m = LINE.match(line)
-            assert m, f"malformed line: {line[:80]!r}"
             month, day = int(m.group(1)), int(m.group(2))
             assert 1 <= month <= 12 and 1 <= day <= 31
             assert int(m.group(4)) < 24 and int(m.group(5)) < 60 and int(m.group(6)) < 61
-            body = re.fullmatch(r"T(\d) L(\d+) (#+)\|", m.group(7))
+            body = re.fullmatch(r"T(\d) L(\d+) (#+)\|", m.group(8))
             assert body and len(body.group(3)) == 300, f"torn line: {line[:80]!r}"
             seen.add((body.group(1), body.group(2)))
         assert len(seen) == 600
         # Each thread's own lines stay in the order it wrote them.
         for thread in "012":
-            order = [int(l.split()[4][1:]) for l in lines if l.split()[3] == f"T{thread}"]
+            order = [int(l.split()[5][1:]) for l in lines[1:] if l.split()[4] == f"T{thread}"]
             assert order == sorted(order)
 
     @pytest.mark.parametrize("value", [None, "", "LOGS", "DEBUG", "x\"LOG\""])
@@ -46,19 +62,21 @@ class TestSetupLog:
     @pytest.mark.parametrize("value", ["LOG", "log", "DEBUG,Log", "x, log ,y", '"LOG"'])
     def test_log_token_in_any_case_and_place_switches_it_on(self, prefix, value):
         probe(prefix, "log_probe", "text", "hello world", env={"KQSETUP": value})
-        lines = prefix.setup_log_lines()
-        assert len(lines) == 1 and LINE.match(lines[0]).group(7) == "hello world"
+        assert [text for _, text in runs(prefix.setup_log_lines())] == ["hello world"]
 
-    def test_runs_accumulate_and_empty_and_null_texts(self, prefix):
+    def test_runs_accumulate_each_named_by_its_process(self, prefix):
         probe(prefix, "log_probe", "text", "first run", env={"KQSETUP": "LOG"})
         probe(prefix, "log_probe", "empty", env={"KQSETUP": "LOG"})
         probe(prefix, "log_probe", "null", env={"KQSETUP": "LOG"})
         probe(prefix, "log_probe", "text", "second run", env={"KQSETUP": "LOG"})
         raw = prefix.setup_log()
         lines = prefix.setup_log_lines()
-        assert [LINE.match(l).group(7) for l in lines] == ["first run", "", "second run"]
-        assert raw.count("\r\n") == 3 and "\n" not in raw.replace("\r\n", "")
-        assert re.search(r"\d\d:\d\d:\d\d - \r\n", raw)
+        parsed = runs(lines)
+        # A null text writes nothing, not even the line that names its process.
+        assert [text for _, text in parsed] == ["first run", "", "second run"]
+        assert len({pid for pid, _ in parsed}) == 3 and len(lines) == 6
+        assert raw.count("\r\n") == 6 and "\n" not in raw.replace("\r\n", "")
+        assert re.search(r"\d\d:\d\d:\d\d \[\d+\] - \r\n", raw)
 
     def test_an_unwritable_log_moves_to_the_temp_folder_with_its_reason(self, prefix, user_temp):
         fallback = user_temp / "SETUP.LOG"
@@ -74,9 +92,9 @@ class TestSetupLog:
         lines = text.split("\r\n")
         assert lines.pop() == ""
         reason = re.fullmatch(r"C:\\SETUP\.LOG cannot be written \(error (\d+)\); logging here",
-                              LINE.match(lines[0]).group(7))
+                              LINE.match(lines[0]).group(8))
         assert reason and int(reason.group(1)) != 0
-        bodies = [LINE.match(line).group(7) for line in lines[1:]]
+        bodies = [text for _, text in runs(lines[1:])]
         assert len(bodies) == 150 and all(re.fullmatch(r"T\d L\d+ #{100}\|", b) for b in bodies)
 
 

@@ -389,6 +389,32 @@ class TestQuietRuns:
         assert result.exit_code & 0xFFFF0000 == 0x80040000
         in_order(log_bodies(gui_prefix), "Internal Error", f"Error Code: 0001.{result.exit_code:08X}")
 
+    @pytest.mark.parametrize("mistake, location, code, reason", [
+        ("big-endian", "0001", 0x80040065, 'The setup data file "{medium}\\SETUP.INI" is big-endian UTF-16 text, '
+                                           "which this setup does not read: save it as ANSI, UTF-8 or UTF-16 "
+                                           "little-endian text"),
+        ("MsiVersion", "0009", 0x8004006B, "MsiVersion=2,0 in SETUP.INI cannot be read: a version is numbers "
+                                           "separated by dots, such as 3.1 or 4.5.6362"),
+        ("empty package", "000F", 0x8004006C, "The package '{medium}\\Product.msi' cannot be read: it is empty; "
+                                              "PackageName in the setup data names it"),
+    ])
+    def test_an_internal_error_says_why_just_before_it(self, gui_prefix, medium, build_msi, mistake, location,
+                                                       code, reason):
+        if mistake == "big-endian":
+            text = "[ProductInformation]\r\nPackageName=Product.msi\r\n[ProductFeatures]\r\nMain\r\n"
+            (medium / "SETUP.INI").write_bytes(b"\xfe\xff" + text.encode("utf-16-be"))
+        elif mistake == "MsiVersion":
+            build_msi(medium / "Product.msi", new_guid())
+            write_ini(medium, "MsiVersion=2,0\r\n")
+        else:
+            (medium / "Product.msi").write_bytes(b"")
+            write_ini(medium)
+        assert run_setup(gui_prefix, medium, "/qn", timeout=60).exit_code == code
+        body = log_bodies(gui_prefix)
+        at = body.index("Internal Error")
+        assert body[at - 1] == reason.format(medium=gui_prefix.win_path(medium))
+        assert body[at + 1] == f"Error Code: {location}.{code:08X}"
+
     def test_the_dialog_is_never_visible_at_level_7(self, gui_prefix, medium, package, stand_in):
         """Watched from the setup's start, every millisecond, with a main
         installation that takes a second; /qb, watched alike, shows it."""

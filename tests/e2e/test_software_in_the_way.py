@@ -18,7 +18,7 @@ from pathlib import Path
 import pytest
 
 from conftest import WIN32_BUILD, Prefix, parse_runner
-from setup_helpers import log_bodies, new_guid
+from setup_helpers import in_order, log_bodies, new_guid, run_setup
 
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SYSTEM = r"C:\windows\system32"
@@ -96,11 +96,14 @@ class Interactive:
 
 def internal_error(pfx, disk, step):
     """Runs a step that ends with an internal error, with its box (which only
-    a command line without /qn shows) answered; the exit code and the text."""
+    a command line without /qn shows) answered; the exit code, the text, and
+    the log line just before the error's own lines: why it happened."""
     run = Interactive(pfx, disk, step)
     shown = pfx.answer("Internal Error", "ok")
     assert shown["found"]
-    return run.finish()[0].exit_code, shown["text"]
+    code = run.finish()[0].exit_code
+    body = log_bodies(pfx)
+    return code, shown["text"], body[len(body) - 2 - body[::-1].index("Internal Error")]
 
 
 def boxes(lines):
@@ -282,6 +285,12 @@ class TestIncompatibleProducts:
         assert result.exit_code == 1603 and boxes(lines) == []
         assert is_registered(pfx, other)
 
+        # Nor for a run that ends at its MsiVersion anyway: nothing is asked.
+        write_ini(disk, "MsiVersion=2,0\r\n", IncompatibleAppUninstall=[other])
+        code, text, reason = internal_error(pfx, disk, "uninstallincompatible")
+        assert (code, text) == (0x8004006B, "Error Code: 0009.8004006B") and is_registered(pfx, other)
+        assert reason.endswith("; no incompatible product is removed")
+
     def test_a_product_that_may_not_be_removed(self, pfx, disk, build_msi, install):
         locked = new_guid()
         install(build_msi(disk / "locked.msi", locked, name="KQ Locked", properties={"ARPNOREMOVE": "1"}))
@@ -329,7 +338,10 @@ class TestUpgradeConditions:
         write_ini(disk, UpgradeConditions=[f"{base},1.0-1.9;2.0,LEAVE"])
         assert run_probe(pfx, disk, "upgrade", arguments="/qn")[1] == [("upgrade", "1")]
         write_ini(disk, UpgradeConditions=[f"{base},2.0-,UPDATE"])
-        assert internal_error(pfx, disk, "upgrade") == (0x8004006C, "Error Code: 0019.8004006C")
+        assert internal_error(pfx, disk, "upgrade") == (
+            0x8004006C, "Error Code: 0019.8004006C", f'The [UpgradeConditions] entry "{base},2.0-,UPDATE" cannot be '
+            "used: its action is neither LEAVE nor REMOVE: UPDATE; an entry is <uninstall key>,<version ranges>,"
+            "<LEAVE or REMOVE>")
 
     def test_remove_queues_the_product_and_msiexec_removes_it(self, pfx, disk, build_msi, install):
         old = new_guid()
@@ -424,6 +436,36 @@ class TestPreviousVersions:
         assert len(record.read_bytes().decode("latin-1").split("\r\n")[:-1]) == 2, "ran once more, silently"
         shutil.rmtree(folder, ignore_errors=True)
 
+    NOT_YET = ("The Windows Installer this package needs is not there yet; earlier versions are removed only "
+               "after the Windows Installer check")
+    UNREADABLE = ("MsiVersion=2,0 in SETUP.INI cannot be read: a version is numbers separated by dots, such as 3.1 "
+                  "or 4.5.6362; no earlier version is removed")
+
+    @pytest.mark.parametrize("way, msi_version, code, reason", [
+        ("listed", "6.0", 1603, NOT_YET),
+        ("another build", "6.0", 1603, NOT_YET),
+        ("another build", "2,0", 0x8004006B, UNREADABLE),
+    ])
+    def test_a_requirement_the_machine_cannot_meet_removes_nothing(self, pfx, disk, build_msi, install, way,
+                                                                   msi_version, code, reason):
+        """SETUP.EXE itself, with 1.0 installed and a MsiVersion that no
+        redistributable reaches (none on the medium, the download refused)
+        or that cannot be read: the run fails, and 1.0 is still there."""
+        old = new_guid()
+        install(build_msi(disk / "first" / "Product.msi", old, name="KQ Demo", version="1.0.0"))
+        build_msi(disk / "Product.msi", old if way == "another build" else new_guid(), name="KQ Demo",
+                  version="1.1.0")
+        write_ini(disk, f"MsiVersion={msi_version}\r\nNTMsiInstaller=http://127.0.0.1:1/instmsiw.exe\r\n",
+                  **({"PreviousVersionUninstall": [old]} if way == "listed" else {}))
+        shutil.copyfile(pfx.tools.setup, disk / "SETUP.EXE")
+        assert run_setup(pfx, disk, "/qn").exit_code == code
+        assert is_registered(pfx, old)
+        body = log_bodies(pfx)
+        in_order(body, "Uninstalling previous versions", reason,
+                 "Checking if the Windows Installer is the correct version")
+        assert not any(line.startswith("Command Line =") and "/x" in line for line in body), "no uninstaller ran"
+        assert "Attempting to uninstall previous versions again" not in body
+
     def test_without_the_windows_installer_a_listed_product_waits(self, pfx, disk, build_msi, entries):
         name = entries(f"KqWaiting{uuid.uuid4().hex[:6]}", DisplayName="Waiting Tool", UninstallString="x.exe")
         build_msi(disk / "Product.msi", new_guid(), name="KQ Demo", version="4.0.0")
@@ -508,9 +550,15 @@ class TestProductRegistryKey:
                 write_ini(disk, f"CheckRegKey={value}\r\n")
                 assert run_probe(pfx, disk, "regkey")[1] == [("regkey", expected)], value
             write_ini(disk, "CheckRegKey=hklm,Software\\KqProduct,Path\r\n")
-            assert internal_error(pfx, disk, "regkey") == (0x8004006C, "Error Code: 0002.8004006C")
+            assert internal_error(pfx, disk, "regkey") == (
+                0x8004006C, "Error Code: 0002.8004006C", r'CheckRegKey=hklm,Software\KqProduct,Path in SETUP.INI '
+                'names the root "hklm": it is one of HKLM, HKCU, HKCR, HKCC, HKU or their long names such as '
+                "HKEY_LOCAL_MACHINE, in capitals")
             write_ini(disk, 'CheckRegKey=HKLM,"Software\\KqProduct,Path\r\n')
-            assert internal_error(pfx, disk, "regkey") == (0x8004006B, "Error Code: 0002.8004006B")
+            assert internal_error(pfx, disk, "regkey") == (
+                0x8004006B, "Error Code: 0002.8004006B", r'CheckRegKey=HKLM,"Software\KqProduct,Path in SETUP.INI '
+                "cannot be read: a field is quoted whole or not at all, and its quotes are closed; it is <root>,"
+                "<subkey>[,<value name>]")
         finally:
             pfx.reg_delete(r"HKLM\Software\KqProduct")
 

@@ -5,8 +5,8 @@
 // prints its caption and message text (and, for the setup's progress dialog,
 // its status text and whether it and its progress bar are visible), and presses the given button ("none"
 // only reads the text; "close" sends WM_CLOSE, as the title bar's Close
-// does; "default" presses the box's default button). Exits 0 when a box was
-// found, 1 on time-out.
+// does; "default" presses the button a person's Enter would, and prints its
+// id and name: "pressed=6 Yes"). Exits 0 when a box was found, 1 on time-out.
 #include <windows.h>
 
 #include <cstdio>
@@ -49,10 +49,44 @@ HWND FindBox(const char* caption) {
   return found;
 }
 
-// The button Enter would press: the dialog's default, else OK.
-int DefaultButton(HWND box) {
+struct PushButtons {
+  HWND marked = nullptr;  // the one styled BS_DEFPUSHBUTTON
+  HWND first = nullptr;   // the first visible one, in the box's order
+};
+
+BOOL CALLBACK FindPushButtons(HWND child, LPARAM found) {
+  char className[16] = {};
+  if (!IsWindowVisible(child) || GetClassNameA(child, className, sizeof className) == 0 ||
+      lstrcmpiA(className, "Button") != 0)
+    return TRUE;
+  PushButtons& buttons = *reinterpret_cast<PushButtons*>(found);
+  const LONG type = GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK;
+  if (type == BS_DEFPUSHBUTTON && buttons.marked == nullptr) buttons.marked = child;
+  if ((type == BS_DEFPUSHBUTTON || type == BS_PUSHBUTTON) && buttons.first == nullptr) buttons.first = child;
+  return TRUE;
+}
+
+// The button a person's Enter presses: the one the box marks as its
+// default (a message box's MB_DEFBUTTONn, the first unless it says
+// otherwise), else the one DM_GETDEFID names, else the first. Wine's
+// message box answers DM_GETDEFID with no default, and an IDOK sent to a
+// Yes/No box ends it with 1, which the setup reads as No.
+HWND DefaultButton(HWND box) {
+  PushButtons buttons;
+  EnumChildWindows(box, FindPushButtons, reinterpret_cast<LPARAM>(&buttons));
+  if (buttons.marked != nullptr) return buttons.marked;
   const LRESULT id = SendMessageA(box, DM_GETDEFID, 0, 0);
-  return HIWORD(id) == DC_HASDEFID ? LOWORD(id) : IDOK;
+  if (HIWORD(id) == DC_HASDEFID && GetDlgItem(box, LOWORD(id)) != nullptr) return GetDlgItem(box, LOWORD(id));
+  return buttons.first;
+}
+
+// A button's text as a person reads it: "&Yes" is "Yes".
+std::string ButtonName(HWND button) {
+  std::string name;
+  for (const char c : WindowText(button)) {
+    if (c != '&') name += c;
+  }
+  return name;
 }
 
 }  // namespace
@@ -86,8 +120,9 @@ int main(int argc, char** argv) {
   std::printf("visible=%d\n", IsWindowVisible(box) ? 1 : 0);
   std::fflush(stdout);
   if (std::strcmp(argv[2], "default") == 0) {
-    button = DefaultButton(box);
-    std::printf("pressed=%d\n", button);
+    const HWND pressed = DefaultButton(box);
+    button = pressed != nullptr ? GetDlgCtrlID(pressed) : IDOK;
+    std::printf("pressed=%d %s\n", button, pressed != nullptr ? ButtonName(pressed).c_str() : "OK");
     std::fflush(stdout);
   }
   if (button != 0) PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);

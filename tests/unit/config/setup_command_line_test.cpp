@@ -245,6 +245,10 @@ TEST_F(SetupCommandLineTest, RaisesInternalErrorsForMissingInputsAndUnbalancedQu
   EXPECT_EQ(RaisedCode([&] { line.Parse(kFolder, "/qn \"unbalanced quote"); }), kErrorTokenize);
   ASSERT_FALSE(platform_.Boxes().empty());
   EXPECT_EQ(platform_.Boxes().back().text, "Error Code: 0017.8004006B");
+  const std::vector<std::string>& log = platform_.LogLines();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 3],
+            "The command line cannot be split into words: a double quote is not closed in: \"unbalanced quote");
 
   SetupCommandLine unparsed(files_);
   EXPECT_EQ(RaisedCode([&] { unparsed.LoadDataFile("SETUP.INI"); }), kErrorPointer);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "sys/format.h"
 #include "sys/recording_platform.h"
 
 namespace kq {
@@ -63,6 +64,7 @@ TEST_F(SetupDataFileTest, MinimalFileLoadsWithEverythingElseEmpty) {
                                    &file_.Get9xMsiInstallerSHA256(), &file_.GetNTMsiInstallerSHA256()}) {
     EXPECT_EQ(*value, "");
   }
+  EXPECT_EQ(file_.GetNestedInstallValue(), nullptr);
   for (const StringList* list : {&file_.GetProductFeatures(), &file_.GetPreviousVersionUninstall(),
                                  &file_.GetShutdownApplication(), &file_.GetIncompatibleAppExit(),
                                  &file_.GetIncompatibleAppUninstall(), &file_.GetUpgradeConditions(),
@@ -89,6 +91,9 @@ TEST_F(SetupDataFileTest, ReadsEveryKeyAndList) {
   EXPECT_EQ(file_.GetCheckRegKey(), "HKLM,SOFTWARE\\Korvane,Installed");
   EXPECT_EQ(file_.GetPlatforms(), "NT:5.0:3,9X:4.10");
   EXPECT_EQ(file_.GetNestedInstall(), "{GUID},sub\\setup.ini,ONEREBOOT");
+  ASSERT_NE(file_.GetNestedInstallValue(), nullptr) << "read once, at the load";
+  EXPECT_EQ(file_.GetNestedInstallValue()->arguments, "sub\\setup.ini");
+  EXPECT_TRUE(file_.GetNestedInstallValue()->oneReboot);
   EXPECT_EQ(file_.GetMsiVersion(), "2.0");
   EXPECT_EQ(file_.GetAllowNTServer(), "No");
   EXPECT_EQ(file_.Get9xMsiInstaller(), "http://h/a.exe");
@@ -108,27 +113,47 @@ TEST_F(SetupDataFileTest, ReadsEveryKeyAndList) {
   EXPECT_EQ(file_.GetPreviousVersionUninstall(), (StringList{"{OLD}", "{NEW}"}));
 }
 
-TEST_F(SetupDataFileTest, FailuresEndTheRunWithLocationOneAndTheirCode) {
+// Each failure says why in the log, just before the internal error's lines.
+TEST_F(SetupDataFileTest, FailuresEndTheRunWithLocationOneAndTheirCodeAndReason) {
+  const std::string file = "The setup data file \"" + folder_ + "SETUP.INI\"";
+  const std::string ini = "[ProductInformation]\r\nPackageName=p.msi\r\n[ProductFeatures]\r\n";
+  std::u16string wide(ini.begin(), ini.end());
+  std::string bigEndian = "\xFE\xFF";
+  for (char16_t unit : wide) bigEndian += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
   const struct {
-    const char* content;
+    std::string content;
     uint32_t code;
-    const char* box;
+    std::string reason;
   } cases[] = {
       {"[ProductInformation]\r\npackagename=p.msi\r\n[ProductFeatures]\r\n", 0x80040066u,
-       "Error Code: 0001.80040066"},
-      {"[ProductFeatures]\r\n", 0x80040065u, "Error Code: 0001.80040065"},
-      {"[ProductInformation]\r\nPackageName=p.msi\r\n", 0x80040065u, "Error Code: 0001.80040065"},
+       file + " has no PackageName key in [ProductInformation]: it names the package to install (key names are "
+              "case-sensitive)"},
+      {"[ProductFeatures]\r\n", 0x80040065u,
+       file + " has no [ProductInformation] section, which names the package (section and key names are "
+              "case-sensitive)"},
+      {bigEndian, 0x80040065u,
+       file + " is big-endian UTF-16 text, which this setup does not read: save it as ANSI, UTF-8 or UTF-16 "
+              "little-endian text"},
+      {"[ProductInformation]\r\nPackageName=p.msi\r\n", 0x80040065u,
+       file + " has no [ProductFeatures] section, which lists the features to install (section names are "
+              "case-sensitive)"},
       {"[ProductInformation]\r\nPackageName=p.msi\r\n[productfeatures]\r\n", 0x80040065u,
-       "Error Code: 0001.80040065"},
-      {"[ProductInformation\r\n", 13u, "Error Code: 0001.0000000D"},
+       file + " has no [ProductFeatures] section, which lists the features to install (section names are "
+              "case-sensitive)"},
+      {"; a comment\r\n[ProductInformation\r\n", 13u,
+       file + " cannot be read: line 2, \"[ProductInformation\": Improperly formed section name."},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.content);
+    SCOPED_TRACE(c.reason);
     EXPECT_EQ(LoadCode(c.content), c.code);
     EXPECT_FALSE(file_.IsLoaded());
     ASSERT_FALSE(platform_.Boxes().empty());
     EXPECT_EQ(platform_.Boxes().back().caption, "Internal Error");
-    EXPECT_EQ(platform_.Boxes().back().text, c.box);
+    EXPECT_EQ(platform_.Boxes().back().text, Format("Error Code: 0001.%08X", c.code));
+    const std::vector<std::string>& log = platform_.LogLines();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[log.size() - 3], c.reason);
+    EXPECT_EQ(log[log.size() - 2], "Internal Error");
   }
 }
 
@@ -153,9 +178,10 @@ TEST_F(SetupDataFileTest, SetupDataOverOneMegabyteIsRefused) {
 TEST_F(SetupDataFileTest, MissingFileEndsTheRunUnlessProbing) {
   EXPECT_EQ(RaisedCode([&] { file_.Load(folder_, "NONE.INI", false); }), 2u);
   const std::vector<std::string> log = platform_.LogLines();
-  ASSERT_EQ(log.size(), 4u);  // load line, the INI library's message, then the internal error
-  EXPECT_EQ(log[2], "Internal Error");
-  EXPECT_EQ(log[3], "Error Code: 0001.00000002");
+  ASSERT_EQ(log.size(), 5u);  // load line, the INI library's message, the reason, then the internal error
+  EXPECT_EQ(log[2], "The setup data file \"" + folder_ + "NONE.INI\" cannot be read: it does not exist");
+  EXPECT_EQ(log[3], "Internal Error");
+  EXPECT_EQ(log[4], "Error Code: 0001.00000002");
 
   Write("SETUP.INI", "[ProductInformation]\r\nPackageName=p.msi\r\n[ProductFeatures]\r\n");
   ASSERT_TRUE(file_.Load(folder_, "SETUP.INI", true));

@@ -5,6 +5,10 @@
 #include <map>
 #include <string>
 
+#include "msi/scoped_msi_handle.h"
+#include "sys/recording_platform.h"
+#include "sys/test_support.h"
+
 namespace kq {
 namespace {
 
@@ -90,6 +94,44 @@ TEST(MsiLibrary, ProductInformationIsReadOnlyAfterALoad) {
   EXPECT_FALSE(library.LoadProductInformation("C:\\Kit\\Product.msi"));
   EXPECT_FALSE(library.IsProductInfoLoaded());
   EXPECT_EQ(library.GetProductPackagePath(), "C:\\Kit\\Product.msi");
+}
+
+// A package that cannot be opened is told by what the file itself shows
+// when its product information is needed.
+UINT WINAPI OpenFails(LPCSTR, LPCSTR, MsiHandleValue*) { return 1627; }
+UINT WINAPI OpenFailsWide(LPCWSTR, LPCWSTR, MsiHandleValue*) { return 1627; }
+UINT WINAPI CloseStandIn(MsiHandleValue) { return 0; }
+
+const bool kLogOn = (test::EnableSetupLog(), true);
+
+TEST(MsiLibrary, AnUnreadablePackageSaysWhyWhenItsProductIsNeeded) {
+  ASSERT_TRUE(kLogOn);
+  testing_support::RecordingPlatform platform;
+  const std::string folder = test::ScratchFolder("kq_msi_reasons");
+  ASSERT_TRUE(test::WriteWholeFile(folder + "Empty.msi", ""));
+  ASSERT_TRUE(test::WriteWholeFile(folder + "Text.msi", "not a package"));
+  const struct {
+    std::string path;
+    std::string why;
+  } rows[] = {
+      {folder + "Missing.msi", "it does not exist"},
+      {folder + "Empty.msi", "it is empty"},
+      {folder, "its path names a folder, not a file"},
+      {folder + "Text.msi", "it is not a Windows Installer package, or it cannot be opened (return code 1627)"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    TableMsiLibrary library;
+    library.table["MsiOpenDatabaseA"] = Entry(reinterpret_cast<void*>(OpenFails));
+    library.table["MsiOpenDatabaseW"] = Entry(reinterpret_cast<void*>(OpenFailsWide));
+    library.table["MsiCloseHandle"] = Entry(reinterpret_cast<void*>(CloseStandIn));
+    ASSERT_FALSE(library.LoadProductInformation(row.path.c_str()));
+    const test::LogCapture log;
+    EXPECT_EQ(testing_support::RaisedCode([&] { library.GetProductCode(); }), 0x8004006Cu);
+    EXPECT_EQ(log.Lines(), "The package '" + row.path + "' cannot be read: " + row.why +
+                               "; PackageName in the setup data names it\n");
+    EXPECT_EQ(platform.Boxes().back().text, "Error Code: 000F.8004006C");
+  }
 }
 
 }  // namespace

@@ -106,8 +106,12 @@ TEST_F(SetupEngineTest, InstallerVersionAgainstWinesMsiDll) {
   EXPECT_EQ(check(Format("%lu.%lu.%lu", wine.dwMajorVersion, wine.dwMinorVersion, wine.dwBuildNumber)), 1);
   EXPECT_EQ(check(Format("%lu.%lu.%lu", wine.dwMajorVersion, wine.dwMinorVersion, wine.dwBuildNumber + 1)), 0);
   EXPECT_EQ(check(Format("%lu", wine.dwMajorVersion + 1)), 0);
+  const test::LogCapture log;
   EXPECT_EQ(RaisedCode([&] { check("1.1x"); }), 0x8004006Bu);
   EXPECT_EQ(platform_.Boxes().back().text, "Error Code: 0009.8004006B");
+  EXPECT_TRUE(log.Contains("MsiVersion=1.1x in SETUP.INI cannot be read: a version is numbers separated by dots, "
+                           "such as 3.1 or 4.5.6362"))
+      << log.Lines();
   EXPECT_EQ(engine_.HasInstallPrivileges(), 1);
 }
 

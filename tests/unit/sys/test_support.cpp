@@ -67,7 +67,8 @@ std::string LogCapture::Lines() const {
     if (end == std::string::npos) end = all.size();
     const std::string line = all.substr(at, end - at);
     const size_t dash = line.find(" - ");
-    lines += (dash == std::string::npos ? line : line.substr(dash + 3)) + "\n";
+    const std::string text = dash == std::string::npos ? line : line.substr(dash + 3);
+    if (text != "Setup process " + std::to_string(GetCurrentProcessId()) + " started") lines += text + "\n";
     at = end + 2;
   }
   return lines;

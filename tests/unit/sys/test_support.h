@@ -24,7 +24,9 @@ bool WriteWholeFile(const std::string& path, const std::string& content);
 // Switches the setup log on for this process; call before anything logs.
 void EnableSetupLog();
 
-// The lines the setup log gained since construction, without time stamps.
+// The lines the setup log gained since construction, without their prefixes
+// and without the line that names the test program's process (written before
+// the first line the program logs).
 class LogCapture {
  public:
   LogCapture();
