@@ -13,25 +13,21 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 from fleet import Cut, CutPlan, Event, Machine, PhaseTracker, phase_table, post_install_problems, summary  # noqa: E402
 from forgetful_fs import torn_content  # noqa: E402
 
-RUN = ['Copying "Z:\\A\\" to "C:\\T\\KIES0001\\"', "Uninstalling incompatible applications",
-       "Removing application", "Checking if the Windows Installer is the correct version", "Running installer",
-       "Launching the nested installer", "Nested installer was launched", "Worker thread starting...",
-       "Running installer", "Launching any post-install applications", "Worker thread exiting with status code: 0",
-       "Launching any post-install applications", "Worker thread exiting with status code: 0"]
-
-
-def steps(lines):
-    tracker = PhaseTracker()
-    return [tracker.feed("12/08/26 09:41:01 - " + line) for line in lines]
+RUN = [(1, 'Copying "Z:\\A\\" to "C:\\T\\KIES0001\\"'), (1, "Uninstalling incompatible applications"),
+       (1, "Removing application"), (1, "Checking if the Windows Installer is the correct version"),
+       (1, "Running installer"), (1, "Launching the nested installer"), (2, "Setup process 2 started"),
+       (2, "Loading setup data file: Z:\\A\\Nested.ini"), (2, "Running installer"),
+       (1, "Uninstalling incompatible applications"),  # another setup of the machine, beside it
+       (2, "Launching any post-install applications"), (2, "Worker thread exiting with status code: 00000000"),
+       (1, "Launching any post-install applications"), (1, "Worker thread exiting with status code: 00000000")]
 
 
 def test_a_run_steps_through_its_phases_and_a_nested_setup_is_one_step():
-    assert steps(RUN) == ["copy", "removal of the earlier version", "removal of the earlier version", "engine check",
-                          "main installation", "nested setup", None, None, None, None, None,
-                          "post-install program", "deletion of the copy"]
-    # A nested setup that never started: the next exit is the run's own.
-    assert steps(["Launching the nested installer", "Worker thread exiting with status code: 1603"]) == [
-        "nested setup", "deletion of the copy"]
+    tracker = PhaseTracker()
+    steps = [tracker.feed(f"12/08/26 09:41:01 [{process}] - {text}") for process, text in RUN]
+    assert steps == ["copy", "removal of the earlier version", "removal of the earlier version", "engine check",
+                     "main installation", "nested setup", None, None, None, "removal of the earlier version",
+                     None, None, "post-install program", "deletion of the copy"]
 
 
 def test_a_cut_falls_after_the_drawn_step_or_the_first_one_after_it():
@@ -101,10 +97,11 @@ def run(code, start, started, kind="run", installed=False):
     (run(0, 0, True), False),                     # installed, then started
     (run(0, 0, False), True),                     # installed, never started
     (run(1641, 0, True), True),                   # ended for a restart
-    (run(3010, 0, True), True),                   # a restart nobody made
+    (run(3010, 0, True), True),                   # a restart in the middle of the setup
     (run(460393, 0, False), False),
     (run(0, 0, False, installed=True), False),    # a maintenance run
-    (run(0, 0, True, kind="logon", installed=True), False),  # a resume finishes the run that installed
+    (run(0, 0, True, kind="logon"), False),       # a resume that ran the nested setup
+    (run(0, 0, True, kind="logon", installed=True), True),   # a resume after everything was done
     (run(None, 0, True), False),                  # cut: either
 ])
 def test_the_post_install_program_runs_where_the_readme_says(event, problem):

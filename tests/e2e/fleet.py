@@ -79,6 +79,7 @@ STEP_LINES = (
     ("Worker thread exiting with status code", "deletion of the copy"),
 )
 BEFORE_ANY_STEP = "start"
+NESTED_DATA_FILES = ("\\Nested.ini", "\\NestedB.ini")
 MANUAL_PAGES = 300
 # The post-install programs: one program started once a page, so that the
 # step lasts long enough to be cut.
@@ -93,34 +94,26 @@ def guid() -> str:
 
 
 class PhaseTracker:
-    """Where a machine's setups are, read from the lines of its setup log.
-    A nested setup's own steps (its installer, its end) are all "nested
-    setup" until its worker thread has exited."""
+    """Where a machine's setups are, read from the lines of its setup log
+    ("MM/DD/YY HH:MM:SS [process id] - text"). A nested setup's own steps
+    (its installer, its end) are all "nested setup": its process is known
+    by the nested data file it loads."""
 
     def __init__(self):
         self.phase = BEFORE_ANY_STEP
-        self.nested_depth = None  # worker threads running inside the nested setup, while one runs
+        self.nested: set[str] = set()  # process ids of nested setups
 
     def feed(self, line: str) -> str | None:
         """The step that `line` starts, if it starts one."""
-        text = line.split(" - ", 1)[-1]
-        if self.nested_depth is not None:
-            if text.startswith("Worker thread starting"):
-                self.nested_depth += 1
-                return None
-            if not text.startswith("Worker thread exiting"):
-                return None
-            if self.nested_depth > 0:
-                self.nested_depth -= 1
-                if self.nested_depth == 0:
-                    self.nested_depth = None
-                return None
-            self.nested_depth = None  # the nested setup never started: this is the run's own end
+        stamp, _, text = line.partition(" - ")
+        process = stamp[stamp.find("[") + 1:stamp.find("]")]
+        if text.startswith("Loading setup data file: ") and text.endswith(NESTED_DATA_FILES):
+            self.nested.add(process)
+        if process in self.nested:
+            return None
         for start, phase in STEP_LINES:
             if text.startswith(start):
                 self.phase = phase
-                if phase == "nested setup":
-                    self.nested_depth = 0
                 return phase
         return None
 
@@ -163,20 +156,18 @@ class Event:
 
 
 def post_install_expected(event: Event, overlapped: bool) -> bool | None:
-    """Whether a run of medium A starts its post-install program, as the
-    README says: after a successful installation, also at /qn; never when
-    the run ends for a restart (1641, 460393, and 3010: the tool never
-    suppresses restarts, so its 3010 is a restart nobody made), fails, or
-    finds the product and its nested product installed already (a
-    maintenance run). None where either is right: a run the power cut, or
-    one that ran beside another run of A."""
+    """Whether a run of medium A starts its post-install program, as
+    docs/setup-ini.md says: once, also at /qn, at the end of the run that
+    installed the product or ran its nested setup, when it ends 0 (or 3010
+    because its restart waits, which a tool that never suppresses restarts
+    does not see: its 3010 is a restart in the middle of the setup); never
+    when the run ends for a restart, fails, or finds the product and its
+    nested product installed (a rerun, a resume after both were done).
+    None where either is right: a run the power cut, or one that ran
+    beside another run of A."""
     if event.code is None or overlapped:
         return None
-    if event.code != 0:
-        return False
-    if event.kind == "logon":
-        return True  # a resume finishes the run that installed
-    return not event.a_installed
+    return event.code == 0 and not event.a_installed
 
 
 def overlaps(a: Event, b: Event) -> bool:
