@@ -50,7 +50,11 @@ class RunServices {
 
   // --- Reboot control --------------------------------------------------------
   // False when another instance holds the mutex or it cannot be created.
-  virtual bool CreateInstanceMutex(const std::string& dataFileName) = 0;
+  // With `waitForOther`, a mutex another setup holds is waited for (a
+  // bounded time, ended by the end of the session); once it is free, false
+  // all the same when no resume shortcut of this setup is left: the setup
+  // that held it finished what this run was started for.
+  virtual bool CreateInstanceMutex(const std::string& dataFileName, bool waitForOther) = 0;
   virtual void ReleaseInstanceMutex() = 0;
   // Whether this setup's resume shortcut is in place with `tag`.
   virtual bool HookReboot(const std::string& tag, const std::string& restartProgram,

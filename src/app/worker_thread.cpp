@@ -146,6 +146,13 @@ uint32_t RunSequence::Run() {
 }
 
 uint32_t RunSequence::HonestRestartCode(uint32_t code) {
+  // 460393 promises that the resume shortcut goes on after the restart.
+  // Without one in place (no name was free) the restart under way is all
+  // there is to tell, and the setup is to be run again after it.
+  if (code == kExitIntermediateReboot && !hookInPlace_) {
+    RunLog("No resume shortcut is in place, so the setup does not go on by itself after the restart");
+    code = kExitRebootInitiated;
+  }
   // A removal that needs a restart it did not start ends with 3010 itself.
   const bool removalNeedsRestart = code == kExitRebootRequired && hookInPlace_;
   if (code != kExitIntermediateReboot && code != kExitRebootInitiated && !removalNeedsRestart) return code;
@@ -269,8 +276,10 @@ void RunSequence::StartUp() {
   // The name is shared by every setup of this kind whose data file has this
   // name, whatever its product: the other one may be another product's, so
   // this one has done nothing and is to be tried again, as MSIEXEC answers
-  // while another installation runs.
-  instanceMutex_ = services_->CreateInstanceMutex(dataFileName);
+  // while another installation runs. A resume (from its copy) waits its
+  // turn instead: at a logon nothing would try it again.
+  instanceMutex_ = services_->CreateInstanceMutex(
+      dataFileName, commandLine_->GetTempCopyState() == TempCopyState::kRunningFromCopy);
   if (!instanceMutex_) {
     RunLog("Another instance of the same install is currently running");
     RaiseSetupExitCode(kExitAlreadyRunning);

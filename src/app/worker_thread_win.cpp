@@ -55,8 +55,21 @@ class DialogServices : public RunServices {
     PostMessageA(Window(), WM_ENDSETUPDIALOG, 0, static_cast<LPARAM>(code));
   }
 
-  bool CreateInstanceMutex(const std::string& dataFileName) override {
-    mutex_ = kq::CreateInstanceMutex(dataFileName);
+  bool CreateInstanceMutex(const std::string& dataFileName, bool waitForOther) override {
+    if (!waitForOther) {
+      mutex_ = kq::CreateInstanceMutex(dataFileName);
+      return mutex_.IsValid();
+    }
+    bool waited = false;
+    mutex_ = WaitForInstanceMutex(dataFileName, dialog_.GetEndSessionEvent(), kInstanceMutexWaitMs, waited);
+    // The setup that held it may have been this one run again (from its
+    // medium), which removed the shortcut this run was started from. (Any
+    // tag of the data file finds this setup's shortcuts.)
+    if (mutex_ && waited &&
+        !kq::HasResumeShortcut(Window(), Classifier(dataFileName + ".Intermediate"))) {
+      SetupLog("No resume shortcut of this setup is left: the other setup has done what this one was started for");
+      ReleaseInstanceMutex();
+    }
     return mutex_.IsValid();
   }
   void ReleaseInstanceMutex() override {
@@ -72,7 +85,9 @@ class DialogServices : public RunServices {
   }
   bool UnhookReboot(const std::string& tag) override {
     const bool removed = kq::UnhookReboot(Window(), tag, Classifier(tag));
-    if (removed) dialog_.NoteResumeHook(false);
+    // The run counts no shortcut of its own as in place after an unhook,
+    // whether one was found or not: neither does the dialog's ending.
+    dialog_.NoteResumeHook(false);
     return removed;
   }
   void StartRebootThread() override { kq::StartRebootThread(); }

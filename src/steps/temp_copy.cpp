@@ -252,7 +252,7 @@ ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, con
       ReadRunRecord(PlatformRecordFiles(), programFolder, claimed) == RecordState::kComplete)
     ours.medium = claimed.medium;
   return [programFolder, ours](const std::string& target, const std::string& description) {
-    if (!EqualsNoCase(TagDataFile(description), ours.dataFile)) return ShortcutOwner::kAnotherSetup;
+    if (!TagNamesDataFile(description, ours.dataFile)) return ShortcutOwner::kAnotherSetup;
     std::string folder = FolderOf(target);
     AppendBackslash(folder);
     if (!IsOwnTempCopy(folder)) {

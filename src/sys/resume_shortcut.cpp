@@ -18,19 +18,26 @@ namespace kq {
 namespace {
 
 // A new shortcut in the Startup folder is opened at once by others (the
-// shell, a virus scanner; under Wine its menu builder), so a deletion right
-// after a save can meet a sharing violation: it is retried for up to two
-// seconds.
-bool DeleteShortcutFile(const std::string& path) {
+// shell, a virus scanner; under Wine its menu builder), so a deletion,
+// flush or rename right after a save can meet a sharing violation: `call`
+// is retried for up to two seconds. The last error stays the call's.
+template <typename Call>
+bool RetryWhileInUse(Call call) {
   for (int attempt = 0;; ++attempt) {
-    if (DeleteFileByName(path)) return true;
+    if (call()) return true;
     const DWORD error = GetLastError();
     if (attempt == 20 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) {
-      SetupLogF("Failed to delete file: \"%s\", Error code = 0x%08X", path.c_str(), static_cast<unsigned>(error));
+      SetLastError(error);
       return false;
     }
     Sleep(100);
   }
+}
+
+bool DeleteShortcutFile(const std::string& path) {
+  if (RetryWhileInUse([&] { return DeleteFileByName(path); })) return true;
+  SetupLogF("Failed to delete file: \"%s\", Error code = 0x%08X", path.c_str(), static_cast<unsigned>(GetLastError()));
+  return false;
 }
 
 // Renames the shortcut to "<path>.<number>.old", a name no file has. The
@@ -79,18 +86,17 @@ struct SavedShortcut {
   std::string bytes;
 };
 
-// A new file only: the path is free again once our shortcut was removed.
-bool WriteNewFile(const std::string& path, const std::string& bytes) {
-  ScopedFile file = OpenFileByName(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
-  if (!file.IsValid()) return false;
-  DWORD written = 0;
-  if (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-      written == bytes.size()) {
-    return true;
-  }
-  file.Close();
-  DeleteFileByName(path);
-  return false;
+// A shortcut is written under this name beside its own, flushed, and only
+// then moved over its own name: a power cut leaves the old shortcut or the
+// new one whole, never a torn one (the shell's save writes the file and
+// does not flush it). The name does not end in ".lnk", so a logon that
+// finds it left over by a cut does not start it; the next hook removes it.
+std::string TemporaryName(const std::string& path) { return path + ".new"; }
+
+bool FlushFileByName(const std::string& path) {
+  ScopedFile file =
+      OpenFileByName(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  return file.IsValid() && FlushFileBuffers(file.Get());
 }
 
 }  // namespace
@@ -144,9 +150,11 @@ std::string SlotName(int slot) {
 struct Slot {
   std::string path;
   bool present = false;
-  bool readable = false;
+  bool folder = false;  // a folder of that name: no shortcut, and not ours to touch
+  HRESULT read = S_OK;  // why a present shortcut could not be read
   std::string target;
   std::string description;
+  bool Readable() const { return present && !folder && SUCCEEDED(read); }
 };
 
 std::vector<Slot> ReadSlots(HWND owner) {
@@ -156,8 +164,22 @@ std::vector<Slot> ReadSlots(HWND owner) {
   for (int i = 0; i < kResumeShortcutSlots; ++i) {
     Slot slot;
     slot.path = JoinPath(folder, SlotName(i));
-    slot.present = FileAttributesByName(slot.path) != INVALID_FILE_ATTRIBUTES;
-    if (slot.present) slot.readable = ReadShellLink(owner, slot.path, &slot.target, nullptr, &slot.description);
+    const DWORD attributes = FileAttributesByName(slot.path);
+    slot.present = attributes != INVALID_FILE_ATTRIBUTES;
+    slot.folder = slot.present && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (slot.folder) {
+      SetupLogF("Leaving \"%s\" alone: it is a folder, not a resume shortcut", slot.path.c_str());
+    } else if (slot.present) {
+      slot.read = ReadShellLink(owner, slot.path, &slot.target, nullptr, &slot.description);
+      // A torn or empty shortcut (a power cut while it was written) starts
+      // nothing: it is no setup's resume.
+      if (FAILED(slot.read)) {
+        slot.target.clear();
+        slot.description.clear();
+        SetupLogF("Skipping the resume shortcut \"%s\": it cannot be read (0x%08X), so it starts no setup",
+                  slot.path.c_str(), static_cast<unsigned>(slot.read));
+      }
+    }
     slots.push_back(slot);
   }
   return slots;
@@ -166,8 +188,51 @@ std::vector<Slot> ReadSlots(HWND owner) {
 // A present shortcut that cannot be read starts nothing a setup can know
 // of: its name is reused, as when it is missing.
 ShortcutOwner OwnerOf(const Slot& slot, const ShortcutClassifier& classify) {
-  if (!slot.present || !slot.readable) return ShortcutOwner::kNobody;
+  if (slot.folder) return ShortcutOwner::kAnotherSetup;
+  if (!slot.Readable()) return ShortcutOwner::kNobody;
   return classify(slot.target, slot.description);
+}
+
+// What a cut left of an earlier write (see TemporaryName) goes.
+void RemoveLeftoverTemporaries(const std::vector<Slot>& slots) {
+  for (const Slot& slot : slots) {
+    const std::string temporary = TemporaryName(slot.path);
+    if (FileAttributesByName(temporary) == INVALID_FILE_ATTRIBUTES) continue;
+    if (DeleteShortcutFile(temporary))
+      SetupLogF("Removed \"%s\", left over from a shortcut that was being written", temporary.c_str());
+  }
+}
+
+// Writes the shortcut under its temporary name, flushes it and moves it over
+// `path`, replacing what is there. Failures show the box of a failed save.
+bool PlaceShortcut(HWND owner, const std::string& path, const std::string& tag, const std::string& restartProgram,
+                   const std::string& restartArguments) {
+  const std::string temporary = TemporaryName(path);
+  // The shell's save of a link also runs its link processor (under Wine the
+  // menu builder, a process of its own): a shortcut with the contents this
+  // run saved before is written again from its bytes.
+  static SavedShortcut saved;
+  const std::string key = path + '\n' + tag + '\n' + restartProgram + '\n' + restartArguments;
+  if (saved.key != key || !WriteWholeFileThrough(temporary, saved.bytes)) {
+    saved.key.clear();
+    if (!CreateShellLink(owner, restartProgram, temporary, restartArguments, tag)) return false;
+    if (!RetryWhileInUse([&] { return FlushFileByName(temporary); })) {
+      ShowShortcutErrorBox(owner, kLocationShortcutSave, HresultFromWin32(GetLastError()));
+      DeleteShortcutFile(temporary);
+      return false;
+    }
+    if (ReadWholeFile(temporary, kSavedShortcutLimit, saved.bytes) == WholeFileRead::kRead && !saved.bytes.empty())
+      saved.key = key;
+  }
+  if (RetryWhileInUse([&] { return ReplaceFileByName(temporary, path); })) return true;
+  // What is there cannot be replaced (read-only, say): it is removed, or
+  // moved aside, first.
+  const DWORD error = GetLastError();
+  if (FileAttributesByName(path) != INVALID_FILE_ATTRIBUTES) RemoveShortcutFile(path);
+  if (ReplaceFileByName(temporary, path)) return true;
+  ShowShortcutErrorBox(owner, kLocationShortcutSave, HresultFromWin32(error));
+  DeleteShortcutFile(temporary);
+  return false;
 }
 
 }  // namespace
@@ -177,63 +242,49 @@ std::string ResumeShortcutPath(HWND owner) {
   return folder.empty() ? folder : JoinPath(folder, kResumeShortcutName);
 }
 
-std::string TagDataFile(const std::string& tag) {
-  const size_t dot = tag.rfind('.');
-  return dot == std::string::npos ? tag : tag.substr(0, dot);
-}
-
-ShortcutClassifier ClassifyByTag(const std::string& tag) {
-  const std::string dataFile = TagDataFile(tag);
-  return [dataFile](const std::string&, const std::string& description) {
-    return EqualsNoCase(TagDataFile(description), dataFile) ? ShortcutOwner::kThisSetup
-                                                            : ShortcutOwner::kAnotherSetup;
-  };
-}
-
 bool ReadResumeShortcutTargets(HWND owner, std::vector<std::string>& targets) {
   targets.clear();
   if (StartupFolderPath(owner).empty()) return false;
-  bool known = true;
   for (const Slot& slot : ReadSlots(owner)) {
-    if (!slot.present) continue;
-    if (!slot.readable) known = false;
-    if (!slot.target.empty()) targets.push_back(slot.target);
+    if (slot.Readable() && !slot.target.empty()) targets.push_back(slot.target);
   }
-  return known;
+  return true;
 }
 
 bool HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
                 const std::string& restartArguments, const ShortcutClassifier& classify) {
   const std::vector<Slot> slots = ReadSlots(owner);
   if (slots.empty()) return false;
-  // This setup's own shortcut keeps its name; a second one of its own (left
-  // by a cut-off run) goes. Otherwise the first name nobody holds.
+  RemoveLeftoverTemporaries(slots);
+  // This setup's own shortcut keeps its name (and is replaced in one step);
+  // a second one of its own (left by a cut-off run) goes. Otherwise the
+  // first name nobody holds.
   const Slot* chosen = nullptr;
   for (const Slot& slot : slots) {
     if (OwnerOf(slot, classify) != ShortcutOwner::kThisSetup) continue;
-    RemoveShortcutFile(slot.path);
-    if (chosen == nullptr) chosen = &slot;
+    if (chosen == nullptr) {
+      chosen = &slot;
+    } else {
+      RemoveShortcutFile(slot.path);
+    }
   }
   for (size_t i = 0; chosen == nullptr && i < slots.size(); ++i) {
     if (OwnerOf(slots[i], classify) == ShortcutOwner::kNobody) chosen = &slots[i];
   }
   if (chosen == nullptr) {
+    SetupLogF("No resume shortcut name is free in \"%s\": the setup cannot go on by itself after a restart",
+              FolderOf(slots.front().path).c_str());
     SetupLogF("Every resume shortcut name is taken by other setups; \"%s\" is not placed", tag.c_str());
     return false;
   }
-  const std::string& path = chosen->path;
-  if (chosen->present && chosen->readable && OwnerOf(*chosen, classify) == ShortcutOwner::kNobody)
-    RemoveShortcutFile(path);
-  // The shell's save of a link also runs its link processor (under Wine the
-  // menu builder, a process of its own): a shortcut with the contents this
-  // run saved before is written again from its bytes.
-  static SavedShortcut saved;
-  const std::string key = path + '\n' + tag + '\n' + restartProgram + '\n' + restartArguments;
-  if (saved.key == key && WriteNewFile(path, saved.bytes)) return true;
-  if (!CreateShellLink(owner, restartProgram, path, restartArguments, tag)) return false;
-  const bool read = ReadWholeFile(path, kSavedShortcutLimit, saved.bytes) == WholeFileRead::kRead && !saved.bytes.empty();
-  saved.key = read ? key : std::string();
-  return true;
+  return PlaceShortcut(owner, chosen->path, tag, restartProgram, restartArguments);
+}
+
+bool HasResumeShortcut(HWND owner, const ShortcutClassifier& classify) {
+  for (const Slot& slot : ReadSlots(owner)) {
+    if (OwnerOf(slot, classify) == ShortcutOwner::kThisSetup) return true;
+  }
+  return false;
 }
 
 bool UnhookReboot(HWND owner, const std::string& tag, const ShortcutClassifier& classify) {

@@ -23,7 +23,11 @@ constexpr int kResumeShortcutSlots = 9;
 
 // True when this setup's resume shortcut is in place with this tag (an old
 // one of this setup's replaced). Another setup's stays, and this
-// one takes the next free name.
+// one takes the next free name; one that cannot be read (torn by a power
+// cut) starts nothing and is nobody's, so its name is free. The shortcut
+// is written beside its name, flushed and moved into place, so a cut
+// leaves the old one or the new one whole. False, with a log line naming
+// the Startup folder, when every name is taken.
 bool HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
                 const std::string& restartArguments, const ShortcutClassifier& classify);
 inline bool HookReboot(HWND owner, const std::string& tag, const std::string& restartProgram,
@@ -40,6 +44,9 @@ inline bool HookReboot(HWND owner, const std::string& tag, const std::string& re
 bool UnhookReboot(HWND owner, const std::string& tag, const ShortcutClassifier& classify);
 inline bool UnhookReboot(HWND owner, const std::string& tag) { return UnhookReboot(owner, tag, ClassifyByTag(tag)); }
 
+// Whether a resume shortcut of this setup (any tag) is in place.
+bool HasResumeShortcut(HWND owner, const ShortcutClassifier& classify);
+
 // The per-user Startup folder (no trailing backslash); false after the
 // error box when it cannot be found.
 bool FindStartupFolder(HWND owner, std::string& folder);
@@ -49,8 +56,9 @@ bool FindStartupFolder(HWND owner, std::string& folder);
 std::string ResumeShortcutPath(HWND owner);
 
 // The programs the resume shortcuts in place start (whatever their tags).
-// False when the Startup folder cannot be found or a shortcut cannot be
-// read: what they start is then unknown.
+// A shortcut that cannot be read starts nothing: it is skipped, with a log
+// line naming it and why. False when the Startup folder cannot be found:
+// what the shortcuts start is then unknown.
 bool ReadResumeShortcutTargets(HWND owner, std::vector<std::string>& targets);
 
 }  // namespace kq

@@ -43,9 +43,11 @@ bool Check(HWND owner, HRESULT hr, uint32_t code) {
 }
 
 // One text field of the link, when asked for.
-bool ReadField(HWND owner, IShellLinkA* link, ShellLinkField field, uint32_t code, std::string* value) {
-  if (value == nullptr) return true;
-  return Check(owner, GetShellLinkText(link, field, *value), code);
+HRESULT ReadField(HWND owner, IShellLinkA* link, ShellLinkField field, uint32_t code, std::string* value) {
+  if (value == nullptr) return S_OK;
+  const HRESULT hr = GetShellLinkText(link, field, *value);
+  Check(owner, hr, code);
+  return hr;
 }
 
 bool FileExists(HWND owner, const std::string& path) {
@@ -104,20 +106,24 @@ bool CreateShellLink(HWND owner, const std::string& target, const std::string& l
          Check(owner, SavePersistFile(file.Get(), linkPath, TRUE), kLocationShortcutSave);
 }
 
-bool ReadShellLink(HWND owner, const std::string& linkPath, std::string* target, std::string* arguments,
-                   std::string* description) {
-  if (!FileExists(owner, linkPath)) return false;
+HRESULT ReadShellLink(HWND owner, const std::string& linkPath, std::string* target, std::string* arguments,
+                      std::string* description) {
+  if (!FileExists(owner, linkPath)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
   ComPtr<IShellLinkA> link;
   ComPtr<IPersistFile> file;
-  if (!NewShellLink(owner, link, file, kLocationShortcutReadObject, kLocationShortcutReadFileInterface)) return false;
-  if (FAILED(LoadPersistFile(file.Get(), linkPath, STGM_READ))) return false;
+  if (!NewShellLink(owner, link, file, kLocationShortcutReadObject, kLocationShortcutReadFileInterface)) return E_FAIL;
+  HRESULT hr = LoadPersistFile(file.Get(), linkPath, STGM_READ);
+  if (FAILED(hr)) return hr;
   // Without SLR_NO_UI a shortcut whose program has gone (a temporary copy
   // deleted since) would open the shell's search window; only the fields
   // are wanted here.
-  return Check(owner, link->Resolve(owner, SLR_ANY_MATCH | SLR_NO_UI), kLocationShortcutResolve) &&
-         ReadField(owner, link.Get(), ShellLinkField::Path, kLocationShortcutGetPath, target) &&
-         ReadField(owner, link.Get(), ShellLinkField::Arguments, kLocationShortcutGetArguments, arguments) &&
-         ReadField(owner, link.Get(), ShellLinkField::Description, kLocationShortcutGetDescription, description);
+  hr = link->Resolve(owner, SLR_ANY_MATCH | SLR_NO_UI);
+  if (!Check(owner, hr, kLocationShortcutResolve)) return hr;
+  hr = ReadField(owner, link.Get(), ShellLinkField::Path, kLocationShortcutGetPath, target);
+  if (SUCCEEDED(hr)) hr = ReadField(owner, link.Get(), ShellLinkField::Arguments, kLocationShortcutGetArguments, arguments);
+  if (SUCCEEDED(hr))
+    hr = ReadField(owner, link.Get(), ShellLinkField::Description, kLocationShortcutGetDescription, description);
+  return SUCCEEDED(hr) ? S_OK : hr;
 }
 
 }  // namespace kq

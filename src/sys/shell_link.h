@@ -1,9 +1,8 @@
 #pragma once
 // Shortcut files through the shell's link object (IShellLinkA and its
 // IPersistFile; the text fields go through sys/wide_ansi.h), created in-process: COM must be initialized on the calling
-// thread. Failures show the internal-error box (ShowShortcutErrorBox) and
-// return false; a missing file or one that cannot be loaded fails
-// without a box.
+// thread. Failures show the internal-error box (ShowShortcutErrorBox); a
+// missing file or one that cannot be loaded fails without a box.
 #include <windows.h>
 
 #include <cstdint>
@@ -19,13 +18,15 @@ namespace kq {
 void ShowShortcutErrorBox(HWND owner, uint32_t location, uint32_t error);
 
 // Writes the shortcut `linkPath` starting `target` with `arguments`,
-// described by `description`.
+// described by `description`; the shell writes the file itself, unflushed.
 bool CreateShellLink(HWND owner, const std::string& target, const std::string& linkPath,
                      const std::string& arguments, const std::string& description);
 
 // Reads the fields asked for (null: not read), each up to MAX_PATH
-// characters.
-bool ReadShellLink(HWND owner, const std::string& linkPath, std::string* target, std::string* arguments,
-                   std::string* description);
+// characters. S_OK, or why the shortcut could not be read: the failing
+// call's HRESULT (HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) for a missing
+// file), so that a caller can name it.
+HRESULT ReadShellLink(HWND owner, const std::string& linkPath, std::string* target, std::string* arguments,
+                      std::string* description);
 
 }  // namespace kq

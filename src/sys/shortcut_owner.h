@@ -19,6 +19,11 @@ using ShortcutClassifier = std::function<ShortcutOwner(const std::string& target
 // The data file part of a tag ("SETUP.INI" of "SETUP.INI.Final").
 std::string TagDataFile(const std::string& tag);
 
+// Whether the tag `description` names the data file `dataFile`: one data
+// file is one setup whatever the letter case it was given in (as for the
+// instance mutex).
+bool TagNamesDataFile(const std::string& description, const std::string& dataFile);
+
 // The classifier of setups told apart by their tags alone: a shortcut whose
 // tag names the same data file (letter case aside) is this setup's.
 ShortcutClassifier ClassifyByTag(const std::string& tag);

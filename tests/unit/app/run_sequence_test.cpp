@@ -64,6 +64,7 @@ enum class Asked {
   kIsNestedProductInstalled,
   kNestedInstalledAfterItsSetup,
   kLaunchNestedInstaller,
+  kHookReboot,  // 0: every resume shortcut name is taken
 };
 
 const char* StepName(Asked asked) {
@@ -85,6 +86,7 @@ const char* StepName(Asked asked) {
     case Asked::kIsNestedProductInstalled: return "IsNestedProductInstalled";
     case Asked::kNestedInstalledAfterItsSetup: return "NestedInstalledAfterItsSetup";
     case Asked::kLaunchNestedInstaller: return "LaunchNestedInstaller";
+    case Asked::kHookReboot: return "HookReboot";
   }
   return "";
 }
@@ -171,11 +173,13 @@ class StandInSteps : public RunServices, public SetupSteps {
   void SetFinishEvent() override { finishSet_ = true; }
   void PostResult(uint32_t code) override { posted_.push_back(code); }
 
-  bool CreateInstanceMutex(const std::string&) override { return Answer(Asked::kCreateInstanceMutex, 1) != 0; }
+  bool CreateInstanceMutex(const std::string&, bool waitForOther) override {
+    mutexWaitAsked_ = waitForOther;
+    return Answer(Asked::kCreateInstanceMutex, 1) != 0;
+  }
   void ReleaseInstanceMutex() override { mutexReleased_ = true; }
   bool HookReboot(const std::string& tag, const std::string& program, const std::string& arguments) override {
-    Step("HookReboot");
-    if (!shortcut_.empty() && shortcut_ != tag) return false;
+    if (!Answer(Asked::kHookReboot, 1) || (!shortcut_.empty() && shortcut_ != tag)) return false;
     shortcut_ = tag;
     restartProgram_ = program;
     restartArguments_ = arguments;
@@ -270,6 +274,7 @@ class StandInSteps : public RunServices, public SetupSteps {
   bool FinishSet() const { return finishSet_; }
   const std::vector<uint32_t>& Posted() const { return posted_; }
   bool MutexReleased() const { return mutexReleased_; }
+  bool MutexWaitAsked() const { return mutexWaitAsked_; }
   bool Visible() const { return visible_; }
   const std::string& Title() const { return title_; }
   const std::string& RestartArguments() const { return restartArguments_; }
@@ -310,6 +315,7 @@ class StandInSteps : public RunServices, public SetupSteps {
   bool rebootThread_ = false;
   bool finishSet_ = false;
   bool mutexReleased_ = false;
+  bool mutexWaitAsked_ = false;
 };
 
 // A child that asks for a restart (3010), and one that has started it (1641).
@@ -317,6 +323,8 @@ const Wait kReboot{true, 3010};
 const Wait kRebootStarted{true, 1641};
 const char* const kNestedInstall = "NestedInstall={N},Nested.ini\r\n";
 const char* const kNoRestartStarted = "The installer did not restart Windows, so a restart is required";
+const char* const kNoShortcutInPlace =
+    "No resume shortcut is in place, so the setup does not go on by itself after the restart";
 const char* const kNoRestartStartedGoesOn =
     "The installer did not restart Windows, so a restart is required; the setup goes on at the next logon";
 
@@ -553,6 +561,15 @@ std::vector<Row> Endings() {
           .Logs({"Exiting due to the end of the Windows session"}),
       Row("the session ends during the main installation").SessionEndsDuring("RunMainInstaller")
           .Ends(kExitRebootInitiated).Logs({"Exiting due to final reboot after running the main installation"}),
+      // Every resume shortcut name taken: no ending promises a resume.
+      Row("the engine restarts Windows, no shortcut name free").Args("").Answer(Asked::kIsInstallerVersionCurrent, 0)
+          .Answer(Asked::kHookReboot, 0).Waits({kRebootStarted}).Ends(kExitRebootInitiated)
+          .Logs({"Exiting due to reboot after installing the Windows Installer", kNoShortcutInPlace}),
+      Row("the engine asks for a reboot, no shortcut name free").Args("").Answer(Asked::kIsInstallerVersionCurrent, 0)
+          .Answer(Asked::kHookReboot, 0).Waits({kReboot}).Ends(kExitRebootRequired)
+          .Logs({kNoShortcutInPlace, kNoRestartStarted}),
+      Row("a removal reboots, no shortcut name free").Raises("UninstallIncompatibleApplications", kIntermediateReboot)
+          .Answer(Asked::kHookReboot, 0).Ends(kExitRebootInitiated).Logs({kNoShortcutInPlace}),
       Row("the session ends before the restart question").Args("/qb").Answer(Asked::kHasNestedInstall, 1)
           .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).SessionEndsDuring("AskToRestart")
           .Restart(RestartAnswer::kNo)
@@ -590,6 +607,18 @@ TEST(RunSequenceEndings, EveryEndingOfTheTable) {
     // Every ending reaches the dialog, after the finish event.
     EXPECT_TRUE(steps.FinishSet());
     EXPECT_EQ(steps.Posted(), std::vector<uint32_t>{code});
+  }
+}
+
+// Only a resume from its copy waits for another setup's mutex (nothing at a
+// logon starts it again); any other start is told at once.
+TEST(RunSequenceEndings, OnlyAResumeWaitsForTheInstanceMutex) {
+  for (const auto& [arguments, waits] : {std::pair{"/qb-", false}, {"/qb- /~", true}, {"/qb- /~-", false}}) {
+    RecordingPlatform platform;
+    const Row row = Row("held").Args(arguments).Answer(Asked::kCreateInstanceMutex, 0);
+    StandInSteps steps(row);
+    EXPECT_EQ(RunSetup(&steps), kExitAlreadyRunning);
+    EXPECT_EQ(steps.MutexWaitAsked(), waits) << arguments;
   }
 }
 

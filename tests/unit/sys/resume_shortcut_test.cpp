@@ -41,17 +41,24 @@ class ResumeShortcutTest : public ::testing::Test {
     Clear();
     CoUninitialize();
   }
+  // The shortcut's name `n` (1 is the first, 2 to 9 are "(2)" to "(9)").
+  std::string Name(int n) const {
+    return n == 1 ? path_ : path_.substr(0, path_.size() - 4) + " (" + std::to_string(n) + ").lnk";
+  }
   void Clear() {
-    DeleteFileA(path_.c_str());
-    RemoveDirectoryA(path_.c_str());
-    DeleteFileA((path_.substr(0, path_.size() - 4) + " (2).lnk").c_str());
+    for (int n = 1; n <= 9; ++n) {
+      for (const std::string& name : {Name(n), Name(n) + ".new"}) {
+        DeleteFileA(name.c_str());
+        RemoveDirectoryA(name.c_str());
+      }
+    }
   }
   struct Fields {
     std::string target, arguments, description;
   };
   Fields Read() {
     Fields f;
-    EXPECT_TRUE(ReadShellLink(nullptr, path_, &f.target, &f.arguments, &f.description));
+    EXPECT_EQ(ReadShellLink(nullptr, path_, &f.target, &f.arguments, &f.description), S_OK);
     return f;
   }
 
@@ -105,7 +112,7 @@ TEST_F(ResumeShortcutTest, EachSetupPlacesAndRemovesOnlyItsOwn) {
   EXPECT_EQ(Read().description, kIntermediate);
   EXPECT_EQ(Read().arguments, "/qn /~");
   std::string description;
-  ASSERT_TRUE(ReadShellLink(nullptr, second, nullptr, nullptr, &description));
+  ASSERT_EQ(ReadShellLink(nullptr, second, nullptr, nullptr, &description), S_OK);
   EXPECT_EQ(description, "OTHER.INI.Intermediate");
   std::vector<std::string> targets;
   ASSERT_TRUE(ReadResumeShortcutTargets(nullptr, targets));
@@ -127,9 +134,56 @@ TEST_F(ResumeShortcutTest, EachSetupPlacesAndRemovesOnlyItsOwn) {
   EXPECT_TRUE(platform_.Boxes().empty());
 }
 
+TEST_F(ResumeShortcutTest, NineSetupsHaveNineNamesAndATenthIsToldNoneIsFree) {
+  for (int n = 1; n <= 8; ++n) {
+    const std::string other = "OTHER" + std::to_string(n) + ".INI.Intermediate";
+    ASSERT_TRUE(HookReboot(nullptr, other, "C:\\other\\SETUP.EXE", ""));
+  }
+  ASSERT_TRUE(HookReboot(nullptr, kIntermediate, "C:\\ninth\\SETUP.EXE", "/qb"));
+  std::string description;
+  ASSERT_EQ(ReadShellLink(nullptr, Name(9), nullptr, nullptr, &description), S_OK);
+  EXPECT_EQ(description, kIntermediate);
+
+  const test::LogCapture log;
+  EXPECT_FALSE(HookReboot(nullptr, "TENTH.INI.Final", "C:\\tenth\\SETUP.EXE", ""));
+  const std::string folder = path_.substr(0, path_.rfind('\\') + 1);
+  EXPECT_TRUE(log.Contains("No resume shortcut name is free in \"" + folder +
+                           "\": the setup cannot go on by itself after a restart"))
+      << log.Lines();
+  EXPECT_TRUE(UnhookReboot(nullptr, kIntermediate));
+  EXPECT_FALSE(Exists(Name(9)));
+}
+
+// A shortcut a power cut left empty or torn starts nothing: it is nobody's.
+// What a write cut off before its rename left is removed by the next hook.
+TEST_F(ResumeShortcutTest, AShortcutThatCannotBeReadIsSkippedAndItsNameReused) {
+  ASSERT_TRUE(HookReboot(nullptr, "OTHER.INI.Intermediate", "C:\\other\\SETUP.EXE", ""));
+  const std::string whole = test::ReadWholeFile(path_);
+  ASSERT_TRUE(MoveFileA(path_.c_str(), Name(2).c_str()));
+  ASSERT_TRUE(test::WriteWholeFile(Name(3) + ".new", "half a shortcut"));
+  for (const std::string& torn : {std::string(), whole.substr(0, whole.size() / 2)}) {
+    ASSERT_TRUE(test::WriteWholeFile(path_, torn));
+    const test::LogCapture log;
+    std::vector<std::string> targets;
+    ASSERT_TRUE(ReadResumeShortcutTargets(nullptr, targets));
+    ASSERT_EQ(targets.size(), 1u) << torn.size();
+    EXPECT_STRCASEEQ(targets[0].c_str(), "C:\\other\\SETUP.EXE");
+    EXPECT_NE(log.Lines().find("Skipping the resume shortcut \"" + path_ + "\": it cannot be read ("),
+              std::string::npos) << log.Lines();
+    ASSERT_TRUE(HookReboot(nullptr, kIntermediate, "C:\\ours\\SETUP.EXE", "/qb"));
+    EXPECT_EQ(Read().description, kIntermediate) << "the torn shortcut's name is taken";
+    EXPECT_FALSE(Exists(path_ + ".new") || Exists(Name(3) + ".new"));
+  }
+  std::string other;
+  ASSERT_EQ(ReadShellLink(nullptr, Name(2), nullptr, nullptr, &other), S_OK);
+  EXPECT_EQ(other, "OTHER.INI.Intermediate");
+  EXPECT_TRUE(platform_.Boxes().empty());
+}
+
 TEST_F(ResumeShortcutTest, ASaveFailureShowsBox1010UnlessTheCommandLineIsQuiet) {
-  // A folder where the shortcut file should be: it cannot be read or saved.
-  ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));
+  // A folder where the shortcut is written before it is moved into place:
+  // it cannot be saved.
+  ASSERT_TRUE(CreateDirectoryA((path_ + ".new").c_str(), nullptr));
   platform_.SetCommandLine("SETUP.EXE /qb");
   EXPECT_FALSE(HookReboot(reinterpret_cast<HWND>(0x1234), kFinal, "C:\\SETUP.EXE", ""));
   ASSERT_EQ(platform_.Boxes().size(), 1u);

@@ -1,0 +1,23 @@
+#include "sys/shortcut_owner.h"
+
+#include "text/ascii_text.h"
+
+namespace kq {
+
+std::string TagDataFile(const std::string& tag) {
+  const size_t dot = tag.rfind('.');
+  return dot == std::string::npos ? tag : tag.substr(0, dot);
+}
+
+bool TagNamesDataFile(const std::string& description, const std::string& dataFile) {
+  return EqualsNoCase(TagDataFile(description), dataFile);
+}
+
+ShortcutClassifier ClassifyByTag(const std::string& tag) {
+  const std::string dataFile = TagDataFile(tag);
+  return [dataFile](const std::string&, const std::string& description) {
+    return TagNamesDataFile(description, dataFile) ? ShortcutOwner::kThisSetup : ShortcutOwner::kAnotherSetup;
+  };
+}
+
+}  // namespace kq
