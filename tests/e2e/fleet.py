@@ -48,7 +48,6 @@ RETRY_DELAY = 5
 # Faults come in the first runs; then the machine has as many calm runs to
 # end installed, as a machine does once its bad day is over.
 FAULTY_RUNS = MAX_RUNS // 2
-CUT_DELAY = 0.4  # at most this long after the line of a step that waits for an installer
 
 # Chances of each fault, per run.
 P_CUT = 0.4
@@ -84,9 +83,10 @@ MANUAL_PAGES = 300
 # The post-install programs: one program started once a page, so that the
 # step lasts long enough to be cut.
 WELCOME_PAGES = ("welcome", "tour", "news", "register")
-# Steps that wait for an installer last long enough for a cut to land at
-# any moment of them; the others are cut right after their line.
-LONG_STEPS = ("removal of the earlier version", "main installation", "nested setup")
+# How long after its line a step may be cut, in seconds: about as long as
+# the step lasts here, so that a cut lands anywhere in it.
+CUT_DELAYS = {"copy": 0.3, "removal of the earlier version": 0.4, "main installation": 0.4, "nested setup": 0.4,
+              "post-install program": 0.03, "deletion of the copy": 0.1}
 
 
 def guid() -> str:
@@ -128,7 +128,7 @@ class CutPlan:
     @staticmethod
     def draw(rng: random.Random) -> "CutPlan":
         phase = rng.choice(PHASES)
-        return CutPlan(phase, rng.uniform(0.0, CUT_DELAY) if phase in LONG_STEPS else 0.0)
+        return CutPlan(phase, rng.uniform(0.0, CUT_DELAYS.get(phase, 0.0)))
 
     def due(self, step: str) -> bool:
         return PHASES.index(step) >= PHASES.index(self.phase)
