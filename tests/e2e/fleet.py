@@ -126,8 +126,8 @@ class CutPlan:
     delay: float
 
     @staticmethod
-    def draw(rng: random.Random) -> "CutPlan":
-        phase = rng.choice(PHASES)
+    def draw(rng: random.Random, phase: str | None = None) -> "CutPlan":
+        phase = phase or rng.choice(PHASES)
         return CutPlan(phase, rng.uniform(0.0, CUT_DELAYS.get(phase, 0.0)))
 
     def due(self, step: str) -> bool:
@@ -645,7 +645,11 @@ class Machine:
                 self.new_cache()
             answer = self.rng.choice([3010, 1641]) if self.chance(P_CHILD_ANSWER) else 0
             must_cut = self.must_cut()
-            plan = CutPlan.draw(self.rng) if self.chance(P_CUT) or must_cut else None
+            # A machine's first cut goes after step (seed mod 7), so that a
+            # fleet of seven or more cuts after every step; later ones after
+            # any.
+            first = None if self.cuts else PHASES[self.seed % len(PHASES)]
+            plan = CutPlan.draw(self.rng, first) if self.chance(P_CUT) or must_cut else None
             configure_msiexec(self.prefix, answer)
             calls = self.msiexec_calls()
             other = None
