@@ -337,6 +337,7 @@ class Machine:
         self.converged = False
         self.b_wanted = False
         self.b_pending = False  # B left a resume for the next logon
+        self.b_again = False  # B's tool is to run it again
         self.problems: list[str] = []
         self.notes: list[str] = []  # what the machine could not have, and why
         self.t0 = time.time()
@@ -451,8 +452,19 @@ class Machine:
         code = self.finish(self.start_setup(folder))
         configure_msiexec(self.prefix, 0)
         self.note("other", code, start)
-        self.b_wanted |= code in (0,) + RESTART_CODES
+        self.b_ended(code)
         return code
+
+    def b_ended(self, code: int | None):
+        """B is to end installed once a run of it ended 0 or for a restart;
+        its own tool runs it again after a restart it asked for, or after
+        a cut that ended it, as A's tool does."""
+        self.b_wanted |= code in (0,) + RESTART_CODES
+        self.b_again = code is None or code in RESTART_CODES
+
+    def rerun_b(self):
+        if self.b_again:
+            self.run_b(self.media.root / "B")
 
     def finish(self, proc, plan: CutPlan | None = None, beside=(), run_start: float = 0.0) -> int | None:
         """The run's exit code, or None when the power went first: with a
@@ -641,6 +653,7 @@ class Machine:
                 if not (logon and self.chance(P_RACE)):
                     self.wait_logon(logon)
                     logon = []
+                    self.rerun_b()
             if self.chance(P_NEW_CACHE):
                 self.new_cache()
             answer = self.rng.choice([3010, 1641]) if self.chance(P_CHILD_ANSWER) else 0
@@ -673,13 +686,14 @@ class Machine:
                     self.faults.append("logon resume beside a rerun")
             if other:
                 b = exit_code(collect(other[1], 600))
-                self.b_wanted |= b in (0,) + RESTART_CODES
+                self.b_ended(b)
                 if overlaps(run, self.note("other", b, other[0])):
                     self.faults.append("B at the same time")
             restart_due = code in RESTART_CODES
             if len(self.cuts) > cuts:  # the power went, whether or not the run had ended
                 self.restart(crash=True)
                 self.wait_logon(self.logon())
+                self.rerun_b()
                 self.other_product(after_cut=True)
                 restart_due = False
             if code == 1618:
