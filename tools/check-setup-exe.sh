@@ -1,5 +1,5 @@
 #!/bin/bash
-# Checks what SETUP.EXE must be on a bare machine: at most 320 KB, stripped,
+# Checks what SETUP.EXE must be on a bare machine: at most 264 KB, stripped,
 # and loadable on Windows 98 SE and NT 4.0 SP6 without any update:
 # - it imports only DLLs that both have (MSI.DLL is bound at run time;
 #   Winsock is WSOCK32.DLL, version 1.1: WS2_32.DLL is missing from a
@@ -10,7 +10,7 @@
 # Prints the size and the import list either way.
 set -euo pipefail
 exe=${1:?usage: check-setup-exe.sh path/to/SETUP.EXE}
-limit=$((320 * 1024))
+limit=$((264 * 1024))
 allowed="kernel32.dll user32.dll advapi32.dll shell32.dll ole32.dll comctl32.dll msvcrt.dll wsock32.dll"
 
 size=$(stat -c %s "$exe")

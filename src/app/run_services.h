@@ -11,6 +11,7 @@
 namespace kq {
 
 class IniFileOpener;
+class ResumeHook;
 class SetupSteps;
 
 // The answer to the restart question. kNotShown: the box could not be
@@ -56,15 +57,19 @@ class RunServices {
   // that held it finished what this run was started for.
   virtual bool CreateInstanceMutex(const std::string& dataFileName, bool waitForOther) = 0;
   virtual void ReleaseInstanceMutex() = 0;
+  // The owner of this run's resume shortcut, which outlives the run: the
+  // dialog reads its answer at an end of the session (app/resume_hook.h).
+  virtual ResumeHook& Resume() = 0;
   // Whether this setup's resume shortcut is in place with `tag`.
   virtual bool HookReboot(const std::string& tag, const std::string& restartProgram,
                           const std::string& restartArguments) = 0;
   // Whether a resume shortcut of this setup with `tag` was found and removed.
   virtual bool UnhookReboot(const std::string& tag) = 0;
   virtual void StartRebootThread() = 0;
-  // Waits for the current child process; true when a reboot was detected
-  // (an exit code that asks for one, or the end of the session).
-  virtual bool WaitForChild(uint32_t* exitCode) = 0;
+  // Waits for the current child process and reads its exit code into
+  // `exitCode`; true when a reboot was detected (an exit code that asks for
+  // one, or the end of the session, which leaves `exitCode` as it was).
+  virtual bool WaitForChild(uint32_t& exitCode) = 0;
 };
 
 // Runs the sequence through `services` (null: the worker got no dialog) and

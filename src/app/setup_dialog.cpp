@@ -151,8 +151,8 @@ void SetupDialog::OnInitDialog() {
     EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
   }
   text_ = GetDlgItem(window_, IDC_STATUS_TEXT);
-  SetWindowTextA(text_, GetMessageTextOr(kMsgPleaseWait, "Please wait while setup loads....").c_str());
-  SetWindowTextA(window_, GetMessageTextOr(kMsgSetup, "Setup").c_str());
+  SetWindowTextA(text_, GetMessageText(kMsgPleaseWait).c_str());
+  SetWindowTextA(window_, GetMessageText(kMsgSetup).c_str());
   // A hidden dialog gets no WM_SHOWWINDOW to start the run from.
   if (hidden_) StartWorker();
 }
@@ -218,7 +218,7 @@ bool SetupDialog::WaitForFinish() {
 void SetupDialog::OnEndSession(bool ending) {
   SetupLog("UI Received WM_ENDSESSION message");
   if (!WaitForFinish()) {
-    const uint32_t code = resumeHookInPlace_ != 0 ? kExitIntermediateReboot : kExitRebootInitiated;
+    const uint32_t code = resumeHook_.RestartUnderWayCode();
     SetupLogF("UI Finish event was not signalled within %u ms; exiting with %08X",
               static_cast<unsigned>(kFinishWaitMs), static_cast<unsigned>(code));
     if (ending) ExitProcess(code);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "app/resume_hook.h"
 #include "steps/setup_engine.h"
 #include "sys/lock.h"
 #include "sys/scoped_handle.h"
@@ -46,9 +47,9 @@ class SetupDialog {
   // waiting for the worker at the end of a session): the title travels in a
   // posted message, the window is shown and hidden with ShowWindowAsync.
   void PostTitle(const std::string& title);
-  // Whether a resume shortcut of this run is in place, for an end of
-  // session that the worker does not finish in time.
-  void NoteResumeHook(bool inPlace) { InterlockedExchange(&resumeHookInPlace_, inPlace ? 1 : 0); }
+  // The run's resume shortcut, whose answer an end of the session that the
+  // worker does not finish in time ends with.
+  ResumeHook& GetResumeHook() { return resumeHook_; }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -76,7 +77,7 @@ class SetupDialog {
   HICON icon_ = nullptr;  // a shared resource icon: never destroyed
   CriticalSection titleLock_;
   std::string title_;  // under titleLock_
-  volatile LONG resumeHookInPlace_ = 0;
+  ResumeHook resumeHook_;
   uint32_t result_ = 0;
   // UiLevel::kQuiet: the dialog stays hidden from its creation to its end.
   bool hidden_ = false;

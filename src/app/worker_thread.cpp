@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/reboot_policy.h"
+#include "app/resume_hook.h"
 #include "app/run_services.h"
 #include "text/next_field.h"
 #include "config/setup_command_line.h"
@@ -31,11 +31,26 @@ namespace {
 // HRESULT of ERROR_INVALID_COMMAND_LINE.
 constexpr uint32_t kErrorRefusedCommandLine = HresultFromWin32(kExitInvalidCommandLine);
 
+// What the children of the run said about restarting Windows: nothing,
+// asked for a restart (3010) that nobody started, or started one (1641,
+// 460393; our own reboot thread too). A restart under way stays under way.
+enum class ChildRestart { kNone, kAsked, kStarted };
+
+// The nested setup that follows the main installation.
+struct NestedSetup {
+  bool follows = false;     // it is to run (HasNestedInstall, or a resume at it)
+  bool launched = false;    // its SETUP.EXE was started
+  uint32_t exitCode = 0;    // what it ended with
+};
+
 // One run of the setup: the state the worker keeps from start to end.
 class RunSequence {
  public:
   RunSequence(RunServices* services, SetupCommandLine* commandLine)
-      : services_(services), engine_(services != nullptr ? services->Engine() : nullptr), commandLine_(commandLine) {}
+      : services_(services),
+        engine_(services != nullptr ? services->Engine() : nullptr),
+        commandLine_(commandLine),
+        resume_(services != nullptr ? &services->Resume() : &noDialogResume_) {}
 
   // Runs the sequence to its ending and returns the code it ended with.
   uint32_t Run();
@@ -64,18 +79,24 @@ class RunSequence {
   [[noreturn]] void FinalRebootOrEnd();
   [[noreturn]] void EndWithRestartRequired();
 
-  // Places the resume shortcut with `tag`; remembers whether it is there.
-  void Hook(const std::string& tag);
-  // Removes it again when this run placed it, logging `reason` first.
-  void Unhook(const char* reason, const std::string& tag);
+  // Another setup removed the copy this program was started from (a rerun
+  // from the medium while the resume shortcut started this one): that run
+  // holds the setup now, and this one is to be tried again, as a second
+  // start is. Logged when so.
+  bool StartedFromRemovedCopy();
+  void Hook(const std::string& tag) { resume_->Hook(*services_, tag, restartProgram_, restartArguments_); }
+  void Unhook(const char* reason, const std::string& tag) { resume_->Unhook(*services_, reason, tag); }
   // Waits for the current child process; true when a reboot was detected.
-  // Without `exitCode` a child that fails ends the run with its code.
-  bool WaitForChild(uint32_t* exitCode);
+  // The child's code lands in `exitCode` (a wait that the session's end cut
+  // short reads none).
+  bool WaitForChild(uint32_t& exitCode);
+  // The same for a child whose failure ends the run: a code that is not 0
+  // and asks for no reboot is raised.
+  bool WaitForChildOrEnd();
   // Restarts Windows once the run has ended.
   void StartReboot() {
     services_->StartRebootThread();
-    restartAskedOnly_ = false;
-    restartStarted_ = true;
+    childRestart_ = ChildRestart::kStarted;
   }
   // Between steps: once Windows has asked to end the session, nothing more
   // is started; the run ends with its reboot code.
@@ -84,42 +105,35 @@ class RunSequence {
   }
   // A restart under way: a child answered 1641 or 460393, our reboot
   // thread was started, or the session ends.
-  bool RestartStarted() { return restartStarted_ || services_->SessionEnding(); }
+  bool RestartStarted() { return childRestart_ == ChildRestart::kStarted || services_->SessionEnding(); }
   // A reboot a child asked for that the command line keeps from restarting
   // Windows: nobody has started one.
   bool SuppressesRestart() { return RestartPolicy().RestartsSuppressed() && !RestartStarted(); }
   const kq::RestartPolicy& RestartPolicy() const { return commandLine_->GetRestartPolicy(); }
+  InstallMode Mode() const { return commandLine_->GetInstallMode(); }
   // An ending that claims a restart under way becomes 3010 when nobody has
-  // started one (a child that only asked for one): a restart is needed. A
-  // resume shortcut in place stays, so the setup goes on at the next logon.
-  uint32_t HonestRestartCode(uint32_t code);
+  // started one (a child that only asked for one): a restart is needed.
+  // Logs why; changes nothing.
+  uint32_t HonestRestartCode(uint32_t code) const;
 
   RunServices* services_;
   SetupSteps* engine_;  // null when the dialog has none
   SetupCommandLine* commandLine_;  // lives as long as the run: the engine keeps a pointer to it
-  std::string setupFolder_;
-  std::string argumentText_;
+  ResumeHook noDialogResume_;  // the shortcut's owner of a run without services: never placed
+  ResumeHook* resume_;
   std::string intermediateTag_;
   std::string finalTag_;
+  // What the resume shortcut starts.
   std::string restartProgram_;
   std::string restartArguments_;
   bool instanceMutex_ = false;
-  bool hookInPlace_ = false;
-  bool keepHook_ = false;            // a 3010 ending that the shortcut finishes
-  bool restartAskedOnly_ = false;    // the last reboot a child reported: 3010, none started
-  bool restartStarted_ = false;      // a child answered 1641 or 460393, or our reboot thread runs
-  InstallMode installMode_ = InstallMode::kDefault;
-  bool previousVersionsDone_ = false;
-  bool nestedInstall_ = false;
-  bool mainRestartWaits_ = false;    // the main installation's restart waits for the end of the setup
-  bool rebootRequired_ = false;
-  uint32_t mainExitCode_ = 0;
-  uint32_t nestedExitCode_ = 0;
-  bool nestedLaunched_ = false;
+  ChildRestart childRestart_ = ChildRestart::kNone;
+  NestedSetup nested_;
+  bool rebootRequired_ = false;  // a restart held back to the end of the run
 };
 
 uint32_t RunSequence::Run() {
-  const uint32_t code = HonestRestartCode(CatchSetupExitCode([this] {
+  uint32_t code = HonestRestartCode(CatchSetupExitCode([this] {
     try {
       Body();
     } catch (const SessionEnd&) {
@@ -127,63 +141,71 @@ uint32_t RunSequence::Run() {
       // resume shortcut in place will start the setup again (460393);
       // without one, this run is over as far as it goes (1641).
       RunLog("Exiting due to the end of the Windows session");
-      RaiseSetupExitCode(hookInPlace_ ? kExitIntermediateReboot : kExitRebootInitiated);
+      RaiseSetupExitCode(resume_->RestartUnderWayCode());
     } catch (const std::bad_alloc&) {
       // What held the memory is unwound by now, so the error can be shown.
       RunLog("Out of memory");
       RaiseInternalError(kLocationOutOfMemory, kErrorOutOfMemory);
     }
   }));
+  // A restart that is needed and was not started: a shortcut in place
+  // finishes the setup at the next logon.
+  if (code == kExitRebootRequired) resume_->KeepForNextLogon();
   // A start that failed before the mutex because another setup was removing
   // the copy this one started from (its data file went first) is a start
   // that found another setup at work.
   if (code != kExitSuccess && code != kExitAlreadyRunning && !instanceMutex_ && services_ != nullptr &&
-      engine_ != nullptr && services_->StartedFromRemovedCopy()) {
-    RunLog("The temporary copy this setup was started from has been removed by another setup");
+      engine_ != nullptr && StartedFromRemovedCopy()) {
     return kExitAlreadyRunning;
   }
   return code;
 }
 
-uint32_t RunSequence::HonestRestartCode(uint32_t code) {
+bool RunSequence::StartedFromRemovedCopy() {
+  if (!services_->StartedFromRemovedCopy()) return false;
+  RunLog("The temporary copy this setup was started from has been removed by another setup");
+  return true;
+}
+
+uint32_t RunSequence::HonestRestartCode(uint32_t code) const {
   // 460393 promises that the resume shortcut goes on after the restart.
   // Without one in place (no name was free) the restart under way is all
   // there is to tell, and the setup is to be run again after it.
-  if (code == kExitIntermediateReboot && !hookInPlace_) {
+  if (code == kExitIntermediateReboot && code != resume_->RestartUnderWayCode()) {
     RunLog("No resume shortcut is in place, so the setup does not go on by itself after the restart");
     code = kExitRebootInitiated;
   }
   // A removal that needs a restart it did not start ends with 3010 itself.
-  const bool removalNeedsRestart = code == kExitRebootRequired && hookInPlace_;
+  const bool removalNeedsRestart = code == kExitRebootRequired && resume_->InPlace();
   if (code != kExitIntermediateReboot && code != kExitRebootInitiated && !removalNeedsRestart) return code;
-  const bool suppressed = RestartPolicy().RestartsSuppressed();
   // A restart under way is told as one, also when the command line
   // suppressed restarts: a child started it anyway, or the session ends.
-  if (!removalNeedsRestart && (!restartAskedOnly_ || services_->SessionEnding())) return code;
-  std::string why = suppressed ? "Restarts are suppressed, so Windows is not restarted"
-                               : "The installer did not restart Windows, so a restart is required";
-  if (hookInPlace_) {
-    why += "; the setup goes on at the next logon";
-    keepHook_ = true;
-  }
+  if (!removalNeedsRestart && (childRestart_ != ChildRestart::kAsked || services_->SessionEnding())) return code;
+  std::string why = RestartPolicy().RestartsSuppressed()
+                        ? "Restarts are suppressed, so Windows is not restarted"
+                        : "The installer did not restart Windows, so a restart is required";
+  if (resume_->InPlace()) why += "; the setup goes on at the next logon";
   RunLog(why);
   return kExitRebootRequired;
 }
 
-bool RunSequence::WaitForChild(uint32_t* exitCode) {
+bool RunSequence::WaitForChild(uint32_t& exitCode) {
   // The child's code is always read: only 3010 asks for a restart without
-  // starting one. A wait that the session's end cut short reads none.
-  uint32_t code = exitCode != nullptr ? *exitCode : 0;
-  const bool reboot = services_->WaitForChild(&code);
-  if (exitCode != nullptr) {
-    *exitCode = code;
-  } else if (!reboot && code != 0) {
-    RaiseSetupExitCode(code);
+  // starting one.
+  const bool reboot = services_->WaitForChild(exitCode);
+  if (reboot && childRestart_ != ChildRestart::kStarted) {
+    childRestart_ = exitCode == kExitRebootRequired ? ChildRestart::kAsked
+                    : exitCode == kExitRebootInitiated || exitCode == kExitIntermediateReboot
+                        ? ChildRestart::kStarted
+                        : ChildRestart::kNone;
   }
-  if (reboot) {
-    restartAskedOnly_ = code == kExitRebootRequired;
-    if (code == kExitRebootInitiated || code == kExitIntermediateReboot) restartStarted_ = true;
-  }
+  return reboot;
+}
+
+bool RunSequence::WaitForChildOrEnd() {
+  uint32_t exitCode = 0;
+  const bool reboot = WaitForChild(exitCode);
+  if (!reboot && exitCode != 0) RaiseSetupExitCode(exitCode);
   return reboot;
 }
 
@@ -200,7 +222,7 @@ void RunSequence::Body() {
     RunLog("Starting the SETUP process at launching the nested installation");
     services_->ShowDialog(false);
     if (IsMainProductInstalled()) {
-      nestedInstall_ = true;
+      nested_.follows = true;
       NestedInstallerAndEnd();
     }
     RunLog("The main installation did not complete; starting the setup from the beginning");
@@ -231,31 +253,24 @@ void RunSequence::StartUp() {
   // Without it the setup folder would be "\" and the setup data would come
   // from the root of the current drive.
   if (moduleName.empty()) RaiseInternalError(kLocationCommandLine, kErrorPointer);
-  setupFolder_ = FolderOf(moduleName);
-  AppendBackslash(setupFolder_);
+  std::string setupFolder = FolderOf(moduleName);
+  AppendBackslash(setupFolder);
 
-  // Another setup removed the copy this program was started from (a rerun
-  // from the medium while the resume shortcut started this one): that run
-  // holds the setup now, and this one is to be tried again, as a second
-  // start is.
-  if (services_->StartedFromRemovedCopy()) {
-    RunLog("The temporary copy this setup was started from has been removed by another setup");
-    RaiseSetupExitCode(kExitAlreadyRunning);
-  }
+  if (StartedFromRemovedCopy()) RaiseSetupExitCode(kExitAlreadyRunning);
 
-  argumentText_ = services_->ProgramCommandLine();
-  RunLog(Format("Setup command line = %s", argumentText_.c_str()));
+  std::string argumentText = services_->ProgramCommandLine();
+  RunLog(Format("Setup command line = %s", argumentText.c_str()));
   std::string programName;
   // An empty command line is one that could not be converted to the ANSI
   // code page: what it asked for is unknown, so nothing is done.
-  if (argumentText_.empty() || !NextField(argumentText_, programName, " ", QuoteMode::Remove)) {
+  if (argumentText.empty() || !NextField(argumentText, programName, " ", QuoteMode::Remove)) {
     RunLog("Failed extracting the program name from the command line");
     RaiseSetupExitCode(kExitInvalidCommandLine);
   }
 
   // A command line that cannot be used ends the run as MSIEXEC ends it for
   // the same mistake, before anything takes the instance mutex.
-  if (!commandLine_->Parse(setupFolder_.c_str(), argumentText_.c_str())) {
+  if (!commandLine_->Parse(setupFolder.c_str(), argumentText.c_str())) {
     RunLog(Format("Invalid command line argument: %s", commandLine_->GetRefusedArgument().c_str()));
     ReportInternalError(kLocationSetupData, kErrorRefusedCommandLine);
     RaiseSetupExitCode(kExitInvalidCommandLine);
@@ -263,11 +278,10 @@ void RunSequence::StartUp() {
   RunLog(Format("UI level = %d", UiLevelNumber(commandLine_->GetUiLevel())));
 
   const std::string& dataFileName = commandLine_->GetDataFileName();
-  services_->SetTitle(GetMessageTextOr(kMsgSetup, "Setup") + " - " + dataFileName);
+  services_->SetTitle(GetMessageText(kMsgSetup) + " - " + dataFileName);
   services_->ShowDialog(!HidesDialog(commandLine_->GetUiLevel()));
 
   engine_->SetCommandLine(commandLine_);
-  installMode_ = commandLine_->GetInstallMode();
   // The shortcut's tag names the data file as the mutex does, whatever the
   // letter case it was given in.
   intermediateTag_ = UpperCaseAscii(dataFileName) + ".Intermediate";
@@ -307,7 +321,7 @@ void RunSequence::FromTheBeginning() {
   StopIfSessionEnds();
 
   restartProgram_ = JoinPath(commandLine_->GetSetupFolder(), kSetupProgram);
-  restartArguments_ = MakeRestartArguments(argumentText_, commandLine_->GetTempCopyState());
+  restartArguments_ = MakeRestartArguments(commandLine_->GetArgumentText(), commandLine_->GetTempCopyState());
 
   Hook(intermediateTag_);
   engine_->UninstallIncompatibleApplications();
@@ -318,21 +332,21 @@ void RunSequence::FromTheBeginning() {
   engine_->ShutDownApplications();
   StopIfSessionEnds();
 
-  if (!commandLine_->GetReinstallMode().empty() || installMode_ == InstallMode::kRepair) {
-    previousVersionsDone_ = true;
+  bool previousVersionsDone = true;
+  if (!commandLine_->GetReinstallMode().empty() || Mode() == InstallMode::kRepair) {
     // The package lives in the data file's folder, which is the setup
     // folder unless the data file was named with a folder of its own.
     engine_->LoadProductInformation(JoinPath(engine_->GetPackageFolder(), commandLine_->GetSetupDataFile().GetPackageName()));
   } else {
     Hook(intermediateTag_);
-    previousVersionsDone_ = engine_->UninstallPreviousVersions();
+    previousVersionsDone = engine_->UninstallPreviousVersions();
     Unhook("Unhooking reboot after uninstalling previous versions", intermediateTag_);
   }
   StopIfSessionEnds();
 
   if (!engine_->IsInstallerVersionCurrent()) InstallWindowsInstaller();
 
-  if (!previousVersionsDone_) {
+  if (!previousVersionsDone) {
     RunLog("Attempting to uninstall previous versions again");
     Hook(intermediateTag_);
     engine_->UninstallPreviousVersions();
@@ -340,7 +354,7 @@ void RunSequence::FromTheBeginning() {
     StopIfSessionEnds();
   }
 
-  if (installMode_ == InstallMode::kDefault) Maintenance();
+  if (Mode() == InstallMode::kDefault) Maintenance();
   MainInstallation();
 }
 
@@ -351,7 +365,7 @@ void RunSequence::InstallWindowsInstaller() {
   }
   Hook(intermediateTag_);
   engine_->InstallWindowsInstaller();
-  if (WaitForChild(nullptr)) {
+  if (WaitForChildOrEnd()) {
     RunLog("Reboot signalled after installing the Windows Installer");
     // A restart only asked for ends with 3010 and the shortcut in place
     // (HonestRestartCode); one the redistributable started is under way.
@@ -391,7 +405,7 @@ void RunSequence::Maintenance() {
   RunLog("Launching the maintenance installer");
   engine_->RunMaintenanceInstaller();
   services_->ShowDialog(false);
-  if (WaitForChild(nullptr)) {
+  if (WaitForChildOrEnd()) {
     RunLog("Exiting due to reboot after running the maintenance installer");
     RaiseSetupExitCode(kExitRebootInitiated);  // 3010 when nobody restarts Windows (HonestRestartCode)
   }
@@ -404,33 +418,38 @@ void RunSequence::NestedSetupIfMissing() {
   bool suppressed = false;
   if (engine_->HasNestedInstall(&suppressed) && !engine_->IsNestedProductInstalled()) {
     RunLog("The nested product is not installed");
-    nestedInstall_ = true;
+    nested_.follows = true;
     NestedInstallerAndEnd();
   }
   EndUnlessNestedProductInstalled();
 }
 
 void RunSequence::MainInstallation() {
-  if (installMode_ == InstallMode::kDefault || installMode_ == InstallMode::kInstall) {
+  // Without a nested setup, only the command line holds the main
+  // installation's restart back to the end of the run.
+  bool mainRestartWaits = RestartPolicy().MainRestartWaits(false);
+  if (Mode() == InstallMode::kDefault || Mode() == InstallMode::kInstall) {
     RunLog("Install mode is default or configure");
-    nestedInstall_ = engine_->HasNestedInstall(&mainRestartWaits_);
-    if (nestedInstall_ && !mainRestartWaits_) {
+    bool nestedWaits = false;
+    nested_.follows = engine_->HasNestedInstall(&nestedWaits);
+    if (nested_.follows) mainRestartWaits = nestedWaits;
+    if (nested_.follows && !mainRestartWaits) {
       RunLog("Hooking reboot before running the main installation");
       Hook(finalTag_);
     }
   }
   // A restart the command line suppresses waits for the end of the run.
-  const bool hookedFinal = nestedInstall_ && !mainRestartWaits_;
-  if (RestartPolicy().RestartsSuppressed()) mainRestartWaits_ = true;
+  const bool hookedFinal = nested_.follows && !mainRestartWaits;
   StopIfSessionEnds();
-  engine_->RunMainInstaller(mainRestartWaits_);
+  engine_->RunMainInstaller(mainRestartWaits);
   services_->ShowDialog(false);
-  if (WaitForChild(&mainExitCode_)) {
+  uint32_t exitCode = 0;
+  if (WaitForChild(exitCode)) {
     RunLog("Reboot signaled after running the main installation");
     // A restart the installer started although it was to wait is under way
     // all the same: the nested setup follows after it.
-    if (!mainRestartWaits_ || RestartStarted()) {
-      if (nestedInstall_) {
+    if (!mainRestartWaits || RestartStarted()) {
+      if (nested_.follows) {
         if (!hookedFinal) Hook(finalTag_);
         RunLog("Exiting due to intermediate reboot after running the main installation");
         RaiseSetupExitCode(kExitIntermediateReboot);
@@ -440,37 +459,37 @@ void RunSequence::MainInstallation() {
     }
     RunLog("Reboots were suppressed, so a reboot will be required later");
     rebootRequired_ = true;
-    mainExitCode_ = 0;
+    exitCode = 0;
   }
   if (hookedFinal) Unhook("Unhooking reboot after installing product", finalTag_);
-  if (mainExitCode_ != 0) {
+  if (exitCode != 0) {
     RunLog("Exiting due to failure after running the main installation");
-    RaiseSetupExitCode(mainExitCode_);
+    RaiseSetupExitCode(exitCode);
   }
   if (!engine_->IsCurrentVersionInstalled()) RaiseSetupExitCode(kExitUserExit);
 }
 
 void RunSequence::NestedInstallerAndEnd() {
-  if (nestedInstall_) {
+  if (nested_.follows) {
     StopIfSessionEnds();
     RunLog("Launching the nested installer");
     if (engine_->LaunchNestedInstaller()) {
-      nestedLaunched_ = true;
+      nested_.launched = true;
       RunLog("Nested installer was launched");
-      if (WaitForChild(&nestedExitCode_)) {
+      if (WaitForChild(nested_.exitCode)) {
         if (SuppressesRestart()) {
           RunLog("Reboot signaled by the nested installer; reboots were suppressed, so a reboot will be required later");
           rebootRequired_ = true;
           // The nested setup may go on at the next logon from our
           // temporary copy: keep the copy.
-          commandLine_->KeepTempCopy();
+          engine_->KeepTempCopy();
           FinalRebootOrEnd();
         }
-        if (nestedExitCode_ == kExitIntermediateReboot) {
+        if (nested_.exitCode == kExitIntermediateReboot) {
           RunLog("Exiting due to intermediate reboot after launching the nested installer");
           // The nested setup runs from our temporary copy and restarts from
           // there after the reboot: keep the copy.
-          commandLine_->KeepTempCopy();
+          engine_->KeepTempCopy();
         } else {
           RunLog("Exiting due to reboot after launching the nested installer");
         }
@@ -484,16 +503,16 @@ void RunSequence::NestedInstallerAndEnd() {
 
 void RunSequence::EndUnlessNestedProductInstalled() {
   // Other modes (a removal, an administrative installation...) run no nested setup.
-  if (!nestedInstall_ && installMode_ != InstallMode::kDefault && installMode_ != InstallMode::kInstall) return;
+  if (!nested_.follows && Mode() != InstallMode::kDefault && Mode() != InstallMode::kInstall) return;
   const std::string& value = commandLine_->GetSetupDataFile().GetNestedInstall();
-  if (!nestedInstall_ && value.empty()) return;
+  if (!nested_.follows && value.empty()) return;
   if (engine_->IsNestedProductInstalled()) return;
   const NestedInstallValue* read = commandLine_->GetSetupDataFile().GetNestedInstallValue();
   const NestedInstallValue nested = read != nullptr ? *read : NestedInstallValue();
-  const uint32_t code = nestedExitCode_ != 0 ? nestedExitCode_ : kExitFailure;
-  if (nestedLaunched_) {
+  const uint32_t code = nested_.exitCode != 0 ? nested_.exitCode : kExitFailure;
+  if (nested_.launched) {
     RunLog(Format("The nested product %s is not installed after its setup ended with %u; exiting with %u",
-                  nested.productCode.c_str(), static_cast<unsigned>(nestedExitCode_), static_cast<unsigned>(code)));
+                  nested.productCode.c_str(), static_cast<unsigned>(nested_.exitCode), static_cast<unsigned>(code)));
   } else {
     RunLog(Format("The nested product %s is not installed and its setup did not run; exiting with %u",
                   nested.productCode.c_str(), static_cast<unsigned>(code)));
@@ -509,12 +528,12 @@ void RunSequence::FinalRebootOrEnd() {
       EndWithRestartRequired();
     }
     RunLog("Initiating reboot so the product will be functional");
-    if (AsksBeforeFinalReboot(argumentText_, commandLine_->GetUiLevel())) {
+    if (AsksBeforeFinalReboot(commandLine_->GetArgumentText(), commandLine_->GetUiLevel())) {
       std::string productName;
       engine_->GetProductName(productName);
-      std::string text = GetMessageTextOr(kMsgRestart, "You must restart your system.");
+      std::string text = GetMessageText(kMsgRestart);
       SubstitutePlaceholders({"_PRODUCT_NAME_," + productName}, text);
-      const RestartAnswer answer = services_->AskToRestart(text, GetMessageTextOr(kMsgWarning, "Warning"));
+      const RestartAnswer answer = services_->AskToRestart(text, GetMessageText(kMsgWarning));
       // A box closed because the session ends is no answer.
       StopIfSessionEnds();
       // Only a Yes restarts Windows: a question nobody saw is no consent.
@@ -540,24 +559,8 @@ void RunSequence::EndWithRestartRequired() {
   RaiseSetupExitCode(kExitRebootRequired);
 }
 
-void RunSequence::Hook(const std::string& tag) {
-  hookInPlace_ = services_->HookReboot(tag, restartProgram_, restartArguments_);
-}
-
-void RunSequence::Unhook(const char* reason, const std::string& tag) {
-  if (!hookInPlace_) return;
-  RunLog(reason);
-  services_->UnhookReboot(tag);
-  hookInPlace_ = false;
-}
-
 void RunSequence::Finish(uint32_t code) {
-  if (hookInPlace_ && !keepHook_ && code != kExitRebootInitiated && code != kExitIntermediateReboot) {
-    RunLog("Unhooking reboot due to error or normal exit");
-    services_->UnhookReboot(intermediateTag_);
-    services_->UnhookReboot(finalTag_);
-    hookInPlace_ = false;
-  }
+  if (services_ != nullptr) resume_->Finish(*services_, code, intermediateTag_, finalTag_);
   // A run that never held the mutex may have been started from the copy
   // that the run holding it works from: it leaves the copy alone.
   const bool heldMutex = instanceMutex_;
@@ -567,7 +570,7 @@ void RunSequence::Finish(uint32_t code) {
   }
   RunLog(Format("Worker thread exiting with status code: %08X", static_cast<unsigned>(code)));
   if (services_ == nullptr) return;
-  if (heldMutex && !hookInPlace_ && engine_ != nullptr && code != kExitIntermediateReboot) {
+  if (heldMutex && !resume_->InPlace() && engine_ != nullptr && code != kExitIntermediateReboot) {
     // Cleaning up must not keep the dialog waiting forever: whatever it
     // raises is already logged by the step.
     CatchSetupExitCode([this, code] {

@@ -78,23 +78,15 @@ class DialogServices : public RunServices {
   }
   bool HookReboot(const std::string& tag, const std::string& restartProgram,
                   const std::string& restartArguments) override {
-    const bool placed =
-        kq::HookReboot(Window(), tag, restartProgram, restartArguments, Classifier(tag));
-    dialog_.NoteResumeHook(placed);
-    return placed;
+    return kq::HookReboot(Window(), tag, restartProgram, restartArguments, Classifier(tag));
   }
-  bool UnhookReboot(const std::string& tag) override {
-    const bool removed = kq::UnhookReboot(Window(), tag, Classifier(tag));
-    // The run counts no shortcut of its own as in place after an unhook,
-    // whether one was found or not: neither does the dialog's ending.
-    dialog_.NoteResumeHook(false);
-    return removed;
-  }
+  bool UnhookReboot(const std::string& tag) override { return kq::UnhookReboot(Window(), tag, Classifier(tag)); }
+  ResumeHook& Resume() override { return dialog_.GetResumeHook(); }
   void StartRebootThread() override { kq::StartRebootThread(); }
-  bool WaitForChild(uint32_t* exitCode) override {
+  bool WaitForChild(uint32_t& exitCode) override {
     SetupEngine* engine = dialog_.GetEngine();
     return WaitForChildOrReboot(engine != nullptr ? engine->CurrentChildProcess() : nullptr,
-                                dialog_.GetEndSessionEvent(), false, exitCode);
+                                dialog_.GetEndSessionEvent(), false, &exitCode);
   }
 
  private:

@@ -165,7 +165,7 @@ void CheckPlatforms(CheckedDataFile& checked) {
       continue;
     }
     const std::string family = entry.substr(0, colon);
-    if (!EqualsNoCase(family, "NT") && !EqualsNoCase(family, "9X")) {
+    if (WindowsFamilyNamed(family) == WindowsFamily::kUnknown) {
       checked.Add(line, Rule::kPlatformsSkipped,
                   "Platforms entry " + Quoted(entry) +
                       " names no family SETUP.EXE knows and is skipped; the "
@@ -182,7 +182,7 @@ void CheckPlatforms(CheckedDataFile& checked) {
       continue;
     }
     PlatformRequirement requirement;
-    if (FindPlatformRequirement(entry, family, requirement) == PlatformVerdict::BadNumber)
+    if (FindPlatformRequirement(entry, WindowsFamilyNamed(family), requirement) == PlatformVerdict::BadNumber)
       checked.Add(line, Rule::kPlatforms,
                   "Platforms entry " + Quoted(entry) +
                       " holds a version that is not a number (SETUP.EXE stops with " +
@@ -193,13 +193,13 @@ void CheckPlatforms(CheckedDataFile& checked) {
 
 void CheckInformationValues(CheckedDataFile& checked) {
   const SetupDataFile& data = checked.Data();
-  uint32_t parts[3] = {0, 0, 0};
-  if (!data.GetMsiVersion().empty() && !ReadMsiVersion(data.GetMsiVersion(), parts))
+  const MsiVersion* msiVersion = data.GetMsiVersionValue();
+  if (!data.GetMsiVersion().empty() && msiVersion == nullptr)
     checked.Add(checked.KeyLine(kKeyMsiVersion), Rule::kMsiVersion,
                 "MsiVersion " + Quoted(data.GetMsiVersion()) + " is not a version SETUP.EXE can read (it stops with " +
                     InternalErrorCodeText(kLocationInstallerVersion, kErrorTokenize) +
                     "); write MAJOR[.MINOR[.BUILD]], such as 2.0");
-  else if (IsBeyondLastInstaller(data.GetMsiVersion()))
+  else if (msiVersion != nullptr && IsBeyondLastInstaller(*msiVersion))
     checked.Add(checked.KeyLine(kKeyMsiVersion), Rule::kMsiVersionTooNew,
                 "MsiVersion " + data.GetMsiVersion() +
                     " is above 5.0, the last Windows Installer, so no machine has it and no redistributable brings "
@@ -516,9 +516,8 @@ void CheckValueFormats(CheckedDataFile& checked) {
   CheckLaunchEntries(checked);
 }
 
-bool IsBeyondLastInstaller(const std::string& msiVersion) {
-  uint32_t parts[3] = {0, 0, 0};
-  return !msiVersion.empty() && ReadMsiVersion(msiVersion, parts) && (parts[0] > 5 || (parts[0] == 5 && parts[1] > 0));
+bool IsBeyondLastInstaller(const MsiVersion& msiVersion) {
+  return msiVersion.major > 5 || (msiVersion.major == 5 && msiVersion.minor > 0);
 }
 
 }  // namespace kq

@@ -6,6 +6,7 @@
 
 #include "check/finding.h"
 #include "check/recorded_ini_file.h"
+#include "config/msi_version.h"
 #include "config/setup_data_file.h"
 
 namespace kq {
@@ -62,7 +63,7 @@ GuidReading ReadGuid(const std::string& text);
 
 // Whether MsiVersion names a version above 5.0, the last Windows Installer
 // (Windows 7's); the builds of 5.0 (5.0.7601) are real.
-bool IsBeyondLastInstaller(const std::string& msiVersion);
+bool IsBeyondLastInstaller(const MsiVersion& msiVersion);
 
 // Whether `text` is a GUID in braces.
 bool IsBracedGuid(const std::string& text);

@@ -267,20 +267,21 @@ void MediumChecker::CheckPackageAgainstData(CheckedDataFile& checked, const Pack
                                    : "write it as the package does: " + other));
   }
 
-  uint32_t parts[3] = {0, 0, 0};
-  if (facts.requiredEngine > 0 && !data.GetMsiVersion().empty() && ReadMsiVersion(data.GetMsiVersion(), parts)) {
-    const uint32_t required[3] = {static_cast<uint32_t>(facts.requiredEngine / 100),
-                                  static_cast<uint32_t>(facts.requiredEngine % 100), 0};
-    const std::string version = std::to_string(required[0]) + "." + std::to_string(required[1]);
+  const MsiVersion* msiVersion = data.GetMsiVersionValue();
+  if (facts.requiredEngine > 0 && msiVersion != nullptr) {
+    MsiVersion required;
+    required.major = static_cast<uint32_t>(facts.requiredEngine / 100);
+    required.minor = static_cast<uint32_t>(facts.requiredEngine % 100);
+    const std::string version = std::to_string(required.major) + "." + std::to_string(required.minor);
     const std::string pageCount = " (summary information page count " + std::to_string(facts.requiredEngine) + ")";
-    if (!IsVersionAtLeast(parts, required)) {
+    if (!msiVersion->IsAtLeast(required)) {
       checked.Add(checked.KeyLine(kKeyMsiVersion), Rule::kMsiVersionLow,
                   "MsiVersion " + data.GetMsiVersion() + " is lower than the Windows Installer " + version +
                       " the package requires" + pageCount + ": on a machine whose engine is at least " +
                       data.GetMsiVersion() + " but older than " + version +
                       ", SETUP.EXE installs no newer one, MSIEXEC refuses the package (1613 on Windows: it needs a "
                       "newer Windows Installer) and the setup ends with MSIEXEC's code; write MsiVersion=" + version);
-    } else if (!IsVersionAtLeast(required, parts) && !IsBeyondLastInstaller(data.GetMsiVersion())) {
+    } else if (!required.IsAtLeast(*msiVersion) && !IsBeyondLastInstaller(*msiVersion)) {
       checked.Add(checked.KeyLine(kKeyMsiVersion), Rule::kMsiVersionHigh,
                   "MsiVersion " + data.GetMsiVersion() + " is above the Windows Installer " + version +
                       " the package requires" + pageCount + ": a machine without " + data.GetMsiVersion() +

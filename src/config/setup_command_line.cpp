@@ -73,6 +73,7 @@ void SetupCommandLine::Reset() {
   tempCopyState_ = TempCopyState::kNotYet;
   keepsTempCopy_ = false;
   restartPolicy_ = RestartPolicy();
+  argumentText_.clear();
 }
 
 void SetupCommandLine::SetSetupFolder(const char* folder) {
@@ -102,6 +103,7 @@ bool SetupCommandLine::Parse(const char* setupFolder, const char* argumentText) 
   Reset();
   refusedArgument_.clear();
   setupFolder_ = setupFolder;
+  argumentText_ = argumentText;
   std::string rest = argumentText;
   TrimBlanks(rest);
   if (rest.empty()) {
@@ -344,9 +346,11 @@ void SetupCommandLine::AppendProperties(std::string& text) const {
   }
 }
 
-void SetupCommandLine::AppendTempCopyMarker(std::string& text) const {
-  if (tempCopyState_ == TempCopyState::kRunningFromCopy) text += " /~";
-  if (tempCopyState_ == TempCopyState::kNone) text += " /~-";
+void SetupCommandLine::AppendTempCopyMarker(std::string& text) const { kq::AppendTempCopyMarker(text, tempCopyState_); }
+
+void AppendTempCopyMarker(std::string& text, TempCopyState state) {
+  if (state == TempCopyState::kRunningFromCopy) text += " /~";
+  if (state == TempCopyState::kNone) text += " /~-";
 }
 
 }  // namespace kq

@@ -30,6 +30,11 @@ enum class LanguageOrTransforms { kNone, kLanguage, kTransforms };
 // the medium for good ("/~-", or the copy could not be made).
 enum class TempCopyState { kNotYet, kRunningFromCopy, kNone };
 
+// Appends the marker of `state` that tells a setup started with it where it
+// runs from: " /~" from its copy, " /~-" from its medium; nothing for kNotYet.
+// The one place the marker is written.
+void AppendTempCopyMarker(std::string& text, TempCopyState state);
+
 class SetupCommandLine {
  public:
   // The setup data file is read through `opener`: the file system unless a
@@ -50,6 +55,8 @@ class SetupCommandLine {
 
   void Reset();
 
+  // What the run works from: changed after parsing by the temporary copy's
+  // unit alone (steps/temp_copy.cpp), which decides it.
   void SetSetupFolder(const char* folder);
   void SetTempCopyState(TempCopyState state) { tempCopyState_ = state; }
   // The copy this run works from outlives it: a nested setup runs from it
@@ -60,6 +67,8 @@ class SetupCommandLine {
   const SetupDataFile& GetSetupDataFile() const { return setupDataFile_; }
   const std::string& GetSetupFolder() const { return setupFolder_; }
   const std::string& GetDataFileName() const { return dataFileName_; }
+  // The argument text as the last Parse was given it.
+  const std::string& GetArgumentText() const { return argumentText_; }
   InstallMode GetInstallMode() const { return installMode_; }
   UiLevel GetUiLevel() const { return uiLevel_; }
   const std::string& GetReinstallMode() const { return reinstallMode_; }
@@ -100,6 +109,7 @@ class SetupCommandLine {
   void LoadDefaultDataFile();
 
   SetupDataFile setupDataFile_;
+  std::string argumentText_;
   std::string dataFileName_;
   std::string setupFolder_;
   InstallMode installMode_ = InstallMode::kDefault;

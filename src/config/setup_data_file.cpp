@@ -156,6 +156,7 @@ void SetupDataFile::ReadDocument(const CIniFile& ini) {
   }
 
   nestedInstallRead_ = !nestedInstall_.empty() && ReadNestedInstall(nestedInstall_, nestedInstallValue_);
+  msiVersionRead_ = !msiVersion_.empty() && ReadMsiVersion(msiVersion_, msiVersionValue_);
 
   struct List {
     const char* name;
@@ -195,6 +196,8 @@ void SetupDataFile::Clear() {
   loaded_ = false;
   nestedInstallRead_ = false;
   nestedInstallValue_ = NestedInstallValue();
+  msiVersionRead_ = false;
+  msiVersionValue_ = MsiVersion();
   for (std::string* text : {&sourceFolder_, &checkRegKey_, &msiVersion_, &nestedInstall_, &packageName_,
                             &platforms_, &allowNTServer_, &msiInstaller9x_, &msiInstallerNT_,
                             &msiInstaller9xSha256_, &msiInstallerNTSha256_}) {
@@ -224,6 +227,11 @@ KQ_CHECKED_ACCESSOR(std::string, GetCheckRegKey, checkRegKey_)
 KQ_CHECKED_ACCESSOR(std::string, GetPlatforms, platforms_)
 KQ_CHECKED_ACCESSOR(std::string, GetNestedInstall, nestedInstall_)
 KQ_CHECKED_ACCESSOR(std::string, GetMsiVersion, msiVersion_)
+
+const MsiVersion* SetupDataFile::GetMsiVersionValue() const {
+  CheckLoaded();
+  return msiVersionRead_ ? &msiVersionValue_ : nullptr;
+}
 
 const NestedInstallValue* SetupDataFile::GetNestedInstallValue() const {
   CheckLoaded();

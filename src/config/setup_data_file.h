@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "config/msi_version.h"
 #include "config/nested_install.h"
 
 #include "ini/ini_byte_file.h"
@@ -45,6 +46,10 @@ class SetupDataFile {
   // cannot be read (GetNestedInstall then tells what was written).
   const NestedInstallValue* GetNestedInstallValue() const;
   const std::string& GetMsiVersion() const;
+  // MsiVersion as read at load; null when there is none (any Windows
+  // Installer will do) or it cannot be read (GetMsiVersion then tells what
+  // was written).
+  const MsiVersion* GetMsiVersionValue() const;
   const std::string& GetAllowNTServer() const;
   const std::string& Get9xMsiInstaller() const;
   const std::string& GetNTMsiInstaller() const;
@@ -74,6 +79,8 @@ class SetupDataFile {
   std::string sourceFolder_;
   std::string checkRegKey_;
   std::string msiVersion_;
+  MsiVersion msiVersionValue_;
+  bool msiVersionRead_ = false;
   std::string nestedInstall_;
   NestedInstallValue nestedInstallValue_;
   bool nestedInstallRead_ = false;

@@ -69,10 +69,16 @@ class MemoryByteFile : public IniByteFile {
   bool open_ = true;
 };
 
+// Not std::make_shared: built without run-time type information, it links
+// libstdc++'s type comparison and, with it, a pool of mutexes (some 2.7 KB).
+std::shared_ptr<std::string> NewContent(std::string content) {
+  return std::shared_ptr<std::string>(new std::string(std::move(content)));
+}
+
 }  // namespace
 
 void MemoryFileOpener::SetFile(const std::string& fileName, std::string content) {
-  files_[fileName] = std::make_shared<std::string>(std::move(content));
+  files_[fileName] = NewContent(std::move(content));
 }
 
 bool MemoryFileOpener::GetFile(const std::string& fileName, std::string& content) const {
@@ -101,7 +107,7 @@ std::unique_ptr<IniByteFile> MemoryFileOpener::Open(const std::string& fileName,
     }
   } else {
     // Created or truncated.
-    files_[fileName] = std::make_shared<std::string>();
+    files_[fileName] = NewContent(std::string());
     found = files_.find(fileName);
   }
   return std::make_unique<MemoryByteFile>(found->second, readLimit_, readError_, writeLimit_, writeError_);

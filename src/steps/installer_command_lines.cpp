@@ -46,15 +46,11 @@ std::string NestedDataFileWord(const std::string& arguments) {
   return word;
 }
 
-bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot) {
-  return commandLine.GetRestartPolicy().MainRestartWaits(oneReboot);
-}
-
 std::string NestedInstallerCommandLine(const std::string& folder, const SetupCommandLine& commandLine,
                                        const std::string& arguments) {
   std::string text = ProgramWord(JoinPath(folder, kSetupProgram)) + " " + arguments;
   AppendStandardOptionTail(commandLine, text);
-  if (text.find("/~") == std::string::npos) text += " /~-";
+  if (text.find("/~") == std::string::npos) AppendTempCopyMarker(text, TempCopyState::kNone);
   return text;
 }
 

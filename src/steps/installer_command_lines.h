@@ -35,10 +35,6 @@ std::string MainInstallerCommandLine(const std::string& systemFolder, const std:
 // quotes: the setup data file that must exist in the setup folder.
 std::string NestedDataFileWord(const std::string& arguments);
 
-// Whether the main installation runs with reboots suppressed when a nested
-// setup follows (RestartPolicy::MainRestartWaits).
-bool AreRebootsSuppressed(const SetupCommandLine& commandLine, bool oneReboot);
-
 // SETUP.EXE in `folder` (the medium or the temporary copy; the program's
 // path in quotes when it holds a blank: ProgramWord) and the arguments as
 // written, the option tail, and " /~-" unless "/~" is already in the text:

@@ -95,7 +95,7 @@ bool SetupEngine::HasNestedInstall(bool* mainRestartWaits) {
   if (msiLibrary.IsProductInstalled(nested->productCode.c_str()) && nested->noUpdate) return false;
   if (!HasNestedDataFile(nested->arguments)) return false;
 
-  if (mainRestartWaits != nullptr) *mainRestartWaits = AreRebootsSuppressed(attached, nested->oneReboot);
+  if (mainRestartWaits != nullptr) *mainRestartWaits = attached.GetRestartPolicy().MainRestartWaits(nested->oneReboot);
   return true;
 }
 

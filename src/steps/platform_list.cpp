@@ -40,7 +40,7 @@ int Compare(uint32_t a, uint32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 }  // namespace
 
-PlatformVerdict FindPlatformRequirement(const std::string& platforms, const std::string& family,
+PlatformVerdict FindPlatformRequirement(const std::string& platforms, WindowsFamily family,
                                         PlatformRequirement& requirement) {
   requirement = PlatformRequirement();
   std::string rest = platforms;
@@ -49,7 +49,8 @@ PlatformVerdict FindPlatformRequirement(const std::string& platforms, const std:
     if (!NextField(rest, entry, ",", QuoteMode::Remove)) return PlatformVerdict::Unsupported;
     const size_t colon = entry.find(':');
     if (colon == std::string::npos || colon == 0) continue;
-    if (!EqualsNoCase(entry.substr(0, colon), family)) continue;
+    const WindowsFamily named = WindowsFamilyNamed(entry.substr(0, colon));
+    if (named == WindowsFamily::kUnknown || named != family) continue;
 
     std::string versionPart, servicePackPart;
     SplitAt(entry.substr(colon + 1), ':', true, versionPart, servicePackPart);
@@ -73,7 +74,7 @@ bool ReadServicePackText(const std::string& csdVersion, uint32_t& major, uint32_
   return ReadPair(csdVersion.substr(digit), true, major, minor);
 }
 
-PlatformVerdict CheckPlatformList(const std::string& platforms, const std::string& family,
+PlatformVerdict CheckPlatformList(const std::string& platforms, WindowsFamily family,
                                   const RunningWindows& running) {
   if (platforms.empty()) return PlatformVerdict::Qualifies;
   PlatformRequirement required;
@@ -114,23 +115,6 @@ bool ForbidsNtServer(const std::string& allowNtServer) {
 
 bool IsServerProductType(const std::string& productType) {
   return productType == "ServerNT" || productType == "LanmanNT";
-}
-
-bool ReadMsiVersion(const std::string& text, uint32_t parts[3]) {
-  std::string rest = text;
-  for (int i = 0; i < 3; ++i) {
-    std::string token;
-    if (!NextField(rest, token, ".", QuoteMode::Remove)) return false;
-    if (!ReadNumber(token, parts[i])) return false;
-  }
-  return true;
-}
-
-bool IsVersionAtLeast(const uint32_t installed[3], const uint32_t required[3]) {
-  for (int i = 0; i < 3; ++i) {
-    if (installed[i] != required[i]) return installed[i] > required[i];
-  }
-  return true;
 }
 
 }  // namespace kq

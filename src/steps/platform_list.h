@@ -1,11 +1,13 @@
 #pragma once
 // The grammar of the SETUP.INI values that decide whether this machine
 // qualifies: the Platforms list (NAME:MAJOR[.MINOR][:SPMAJOR[.SPMINOR]]
-// entries), AllowNTServer and MsiVersion (MAJOR[.MINOR[.BUILD]]), and the
-// comparisons against the running system. Kept free of <windows.h> so that
-// every rule is tested natively; the engine supplies the system's answers.
+// entries) and AllowNTServer, and the comparisons against the running
+// system. Kept free of <windows.h> so that every rule is tested natively;
+// the engine supplies the system's answers.
 #include <cstdint>
 #include <string>
+
+#include "steps/windows_family.h"
 
 namespace kq {
 
@@ -35,11 +37,11 @@ enum class PlatformVerdict {
   BadNumber,    // a number in the matched entry or in the service-pack text
 };
 
-// Finds the first entry of `platforms` whose NAME equals `family` ("9X" or
-// "NT", any letter case) and reads its numbers. Entries without a colon
+// Finds the first entry of `platforms` whose NAME spells `family`
+// (WindowsFamilyNamed) and reads its numbers. Entries without a colon
 // after at least one character are skipped. Unsupported when no entry
 // matches or an entry cannot be split.
-PlatformVerdict FindPlatformRequirement(const std::string& platforms, const std::string& family,
+PlatformVerdict FindPlatformRequirement(const std::string& platforms, WindowsFamily family,
                                         PlatformRequirement& requirement);
 
 // Service-pack numbers from a version text such as "Service Pack 6": the
@@ -51,7 +53,7 @@ bool ReadServicePackText(const std::string& csdVersion, uint32_t& major, uint32_
 // otherwise the matched entry's version must not be higher than the
 // running one, compared part by part (major, minor, service pack major,
 // service pack minor), the first differing part deciding.
-PlatformVerdict CheckPlatformList(const std::string& platforms, const std::string& family,
+PlatformVerdict CheckPlatformList(const std::string& platforms, WindowsFamily family,
                                   const RunningWindows& running);
 
 // AllowNTServer forbids installing on a server only when it is "FALSE",
@@ -60,13 +62,5 @@ bool ForbidsNtServer(const std::string& allowNtServer);
 
 // The ProductOptions ProductType values of server editions (exact case).
 bool IsServerProductType(const std::string& productType);
-
-// MsiVersion as three unsigned parts; missing parts are 0 and text after
-// the third part is ignored. False when a part is not a number or the text
-// cannot be split.
-bool ReadMsiVersion(const std::string& text, uint32_t parts[3]);
-
-// Whether `installed` (major, minor, build) is at least `required`.
-bool IsVersionAtLeast(const uint32_t installed[3], const uint32_t required[3]);
 
 }  // namespace kq

@@ -48,11 +48,8 @@ bool SetupEngine::IsPromptForCDMutexSet() {
 }
 
 void SetupEngine::ShowErrorBox(uint32_t messageId) const {
-  std::string caption;
-  std::string text;
-  GetMessageText(kMsgError, caption);
-  GetMessageText(messageId, text);
-  ShowStepMessageBox(ownerWindow, text.c_str(), caption.c_str(), MB_ICONERROR | MB_SETFOREGROUND);
+  ShowStepMessageBox(ownerWindow, GetMessageText(messageId).c_str(), GetMessageText(kMsgError).c_str(),
+                     MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 bool SetupEngine::IsPlatformQualified() {
@@ -75,14 +72,13 @@ bool SetupEngine::IsPlatformQualified() {
     }
   }
 
-  platformId = static_cast<int>(version.dwPlatformId);
-  std::string family;
   switch (version.dwPlatformId) {
     case VER_PLATFORM_WIN32s:
+      platformId = WindowsFamily::kUnknown;
       ShowErrorBox(kMsgUnsupportedOs);
       return false;
     case VER_PLATFORM_WIN32_WINDOWS:
-      family = "9X";
+      platformId = WindowsFamily::k9x;
       break;
     case VER_PLATFORM_WIN32_NT: {
       const std::string& allowNtServer = data.GetAllowNTServer();
@@ -93,10 +89,11 @@ bool SetupEngine::IsPlatformQualified() {
           return false;
         }
       }
-      family = "NT";
+      platformId = WindowsFamily::kNt;
       break;
     }
     default:
+      platformId = WindowsFamily::kUnknown;
       SetupLogF("Windows reports the platform %u, which is neither Windows 9x (1) nor NT (2)",
                 static_cast<unsigned>(version.dwPlatformId));
       RaiseInternalError(kLocationPlatform, kErrorUnknownName);
@@ -111,14 +108,14 @@ bool SetupEngine::IsPlatformQualified() {
   version.szCSDVersion[sizeof version.szCSDVersion - 1] = '\0';
   running.csdVersion = version.szCSDVersion;
 
-  switch (CheckPlatformList(data.GetPlatforms(), family, running)) {
+  switch (CheckPlatformList(data.GetPlatforms(), platformId, running)) {
     case PlatformVerdict::Qualifies:
       return true;
     case PlatformVerdict::BadNumber:
       SetupLogF("Platforms=%s in %s cannot be read: a version in its %s entry, or the service pack \"%s\" this "
                 "Windows reports, is not a number; an entry is <9X or NT>:<major>[.<minor>][:<service pack>"
                 "[.<minor>]], such as NT:5.1:2",
-                data.GetPlatforms().c_str(), attached.GetDataFileName().c_str(), family.c_str(),
+                data.GetPlatforms().c_str(), attached.GetDataFileName().c_str(), WindowsFamilyName(platformId),
                 running.csdVersion.c_str());
       RaiseInternalError(kLocationPlatform, kErrorTokenize);
     case PlatformVerdict::Unsupported:
@@ -129,21 +126,22 @@ bool SetupEngine::IsPlatformQualified() {
 }
 
 SetupEngine::InstallerState SetupEngine::ReadInstallerState() {
-  const SetupCommandLine& attached = RequireCommandLine(kLocationInstallerVersion);
+  const SetupDataFile& data = RequireCommandLine(kLocationInstallerVersion).GetSetupDataFile();
   DLLVERSIONINFO installed = {};
   if (!msiLibrary.GetMsiDllVersion(&installed)) return InstallerState::kOutdated;
-  const std::string& wanted = attached.GetSetupDataFile().GetMsiVersion();
-  if (wanted.empty()) return InstallerState::kCurrent;
-  uint32_t required[3] = {};
-  if (!ReadMsiVersion(wanted, required)) return InstallerState::kRequirementUnreadable;
-  const uint32_t present[3] = {installed.dwMajorVersion, installed.dwMinorVersion, installed.dwBuildNumber};
-  return IsVersionAtLeast(present, required) ? InstallerState::kCurrent : InstallerState::kOutdated;
+  if (data.GetMsiVersion().empty()) return InstallerState::kCurrent;
+  const MsiVersion* required = data.GetMsiVersionValue();
+  if (required == nullptr) return InstallerState::kRequirementUnreadable;
+  MsiVersion present;
+  present.major = installed.dwMajorVersion;
+  present.minor = installed.dwMinorVersion;
+  present.build = installed.dwBuildNumber;
+  return present.IsAtLeast(*required) ? InstallerState::kCurrent : InstallerState::kOutdated;
 }
 
 bool SetupEngine::IsMsiVersionReadable() const {
-  const std::string& wanted = RequireCommandLine(kLocationInstallerVersion).GetSetupDataFile().GetMsiVersion();
-  uint32_t required[3] = {};
-  return wanted.empty() || ReadMsiVersion(wanted, required);
+  const SetupDataFile& data = RequireCommandLine(kLocationInstallerVersion).GetSetupDataFile();
+  return data.GetMsiVersion().empty() || data.GetMsiVersionValue() != nullptr;
 }
 
 void SetupEngine::LogUnreadableMsiVersion(const char* consequence) const {

@@ -13,7 +13,7 @@ SetupEngine::SetupEngine(HWND owner, HANDLE endSession)
   setupFolder = FolderOf(GetProgramPath(ModulePathCaller::Engine));
   packageFolder = setupFolder;
   // Registration needs a window: without one, the call would end the run.
-  if (ownerWindow != nullptr) RaiseInternalError(0, 0, ownerWindow);
+  if (ownerWindow != nullptr) SetInternalErrorOwner(ownerWindow);
 }
 
 SetupEngine::~SetupEngine() = default;

@@ -12,6 +12,7 @@
 #include "msi/msi_library.h"
 #include "steps/temp_copy.h"
 #include "steps/setup_steps.h"
+#include "steps/windows_family.h"
 
 namespace kq {
 
@@ -77,6 +78,7 @@ class SetupEngine : public SetupSteps {
   // removes every leftover copy whose run is over.
   void RemoveTempFolder(bool setupDone) override;
   void ClaimTempCopy() override;
+  void KeepTempCopy() override;
   // The identity of the medium this run is of (MediumIdentity): the
   // claimed record's for a run from a copy, else the content of setupFolder
   // before the copy is made; empty when unknown (a record of an earlier
@@ -145,7 +147,8 @@ class SetupEngine : public SetupSteps {
   const std::string& GetSetupFolder() const { return setupFolder; }
   void SetSetupFolder(const std::string& folder) { setupFolder = folder; }
   std::string GetPackageFolder() override { return packageFolder; }
-  int GetPlatformId() const { return platformId; }
+  // The platform id Windows reported: 1 (9x), 2 (NT), -1 before the check.
+  int GetPlatformId() const { return WindowsPlatformId(platformId); }
   MsiLibrary& GetMsiLibrary() { return msiLibrary; }
   SetupCommandLine* GetCommandLine() const { return commandLine; }
   // The last program a step started and left for the run sequence to wait
@@ -212,7 +215,7 @@ class SetupEngine : public SetupSteps {
   HANDLE endSessionEvent;  // owned by the dialog
   std::string setupFolder;
   std::string packageFolder;
-  int platformId = -1;
+  WindowsFamily platformId = WindowsFamily::kUnknown;  // set by IsPlatformQualified
   MsiLibrary msiLibrary;
   SetupCommandLine* commandLine = nullptr;
   ScopedHandle currentChild;

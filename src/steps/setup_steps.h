@@ -95,6 +95,10 @@ class SetupSteps {
   // own as soon as it holds the instance mutex, so that no other setup
   // takes the copy for a leftover.
   virtual void ClaimTempCopy() = 0;
+  // The copy this run works from outlives it: a nested setup runs from it
+  // and goes on from there after a restart. Only the temporary copy's unit
+  // changes what the command line says of the copy.
+  virtual void KeepTempCopy() = 0;
 };
 
 }  // namespace kq

@@ -11,8 +11,8 @@ namespace {
 
 void MessageAndCaption(uint32_t textId, uint32_t captionId, const std::vector<std::string>& placeholders,
                        std::string& text, std::string& caption) {
-  GetMessageText(captionId, caption);
-  GetMessageText(textId, text);
+  caption = GetMessageText(captionId);
+  text = GetMessageText(textId);
   SubstitutePlaceholders(placeholders, text);
 }
 

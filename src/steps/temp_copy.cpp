@@ -390,6 +390,10 @@ void SetupEngine::SaveRunRecord() {
               static_cast<unsigned>(GetLastError()));
 }
 
+void SetupEngine::KeepTempCopy() {
+  if (commandLine != nullptr) commandLine->KeepTempCopy();
+}
+
 void SetupEngine::ClaimTempCopy() {
   if (commandLine == nullptr || commandLine->GetTempCopyState() != TempCopyState::kRunningFromCopy) return;
   if (!runRecordFolder.empty()) return;  // claimed already

@@ -32,8 +32,7 @@ constexpr char kDefaultMsiVersion[] = "1.10";
 
 // Message 13 with the required version in place of its "%s".
 std::string InstallerVersionText(const std::string& version) {
-  std::string text;
-  GetMessageText(kMsgInstallerVersion, text);
+  std::string text = GetMessageText(kMsgInstallerVersion);
   const size_t placeholder = text.find("%s");
   if (placeholder != std::string::npos) text.replace(placeholder, 2, version);
   return text;
@@ -81,7 +80,7 @@ void SetupEngine::InstallWindowsInstaller() {
   if (medium.empty()) {
     SetupLogF("No Windows Installer redistributable is known for the platform %d, which is neither Windows 9x (1) "
               "nor NT (2)",
-              platformId);
+              WindowsPlatformId(platformId));
     RaiseInternalError(kLocationInstallWindowsInstaller, kErrorUnknownName);
   }
   if (LaunchInstallerProgram(medium)) return;
@@ -90,10 +89,8 @@ void SetupEngine::InstallWindowsInstaller() {
   if (!DownloadWindowsInstaller(downloaded)) {
     std::string version = RequireCommandLine(kLocationInstallWindowsInstaller).GetSetupDataFile().GetMsiVersion();
     if (version.empty()) version = kDefaultMsiVersion;
-    std::string caption;
-    GetMessageText(kMsgWarning, caption);
     // Shown at every UI level that allows a box; a quiet run logs it.
-    ShowStepMessageBox(ownerWindow, InstallerVersionText(version).c_str(), caption.c_str(),
+    ShowStepMessageBox(ownerWindow, InstallerVersionText(version).c_str(), GetMessageText(kMsgWarning).c_str(),
                        MB_ICONERROR | MB_SETFOREGROUND);
     RaiseSetupExitCode(kExitFailure);
   }
@@ -123,7 +120,7 @@ bool SetupEngine::LaunchInstallerProgram(const std::string& command) {
 bool SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
   const SetupDataFile& data = RequireCommandLine(kLocationInstallWindowsInstaller).GetSetupDataFile();
   const std::string address = InstallerDownloadAddress(
-      platformId, platformId == kPlatformWindows9x ? data.Get9xMsiInstaller() : data.GetNTMsiInstaller());
+      platformId, platformId == WindowsFamily::k9x ? data.Get9xMsiInstaller() : data.GetNTMsiInstaller());
   if (address.empty()) return false;
 
   const std::string folder = TempFolderPath();
@@ -164,7 +161,7 @@ bool SetupEngine::DownloadWindowsInstaller(std::string& localPath) {
 bool SetupEngine::IsDownloadTrusted(const std::string& localPath) const {
   const SetupDataFile& data = RequireCommandLine(kLocationInstallWindowsInstaller).GetSetupDataFile();
   const std::string& expected =
-      platformId == kPlatformWindows9x ? data.Get9xMsiInstallerSHA256() : data.GetNTMsiInstallerSHA256();
+      platformId == WindowsFamily::k9x ? data.Get9xMsiInstallerSHA256() : data.GetNTMsiInstallerSHA256();
   if (expected.empty()) return true;
   std::string computed;
   if (!ComputeFileSha256(localPath, computed)) {

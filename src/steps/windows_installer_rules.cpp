@@ -12,16 +12,15 @@ constexpr char kBuiltInNTAddress[] = "http://download.microsoft.com/msdn-files/0
 
 }  // namespace
 
-std::string MediumInstallerCommandLine(int platformId, const std::string& setupFolder) {
-  if (platformId == kPlatformWindows9x) return QuotedPath(JoinPath(setupFolder, "INS9XMSI.EXE"));
-  if (platformId == kPlatformWindowsNT) return QuotedPath(JoinPath(setupFolder, "INSNTMSI.EXE"));
+std::string MediumInstallerCommandLine(WindowsFamily family, const std::string& setupFolder) {
+  if (family == WindowsFamily::k9x) return QuotedPath(JoinPath(setupFolder, "INS9XMSI.EXE"));
+  if (family == WindowsFamily::kNt) return QuotedPath(JoinPath(setupFolder, "INSNTMSI.EXE"));
   return std::string();
 }
 
-
-std::string InstallerDownloadAddress(int platformId, const std::string& configured) {
-  if (platformId == kPlatformWindows9x) return configured.empty() ? kBuiltIn9xAddress : configured;
-  if (platformId == kPlatformWindowsNT) return configured.empty() ? kBuiltInNTAddress : configured;
+std::string InstallerDownloadAddress(WindowsFamily family, const std::string& configured) {
+  if (family == WindowsFamily::k9x) return configured.empty() ? kBuiltIn9xAddress : configured;
+  if (family == WindowsFamily::kNt) return configured.empty() ? kBuiltInNTAddress : configured;
   return std::string();
 }
 

@@ -7,18 +7,17 @@
 #include <cstdint>
 #include <string>
 
+#include "steps/windows_family.h"
+
 namespace kq {
 
-constexpr int kPlatformWindows9x = 1;
-constexpr int kPlatformWindowsNT = 2;
-
 // "\"<setupFolder>INS9XMSI.EXE\"" or "\"<setupFolder>INSNTMSI.EXE\""; empty
-// for any other platform id.
-std::string MediumInstallerCommandLine(int platformId, const std::string& setupFolder);
+// for an unknown family.
+std::string MediumInstallerCommandLine(WindowsFamily family, const std::string& setupFolder);
 
 // The configured address when it is set, else the built-in one of the
-// family; empty for any other platform id.
-std::string InstallerDownloadAddress(int platformId, const std::string& configured);
+// family; empty for an unknown family.
+std::string InstallerDownloadAddress(WindowsFamily family, const std::string& configured);
 
 // bytesSoFar * 100 / totalSize in 64 bits, kept within 0 to 100; 0 for a
 // total of 0 or less.

@@ -12,30 +12,29 @@ namespace {
 // worker afterwards; thread creation orders the two.
 WindowHandle g_owner = nullptr;
 
-constexpr char kEnglishCaption[] = "Internal Error";
-constexpr char kEnglishTemplate[] = "Error Code: %04X.%08X";
-
-std::string MessageOrEnglish(uint32_t locale, uint32_t id, const char* english) {
-  std::string text;
-  if (!GetMessageTextForLocale(locale, id, text)) text = english;
-  return text;
-}
-
 // The box's body in the user's language.
 std::string LocalizedText(const RunPlatform& platform, uint32_t location, uint32_t hresult) {
-  return FormatInternalErrorText(MessageOrEnglish(platform.userLocale(), kMsgErrorCode, kEnglishTemplate), location,
-                                 hresult);
+  std::string messageTemplate;
+  GetMessageTextForLocale(platform.userLocale(), kMsgErrorCode, messageTemplate);
+  return FormatInternalErrorText(messageTemplate, location, hresult);
+}
+
+// The log's lines are English whatever the user's language.
+void LogInternalError(const RunPlatform& platform, const std::string& text) {
+  platform.log(EnglishMessageText(kMsgInternalError).c_str());
+  platform.log(text.c_str());
 }
 
 void ShowBox(const RunPlatform& platform, WindowHandle owner, const std::string& text) {
-  const std::string caption = MessageOrEnglish(platform.userLocale(), kMsgInternalError, kEnglishCaption);
+  std::string caption;
+  GetMessageTextForLocale(platform.userLocale(), kMsgInternalError, caption);
   platform.showErrorBox(owner, caption.c_str(), text.c_str());
 }
 
 }  // namespace
 
 std::string InternalErrorCodeText(uint32_t location, uint32_t hresult) {
-  return FormatInternalErrorText(kEnglishTemplate, location, hresult);
+  return FormatInternalErrorText(EnglishMessageText(kMsgErrorCode), location, hresult);
 }
 
 std::string FormatInternalErrorText(const std::string& messageTemplate, uint32_t location,
@@ -44,9 +43,11 @@ std::string FormatInternalErrorText(const std::string& messageTemplate, uint32_t
                 static_cast<unsigned>(hresult));
 }
 
+void SetInternalErrorOwner(WindowHandle owner) { g_owner = owner; }
+
 void RaiseInternalError(uint32_t location, uint32_t hresult, WindowHandle owner) {
   if (location == 0 && hresult == 0 && owner != nullptr) {
-    g_owner = owner;
+    SetInternalErrorOwner(owner);
     return;
   }
   RaiseInternalError(location, hresult);
@@ -56,8 +57,7 @@ void ReportInternalError(uint32_t location, uint32_t hresult) {
   const RunPlatform& platform = CurrentRunPlatform();
   const std::string text = LocalizedText(platform, location, hresult);
   // In a quiet run the log is the only witness.
-  platform.log(kEnglishCaption);
-  platform.log(text.c_str());
+  LogInternalError(platform, text);
   if (QuietCommandLine(platform.processCommandLine())) return;
   ShowBox(platform, g_owner, text);
 }
@@ -66,8 +66,7 @@ void ShowInternalErrorBox(WindowHandle owner, uint32_t location, uint32_t hresul
   const RunPlatform& platform = CurrentRunPlatform();
   const std::string text = LocalizedText(platform, location, hresult);
   if (QuietCommandLine(platform.processCommandLine())) {
-    platform.log(kEnglishCaption);
-    platform.log(text.c_str());
+    LogInternalError(platform, text);
     return;
   }
   ShowBox(platform, owner, text);

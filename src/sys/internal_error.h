@@ -11,10 +11,14 @@
 
 namespace kq {
 
-// Location 0 with code 0 and a window only records that window as the owner
-// of later error boxes and returns. Every other call ends the run (raises a
-// SetupExitCode with `hresult`) after ReportInternalError. The `owner` of a
-// call that ends the run is not used.
+// Records `owner` as the owner of later internal-error boxes (the engine
+// registers its dialog). Written before the worker starts.
+void SetInternalErrorOwner(WindowHandle owner);
+
+// Location 0 with code 0 and a window is SetInternalErrorOwner and returns.
+// Every other call ends the run (raises a SetupExitCode with `hresult`)
+// after ReportInternalError. The `owner` of a call that ends the run is not
+// used.
 void RaiseInternalError(uint32_t location, uint32_t hresult, WindowHandle owner);
 
 // The form used by components, which never register an owner.
@@ -40,7 +44,7 @@ std::string InternalErrorCodeText(uint32_t location, uint32_t hresult);
 std::string FormatInternalErrorText(const std::string& messageTemplate, uint32_t location,
                                     uint32_t hresult);
 
-// The owner recorded by the location-0 call (null until then).
+// The owner SetInternalErrorOwner recorded (null until then).
 WindowHandle InternalErrorOwner();
 
 }  // namespace kq

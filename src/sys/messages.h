@@ -25,18 +25,23 @@ enum MessageId : uint32_t {
   kMsgRestart = 14,                // _PRODUCT_NAME_
 };
 
-// One text of a table; a table ends with an entry whose text is null.
-struct MessageEntry {
-  uint32_t id;
-  const char* text;  // in the code page of its language
-};
-
 // One language; the list ends with an entry whose language is 0.
 struct MessageLanguage {
-  uint32_t language;  // Windows language identifier (low 16 bits of an LCID)
-  uint32_t codePage;  // code page of the texts
-  const MessageEntry* table;
+  uint32_t language;    // Windows language identifier (low 16 bits of an LCID)
+  uint32_t codePage;    // code page of the texts
+  uint32_t textsBegin;  // where its texts lie in the unpacked tables
+  uint32_t textsEnd;
 };
+
+// One text of a table.
+struct MessageEntry {
+  uint32_t id;
+  std::string text;  // in the code page of its language
+};
+
+// The texts of a language, in table order. The tables are kept packed
+// (about 10 KB instead of 24) and unpacked here, for each call.
+std::vector<MessageEntry> MessageTable(const MessageLanguage& language);
 
 // The built-in language list, in selection order.
 const MessageLanguage* MessageLanguages();
@@ -45,14 +50,18 @@ const MessageLanguage* MessageLanguages();
 // same primary language (low 10 bits), else English (United States).
 const MessageLanguage* SelectMessageLanguage(uint32_t userLocale);
 
-// The text of `id` for `userLocale`; false (text unchanged) when the chosen
-// table has no such id.
+// The text of `id` for `userLocale` from the table SelectMessageLanguage
+// chooses, else from the English (United States) table: a table that lacks
+// a text shows the English one. False (text unchanged) only for an id no
+// table holds.
 bool GetMessageTextForLocale(uint32_t userLocale, uint32_t id, std::string& text);
 
-// The same for the user's default locale (Windows build only).
+// The same for the user's default locale (the run platform's).
 bool GetMessageText(uint32_t id, std::string& text);
-// The same, or `fallback` (the English text) when the table lacks it.
-std::string GetMessageTextOr(uint32_t id, const char* fallback);
+// The text itself; empty for an id no table holds.
+std::string GetMessageText(uint32_t id);
+// The English text, as log lines write it whatever the user's language.
+std::string EnglishMessageText(uint32_t id);
 
 // Replaces placeholders in `text` for each "NAME,value" entry in order: every
 // occurrence of NAME present in the text is replaced by value (all of the

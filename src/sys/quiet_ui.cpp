@@ -9,6 +9,8 @@ namespace {
 
 bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
 
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 }  // namespace
 
 int UiLevelNumber(UiLevel level) { return static_cast<int>(level); }
@@ -77,6 +79,16 @@ bool HidesDialog(UiLevel level) { return level == UiLevel::kQuiet; }
 bool HasUiOption(UiLevel level) { return level != UiLevel::kNone; }
 
 bool AsksForLessThanFullUi(UiLevel level) { return HasUiOption(level) && level != UiLevel::kFull; }
+
+bool AsksBeforeFinalReboot(const std::string& argumentText, UiLevel uiLevel) {
+  if (ShowsNoBoxes(uiLevel)) return false;
+  for (const char* prefix : {"/", "-"}) {
+    for (const char* asking : {"QF", "QR", "QB+", "QN+"}) {
+      if (Contains(argumentText, prefix + std::string(asking))) return true;
+    }
+  }
+  return !Contains(argumentText, "/Q") && !Contains(argumentText, "-Q");
+}
 
 bool QuietCommandLine(const std::string& commandLine) { return ShowsNoBoxes(UiLevelOfCommandLine(commandLine)); }
 

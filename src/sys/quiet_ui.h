@@ -53,6 +53,15 @@ bool HidesDialog(UiLevel level);
 bool HasUiOption(UiLevel level);
 bool AsksForLessThanFullUi(UiLevel level);
 
+// Whether the user is asked before the final restart: a reading of the UI
+// options of its own, kept as it always was, over the argument text as
+// given. "/QF", "/QR", "/QB+" and "/QN+" ask; any other "/Q" does not; no
+// "/Q" asks (case-sensitive substring tests, with "-" as well as "/", so a
+// lower-case "/qb" asks). A run at kBasicNoModal or kQuiet (ShowsNoBoxes)
+// never asks: a modal question would block an unattended installation
+// forever.
+bool AsksBeforeFinalReboot(const std::string& argumentText, UiLevel uiLevel);
+
 // Whether the raw command line asks for one of those levels.
 bool QuietCommandLine(const std::string& commandLine);
 

@@ -163,19 +163,24 @@ class TestAHalfInstalledMedium:
         assert result.exit_code == EXIT_USER_EXIT
 
 
-def a_removal_that_asks_for_a_restart(prefix, medium, stand_in):
+def leave_a_removal_pending(prefix, medium, stand_in):
     """A previous version that the stand-in MSIEXEC removes with 3010, a
     restart asked for and not started: the run ends with 3010 and keeps its
     resume shortcut and copy; the restart then finishes the removal (its
-    Uninstall entry goes). Returns the copy."""
+    Uninstall entry goes)."""
     old = new_guid()
     prefix.reg_add(UNINSTALL + "\\" + old, "DisplayName", "KQ Old")
     prefix.reg_add(UNINSTALL + "\\" + old, "WindowsInstaller", 1, "REG_DWORD")
     write_ini(medium, more=f"[PreviousVersionUninstall]\r\n{old}\r\n")
     stand_in.configure(exit_code=3010)
     assert run_setup(prefix, medium, "/qn").exit_code == EXIT_REBOOT_REQUIRED
-    [copy] = temp_copies(prefix)
     prefix.reg_delete(UNINSTALL + "\\" + old)
+
+
+def a_removal_that_asks_for_a_restart(prefix, medium, stand_in):
+    """leave_a_removal_pending on a machine without other copies; returns the copy."""
+    leave_a_removal_pending(prefix, medium, stand_in)
+    [copy] = temp_copies(prefix)
     stand_in.configure(exit_code=0)
     prefix.clear_setup_log()
     return copy

@@ -3,22 +3,11 @@ SETUP.INI pending at one logon, and a shortcut a power cut left empty."""
 import shutil
 
 from conftest import collect, parse_runner
-from setup_helpers import (EXIT_REBOOT_REQUIRED, EXIT_SUCCESS, SHORTCUT, UNINSTALL, log_bodies,
+from setup_helpers import (EXIT_SUCCESS, SHORTCUT, UNINSTALL, log_bodies,
                            new_guid, remove_copies, run_setup, temp_copies, wait_for_log, write_ini)
 from test_interrupted_setups import (_cut_prefix, gui_prefix, is_installed, other_medium,  # noqa: F401 (fixtures)
-                                     power_cut, uninstall)
+                                     leave_a_removal_pending as leave_pending, power_cut, uninstall)
 from test_setup_exe import medium  # noqa: F401 (fixture)
-
-
-def leave_pending(prefix, folder, stand_in):
-    """An earlier version's removal asks for a restart (3010), then is done."""
-    old = new_guid()
-    prefix.reg_add(UNINSTALL + "\\" + old, "DisplayName", "KQ Old")
-    prefix.reg_add(UNINSTALL + "\\" + old, "WindowsInstaller", 1, "REG_DWORD")
-    write_ini(folder, more=f"[PreviousVersionUninstall]\r\n{old}\r\n")
-    stand_in.configure(exit_code=3010)
-    assert run_setup(prefix, folder, "/qn").exit_code == EXIT_REBOOT_REQUIRED
-    prefix.reg_delete(UNINSTALL + "\\" + old)
 
 
 def test_two_pending_resumes_both_finish_at_one_logon(gui_prefix, medium, stand_in, startup_folder, build_msi):

@@ -5,6 +5,7 @@
 // of the copy, and the log lines that tell the story, in order.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <deque>
 #include <map>
 #include <new>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/resume_hook.h"
 #include "app/run_services.h"
 #include "config/setup_command_line.h"
 #include "ini/memory_file_opener.h"
@@ -23,13 +25,6 @@
 #include "sys/recording_platform.h"
 
 namespace kq {
-
-// The host build has no user locale: the run's texts are the English ones.
-// Its lines go to the recording platform through RunLog.
-std::string GetMessageTextOr(uint32_t id, const char* fallback) {
-  std::string text;
-  return GetMessageTextForLocale(0x0409, id, text) ? text : fallback;
-}
 
 namespace {
 
@@ -59,7 +54,7 @@ enum class Asked {
   kInstalledBeforeMain,
   kIsCurrentVersionInstalled,
   kHasRunFromSourceFeatures,
-  kRebootsSuppressed,
+  kOneReboot,  // the nested setup's ONEREBOOT flag
   kHasNestedInstall,
   kIsNestedProductInstalled,
   kNestedInstalledAfterItsSetup,
@@ -81,7 +76,7 @@ const char* StepName(Asked asked) {
     case Asked::kInstalledBeforeMain: return "InstalledBeforeMain";
     case Asked::kIsCurrentVersionInstalled: return "IsCurrentVersionInstalled";
     case Asked::kHasRunFromSourceFeatures: return "HasRunFromSourceFeatures";
-    case Asked::kRebootsSuppressed: return "RebootsSuppressed";
+    case Asked::kOneReboot: return "OneReboot";
     case Asked::kHasNestedInstall: return "HasNestedInstall";
     case Asked::kIsNestedProductInstalled: return "IsNestedProductInstalled";
     case Asked::kNestedInstalledAfterItsSetup: return "NestedInstalledAfterItsSetup";
@@ -108,6 +103,7 @@ struct Row {
   Row& SessionEndsDuring(const char* step) { return sessionEndsAt = step, *this; }
   Row& Restart(RestartAnswer answer) { return restartAnswer = answer, *this; }
   Row& NoEngine() { return hasEngine = false, *this; }
+  Row& NoDataFile() { return hasDataFile = false, *this; }
   // More [ProductInformation] lines of the setup data file.
   Row& Data(const char* lines) { return dataLines = lines, *this; }
 
@@ -130,6 +126,7 @@ struct Row {
   std::string sessionEndsAt;
   RestartAnswer restartAnswer = RestartAnswer::kYes;
   bool hasEngine = true;
+  bool hasDataFile = true;
   std::string dataLines;
 
   uint32_t expectedCode = 0;
@@ -138,6 +135,9 @@ struct Row {
   bool expectedRebootThread = false;
   std::vector<std::string> expectedLines;
 };
+
+// A failing row is told by its name.
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 constexpr uint32_t kThrowOther = 0xDEADu;
 constexpr uint32_t kThrowBadAlloc = 0xBADu;
@@ -149,6 +149,7 @@ class StandInSteps : public RunServices, public SetupSteps {
   explicit StandInSteps(const Row& row) : row_(row), shortcut_(row.startupShortcut), waits_(row.waits.begin(), row.waits.end()) {
     // Started with /~: from a copy that an earlier run made.
     if (row.arguments.find("/~") != std::string::npos && row.arguments.find("/~-") == std::string::npos) copy_ = "kept";
+    if (!row.hasDataFile) return;
     opener_.SetFile("C:\\MEDIUM\\SETUP.INI", "[ProductInformation]\r\nPackageName=Product.msi\r\n" + row.dataLines +
                                                   "[ProductFeatures]\r\nMain\r\n");
   }
@@ -161,7 +162,11 @@ class StandInSteps : public RunServices, public SetupSteps {
   uint32_t UserAnsiCodePage() override { return 1252; }
   uint32_t UserOemCodePage() override { return 437; }
   IniFileOpener& DataFileOpener() override { return opener_; }
-  bool StartedFromRemovedCopy() override { return Answer(Asked::kStartedFromRemovedCopy, 0) != 0; }
+  // The answer n: removed from the nth question on.
+  bool StartedFromRemovedCopy() override {
+    const int from = Answer(Asked::kStartedFromRemovedCopy, 0);
+    return from != 0 && ++removedCopyAsked_ >= from;
+  }
 
   void SetTitle(const std::string& title) override { title_ = title; }
   void ShowDialog(bool visible) override { visible_ = visible; }
@@ -190,8 +195,9 @@ class StandInSteps : public RunServices, public SetupSteps {
     shortcut_.clear();
     return true;
   }
+  ResumeHook& Resume() override { return resume_; }
   void StartRebootThread() override { rebootThread_ = true; }
-  bool WaitForChild(uint32_t* exitCode) override {
+  bool WaitForChild(uint32_t& exitCode) override {
     Step("WaitForChild");
     Wait wait{false, 0};
     if (!waits_.empty()) {
@@ -199,10 +205,7 @@ class StandInSteps : public RunServices, public SetupSteps {
       waits_.pop_front();
     }
     if (sessionEnding_) wait.reboot = true;  // the end-session event ends every wait
-    if (exitCode != nullptr) *exitCode = wait.exitCode;
-    // Without a slot, an exit code that is no reboot ends the run (Part of
-    // WaitForChildOrReboot).
-    if (exitCode == nullptr && !wait.reboot && wait.exitCode != 0) RaiseSetupExitCode(wait.exitCode);
+    exitCode = wait.exitCode;
     return wait.reboot;
   }
 
@@ -244,9 +247,13 @@ class StandInSteps : public RunServices, public SetupSteps {
   }
   bool HasRunFromSourceFeatures() override { return Answer(Asked::kHasRunFromSourceFeatures, 0); }
   void RunMaintenanceInstaller() override { Step("RunMaintenanceInstaller"); }
-  bool HasNestedInstall(bool* rebootsSuppressed) override {
-    *rebootsSuppressed = Answer(Asked::kRebootsSuppressed, 0) != 0;
-    return Answer(Asked::kHasNestedInstall, 0);
+  // The flag as the engine sets it: from the command line's restart rule
+  // and the row's ONEREBOOT, when a nested setup follows.
+  bool HasNestedInstall(bool* mainRestartWaits) override {
+    *mainRestartWaits = false;
+    if (!Answer(Asked::kHasNestedInstall, 0)) return false;
+    *mainRestartWaits = commandLine_->GetRestartPolicy().MainRestartWaits(Answer(Asked::kOneReboot, 0) != 0);
+    return true;
   }
   // kNestedInstalledAfterItsSetup answers once the nested setup has run.
   bool IsNestedProductInstalled() override {
@@ -266,6 +273,7 @@ class StandInSteps : public RunServices, public SetupSteps {
     if (commandLine_ != nullptr && commandLine_->RemovesTempCopy() && copy_ == "kept") copy_ = "removed";
   }
   void ClaimTempCopy() override { Step("ClaimTempCopy"); }
+  void KeepTempCopy() override { commandLine_->KeepTempCopy(); }
 
   const std::string& Shortcut() const { return shortcut_; }
   // "none" when no copy was made.
@@ -300,6 +308,8 @@ class StandInSteps : public RunServices, public SetupSteps {
   MemoryFileOpener opener_;
   std::string shortcut_;
   std::deque<Wait> waits_;
+  ResumeHook resume_;
+  int removedCopyAsked_ = 0;
   SetupCommandLine* commandLine_ = nullptr;
   std::string copy_ = "none";
   std::string packagePath_;
@@ -431,11 +441,18 @@ std::vector<Row> Endings() {
           .Waits({kRebootStarted}).Ends(kExitRebootInitiated)
           .Logs({"Exiting due to final reboot after running the main installation"}),
       Row("the main installation restarts Windows before a nested setup, restarts suppressed")
-          .Args("/qn /norestart").Answer(Asked::kHasNestedInstall, 1).Answer(Asked::kRebootsSuppressed, 1)
+          .Args("/qn /norestart").Answer(Asked::kHasNestedInstall, 1)
           .Waits({kRebootStarted}).Ends(kIntermediateReboot).Leaves(kFinal).Copy("kept")
           .Logs({"Exiting due to intermediate reboot after running the main installation"}),
+      // 460393 is a restart under way as 1641 is.
+      Row("the main installation ends 460393 before a nested setup, restarts suppressed").Args("/qn /norestart")
+          .Answer(Asked::kHasNestedInstall, 1).Waits({{true, kIntermediateReboot}}).Ends(kIntermediateReboot)
+          .Leaves(kFinal).Copy("kept").Logs({"Exiting due to intermediate reboot after running the main installation"}),
+      Row("a nested setup ends 460393, restarts suppressed").Args("/qn /norestart").Answer(Asked::kHasNestedInstall, 1)
+          .Waits({{false, 0}, {true, kIntermediateReboot}}).Ends(kExitRebootInitiated).Copy("kept")
+          .Logs({"Exiting due to intermediate reboot after launching the nested installer"}),
       Row("a nested setup restarts Windows, restarts suppressed").Args("/qn /norestart")
-          .Answer(Asked::kHasNestedInstall, 1).Answer(Asked::kRebootsSuppressed, 1).Waits({{false, 0}, kRebootStarted})
+          .Answer(Asked::kHasNestedInstall, 1).Waits({{false, 0}, kRebootStarted})
           .Ends(kExitRebootInitiated).Logs({"Exiting due to reboot after launching the nested installer"}),
       Row("the engine restarts Windows, restarts suppressed").Args("/qb /norestart")
           .Answer(Asked::kIsInstallerVersionCurrent, 0).Waits({kRebootStarted}).Ends(kIntermediateReboot)
@@ -490,6 +507,10 @@ std::vector<Row> Endings() {
       // shortcut goes.
       Row("a resume at the nested setup claims its copy").Args("/qb- /~").Shortcut(kFinal)
           .Raises("ClaimTempCopy", kExitFailure).Ends(kExitFailure).Leaves(kFinal).Copy("removed"),
+      // Removed after the check at the start (its data file went first).
+      Row("a copy found removed after the start-up check").Args("/qb- /~").NoDataFile()
+          .Answer(Asked::kStartedFromRemovedCopy, 2).Ends(kExitAlreadyRunning).Copy("kept")
+          .Logs({"The temporary copy this setup was started from has been removed by another setup"}),
       Row("a run from a copy another setup removed").Args("/qb- /~").Shortcut(kFinal)
           .Answer(Asked::kStartedFromRemovedCopy, 1).Ends(kExitAlreadyRunning).Leaves(kFinal).Copy("kept")
           .Logs({"The temporary copy this setup was started from has been removed by another setup"}),
@@ -503,38 +524,38 @@ std::vector<Row> Endings() {
       Row("a leftover intermediate shortcut is removed").Shortcut(kIntermediate)
           .Logs({"Starting the SETUP process from the beginning", "Exiting normally"}),
       Row("suppressed reboot, restart answered Yes").Args("/qb").Answer(Asked::kHasNestedInstall, 1)
-          .Answer(Asked::kRebootsSuppressed, 1)
+          .Answer(Asked::kOneReboot, 1)
           .Waits({kReboot}).Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Reboots were suppressed, so a reboot will be required later",
                  "Initiating reboot so the product will be functional"}),
       Row("suppressed reboot, restart answered No").Args("/qb").Answer(Asked::kHasNestedInstall, 1)
-          .Answer(Asked::kRebootsSuppressed, 1)
+          .Answer(Asked::kOneReboot, 1)
           .Waits({kReboot}).Restart(RestartAnswer::kNo).Ends(kExitRebootRequired)
           .Logs({"Initiating reboot so the product will be functional",
                  "The restart was declined, so Windows is not restarted", "Exiting normally; a restart is required"}),
       Row("suppressed reboot, the question cannot be shown").Args("/qb").Answer(Asked::kHasNestedInstall, 1)
-          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown)
+          .Answer(Asked::kOneReboot, 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown)
           .Ends(kExitRebootRequired)
           .Logs({"Initiating reboot so the product will be functional",
                  "The restart question could not be shown, so Windows is not restarted"}),
       Row("suppressed reboot, /passive does not ask").Args("/passive").Answer(Asked::kHasNestedInstall, 1)
-          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown)
+          .Answer(Asked::kOneReboot, 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown)
           .Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Initiating reboot so the product will be functional"}),
       Row("suppressed reboot, /norestart").Args("/qb /norestart").Answer(Asked::kHasNestedInstall, 1)
-          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).Ends(kExitRebootRequired)
+          .Waits({kReboot}).Ends(kExitRebootRequired)
           .Logs({"Launching the nested installer", "Restarts are suppressed, so Windows is not restarted"}),
       Row("a nested setup asks for a reboot, restarts suppressed").Args("/qn /norestart")
-          .Answer(Asked::kHasNestedInstall, 1).Answer(Asked::kRebootsSuppressed, 1).Waits({{false, 0}, kReboot})
+          .Answer(Asked::kHasNestedInstall, 1).Waits({{false, 0}, kReboot})
           .Ends(kExitRebootRequired).Copy("kept")
           .Logs({"Reboot signaled by the nested installer; reboots were suppressed, so a reboot will be required later",
                  "Exiting normally; a restart is required"}),
       Row("suppressed reboot, /qn does not ask").Args("/qn").Answer(Asked::kHasNestedInstall, 1)
-          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown)
+          .Answer(Asked::kOneReboot, 1).Waits({kReboot}).Restart(RestartAnswer::kNotShown)
           .Ends(kExitRebootInitiated).RebootThread()
           .Logs({"Initiating reboot so the product will be functional"}),
       Row("suppressed reboot, REBOOT=S").Args("/qb- REBOOT=S").Answer(Asked::kHasNestedInstall, 1)
-          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).Ends(kExitRebootRequired)
+          .Waits({kReboot}).Ends(kExitRebootRequired)
           .Logs({"Exiting normally; a restart is required"}),
       Row("a step ends the run with the shortcut in place").Raises("UninstallIncompatibleApplications", 1602)
           .Ends(kExitUserExit).Logs({"Unhooking reboot due to error or normal exit"}),
@@ -571,7 +592,7 @@ std::vector<Row> Endings() {
       Row("a removal reboots, no shortcut name free").Raises("UninstallIncompatibleApplications", kIntermediateReboot)
           .Answer(Asked::kHookReboot, 0).Ends(kExitRebootInitiated).Logs({kNoShortcutInPlace}),
       Row("the session ends before the restart question").Args("/qb").Answer(Asked::kHasNestedInstall, 1)
-          .Answer(Asked::kRebootsSuppressed, 1).Waits({kReboot}).SessionEndsDuring("AskToRestart")
+          .Answer(Asked::kOneReboot, 1).Waits({kReboot}).SessionEndsDuring("AskToRestart")
           .Restart(RestartAnswer::kNo)
           .Ends(kExitRebootInitiated).Logs({"Exiting due to the end of the Windows session"}),
   };
@@ -592,23 +613,33 @@ std::vector<Row> Endings() {
   return ::testing::AssertionSuccess();
 }
 
-TEST(RunSequenceEndings, EveryEndingOfTheTable) {
-  for (const Row& row : Endings()) {
-    SCOPED_TRACE(row.name);
-    RecordingPlatform platform;
-    platform.SetCommandLine(std::string(kProgram) + " " + row.arguments);
-    StandInSteps steps(row);
-    const uint32_t code = RunSetup(&steps);
-    EXPECT_EQ(code, row.expectedCode);
-    EXPECT_EQ(steps.Shortcut(), row.expectedShortcut);
-    EXPECT_EQ(steps.Copy(), row.expectedCopy);
-    EXPECT_EQ(steps.RebootThreadStarted(), row.expectedRebootThread);
-    EXPECT_TRUE(InOrder(platform.LogLines(), row.expectedLines));
-    // Every ending reaches the dialog, after the finish event.
-    EXPECT_TRUE(steps.FinishSet());
-    EXPECT_EQ(steps.Posted(), std::vector<uint32_t>{code});
-  }
+class RunSequenceEnding : public ::testing::TestWithParam<Row> {};
+
+TEST_P(RunSequenceEnding, AsTheTableSays) {
+  const Row& row = GetParam();
+  RecordingPlatform platform;
+  platform.SetCommandLine(std::string(kProgram) + " " + row.arguments);
+  StandInSteps steps(row);
+  const uint32_t code = RunSetup(&steps);
+  EXPECT_EQ(code, row.expectedCode);
+  EXPECT_EQ(steps.Shortcut(), row.expectedShortcut);
+  EXPECT_EQ(steps.Copy(), row.expectedCopy);
+  EXPECT_EQ(steps.RebootThreadStarted(), row.expectedRebootThread);
+  EXPECT_TRUE(InOrder(platform.LogLines(), row.expectedLines));
+  // Every ending reaches the dialog, after the finish event.
+  EXPECT_TRUE(steps.FinishSet());
+  EXPECT_EQ(steps.Posted(), std::vector<uint32_t>{code});
 }
+
+// Each row's test is named after it, its blanks and signs as underscores.
+INSTANTIATE_TEST_SUITE_P(Table, RunSequenceEnding, ::testing::ValuesIn(Endings()),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                           std::string name = info.param.name;
+                           for (char& c : name) {
+                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
 
 // Only a resume from its copy waits for another setup's mutex (nothing at a
 // logon starts it again); any other start is told at once.

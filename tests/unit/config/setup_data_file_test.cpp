@@ -65,6 +65,7 @@ TEST_F(SetupDataFileTest, MinimalFileLoadsWithEverythingElseEmpty) {
     EXPECT_EQ(*value, "");
   }
   EXPECT_EQ(file_.GetNestedInstallValue(), nullptr);
+  EXPECT_EQ(file_.GetMsiVersionValue(), nullptr);
   for (const StringList* list : {&file_.GetProductFeatures(), &file_.GetPreviousVersionUninstall(),
                                  &file_.GetShutdownApplication(), &file_.GetIncompatibleAppExit(),
                                  &file_.GetIncompatibleAppUninstall(), &file_.GetUpgradeConditions(),
@@ -95,6 +96,8 @@ TEST_F(SetupDataFileTest, ReadsEveryKeyAndList) {
   EXPECT_EQ(file_.GetNestedInstallValue()->arguments, "sub\\setup.ini");
   EXPECT_TRUE(file_.GetNestedInstallValue()->oneReboot);
   EXPECT_EQ(file_.GetMsiVersion(), "2.0");
+  ASSERT_NE(file_.GetMsiVersionValue(), nullptr) << "read once, at the load";
+  EXPECT_EQ(file_.GetMsiVersionValue()->major, 2u);
   EXPECT_EQ(file_.GetAllowNTServer(), "No");
   EXPECT_EQ(file_.Get9xMsiInstaller(), "http://h/a.exe");
   EXPECT_EQ(file_.GetNTMsiInstaller(), "http://h/w.exe");

@@ -67,18 +67,18 @@ TEST_F(InstallerCommandLines, Maintenance) {
             "C:\\WINNT\\System32\\MSIEXEC /I \"D:\\Product.msi\" /qb REINSTALLMODE=vomus");
 }
 
-TEST_F(InstallerCommandLines, RebootsSuppressedByTheRebootProperty) {
-  EXPECT_TRUE(AreRebootsSuppressed(Parsed("REBOOT=ReallySuppress"), false));
-  EXPECT_TRUE(AreRebootsSuppressed(Parsed("reboot = S"), false));
-  EXPECT_FALSE(AreRebootsSuppressed(Parsed("REBOOT=Force"), false));
-  EXPECT_TRUE(AreRebootsSuppressed(Parsed("REBOOT=Force"), true));
-  EXPECT_TRUE(AreRebootsSuppressed(Parsed("REBOOT=suppress"), false));  // either case, as the parser reads it
-  EXPECT_FALSE(AreRebootsSuppressed(Parsed("REBOOT=\"\""), false));
-  EXPECT_FALSE(AreRebootsSuppressed(Parsed("/qb"), false));
-  EXPECT_TRUE(AreRebootsSuppressed(Parsed("/qb"), true));
+TEST_F(InstallerCommandLines, MainRestartWaitsByTheRebootProperty) {
+  EXPECT_TRUE(Parsed("REBOOT=ReallySuppress").GetRestartPolicy().MainRestartWaits(false));
+  EXPECT_TRUE(Parsed("reboot = S").GetRestartPolicy().MainRestartWaits(false));
+  EXPECT_FALSE(Parsed("REBOOT=Force").GetRestartPolicy().MainRestartWaits(false));
+  EXPECT_TRUE(Parsed("REBOOT=Force").GetRestartPolicy().MainRestartWaits(true));
+  EXPECT_TRUE(Parsed("REBOOT=suppress").GetRestartPolicy().MainRestartWaits(false));  // either case, as the parser reads it
+  EXPECT_FALSE(Parsed("REBOOT=\"\"").GetRestartPolicy().MainRestartWaits(false));
+  EXPECT_FALSE(Parsed("/qb").GetRestartPolicy().MainRestartWaits(false));
+  EXPECT_TRUE(Parsed("/qb").GetRestartPolicy().MainRestartWaits(true));
   // Only the REBOOT property itself counts.
-  EXPECT_FALSE(AreRebootsSuppressed(Parsed("NOREBOOT=Sure REBOOT=Force"), false));
-  EXPECT_FALSE(AreRebootsSuppressed(Parsed("MYREBOOT=S"), false));
+  EXPECT_FALSE(Parsed("NOREBOOT=Sure REBOOT=Force").GetRestartPolicy().MainRestartWaits(false));
+  EXPECT_FALSE(Parsed("MYREBOOT=S").GetRestartPolicy().MainRestartWaits(false));
 }
 
 TEST_F(InstallerCommandLines, NestedInstall) {

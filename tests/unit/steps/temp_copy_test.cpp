@@ -83,6 +83,16 @@ TEST_F(TempCopyTest, WorksFromTheCopyAndRemovesItAtTheEnd) {
   EXPECT_TRUE(Exists(medium_ + "P.msi"));
 }
 
+// A nested setup that goes on from the copy after a restart: the run keeps it.
+TEST_F(TempCopyTest, ACopyKeptForTheNestedSetupOutlivesTheRun) {
+  Attach("");
+  engine_.CopySetupToTempFolder();
+  const std::string copy = engine_.GetSetupFolder();
+  engine_.KeepTempCopy();
+  engine_.RemoveTempFolder(false);  // such a run ends with 1641: not done
+  EXPECT_TRUE(Exists(copy + "P.msi"));
+}
+
 TEST_F(TempCopyTest, AFailedCopyKeepsOnlyItsRecordAndRunsFromTheMediumForGood) {
   Attach("");
   // A file the copy cannot read: held open without sharing.

@@ -7,19 +7,18 @@ namespace kq {
 namespace {
 
 TEST(WindowsInstallerRules, MediumCommandLinePerFamily) {
-  EXPECT_EQ(MediumInstallerCommandLine(1, "C:\\m dir\\"), "\"C:\\m dir\\INS9XMSI.EXE\"");
-  EXPECT_EQ(MediumInstallerCommandLine(2, "D:\\"), "\"D:\\INSNTMSI.EXE\"");
-  EXPECT_EQ(MediumInstallerCommandLine(0, "D:\\"), "");
-  EXPECT_EQ(MediumInstallerCommandLine(-1, "D:\\"), "");
+  EXPECT_EQ(MediumInstallerCommandLine(WindowsFamily::k9x, "C:\\m dir\\"), "\"C:\\m dir\\INS9XMSI.EXE\"");
+  EXPECT_EQ(MediumInstallerCommandLine(WindowsFamily::kNt, "D:\\"), "\"D:\\INSNTMSI.EXE\"");
+  EXPECT_EQ(MediumInstallerCommandLine(WindowsFamily::kUnknown, "D:\\"), "");
 }
 
 TEST(WindowsInstallerRules, DownloadAddresses) {
-  EXPECT_EQ(InstallerDownloadAddress(1, ""),
+  EXPECT_EQ(InstallerDownloadAddress(WindowsFamily::k9x, ""),
             "http://download.microsoft.com/msdn-files/027/001/455/instmsia.exe");
-  EXPECT_EQ(InstallerDownloadAddress(2, ""),
+  EXPECT_EQ(InstallerDownloadAddress(WindowsFamily::kNt, ""),
             "http://download.microsoft.com/msdn-files/027/001/456/instmsiw.exe");
-  EXPECT_EQ(InstallerDownloadAddress(2, "http://k/w.exe"), "http://k/w.exe");
-  EXPECT_EQ(InstallerDownloadAddress(3, "http://k/w.exe"), "");
+  EXPECT_EQ(InstallerDownloadAddress(WindowsFamily::kNt, "http://k/w.exe"), "http://k/w.exe");
+  EXPECT_EQ(InstallerDownloadAddress(WindowsFamily::kUnknown, "http://k/w.exe"), "");
 }
 
 TEST(WindowsInstallerRules, ProgressPositionIn64BitsWithinZeroToHundred) {

@@ -42,6 +42,10 @@ TEST(InternalError, ShowsLogsAndEndsTheRunWithTheCode) {
   EXPECT_EQ(platform.Boxes()[0].caption, "Internal Error");
   EXPECT_EQ(platform.Boxes()[0].text, "Error Code: 0017.80004003");
   EXPECT_EQ(platform.LogLines(), (std::vector<std::string>{"Internal Error", "Error Code: 0017.80004003"}));
+
+  SetInternalErrorOwner(&otherWindow);
+  EXPECT_EQ(InternalErrorOwner(), &otherWindow);
+  EXPECT_EQ(platform.Boxes().size(), 1u);
 }
 
 TEST(InternalError, FormatsTheLowSixteenBitsOfTheLocation) {

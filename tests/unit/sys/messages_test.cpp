@@ -7,6 +7,7 @@
 #include <set>
 
 #include "sys/messages/message_tables.h"
+#include "sys/recording_platform.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -106,10 +107,10 @@ TEST(Messages, EveryTableHoldsTheFifteenIdsInOrderWithTheEnglishPlaceholders) {
   for (const MessageLanguage* l = MessageLanguages(); l->language != 0; ++l) {
     SCOPED_TRACE(l->language);
     std::vector<uint32_t> ids;
-    for (const MessageEntry* e = l->table; e->text != nullptr; ++e) {
-      ids.push_back(e->id);
-      const std::vector<std::string> english = Placeholders(EnglishTexts().at(e->id));
-      const std::vector<std::string> translated = Placeholders(e->text);
+    for (const MessageEntry& e : MessageTable(*l)) {
+      ids.push_back(e.id);
+      const std::vector<std::string> english = Placeholders(EnglishTexts().at(e.id));
+      const std::vector<std::string> translated = Placeholders(e.text);
       // printf conversions in the same order; named placeholders as a set
       // (a language may name a product once more or less).
       auto conversions = [](const std::vector<std::string>& all) {
@@ -117,10 +118,10 @@ TEST(Messages, EveryTableHoldsTheFifteenIdsInOrderWithTheEnglishPlaceholders) {
         for (const std::string& p : all) if (p[0] == '%') out.push_back(p);
         return out;
       };
-      EXPECT_EQ(conversions(translated), conversions(english)) << "message " << e->id;
+      EXPECT_EQ(conversions(translated), conversions(english)) << "message " << e.id;
       EXPECT_EQ(std::set<std::string>(translated.begin(), translated.end()),
                 std::set<std::string>(english.begin(), english.end()))
-          << "message " << e->id;
+          << "message " << e.id;
     }
     EXPECT_EQ(ids, order);
   }
@@ -139,11 +140,11 @@ TEST(Messages, EveryTableConvertsLosslesslyIntoItsCodePage) {
   for (const MessageSourceText* s = kMessageSourcesUtf8; s->utf8 != nullptr; ++s) sources[{s->language, s->id}] = s->utf8;
   size_t checked = 0;
   for (const MessageLanguage* l = MessageLanguages(); l->language != 0; ++l) {
-    for (const MessageEntry* e = l->table; e->text != nullptr; ++e) {
-      SCOPED_TRACE(::testing::Message() << "language " << std::hex << l->language << " message " << std::dec << e->id);
+    for (const MessageEntry& e : MessageTable(*l)) {
+      SCOPED_TRACE(::testing::Message() << "language " << std::hex << l->language << " message " << std::dec << e.id);
       std::string decoded;
-      ASSERT_TRUE(CodePageToUtf8(l->codePage, e->text, decoded));
-      EXPECT_EQ(decoded, sources.at({l->language, e->id}));
+      ASSERT_TRUE(CodePageToUtf8(l->codePage, e.text, decoded));
+      EXPECT_EQ(decoded, sources.at({l->language, e.id}));
       ++checked;
     }
   }
@@ -153,11 +154,11 @@ TEST(Messages, EveryTableConvertsLosslesslyIntoItsCodePage) {
 TEST(Messages, TranslationsAreNotEnglish) {
   for (const MessageLanguage* l = MessageLanguages(); l->language != 0; ++l) {
     if (l->language == 0x0409) continue;
-    for (const MessageEntry* e = l->table; e->text != nullptr; ++e) {
+    for (const MessageEntry& e : MessageTable(*l)) {
       // Words that are the same in the language: German "Setup", Spanish "Error".
-      if ((l->language == 0x0407 && e->id == kMsgSetup) || (l->language == 0x080A && e->id == kMsgError)) continue;
-      EXPECT_NE(std::string(e->text), EnglishTexts().at(e->id))
-          << "language " << std::hex << l->language << " message " << std::dec << e->id;
+      if ((l->language == 0x0407 && e.id == kMsgSetup) || (l->language == 0x080A && e.id == kMsgError)) continue;
+      EXPECT_NE(e.text, EnglishTexts().at(e.id))
+          << "language " << std::hex << l->language << " message " << std::dec << e.id;
     }
   }
 }
@@ -187,6 +188,36 @@ TEST(Messages, UnknownIdLeavesTheTextUnchanged) {
   EXPECT_EQ(text, "unchanged");
   EXPECT_TRUE(GetMessageTextForLocale(0x0407, kMsgError, text));
   EXPECT_EQ(text, "Fehler");
+}
+
+// The real tables are checked above through MessageTable; these are the
+// streams the generator never makes.
+TEST(Messages, UnpackingStopsWhereTheStreamEndsOrBreaks) {
+  const struct {
+    std::vector<unsigned char> packed;
+    size_t length;
+    const char* result;
+  } cases[] = {
+      {{0x01, 'a', 'b', 0x41, 0x01}, 100, "ababab"},          // a repeat reaching into itself
+      {{0x00, 'x', 0x80, 0x01, 0x00}, 100, "xxxxx"},          // from further back
+      {{0x00, 'a', 0x00, 'b'}, 1, "a"},                       // enough unpacked
+      {{0x05, 'a', 'b'}, 100, ""},                            // fewer bytes than said
+      {{0x40, 0x00}, 100, ""},                                // a repeat of nothing
+      {{0x01, 'a', 'b', 0x80, 0x03, 0x00}, 100, "ab"},        // from before the start
+      {{0x01, 'a', 'b', 0x80, 0x00, 0x00}, 100, "ab"},        // from zero bytes back
+      {{0x00, 'x', 0x80, 0x01}, 100, "x"},                    // a token cut short
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(UnpackMessages(c.packed.data(), c.packed.size(), c.length), c.result) << c.result;
+  }
+}
+
+TEST(Messages, TheRunPlatformsLocaleChoosesTheText) {
+  testing_support::RecordingPlatform platform;
+  platform.SetUserLocale(0x0407);
+  EXPECT_EQ(GetMessageText(kMsgError), "Fehler");
+  EXPECT_EQ(EnglishMessageText(kMsgError), "Error");
+  EXPECT_EQ(GetMessageText(15), "");
 }
 
 TEST(SubstitutePlaceholders, ReplacesEveryOccurrenceOfEachName) {

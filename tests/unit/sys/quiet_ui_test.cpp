@@ -77,5 +77,34 @@ TEST(QuietUi, TheRawCommandLineIsQuietAtBasicNoModalAndQuiet) {
   }
 }
 
+// The final restart question reads the argument text on its own terms.
+TEST(FinalReboot, Question) {
+  using L = UiLevel;
+  struct Case {
+    const char* arguments;
+    UiLevel uiLevel;
+    bool asks;
+  } const cases[] = {
+      {"", L::kNone, true},
+      {"/QB", L::kBasic, false},
+      {"/QB+", L::kBasicModalEnd, true},
+      {"/QF", L::kFull, true},
+      {"/QR", L::kReduced, true},
+      {"-QR", L::kReduced, true},
+      {"-QB", L::kBasic, false},           // "-" is "/"
+      {"/QN+", L::kNoneModalEnd, true},
+      {"/QN", L::kQuiet, false},
+      {"/qb", L::kBasic, true},            // the switch tests are case-sensitive...
+      {"/qn", L::kQuiet, false},           // ...but a run that shows no box is never asked
+      {"/quiet", L::kQuiet, false},
+      {"/qb-", L::kBasicNoModal, false},
+      {"/passive", L::kBasicNoModal, false},
+      {"/QB- /QF", L::kFull, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AsksBeforeFinalReboot(c.arguments, c.uiLevel), c.asks) << c.arguments;
+  }
+}
+
 }  // namespace
 }  // namespace kq
