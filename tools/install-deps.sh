@@ -2,8 +2,9 @@
 # Installs what the build, the tests and the demo need on a Debian bookworm
 # machine, as root: the mingw-w64 cross compiler, Wine (32-bit, with the i386
 # architecture), wixl, Xvfb, clang for the sanitizer and fuzz builds,
-# osslsigncode and openssl for signing, and the UTF-8 locales the locale
-# tests run under.
+# osslsigncode and openssl for signing, python3-fuse for the fleet's layer
+# that forgets what was not flushed, and the UTF-8 locales the locale tests
+# run under.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 dpkg --add-architecture i386
@@ -13,7 +14,7 @@ apt-get install -y -qq --no-install-recommends \
   g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 \
   msitools wixl xvfb xauth x11-utils imagemagick fonts-dejavu-core \
   python3 python3-pytest locales curl time \
-  libmsi-dev libglib2.0-dev pkg-config osslsigncode openssl >/dev/null
+  libmsi-dev libglib2.0-dev pkg-config osslsigncode openssl python3-fuse >/dev/null
 
 # Wine takes the user locale from LC_ALL; the Unix locale must exist for
 # file names outside ASCII to map.

@@ -126,12 +126,13 @@ class Prefix:
             if version:
                 self.set_version(None)
 
-    def start(self, args, env=None, locale=None, stream=False, shortcut=False) -> subprocess.Popen:
+    def start(self, args, env=None, locale=None, stream=False, shortcut=False, group=False) -> subprocess.Popen:
         """Starts a Windows program in the background (for tests that answer its boxes).
 
         With `stream` its output comes through text pipes, to be read as it
         is printed: the program must then start nothing that outlives it.
-        With `shortcut`, as in run()."""
+        With `shortcut`, as in run(). With `group`, the runner leads a
+        process group of its own, which the programs it starts join."""
         run_env = self.env(env, locale)
         run_env["KQRUN_CMDLINE"] = args if isinstance(args, str) else join_command_line(
             self.win_arg(a) for a in args)
@@ -139,7 +140,7 @@ class Prefix:
         if stream:
             return subprocess.Popen(runner, env=run_env, stdout=subprocess.PIPE,
                                     stderr=subprocess.PIPE, text=True, errors="replace")
-        return spawn(runner, run_env)
+        return spawn(runner, run_env, process_group=0 if group else None)
 
     @staticmethod
     def finish(proc: subprocess.Popen, timeout=120) -> RunResult:
@@ -242,7 +243,7 @@ def temp_on_small_drive(prefix: Prefix, megabytes: int, mount_point: Path):
         subprocess.run(["umount", str(mount_point)], check=False)
 
 
-def spawn(cmd, env) -> subprocess.Popen:
+def spawn(cmd, env, process_group=None) -> subprocess.Popen:
     """Starts a Linux-side command with its output going to files, not pipes.
 
     A Wine program may start a process that outlives it (the desktop, a
@@ -250,7 +251,7 @@ def spawn(cmd, env) -> subprocess.Popen:
     would wait for that process too. The files are read once the command
     itself has ended."""
     out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
-    proc = subprocess.Popen([str(c) for c in cmd], env=env, stdout=out, stderr=err)
+    proc = subprocess.Popen([str(c) for c in cmd], env=env, stdout=out, stderr=err, process_group=process_group)
     proc.output_files = (out, err)
     return proc
 
