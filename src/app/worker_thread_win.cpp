@@ -92,7 +92,7 @@ class DialogServices : public RunServices {
  private:
   HWND Window() const { return dialog_.GetWindow(); }
   // Tells this setup's resume shortcuts by the medium they are of.
-  ShortcutClassifier Classifier(const std::string& tag) {
+  ResumeShortcutClassifier Classifier(const std::string& tag) {
     SetupEngine* engine = dialog_.GetEngine();
     return ClassifyResumeShortcuts(ProgramFolder(), tag,
                                    engine != nullptr ? engine->RunMediumIdentity() : std::string());

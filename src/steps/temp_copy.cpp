@@ -240,38 +240,37 @@ bool IsRemovedTempCopy(const std::string& programFolder, const std::string& prog
          FolderHoldsOnly(programFolder, {programName, kRunRecordName, kNewRunRecordName});
 }
 
-ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag,
-                                           const std::string& identity) {
-  const std::string dataFile = TagDataFile(tag);
-  RunRecord ours;
-  ours.medium = programFolder;
-  ours.dataFile = dataFile;
-  ours.identity = identity;
+ResumeShortcutClassifier::ResumeShortcutClassifier(const std::string& programFolder, const std::string& tag,
+                                                   const std::string& identity)
+    : programFolder_(programFolder) {
+  ours_.medium = programFolder;
+  ours_.dataFile = TagDataFile(tag);
+  ours_.identity = identity;
   RunRecord claimed;
   if (IsTrustedTempCopy(programFolder) &&
       ReadRunRecord(PlatformRecordFiles(), programFolder, claimed) == RecordState::kComplete)
-    ours.medium = claimed.medium;
-  return [programFolder, ours](const std::string& target, const std::string& description) {
-    if (!TagNamesDataFile(description, ours.dataFile)) return ShortcutOwner::kAnotherSetup;
-    std::string folder = FolderOf(target);
-    AppendBackslash(folder);
-    if (!IsOwnTempCopy(folder)) {
-      // A medium started directly (/~-, or a copy that could not be made).
-      return IsSameFolder(folder, ours.medium) ? ShortcutOwner::kThisSetup : ShortcutOwner::kAnotherSetup;
-    }
-    // A copy that is gone never comes back: nothing is left to start.
-    if (FileAttributesByName(folder) == INVALID_FILE_ATTRIBUTES) return ShortcutOwner::kNobody;
-    if (IsSameFolder(folder, programFolder)) return ShortcutOwner::kThisSetup;
-    RunRecord record;
-    if (!IsOwnedByThisUser(folder) ||
-        ReadRunRecord(PlatformRecordFiles(), folder, record) != RecordState::kComplete)
-      return ShortcutOwner::kAnotherSetup;
-    // Without an identity on both sides, the medium's folder decides, in
-    // whichever spelling (long, short) each was written.
-    const bool same = !record.identity.empty() && !ours.identity.empty() ? record.identity == ours.identity
-                                                                         : IsSameFolder(record.medium, ours.medium);
-    return same ? ShortcutOwner::kThisSetup : ShortcutOwner::kAnotherSetup;
-  };
+    ours_.medium = claimed.medium;
+}
+
+ShortcutOwner ResumeShortcutClassifier::operator()(const std::string& target, const std::string& description) const {
+  if (!TagNamesDataFile(description, ours_.dataFile)) return ShortcutOwner::kAnotherSetup;
+  std::string folder = FolderOf(target);
+  AppendBackslash(folder);
+  if (!IsOwnTempCopy(folder)) {
+    // A medium started directly (/~-, or a copy that could not be made).
+    return IsSameFolder(folder, ours_.medium) ? ShortcutOwner::kThisSetup : ShortcutOwner::kAnotherSetup;
+  }
+  // A copy that is gone never comes back: nothing is left to start.
+  if (FileAttributesByName(folder) == INVALID_FILE_ATTRIBUTES) return ShortcutOwner::kNobody;
+  if (IsSameFolder(folder, programFolder_)) return ShortcutOwner::kThisSetup;
+  RunRecord record;
+  if (!IsOwnedByThisUser(folder) || ReadRunRecord(PlatformRecordFiles(), folder, record) != RecordState::kComplete)
+    return ShortcutOwner::kAnotherSetup;
+  // Without an identity on both sides, the medium's folder decides, in
+  // whichever spelling (long, short) each was written.
+  const bool same = !record.identity.empty() && !ours_.identity.empty() ? record.identity == ours_.identity
+                                                                        : IsSameFolder(record.medium, ours_.medium);
+  return same ? ShortcutOwner::kThisSetup : ShortcutOwner::kAnotherSetup;
 }
 
 const std::string& SetupEngine::RunMediumIdentity() {

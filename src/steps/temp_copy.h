@@ -213,8 +213,19 @@ bool IsTempCopyInUse(const std::string& folder);
 // this run's medium. One that starts a copy that is gone is nobody's; one
 // whose copy's record cannot be read, or lies in another user's copy, is
 // another's.
-ShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag,
-                                           const std::string& identity);
+class ResumeShortcutClassifier final : public ShortcutClassifier {
+ public:
+  ResumeShortcutClassifier(const std::string& programFolder, const std::string& tag, const std::string& identity);
+  ShortcutOwner operator()(const std::string& target, const std::string& description) const override;
+
+ private:
+  std::string programFolder_;
+  RunRecord ours_;  // this run: its medium (as the copy's record has it), data file and identity
+};
+inline ResumeShortcutClassifier ClassifyResumeShortcuts(const std::string& programFolder, const std::string& tag,
+                                                        const std::string& identity) {
+  return ResumeShortcutClassifier(programFolder, tag, identity);
+}
 
 // Whether `folder` is a copy this user's runs may trust: one that
 // CreateTempCopyFolder made (IsOwnTempCopy) and that this user owns. A

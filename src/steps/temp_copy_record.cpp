@@ -1,7 +1,8 @@
 #include "steps/temp_copy.h"
 
+#include <algorithm>
+
 #include "ini/ini_file.h"
-#include "ini/memory_file_opener.h"
 #include "sys/format.h"
 #include "text/ascii_text.h"
 #include "text/mbcs_path.h"
@@ -74,12 +75,54 @@ bool RunRecord::HasRemovedBase(const std::string& key) const {
 
 namespace {
 
+// The record's bytes, already read (within its size limit), as the one file
+// the INI reader opens.
+class RecordBytesOpener : public IniFileOpener {
+ public:
+  explicit RecordBytesOpener(const std::string& bytes) : bytes_(bytes) {}
+
+  std::unique_ptr<IniByteFile> Open(const std::string&, IniOpenMode mode) override {
+    if (mode != IniOpenMode::Read) {
+      SetIniLastError(kIniErrorAccessDenied);
+      return nullptr;
+    }
+    return std::make_unique<BytesFile>(bytes_);
+  }
+
+ private:
+  class BytesFile : public IniByteFile {
+   public:
+    explicit BytesFile(const std::string& bytes) : bytes_(bytes) {}
+    bool Read(void* buffer, uint32_t size, uint32_t& bytesRead) override {
+      const size_t count = position_ < bytes_.size() ? std::min<size_t>(size, bytes_.size() - position_) : 0;
+      bytes_.copy(static_cast<char*>(buffer), count, position_);
+      position_ += count;
+      bytesRead = static_cast<uint32_t>(count);
+      return true;
+    }
+    bool Write(const void*, uint32_t) override {
+      SetIniLastError(kIniErrorAccessDenied);
+      return false;
+    }
+    bool Seek(uint64_t position) override {
+      position_ = static_cast<size_t>(position);
+      return true;
+    }
+    bool Close() override { return true; }
+
+   private:
+    const std::string& bytes_;
+    size_t position_ = 0;
+  };
+
+  const std::string& bytes_;
+};
+
 // The document of a record's bytes; false when they are no INI text.
 bool ParseRecord(const std::string& bytes, RunRecord& record) {
-  MemoryFileOpener memory;
-  memory.SetFile(kRunRecordName, bytes);
+  RecordBytesOpener opener(bytes);
   try {
-    CIniFile document(memory);
+    CIniFile document(opener);
     document.Load(kRunRecordName);
     IniSection* run = nullptr;
     if (!document.FindSection(kRun, &run) || run == nullptr) return false;
@@ -128,24 +171,23 @@ RecordState ReadRecordFile(RecordFiles& files, const std::string& path, RunRecor
   return RecordState::kIncomplete;
 }
 
+// The record as the INI writer would save its document, line by line in
+// the order read back: the run, the removed bases, and the end.
 std::string RenderRecord(const RunRecord& record) {
-  MemoryFileOpener memory;
-  CIniFile document(memory);
-  document.SetFileName(kRunRecordName);
-  IniSection* run = document.AddSection(kRun);
-  run->AddKeyValue(kMedium, record.medium);
-  run->AddKeyValue(kDataFile, record.dataFile);
-  if (!record.identity.empty()) run->AddKeyValue(kIdentity, record.identity);
-  run->AddKeyValue(kProcess, Format("%08X", static_cast<unsigned>(record.processId)));
-  run->AddKeyValue(kStarted, Format("%08X%08X", static_cast<unsigned>(record.processStart >> 32),
-                                     static_cast<unsigned>(record.processStart & 0xFFFFFFFFu)));
-  IniSection* bases = document.AddSection(kRemovedBases);
-  for (const std::string& key : record.removedBases) bases->AddLine(key);
+  std::string bytes = std::string("[") + kRun + "]\r\n";
+  const auto add = [&bytes](const char* key, const std::string& value) {
+    bytes.append(key).append("=").append(value).append("\r\n");
+  };
+  add(kMedium, record.medium);
+  add(kDataFile, record.dataFile);
+  if (!record.identity.empty()) add(kIdentity, record.identity);
+  add(kProcess, Format("%08X", static_cast<unsigned>(record.processId)));
+  add(kStarted, Format("%08X%08X", static_cast<unsigned>(record.processStart >> 32),
+                       static_cast<unsigned>(record.processStart & 0xFFFFFFFFu)));
+  bytes.append("[").append(kRemovedBases).append("]\r\n");
+  for (const std::string& key : record.removedBases) bytes.append(key).append("\r\n");
   // Written last: a record without it was cut off.
-  document.AddSection(kEnd);
-  document.Save();
-  std::string bytes;
-  memory.GetFile(kRunRecordName, bytes);
+  bytes.append("[").append(kEnd).append("]\r\n");
   return bytes;
 }
 
@@ -162,12 +204,7 @@ RecordState ReadRunRecord(RecordFiles& files, const std::string& folder, RunReco
 }
 
 bool WriteRunRecord(RecordFiles& files, const std::string& folder, const RunRecord& record) {
-  std::string bytes;
-  try {
-    bytes = RenderRecord(record);
-  } catch (const CKqIniFileException&) {
-    return false;
-  }
+  const std::string bytes = RenderRecord(record);
   const std::string pending = JoinPath(folder, kNewRunRecordName);
   if (files.WriteThrough(pending, bytes) && files.Replace(pending, JoinPath(folder, kRunRecordName))) return true;
   files.Remove(pending);

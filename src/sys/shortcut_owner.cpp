@@ -13,11 +13,8 @@ bool TagNamesDataFile(const std::string& description, const std::string& dataFil
   return EqualsNoCase(TagDataFile(description), dataFile);
 }
 
-ShortcutClassifier ClassifyByTag(const std::string& tag) {
-  const std::string dataFile = TagDataFile(tag);
-  return [dataFile](const std::string&, const std::string& description) {
-    return TagNamesDataFile(description, dataFile) ? ShortcutOwner::kThisSetup : ShortcutOwner::kAnotherSetup;
-  };
+ShortcutOwner TagClassifier::operator()(const std::string&, const std::string& description) const {
+  return TagNamesDataFile(description, dataFile_) ? ShortcutOwner::kThisSetup : ShortcutOwner::kAnotherSetup;
 }
 
 }  // namespace kq

@@ -3,7 +3,6 @@
 // setup of this kind, so the one that places or removes a shortcut tells
 // its own from others' by what the shortcut starts. Portable: no
 // <windows.h>.
-#include <functional>
 #include <string>
 
 namespace kq {
@@ -14,7 +13,16 @@ enum class ShortcutOwner {
   kThisSetup,     // this setup's (any tag): replaced or removed by it
   kAnotherSetup,  // left alone
 };
-using ShortcutClassifier = std::function<ShortcutOwner(const std::string& target, const std::string& description)>;
+// Tells whose a resume shortcut is from what it starts (`target`) and its
+// tag (`description`). A plain interface rather than std::function: each
+// classifier is one concrete class, made where it is used.
+class ShortcutClassifier {
+ public:
+  virtual ShortcutOwner operator()(const std::string& target, const std::string& description) const = 0;
+
+ protected:
+  ~ShortcutClassifier() = default;
+};
 
 // The data file part of a tag ("SETUP.INI" of "SETUP.INI.Final").
 std::string TagDataFile(const std::string& tag);
@@ -26,6 +34,14 @@ bool TagNamesDataFile(const std::string& description, const std::string& dataFil
 
 // The classifier of setups told apart by their tags alone: a shortcut whose
 // tag names the same data file (letter case aside) is this setup's.
-ShortcutClassifier ClassifyByTag(const std::string& tag);
+class TagClassifier final : public ShortcutClassifier {
+ public:
+  explicit TagClassifier(const std::string& tag) : dataFile_(TagDataFile(tag)) {}
+  ShortcutOwner operator()(const std::string& target, const std::string& description) const override;
+
+ private:
+  std::string dataFile_;
+};
+inline TagClassifier ClassifyByTag(const std::string& tag) { return TagClassifier(tag); }
 
 }  // namespace kq

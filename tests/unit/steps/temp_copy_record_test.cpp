@@ -45,6 +45,25 @@ TEST(RunRecord, WhatOneRunWritesTheNextReadsBack) {
   EXPECT_EQ(ReadRunRecord(files, kCopy, read), RecordState::kMissing);
 }
 
+// The bytes of a record are its format: earlier versions' records are read
+// by this one and this one's by later ones.
+TEST(RunRecord, IsWrittenAsTheseBytes) {
+  test::MemoryRecordFiles files;
+  RunRecord record = Sample("C:\\M\\");
+  record.AddRemovedBase("Tool 2");
+  ASSERT_TRUE(WriteRunRecord(files, kCopy, record));
+  EXPECT_EQ(files.disk[kRecordPath],
+            "[Run]\r\nMedium=C:\\M\\\r\nDataFile=Lang\\SETUP.INI\r\nIdentity=" + record.identity +
+                "\r\nProcess=FFFFFFF0\r\nStarted=01DB2F3A4B5C6D7E\r\n[RemovedUpgradeBases]\r\n"
+                "{6A1D2C3B-4E5F-4A6B-8C7D-9E0F1A2B3C4C}\r\nTool 2\r\n[End]\r\n");
+  record.identity.clear();
+  record.removedBases.clear();
+  ASSERT_TRUE(WriteRunRecord(files, kCopy, record));
+  EXPECT_EQ(files.disk[kRecordPath],
+            "[Run]\r\nMedium=C:\\M\\\r\nDataFile=Lang\\SETUP.INI\r\nProcess=FFFFFFF0\r\n"
+            "Started=01DB2F3A4B5C6D7E\r\n[RemovedUpgradeBases]\r\n[End]\r\n");
+}
+
 // A medium is known by what it holds where both sides know it, by its folder
 // where the record is older than the identity.
 TEST(RunRecord, AMediumIsKnownByItsIdentityOrElseByItsFolder) {

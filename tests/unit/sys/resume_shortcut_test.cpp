@@ -126,7 +126,9 @@ TEST_F(ResumeShortcutTest, EachSetupPlacesAndRemovesOnlyItsOwn) {
   EXPECT_TRUE(Exists(second)) << "another setup's shortcut stays";
   EXPECT_FALSE(UnhookReboot(nullptr, kIntermediate));
   // A shortcut whose program is gone for good is nobody's: its name is reused.
-  const ShortcutClassifier gone = [](const std::string&, const std::string&) { return ShortcutOwner::kNobody; };
+  const struct : ShortcutClassifier {
+    ShortcutOwner operator()(const std::string&, const std::string&) const override { return ShortcutOwner::kNobody; }
+  } gone;
   EXPECT_TRUE(HookReboot(nullptr, kFinal, "C:\\third\\SETUP.EXE", "", gone));
   EXPECT_EQ(Read().description, kFinal);
   EXPECT_TRUE(UnhookReboot(nullptr, "OTHER.INI.Intermediate"));

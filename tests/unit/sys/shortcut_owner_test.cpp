@@ -14,7 +14,7 @@ TEST(ShortcutOwner, ATagNamesItsDataFileWhateverTheLetterCase) {
   EXPECT_FALSE(TagNamesDataFile("OTHER.INI.Final", "SETUP.INI"));
   EXPECT_FALSE(TagNamesDataFile("SETUP.INI", "SETUP.INI")) << "a tag without its kind names \"SETUP\"";
 
-  const ShortcutClassifier ours = ClassifyByTag("SETUP.INI.Intermediate");
+  const TagClassifier ours = ClassifyByTag("SETUP.INI.Intermediate");
   EXPECT_EQ(ours("C:\\any\\SETUP.EXE", "Setup.ini.Final"), ShortcutOwner::kThisSetup);
   EXPECT_EQ(ours("C:\\any\\SETUP.EXE", "OTHER.INI.Final"), ShortcutOwner::kAnotherSetup);
 }
