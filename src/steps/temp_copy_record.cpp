@@ -82,7 +82,7 @@ class RecordBytesOpener : public IniFileOpener {
   explicit RecordBytesOpener(const std::string& bytes) : bytes_(bytes) {}
 
   std::unique_ptr<IniByteFile> Open(const std::string&, IniOpenMode mode) override {
-    if (mode != IniOpenMode::Read) {
+    if (mode != IniOpenMode::kRead) {
       SetIniLastError(kIniErrorAccessDenied);
       return nullptr;
     }
